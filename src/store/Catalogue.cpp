@@ -1,0 +1,103 @@
+#include "Catalogue.h"
+
+#include "Engine.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace store {
+
+const char *catalogueSchema() {
+    return R"sql(
+CREATE TABLE Discos (
+  NroDisco INTEGER PRIMARY KEY,
+  DescripcionDisco TEXT, FechaDisco DATE, Comentario MEMO);
+CREATE TABLE Programas (
+  NroPrograma INTEGER PRIMARY KEY,
+  NroDisco INTEGER NOT NULL REFERENCES Discos(NroDisco) ON DELETE RESTRICT,
+  NombrePrograma TEXT NOT NULL, Version TEXT, Empresa TEXT, Licencia TEXT,
+  Anio INTEGER, Link TEXT, Comentario MEMO);
+CREATE INDEX ProgramasNroDisco ON Programas(NroDisco);
+CREATE VIEW ProgDisc AS SELECT p.NroDisco, d.DescripcionDisco, p.NombrePrograma,
+  p.Version, p.Empresa, p.Licencia, p.Anio, p.Link, p.Comentario
+  FROM Programas p LEFT JOIN Discos d ON d.NroDisco = p.NroDisco;
+)sql";
+}
+
+namespace {
+
+[[noreturn]] void fail(const QString &message, const QString &path) {
+    throw DatabaseError(DatabaseError::Kind::Io, message, path);
+}
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Removes the temporary file unless it was handed over.
+struct TemporaryFile {
+    QByteArray path;
+    ~TemporaryFile() {
+        if (!path.isEmpty()) ::unlink(path.constData());
+    }
+};
+
+} // namespace
+
+void createCatalogue(const QString &directory, bool sample) {
+    const QFileInfo folder(directory);
+    if (!folder.exists())
+        fail(QStringLiteral("the folder %1 does not exist").arg(directory), directory);
+    if (!folder.isDir()) fail(QStringLiteral("%1 is not a folder").arg(directory), directory);
+    const QString target = QDir(directory).filePath(QStringLiteral("db.mdb"));
+    const QByteArray targetBytes = QFile::encodeName(target);
+    struct stat existing;
+    if (::lstat(targetBytes.constData(), &existing) == 0)
+        fail(QStringLiteral("%1 already exists; it was left untouched").arg(target), target);
+
+    // Built under a temporary name and linked into place, so db.mdb appears complete or not at
+    // all, and a file that appeared meanwhile is never replaced.
+    TemporaryFile temporary;
+    QByteArray pattern =
+        QFile::encodeName(QDir(directory).filePath(QStringLiteral(".db.mdb.XXXXXX")));
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        fail(QStringLiteral("cannot write in the folder %1: %2").arg(directory, systemError(errno)),
+             directory);
+    temporary.path = pattern;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    ::close(fd);
+
+    const QString temporaryPath = QFile::decodeName(pattern);
+    {
+        engine::DbHandle db = engine::open(temporaryPath, true);
+        engine::exec(db.get(), "BEGIN", target);
+        engine::exec(db.get(), catalogueSchema(), target);
+        if (sample) insertSampleData(db.get(), target);
+        engine::exec(db.get(), "COMMIT", target);
+        const int rc = sqlite3_close(db.release());
+        if (rc != SQLITE_OK) engine::raise(nullptr, rc, target);
+    }
+
+    if (::link(pattern.constData(), targetBytes.constData()) != 0) {
+        const int error = errno;
+        if (error == EEXIST)
+            fail(QStringLiteral("%1 already exists; it was left untouched").arg(target), target);
+        // File systems without hard links: rename, having checked just before.
+        if (::lstat(targetBytes.constData(), &existing) == 0)
+            fail(QStringLiteral("%1 already exists; it was left untouched").arg(target), target);
+        if (::rename(pattern.constData(), targetBytes.constData()) != 0)
+            fail(QStringLiteral("cannot create %1: %2").arg(target, systemError(errno)), target);
+        temporary.path.clear();
+    }
+}
+
+} // namespace store

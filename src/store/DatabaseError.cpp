@@ -1,0 +1,31 @@
+#include "DatabaseError.h"
+
+namespace store {
+
+DatabaseError::DatabaseError(Kind kind, const QString &message, const QString &path)
+    : std::runtime_error(std::string(kindName(kind)) + ": " + message.toStdString())
+    , kind_(kind)
+    , message_(message)
+    , path_(path) {}
+
+const char *kindName(DatabaseError::Kind kind) {
+    switch (kind) {
+    case DatabaseError::Kind::NotOpen:
+        return "not open";
+    case DatabaseError::Kind::Refused:
+        return "refused";
+    case DatabaseError::Kind::Io:
+        return "i/o";
+    case DatabaseError::Kind::Corrupt:
+        return "corrupt";
+    case DatabaseError::Kind::Busy:
+        return "busy";
+    case DatabaseError::Kind::Conversion:
+        return "conversion";
+    case DatabaseError::Kind::Other:
+        return "other";
+    }
+    return "other";
+}
+
+} // namespace store

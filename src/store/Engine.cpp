@@ -1,0 +1,97 @@
+#include "Engine.h"
+
+#include <sqlite3.h>
+
+namespace store::engine {
+
+void DbCloser::operator()(sqlite3 *db) const {
+    sqlite3_close_v2(db);
+}
+
+DatabaseError::Kind kindOf(int resultCode) {
+    switch (resultCode & 0xff) {
+    case SQLITE_CONSTRAINT:
+        return DatabaseError::Kind::Refused;
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return DatabaseError::Kind::Io;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return DatabaseError::Kind::Corrupt;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return DatabaseError::Kind::Busy;
+    default:
+        return DatabaseError::Kind::Other;
+    }
+}
+
+void raise(sqlite3 *db, int resultCode, const QString &path) {
+    QString message =
+        db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(resultCode));
+    throw DatabaseError(kindOf(resultCode), message, path);
+}
+
+void exec(sqlite3 *db, const char *sql, const QString &path) {
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) raise(db, rc, path);
+}
+
+DbHandle open(const QString &path, bool create) {
+    sqlite3 *raw = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
+    if (create) flags |= SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
+    DbHandle db(raw);
+    if (rc != SQLITE_OK) raise(db.get(), rc, path);
+    sqlite3_extended_result_codes(db.get(), 1);
+    sqlite3_busy_timeout(db.get(), 5000);
+    exec(db.get(), "PRAGMA foreign_keys=ON", path);
+    // Reading the schema is what tells a database from any other file.
+    exec(db.get(), "SELECT count(*) FROM sqlite_master", path);
+    return db;
+}
+
+Statement::Statement(sqlite3 *db, const QByteArray &sql, const QString &path)
+    : db_(db)
+    , path_(path) {
+    check(sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt_, nullptr));
+}
+
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
+
+void Statement::check(int rc) {
+    if (rc != SQLITE_OK) raise(db_, rc, path_);
+}
+
+void Statement::bindNull(int index) {
+    check(sqlite3_bind_null(stmt_, index));
+}
+
+void Statement::bindInt(int index, qint64 value) {
+    check(sqlite3_bind_int64(stmt_, index, value));
+}
+
+void Statement::bindText(int index, const QByteArray &utf8) {
+    check(sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT));
+}
+
+bool Statement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    raise(db_, rc, path_);
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+} // namespace store::engine

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "DatabaseError.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Thin RAII layer over the SQLite C API. Only the store includes this header; windows never see
+// the engine.
+namespace store::engine {
+
+struct DbCloser {
+    void operator()(sqlite3 *db) const;
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+
+DatabaseError::Kind kindOf(int resultCode);
+[[noreturn]] void raise(sqlite3 *db, int resultCode, const QString &path);
+
+// Opens an existing file read-write (falling back to read-only as SQLite does when the file
+// cannot be written), or creates it when `create` is set. Sets foreign keys and a busy timeout,
+// and reads the schema so that a file that is not a database fails here, not later.
+DbHandle open(const QString &path, bool create);
+
+class Statement {
+public:
+    Statement(sqlite3 *db, const QByteArray &sql, const QString &path);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    void bindNull(int index);
+    void bindInt(int index, qint64 value);
+    void bindText(int index, const QByteArray &utf8);
+    // True while a row is available; throws on failure.
+    bool step();
+    void reset();
+    sqlite3_stmt *get() const { return stmt_; }
+
+private:
+    void check(int rc);
+    sqlite3 *db_;
+    sqlite3_stmt *stmt_ = nullptr;
+    QString path_;
+};
+
+void exec(sqlite3 *db, const char *sql, const QString &path);
+
+} // namespace store::engine

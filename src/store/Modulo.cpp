@@ -1,0 +1,34 @@
+#include "Modulo.h"
+
+#include <QDir>
+#include <cerrno>
+#include <unistd.h>
+#include <vector>
+
+TDataModule2::TDataModule2(QObject *parent)
+    : QObject(parent) {
+    TDiscos.setConnection(&ADOConnection);
+    TProgramas.setConnection(&ADOConnection);
+    TProgDisc.setConnection(&ADOConnection);
+}
+
+QString TDataModule2::Ruta() {
+    // No fixed limit on the path: the buffer grows until the directory fits.
+    std::vector<char> buffer(261);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    return QString::fromLocal8Bit(buffer.data());
+}
+
+void TDataModule2::DataModuleCreate() {
+    const QString directory = Ruta();
+    ADOConnection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + directory +
+                                      QDir::separator() +
+                                      QStringLiteral("db.mdb;Persist Security Info=False"));
+    ADOConnection.setConnected(true);
+    TDiscos.setActive(true);
+    TProgramas.setActive(true);
+    TProgDisc.setActive(true);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "Connection.h"
+#include "DataSource.h"
+#include "TableCursor.h"
+
+#include <QObject>
+#include <QString>
+
+// The data module: the one connection, the three shared cursors and their data sources.
+class TDataModule2 : public QObject {
+    Q_OBJECT
+public:
+    explicit TDataModule2(QObject *parent = nullptr);
+
+    // The process's working directory, or the empty text when it cannot be read. Uses no state,
+    // so it works before the data module exists.
+    static QString Ruta();
+
+    // Points the connection at db.mdb in the working directory and opens the connection and the
+    // cursors in order; the first failure stops it and propagates.
+    void DataModuleCreate();
+
+    store::Connection ADOConnection;
+    store::TableCursor TDiscos{QStringLiteral("Discos")};
+    store::TableCursor TProgramas{QStringLiteral("Programas")};
+    store::TableCursor TProgDisc{QStringLiteral("ProgDisc")};
+    store::TDataSource DataDiscos{&TDiscos};
+    store::TDataSource DataProg{&TProgramas};
+    store::TDataSource DataProgDisc{&TProgDisc};
+};

@@ -1,0 +1,772 @@
+#include "TableCursor.h"
+
+#include "Connection.h"
+#include "Conversions.h"
+#include "DataSource.h"
+#include "Engine.h"
+
+#include <QStringBuilder>
+#include <algorithm>
+#include <numeric>
+#include <sqlite3.h>
+
+namespace store {
+
+namespace {
+
+using Kind = DatabaseError::Kind;
+
+FieldKind kindFromDeclaredType(const char *declared) {
+    const QByteArray type = QByteArray(declared ? declared : "").toUpper();
+    if (type.contains("INT")) return FieldKind::Integer;
+    if (type.contains("DATE") || type.contains("TIME")) return FieldKind::Date;
+    if (type.contains("MEMO")) return FieldKind::Memo;
+    return FieldKind::Text;
+}
+
+QByteArray quoted(const QString &identifier) {
+    QString text = identifier;
+    text.replace(u'"', QStringLiteral("\"\""));
+    return ('"' + text + '"').toUtf8();
+}
+
+[[noreturn]] void conversionError(const QString &text, const QString &what) {
+    throw DatabaseError(Kind::Conversion, QStringLiteral("'%1' is not a valid %2").arg(text, what));
+}
+
+} // namespace
+
+// ---- Field ----------------------------------------------------------------------------------
+
+QString Field::FieldName() const {
+    return cursor_->fieldDef(index_).name;
+}
+FieldKind Field::kind() const {
+    return cursor_->fieldDef(index_).kind;
+}
+bool Field::IsNull() const {
+    return !cursor_->currentValue(index_).isValid();
+}
+
+qint32 Field::AsInteger() const {
+    const QVariant value = cursor_->currentValue(index_);
+    if (!value.isValid()) return 0;
+    switch (kind()) {
+    case FieldKind::Integer:
+        return qint32(value.toLongLong());
+    case FieldKind::Date:
+        return qint32(value.toLongLong() / 86400);
+    case FieldKind::Text:
+    case FieldKind::Memo: {
+        const QString text = value.toString();
+        if (text.isEmpty()) return 0;
+        const auto number = parseWholeNumber(text);
+        if (!number) conversionError(text, QStringLiteral("whole number"));
+        return *number;
+    }
+    }
+    return 0;
+}
+
+QString Field::AsString() const {
+    return cursor_->valueText(index_, cursor_->currentValue(index_));
+}
+
+QDateTime Field::AsDateTime() const {
+    const QVariant value = cursor_->currentValue(index_);
+    if (!value.isValid()) return fromSerial(0);
+    switch (kind()) {
+    case FieldKind::Date:
+        return fromSerial(value.toLongLong());
+    case FieldKind::Integer:
+        return fromSerial(value.toLongLong() * 86400);
+    case FieldKind::Text:
+    case FieldKind::Memo: {
+        const auto serial = textToSerial(value.toString());
+        if (!serial) conversionError(value.toString(), QStringLiteral("date"));
+        return fromSerial(*serial);
+    }
+    }
+    return fromSerial(0);
+}
+
+void Field::setAsString(const QString &text) {
+    cursor_->setBufferValue(index_, cursor_->toInternal(index_, QVariant(text)));
+}
+
+void Field::setAsInteger(qint32 value) {
+    cursor_->setBufferValue(index_, cursor_->toInternal(index_, QVariant(value)));
+}
+
+void Field::setAsDateTime(const QDateTime &value) {
+    cursor_->setBufferValue(index_, cursor_->toInternal(index_, QVariant(value)));
+}
+
+void Field::Clear() {
+    cursor_->setBufferValue(index_, QVariant());
+}
+
+// ---- TableCursor: opening and closing --------------------------------------------------------
+
+TableCursor::TableCursor(const QString &tableName, QObject *parent)
+    : QObject(parent)
+    , tableName_(tableName) {}
+
+TableCursor::~TableCursor() {
+    if (connection_) connection_->detach(this);
+    for (TDataSource *source : sources_)
+        source->cursorGone();
+}
+
+void TableCursor::setConnection(Connection *connection) {
+    if (connection_ == connection) return;
+    setActive(false);
+    if (connection_) connection_->detach(this);
+    connection_ = connection;
+    if (connection_) connection_->attach(this);
+}
+
+void TableCursor::requireOpen() const {
+    if (state_ == State::Inactive)
+        throw DatabaseError(Kind::NotOpen, QStringLiteral("cursor %1 not open").arg(tableName_),
+                            connection_ ? connection_->dataSource() : QString());
+}
+
+void TableCursor::requireWritable() const {
+    requireOpen();
+    if (isView_)
+        throw DatabaseError(Kind::Other, QStringLiteral("%1 is read-only").arg(tableName_),
+                            connection_->dataSource());
+}
+
+void TableCursor::setActive(bool active) {
+    if (active == Active()) return;
+    if (!active) {
+        // A pending edit is dropped unwritten; the memory of the copy is given back.
+        buffer_.clear();
+        modified_ = false;
+        rows_.reset({});
+        visible_ = {};
+        positionOf_ = {};
+        current_ = -1;
+        atEnd_ = true;
+        setState(State::Inactive);
+        emit dataSetChanged();
+        return;
+    }
+    if (!connection_ || !connection_->Connected())
+        throw DatabaseError(Kind::NotOpen, QStringLiteral("connection not open"),
+                            connection_ ? connection_->dataSource() : QString());
+    try {
+        load();
+        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+    } catch (...) {
+        rows_.reset({});
+        visible_ = {};
+        positionOf_ = {};
+        throw;
+    }
+    current_ = visible_.empty() ? -1 : 0;
+    atEnd_ = visible_.empty();
+    setState(State::Browse);
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+void TableCursor::load() {
+    sqlite3 *db = connection_->handle();
+    const QString path = connection_->dataSource();
+    {
+        engine::Statement kind(db, "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE",
+                               path);
+        kind.bindText(1, tableName_.toUtf8());
+        isView_ = kind.step() &&
+                  QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(kind.get(), 0))) ==
+                      "view";
+    }
+    // Tables come back in ascending order of their first field, which numbering relies on.
+    const QByteArray sql =
+        "SELECT * FROM " + quoted(tableName_) + (isView_ ? QByteArray() : " ORDER BY 1");
+    engine::Statement select(db, sql, path);
+    sqlite3_stmt *stmt = select.get();
+    const int count = sqlite3_column_count(stmt);
+    std::vector<FieldDef> fields;
+    for (int i = 0; i < count; ++i)
+        fields.push_back(FieldDef{QString::fromUtf8(sqlite3_column_name(stmt, i)),
+                                  kindFromDeclaredType(sqlite3_column_decltype(stmt, i))});
+    rows_.reset(std::move(fields));
+    collator_ = QCollator(QLocale());
+    collator_.setCaseSensitivity(Qt::CaseInsensitive);
+    foldCache_.clear();
+
+    while (select.step()) {
+        for (int i = 0; i < count; ++i) {
+            const int type = sqlite3_column_type(stmt, i);
+            if (type == SQLITE_NULL) {
+                rows_.appendNull(i);
+                continue;
+            }
+            switch (rows_.field(i).kind) {
+            case FieldKind::Integer:
+                rows_.appendNumber(i, sqlite3_column_int64(stmt, i));
+                break;
+            case FieldKind::Date: {
+                const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+                const auto serial = isoToSerial(text, sqlite3_column_bytes(stmt, i));
+                if (serial)
+                    rows_.appendNumber(i, *serial);
+                else
+                    rows_.appendNull(i); // not a date we can read; shown empty
+                break;
+            }
+            case FieldKind::Text:
+            case FieldKind::Memo: {
+                const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+                rows_.appendText(i, text, sqlite3_column_bytes(stmt, i));
+                break;
+            }
+            }
+        }
+    }
+    rows_.finishLoading();
+}
+
+// ---- Filter and order -------------------------------------------------------------------------
+
+// Understands the forms the program uses: empty, and `Field = 'value'` (quotes inside doubled)
+// or `Field = value`. The value is never pasted into SQL: rows are filtered in memory.
+TableCursor::FilterSpec TableCursor::parseFilter(const QString &text) const {
+    FilterSpec spec;
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) return spec;
+    auto invalid = [&]() -> DatabaseError {
+        return DatabaseError(Kind::Other, QStringLiteral("invalid filter: %1").arg(text),
+                             connection_ ? connection_->dataSource() : QString());
+    };
+    const qsizetype equals = trimmed.indexOf(u'=');
+    if (equals <= 0) throw invalid();
+    QString name = trimmed.left(equals).trimmed();
+    if (name.startsWith(u'[') && name.endsWith(u']')) name = name.mid(1, name.size() - 2);
+    spec.field = rows_.fieldIndex(name);
+    if (spec.field < 0) throw invalid();
+    QString value = trimmed.mid(equals + 1).trimmed();
+    if (value.startsWith(u'\'')) {
+        QString unquoted;
+        qsizetype i = 1;
+        for (; i < value.size(); ++i) {
+            if (value[i] == u'\'') {
+                if (i + 1 < value.size() && value[i + 1] == u'\'') {
+                    unquoted += u'\'';
+                    ++i;
+                    continue;
+                }
+                break;
+            }
+            unquoted += value[i];
+        }
+        if (i != value.size() - 1) throw invalid(); // no closing quote, or something after it
+        value = unquoted;
+    }
+    spec.value = toInternal(spec.field, QVariant(value));
+    return spec;
+}
+
+bool TableCursor::passes(const FilterSpec &filter, uint32_t row) const {
+    if (filter.field < 0) return true;
+    if (rows_.isNull(int(row), filter.field) || !filter.value.isValid()) return false;
+    const FieldKind kind = rows_.field(filter.field).kind;
+    if (kind == FieldKind::Integer || kind == FieldKind::Date)
+        return rows_.number(int(row), filter.field) == filter.value.toLongLong();
+    return collator_.compare(rows_.text(int(row), filter.field), filter.value.toString()) == 0;
+}
+
+int TableCursor::orderField(const QString &name) const {
+    if (name.trimmed().isEmpty()) return -1;
+    const int field = rows_.fieldIndex(name.trimmed());
+    if (field < 0)
+        throw DatabaseError(Kind::Other, QStringLiteral("no field %1 in %2").arg(name, tableName_),
+                            connection_ ? connection_->dataSource() : QString());
+    return field;
+}
+
+void TableCursor::rebuildVisible(const FilterSpec &filter) {
+    const int field = orderField(indexFieldNames_);
+    const int count = rows_.rowCount();
+    visible_.clear();
+    visible_.reserve(size_t(count));
+    auto take = [&](uint32_t row) {
+        if (passes(filter, row)) visible_.push_back(row);
+    };
+    if (field >= 0) {
+        for (uint32_t row : rows_.sortedRows(field, collator_))
+            take(row);
+    } else {
+        for (int row = 0; row < count; ++row)
+            take(uint32_t(row));
+    }
+    visible_.shrink_to_fit();
+    positionOf_.assign(size_t(count), -1);
+    for (size_t i = 0; i < visible_.size(); ++i)
+        positionOf_[visible_[i]] = int32_t(i);
+}
+
+void TableCursor::placeOnRow(int physicalRow, int fallbackIndex) {
+    int index =
+        physicalRow >= 0 && physicalRow < int(positionOf_.size()) ? positionOf_[physicalRow] : -1;
+    if (index < 0) index = std::min(fallbackIndex, int(visible_.size()) - 1);
+    current_ = visible_.empty() ? -1 : std::max(index, 0);
+    atEnd_ = visible_.empty();
+}
+
+void TableCursor::setFilter(const QString &text) {
+    if (text == filter_) return;
+    if (!Active() || !filtered_) {
+        filter_ = text;
+        return;
+    }
+    endPendingEdit();
+    const FilterSpec spec = parseFilter(text);
+    filter_ = text;
+    rebuildVisible(spec);
+    placeOnRow(-1, 0);
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+void TableCursor::setFiltered(bool filtered) {
+    if (filtered == filtered_) return;
+    if (!Active()) {
+        filtered_ = filtered;
+        return;
+    }
+    endPendingEdit();
+    const FilterSpec spec = filtered ? parseFilter(filter_) : FilterSpec();
+    filtered_ = filtered;
+    rebuildVisible(spec);
+    placeOnRow(-1, 0);
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+void TableCursor::setIndexFieldNames(const QString &fieldName) {
+    if (fieldName == indexFieldNames_) return;
+    if (!Active()) {
+        indexFieldNames_ = fieldName;
+        return;
+    }
+    orderField(fieldName); // refuse an unknown name before anything changes
+    endPendingEdit();
+    const int row = current_ >= 0 ? int(visible_[current_]) : -1;
+    const QString previous = indexFieldNames_;
+    indexFieldNames_ = fieldName;
+    try {
+        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+    } catch (...) {
+        indexFieldNames_ = previous;
+        throw;
+    }
+    // The same record stays current: the user keeps their place.
+    placeOnRow(row, 0);
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+// ---- Navigation ---------------------------------------------------------------------------------
+
+int TableCursor::RecordCount() const {
+    requireOpen();
+    return int(visible_.size());
+}
+
+void TableCursor::GoFirst() {
+    requireOpen();
+    endPendingEdit();
+    current_ = visible_.empty() ? -1 : 0;
+    atEnd_ = visible_.empty();
+    emit recordChanged();
+}
+
+void TableCursor::GoLast() {
+    requireOpen();
+    endPendingEdit();
+    current_ = int(visible_.size()) - 1;
+    atEnd_ = visible_.empty();
+    emit recordChanged();
+}
+
+void TableCursor::GoNext() {
+    requireOpen();
+    endPendingEdit();
+    if (current_ + 1 < int(visible_.size())) {
+        ++current_;
+        atEnd_ = false;
+        emit recordChanged();
+    } else {
+        atEnd_ = true;
+    }
+}
+
+void TableCursor::moveTo(int visibleRow) {
+    requireOpen();
+    if (visibleRow < 0 || visibleRow >= int(visible_.size()) || visibleRow == current_) return;
+    endPendingEdit();
+    current_ = visibleRow;
+    atEnd_ = false;
+    emit recordChanged();
+}
+
+// ---- Fields -------------------------------------------------------------------------------------
+
+Field TableCursor::Fields(int index) {
+    requireOpen();
+    if (index < 0 || index >= rows_.fieldCount())
+        throw DatabaseError(Kind::Other,
+                            QStringLiteral("%1 has no field %2").arg(tableName_).arg(index));
+    return Field(this, index);
+}
+
+Field TableCursor::FieldByName(const QString &name) {
+    requireOpen();
+    const int index = rows_.fieldIndex(name);
+    if (index < 0)
+        throw DatabaseError(Kind::Other, QStringLiteral("no field %1 in %2").arg(name, tableName_));
+    return Field(this, index);
+}
+
+QVariant TableCursor::currentValue(int field) const {
+    if (state_ == State::Edit || state_ == State::Insert) return buffer_[field];
+    if (current_ < 0) return {};
+    return rows_.value(int(visible_[current_]), field);
+}
+
+QString TableCursor::valueText(int field, const QVariant &internal) const {
+    if (!internal.isValid()) return {};
+    switch (rows_.field(field).kind) {
+    case FieldKind::Integer:
+        return QString::number(internal.toLongLong());
+    case FieldKind::Date:
+        return serialToText(internal.toLongLong());
+    case FieldKind::Text:
+    case FieldKind::Memo:
+        return internal.toString();
+    }
+    return {};
+}
+
+QString TableCursor::displayText(int visibleRow, int field) const {
+    if (visibleRow < 0 || visibleRow >= int(visible_.size()) || field < 0 ||
+        field >= rows_.fieldCount())
+        return {};
+    if (visibleRow == current_ && state_ == State::Edit) return valueText(field, buffer_[field]);
+    const int row = int(visible_[visibleRow]);
+    if (rows_.isNull(row, field)) return {};
+    switch (rows_.field(field).kind) {
+    case FieldKind::Integer:
+        return QString::number(rows_.number(row, field));
+    case FieldKind::Date:
+        return serialToText(rows_.number(row, field));
+    default:
+        return rows_.text(row, field);
+    }
+}
+
+// Converts a value given by a caller (number, text, date) to the field's internal form.
+QVariant TableCursor::toInternal(int field, const QVariant &external) const {
+    if (!external.isValid() || external.isNull()) return {};
+    const FieldKind kind = rows_.field(field).kind;
+    const int type = external.typeId();
+    switch (kind) {
+    case FieldKind::Integer: {
+        if (type == QMetaType::QString) {
+            const QString text = external.toString();
+            if (text.isEmpty()) return {};
+            const auto number = parseWholeNumber(text);
+            if (!number) conversionError(text, QStringLiteral("whole number"));
+            return QVariant(qlonglong(*number));
+        }
+        bool ok = false;
+        const qlonglong number = external.toLongLong(&ok);
+        if (!ok) conversionError(external.toString(), QStringLiteral("whole number"));
+        return QVariant(number);
+    }
+    case FieldKind::Date: {
+        if (type == QMetaType::QDateTime)
+            return QVariant(qlonglong(toSerial(external.toDateTime())));
+        if (type == QMetaType::QDate) return QVariant(qlonglong(toSerial(external.toDate())));
+        const QString text = external.toString();
+        if (text.isEmpty()) return {};
+        const auto serial = textToSerial(text);
+        if (!serial) conversionError(text, QStringLiteral("date"));
+        return QVariant(qlonglong(*serial));
+    }
+    case FieldKind::Text:
+    case FieldKind::Memo:
+        return QVariant(external.toString());
+    }
+    return {};
+}
+
+void TableCursor::setBufferValue(int field, const QVariant &internal) {
+    if (state_ != State::Edit && state_ != State::Insert)
+        throw DatabaseError(Kind::Other, QStringLiteral("%1 is not being edited").arg(tableName_));
+    buffer_[field] = internal;
+    modified_ = true;
+    emit fieldChanged(field);
+}
+
+// ---- Editing ------------------------------------------------------------------------------------
+
+void TableCursor::setState(State state) {
+    if (state == state_) return;
+    state_ = state;
+    emit stateChanged();
+}
+
+void TableCursor::flushEditors() {
+    for (TDataSource *source : sources_)
+        source->updateRecord();
+}
+
+void TableCursor::endPendingEdit() {
+    if (state_ != State::Edit && state_ != State::Insert) return;
+    flushEditors();
+    if (modified_)
+        PostRow();
+    else
+        CancelRow();
+}
+
+void TableCursor::EditRow() {
+    requireWritable();
+    if (state_ != State::Browse) return;
+    if (visible_.empty()) {
+        buffer_.assign(size_t(rows_.fieldCount()), QVariant());
+        modified_ = false;
+        setState(State::Insert);
+    } else {
+        const int row = int(visible_[current_]);
+        buffer_.resize(size_t(rows_.fieldCount()));
+        for (int f = 0; f < rows_.fieldCount(); ++f)
+            buffer_[f] = rows_.value(row, f);
+        modified_ = false;
+        setState(State::Edit);
+    }
+    emit recordChanged();
+}
+
+void TableCursor::bindValue(engine::Statement &statement, int index, int field,
+                            const QVariant &internal) const {
+    if (!internal.isValid()) {
+        statement.bindNull(index);
+        return;
+    }
+    switch (rows_.field(field).kind) {
+    case FieldKind::Integer:
+        statement.bindInt(index, internal.toLongLong());
+        break;
+    case FieldKind::Date:
+        statement.bindText(index, serialToIso(internal.toLongLong()));
+        break;
+    case FieldKind::Text:
+    case FieldKind::Memo:
+        statement.bindText(index, internal.toString().toUtf8());
+        break;
+    }
+}
+
+// One statement, so SQLite runs it in a transaction of its own. Returns the new row's key when
+// the engine assigned it.
+qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
+                             const QVariant &oldKey) {
+    sqlite3 *db = connection_->handle();
+    const QString path = connection_->dataSource();
+    const int count = rows_.fieldCount();
+    QByteArray sql;
+    if (insert) {
+        QByteArray names, marks;
+        for (int f = 0; f < count; ++f) {
+            names += (f ? "," : "") + quoted(rows_.field(f).name);
+            marks += f ? ",?" : "?";
+        }
+        sql = "INSERT INTO " + quoted(tableName_) + " (" + names + ") VALUES (" + marks + ")";
+    } else {
+        QByteArray sets;
+        for (int f = 0; f < count; ++f)
+            sets += (f ? "," : "") + quoted(rows_.field(f).name) + "=?";
+        sql = "UPDATE " + quoted(tableName_) + " SET " + sets + " WHERE " +
+              quoted(rows_.field(0).name) + " IS ?";
+    }
+    engine::Statement statement(db, sql, path);
+    for (int f = 0; f < count; ++f)
+        bindValue(statement, f + 1, f, f < int(values.size()) ? values[f] : QVariant());
+    if (!insert) bindValue(statement, count + 1, 0, oldKey);
+    statement.step();
+    if (!insert && sqlite3_changes(db) == 0)
+        throw DatabaseError(Kind::Other,
+                            QStringLiteral("the row to update is no longer in %1").arg(tableName_),
+                            path);
+    return sqlite3_last_insert_rowid(db);
+}
+
+void TableCursor::PostRow() {
+    requireOpen();
+    if (state_ != State::Edit && state_ != State::Insert) return;
+    flushEditors();
+    std::vector<QVariant> values = buffer_;
+    if (state_ == State::Insert) {
+        const qint64 key = writeRow(true, values, {});
+        if (!values[0].isValid() && rows_.field(0).kind == FieldKind::Integer)
+            values[0] = QVariant(qlonglong(key));
+        rows_.appendRow(values);
+        const int row = rows_.rowCount() - 1;
+        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+        placeOnRow(row, int(visible_.size()) - 1);
+    } else {
+        const int row = int(visible_[current_]);
+        const int index = current_;
+        writeRow(false, values, rows_.value(row, 0));
+        rows_.setRow(row, values);
+        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+        placeOnRow(row, index);
+    }
+    buffer_.clear();
+    modified_ = false;
+    setState(State::Browse);
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+void TableCursor::CancelRow() {
+    if (state_ != State::Edit && state_ != State::Insert) return;
+    buffer_.clear();
+    modified_ = false;
+    setState(State::Browse);
+    emit recordChanged();
+}
+
+void TableCursor::DeleteRow() {
+    requireWritable();
+    CancelRow();
+    if (current_ < 0)
+        throw DatabaseError(Kind::Other, QStringLiteral("%1 has no row to delete").arg(tableName_),
+                            connection_->dataSource());
+    const int row = int(visible_[current_]);
+    const int index = current_;
+    {
+        engine::Statement statement(connection_->handle(),
+                                    "DELETE FROM " + quoted(tableName_) + " WHERE " +
+                                        quoted(rows_.field(0).name) + " IS ?",
+                                    connection_->dataSource());
+        bindValue(statement, 1, 0, rows_.value(row, 0));
+        statement.step();
+    }
+    rows_.removeRow(row);
+    rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+    // The following row takes the place of the deleted one; after the last, the new last.
+    placeOnRow(-1, index);
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+void TableCursor::InsertRow(const QVariantList &values) {
+    requireWritable();
+    endPendingEdit();
+    std::vector<QVariant> internal(size_t(rows_.fieldCount()));
+    for (int f = 0; f < rows_.fieldCount() && f < values.size(); ++f)
+        internal[f] = toInternal(f, values[f]);
+    const qint64 key = writeRow(true, internal, {});
+    if (!internal[0].isValid() && rows_.field(0).kind == FieldKind::Integer)
+        internal[0] = QVariant(qlonglong(key));
+    rows_.appendRow(internal);
+    const int row = rows_.rowCount() - 1;
+    rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+    placeOnRow(row, int(visible_.size()) - 1);
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+// ---- FindRow ------------------------------------------------------------------------------------
+
+// Binary search over the field's sorted order; returns the physical row of the first match.
+int TableCursor::findMatch(int field, const QVariant &key, bool partialKey) {
+    const FieldKind kind = rows_.field(field).kind;
+    const std::vector<uint32_t> &sorted = rows_.sortedRows(field, collator_);
+    if (kind == FieldKind::Integer || kind == FieldKind::Date) {
+        const QVariant wanted = toInternal(field, key);
+        if (!wanted.isValid()) return -1;
+        const qint64 value = wanted.toLongLong();
+        // Nulls sort first, so skip past them before comparing values.
+        auto it = std::partition_point(sorted.begin(), sorted.end(), [&](uint32_t row) {
+            return rows_.isNull(int(row), field) || rows_.number(int(row), field) < value;
+        });
+        if (it == sorted.end() || rows_.number(int(*it), field) != value) return -1;
+        return int(*it);
+    }
+    // Texts match without regard to case or to accents that the locale's collation treats as
+    // marks on the same letter ("arbol" finds "Árbol"; in Spanish "cana" does not find "caña").
+    // The key stripped of such accents sorts first among the texts equal to it but for accents,
+    // so a binary search for it lands on the first candidate in ascending order.
+    const QString wanted = foldAccents(key.toString());
+    auto it = std::partition_point(sorted.begin(), sorted.end(), [&](uint32_t row) {
+        return collator_.compare(rows_.text(int(row), field), wanted) < 0;
+    });
+    if (it == sorted.end()) return -1;
+    const QString candidate = foldAccents(rows_.text(int(*it), field));
+    const bool matches =
+        partialKey && !wanted.isEmpty()
+            ? collator_.compare(QStringView(candidate).left(wanted.size()), wanted) == 0
+            : collator_.compare(candidate, wanted) == 0;
+    return matches ? int(*it) : -1;
+}
+
+// Replaces each accented letter by its base letter when the collation ranks both as the same
+// letter: "cXa" must then sort before "bYb" as it would with the base letter.
+QString TableCursor::foldAccents(const QString &text) const {
+    QString folded = text.normalized(QString::NormalizationForm_C);
+    for (QChar &c : folded) {
+        if (c.unicode() < 0xC0 || c.decompositionTag() != QChar::Canonical) continue;
+        auto cached = foldCache_.constFind(c.unicode());
+        if (cached == foldCache_.constEnd()) {
+            QChar base = c;
+            while (base.decompositionTag() == QChar::Canonical)
+                base = base.decomposition().at(0);
+            const bool sameLetter =
+                collator_.compare(QString(c) + u'a', QString(base) + u'b') < 0 &&
+                collator_.compare(QString(base) + u'a', QString(c) + u'b') < 0;
+            cached = foldCache_.insert(c.unicode(), sameLetter ? base.unicode() : c.unicode());
+        }
+        c = QChar(*cached);
+    }
+    return folded;
+}
+
+bool TableCursor::FindRow(const QString &fieldName, const QVariant &key, bool partialKey) {
+    requireOpen();
+    endPendingEdit();
+    int row = -1;
+    try {
+        const int field = rows_.fieldIndex(fieldName);
+        if (field >= 0) row = findMatch(field, key, partialKey);
+    } catch (const DatabaseError &) {
+        return false; // a key that cannot be compared finds nothing
+    }
+    if (row < 0 || positionOf_[row] < 0) return false;
+    current_ = positionOf_[row];
+    atEnd_ = false;
+    emit recordChanged();
+    emit rowFound();
+    return true;
+}
+
+// ---- Data sources -------------------------------------------------------------------------------
+
+void TableCursor::attachSource(TDataSource *source) {
+    if (std::find(sources_.begin(), sources_.end(), source) == sources_.end())
+        sources_.push_back(source);
+}
+
+void TableCursor::detachSource(TDataSource *source) {
+    sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
+}
+
+} // namespace store

@@ -1,0 +1,169 @@
+#pragma once
+
+#include "Snapshot.h"
+
+#include <QCollator>
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <vector>
+
+namespace store {
+
+namespace engine {
+class Statement;
+}
+class Connection;
+class TableCursor;
+class TDataSource;
+
+// One field of a cursor's current record. A field without value, or any field while no row is
+// current, reads as 0, the empty text or the date zero.
+class Field {
+public:
+    Field(TableCursor *cursor, int index)
+        : cursor_(cursor)
+        , index_(index) {}
+
+    QString FieldName() const;
+    FieldKind kind() const;
+    bool IsNull() const;
+    qint32 AsInteger() const;
+    QString AsString() const;
+    QDateTime AsDateTime() const;
+
+    // Writing needs edit or insert state. Text goes through the whole-number rule or the short
+    // date format according to the field's kind; the empty text leaves a number or date empty.
+    void setAsString(const QString &text);
+    void setAsInteger(qint32 value);
+    void setAsDateTime(const QDateTime &value);
+    void Clear();
+
+private:
+    TableCursor *cursor_;
+    int index_;
+};
+
+// A static, client-side cursor over one table or view: opening reads every row into memory, and
+// filter, order, current row and edit buffer then work on that copy. Writes go to the database
+// at once, keyed on the first field, and update the copy; other cursors see them only after
+// they are reopened.
+class TableCursor : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit TableCursor(const QString &tableName, QObject *parent = nullptr);
+    ~TableCursor() override;
+
+    void setConnection(Connection *connection);
+    Connection *connection() const { return connection_; }
+    QString TableName() const { return tableName_; }
+
+    bool Active() const { return state_ != State::Inactive; }
+    void setActive(bool active);
+    void Open() { setActive(true); }
+    void Close() { setActive(false); }
+    State state() const { return state_; }
+    bool readOnly() const { return isView_; }
+
+    void GoFirst();
+    void GoLast();
+    void GoNext();
+    bool AtEnd() const { return atEnd_; }
+    int RecordCount() const;
+
+    Field Fields(int index);
+    Field FieldByName(const QString &name);
+    int fieldCount() const { return rows_.fieldCount(); }
+    int fieldIndex(const QString &name) const { return rows_.fieldIndex(name); }
+    const FieldDef &fieldDef(int index) const { return rows_.field(index); }
+
+    // Finds the first row, in ascending order of the field over all rows (filter ignored), that
+    // matches the key: a prefix for a text field with partialKey and a non-empty key, equality
+    // otherwise. Makes it current and returns true only when that row is visible.
+    bool FindRow(const QString &fieldName, const QVariant &key, bool partialKey = true);
+
+    void EditRow();
+    void PostRow();
+    void CancelRow();
+    void DeleteRow();
+    void InsertRow(const QVariantList &values);
+    bool Modified() const { return modified_; }
+
+    QString Filter() const { return filter_; }
+    void setFilter(const QString &text);
+    bool Filtered() const { return filtered_; }
+    void setFiltered(bool filtered);
+    QString IndexFieldNames() const { return indexFieldNames_; }
+    void setIndexFieldNames(const QString &fieldName);
+
+    // Row access for grids, by position among the visible rows; nothing is copied.
+    int visibleCount() const { return int(visible_.size()); }
+    int currentIndex() const { return current_; }
+    void moveTo(int visibleRow);
+    QString displayText(int visibleRow, int field) const;
+
+    void attachSource(TDataSource *source);
+    void detachSource(TDataSource *source);
+
+signals:
+    void dataSetChanged(); // opened, closed, rows added or removed, order or filter changed
+    void recordChanged();  // another row became current, or its values were reloaded
+    void stateChanged();
+    void fieldChanged(int field); // a value of the edit buffer changed
+    void rowFound();              // FindRow made a row current
+
+private:
+    friend class Field;
+    friend class Connection;
+
+    struct FilterSpec {
+        int field = -1; // -1: all rows pass
+        QVariant value;
+    };
+
+    void requireOpen() const;
+    void requireWritable() const;
+    void load();
+    FilterSpec parseFilter(const QString &text) const;
+    int orderField(const QString &name) const;
+    void rebuildVisible(const FilterSpec &filter);
+    bool passes(const FilterSpec &filter, uint32_t row) const;
+    void placeOnRow(int physicalRow, int fallbackIndex);
+    void endPendingEdit();
+    void flushEditors();
+    QVariant currentValue(int field) const;
+    void setBufferValue(int field, const QVariant &internal);
+    QVariant toInternal(int field, const QVariant &external) const;
+    QString valueText(int field, const QVariant &internal) const;
+    int findMatch(int field, const QVariant &key, bool partialKey);
+    QString foldAccents(const QString &text) const;
+    void bindValue(engine::Statement &statement, int index, int field,
+                   const QVariant &internal) const;
+    qint64 writeRow(bool insert, const std::vector<QVariant> &values, const QVariant &oldKey);
+    void setState(State state);
+
+    QString tableName_;
+    Connection *connection_ = nullptr;
+    bool isView_ = false;
+    State state_ = State::Inactive;
+    Snapshot rows_;
+    QCollator collator_;
+    mutable QHash<char16_t, char16_t> foldCache_;
+    std::vector<uint32_t> visible_;
+    std::vector<int32_t> positionOf_; // row -> visible position, -1 when hidden
+    int current_ = -1;
+    bool atEnd_ = true;
+    std::vector<QVariant> buffer_;
+    bool modified_ = false;
+    QString filter_;
+    bool filtered_ = false;
+    QString indexFieldNames_;
+    std::vector<TDataSource *> sources_;
+};
+
+} // namespace store

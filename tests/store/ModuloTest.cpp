@@ -1,0 +1,121 @@
+#include "Modulo.h"
+#include "DatabaseError.h"
+#include "TempCatalogue.h"
+
+#include "QtPrinters.h"
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using store::DatabaseError;
+using Kind = store::DatabaseError::Kind;
+
+namespace {
+
+Kind failureKind(TDataModule2 &module) {
+    try {
+        module.DataModuleCreate();
+    } catch (const DatabaseError &error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "start-up did not fail";
+    return Kind::Other;
+}
+
+} // namespace
+
+TEST(DataModule, OpensTheCatalogueOfTheWorkingDirectory) {
+    TempCatalogue catalogue(true);
+    ScopedCwd cwd(catalogue.dir());
+    EXPECT_EQ(TDataModule2::Ruta(), QDir::currentPath());
+    TDataModule2 module;
+    module.DataModuleCreate();
+    EXPECT_EQ(module.ADOConnection.ConnectionString(),
+              "Provider=SQLite;Data Source=" + QDir::currentPath() +
+                  "/db.mdb;Persist Security Info=False");
+    EXPECT_EQ(module.ADOConnection.dataSource(), catalogue.dbPath());
+    EXPECT_TRUE(module.ADOConnection.Connected());
+    EXPECT_EQ(module.TDiscos.RecordCount(), 12);
+    EXPECT_EQ(module.TProgramas.RecordCount(), 84);
+    EXPECT_EQ(module.TProgDisc.RecordCount(), 84);
+    EXPECT_EQ(module.DataDiscos.DataSet(), &module.TDiscos);
+    EXPECT_EQ(module.DataProg.DataSet(), &module.TProgramas);
+    EXPECT_EQ(module.DataProgDisc.DataSet(), &module.TProgDisc);
+    module.ADOConnection.setConnected(false);
+    EXPECT_FALSE(module.TDiscos.Active());
+    EXPECT_FALSE(module.TProgDisc.Active());
+}
+
+TEST(DataModule, DataSourcePartKeepsFolderNamesWithSemicolons) {
+    store::Connection connection;
+    connection.setConnectionString(
+        "Provider=SQLite;Data Source=/tmp/a;b/db.mdb;Persist Security Info=False");
+    EXPECT_EQ(connection.dataSource(), "/tmp/a;b/db.mdb");
+}
+
+TEST(DataModule, WithoutDbMdbNothingOpensAndNothingIsCreated) {
+    TempCatalogue folder(false, false);
+    ScopedCwd cwd(folder.dir());
+    TDataModule2 module;
+    EXPECT_EQ(failureKind(module), Kind::Io);
+    EXPECT_FALSE(module.ADOConnection.Connected());
+    EXPECT_FALSE(module.TDiscos.Active());
+    EXPECT_FALSE(QFile::exists(folder.dbPath()));
+}
+
+TEST(DataModule, AFileThatIsNotADatabaseFailsAtStartUp) {
+    TempCatalogue folder(false, false);
+    QFile file(folder.dbPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("Standard Jet DB").repeated(400));
+    file.close();
+    ScopedCwd cwd(folder.dir());
+    TDataModule2 module;
+    EXPECT_EQ(failureKind(module), Kind::Corrupt);
+    EXPECT_FALSE(module.TDiscos.Active());
+}
+
+TEST(DataModule, WithoutTheViewTheTablesStillOpen) {
+    TempCatalogue catalogue(true);
+    catalogue.exec("DROP VIEW ProgDisc");
+    ScopedCwd cwd(catalogue.dir());
+    TDataModule2 module;
+    EXPECT_EQ(failureKind(module), Kind::Other);
+    EXPECT_TRUE(module.TDiscos.Active());
+    EXPECT_TRUE(module.TProgramas.Active());
+    EXPECT_FALSE(module.TProgDisc.Active());
+}
+
+TEST(DataModule, ReadOnlyCatalogueReadsButRefusesWrites) {
+    TempCatalogue catalogue(true);
+    ASSERT_EQ(::chmod(catalogue.dbPath().toLocal8Bit().constData(), 0444), 0);
+    ASSERT_EQ(::chmod(catalogue.dir().toLocal8Bit().constData(), 0755), 0);
+    const QByteArray before = catalogue.fileBytes();
+    // Root may write anything, so the checks run without its rights.
+    const int result = runUnprivileged([&] {
+        ScopedCwd cwd(catalogue.dir());
+        TDataModule2 module;
+        module.DataModuleCreate();
+        if (module.TDiscos.RecordCount() != 12 || module.TProgDisc.RecordCount() != 84) return 1;
+        module.TDiscos.GoLast();
+        const int count = module.TDiscos.RecordCount();
+        try {
+            module.TDiscos.InsertRow({13, "Nuevo", QDate(2026, 12, 7), ""});
+            return 2;
+        } catch (const DatabaseError &error) {
+            if (error.kind() != Kind::Io) return 3;
+        }
+        if (module.TDiscos.RecordCount() != count) return 4;
+        try {
+            module.TDiscos.DeleteRow();
+            return 5;
+        } catch (const DatabaseError &error) {
+            if (error.kind() != Kind::Io) return 6;
+        }
+        return module.TDiscos.RecordCount() == count ? 0 : 7;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(catalogue.fileBytes(), before);
+}
