@@ -1,0 +1,117 @@
+// Timings of the catalogue store on generated catalogues of 100 000 and 1 000 000 programs.
+#include "Connection.h"
+#include "LargeCatalogue.h"
+#include "TableCursor.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocale>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+struct Opened {
+    store::Connection connection;
+    store::TableCursor cursor;
+    explicit Opened(int programs, const char *table)
+        : cursor(QString::fromLatin1(table)) {
+        connection.setConnectionString(
+            QStringLiteral("Provider=SQLite;Data Source=") +
+            QDir(largeCatalogueFolder(programs)).filePath(QStringLiteral("db.mdb")) +
+            QStringLiteral(";Persist Security Info=False"));
+        connection.setConnected(true);
+        cursor.setConnection(&connection);
+    }
+};
+
+void openCursor(benchmark::State &state, const char *table) {
+    Opened opened(int(state.range(0)), table);
+    for (auto _ : state) {
+        opened.cursor.setActive(true);
+        benchmark::DoNotOptimize(opened.cursor.RecordCount());
+        state.PauseTiming();
+        opened.cursor.setActive(false);
+        state.ResumeTiming();
+    }
+}
+
+void BM_OpenDiscos(benchmark::State &state) { openCursor(state, "Discos"); }
+void BM_OpenProgramas(benchmark::State &state) { openCursor(state, "Programas"); }
+void BM_OpenProgDisc(benchmark::State &state) { openCursor(state, "ProgDisc"); }
+
+// The first ordering by a text field after opening: collation keys are computed.
+void BM_OrderFirstTime(benchmark::State &state) {
+    Opened opened(int(state.range(0)), "ProgDisc");
+    for (auto _ : state) {
+        state.PauseTiming();
+        opened.cursor.setActive(false);
+        opened.cursor.setIndexFieldNames(QStringLiteral("NroDisco"));
+        opened.cursor.setActive(true);
+        state.ResumeTiming();
+        opened.cursor.setIndexFieldNames(QStringLiteral("NombrePrograma"));
+    }
+}
+
+// Switching between orders already used since opening.
+void BM_OrderAgain(benchmark::State &state) {
+    Opened opened(int(state.range(0)), "ProgDisc");
+    opened.cursor.setActive(true);
+    const QString fields[] = {QStringLiteral("NombrePrograma"), QStringLiteral("Empresa")};
+    for (const QString &field : fields)
+        opened.cursor.setIndexFieldNames(field);
+    int i = 0;
+    for (auto _ : state)
+        opened.cursor.setIndexFieldNames(fields[i++ % 2]);
+}
+
+void BM_FindRowPrefix(benchmark::State &state) {
+    Opened opened(int(state.range(0)), "ProgDisc");
+    opened.cursor.setActive(true);
+    opened.cursor.setIndexFieldNames(QStringLiteral("NombrePrograma"));
+    const QString keys[] = {QStringLiteral("visor de im"), QStringLiteral("Ga"),
+                            QStringLiteral("antivirus rápido 5"), QStringLiteral("zz")};
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            opened.cursor.FindRow(QStringLiteral("NombrePrograma"), keys[i++ % 4], true));
+}
+
+void BM_FindRowNumber(benchmark::State &state) {
+    Opened opened(int(state.range(0)), "ProgDisc");
+    opened.cursor.setActive(true);
+    const int cds = int(state.range(0)) / 100;
+    int i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            opened.cursor.FindRow(QStringLiteral("NroDisco"), 1 + (i++ * 7919) % cds, true));
+}
+
+void BM_CdFilter(benchmark::State &state) {
+    Opened opened(int(state.range(0)), "ProgDisc");
+    opened.cursor.setActive(true);
+    opened.cursor.setFiltered(true);
+    const int cds = int(state.range(0)) / 100;
+    int i = 0;
+    for (auto _ : state)
+        opened.cursor.setFilter(QStringLiteral("NroDisco = '%1'").arg(1 + (i++ * 7919) % cds));
+}
+
+} // namespace
+
+BENCHMARK(BM_OpenDiscos)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenProgramas)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenProgDisc)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OrderFirstTime)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OrderAgain)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindRowPrefix)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindRowNumber)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CdFilter)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
