@@ -12,10 +12,10 @@
 
 namespace {
 
-const char *const kWords[] = {
-    "Compresor", "Editor",    "Visor",     "Gestor",    "Reproductor", "Conversor", "Antivirus",
-    "Navegador", "Cliente",   "Servidor",  "Diseñador", "Utilidad",    "Juego",     "Atlas",
-    "Curso",     "Agenda",    "Monitor",   "Grabador",  "Traductor",   "Planetario"};
+const char *const kWords[] = {"Compresor", "Editor",    "Visor",     "Gestor",    "Reproductor",
+                              "Conversor", "Antivirus", "Navegador", "Cliente",   "Servidor",
+                              "Diseñador", "Utilidad",  "Juego",     "Atlas",     "Curso",
+                              "Agenda",    "Monitor",   "Grabador",  "Traductor", "Planetario"};
 const char *const kTopics[] = {"de Imágenes", "de Textos", "de Vídeo", "de Sonido", "de Archivos",
                                "de Correo",   "de Redes",  "Gráfico",  "Clásico",   "Portátil",
                                "Profesional", "Español",   "Rápido",   "Libre",     "3D"};
@@ -36,7 +36,8 @@ void writeLargeCatalogue(const QString &directory, int programs) {
         store::engine::Statement insert(db.get(), "INSERT INTO Discos VALUES (?,?,?,?)", path);
         for (int cd = 1; cd <= cds; ++cd) {
             insert.bindInt(1, cd);
-            insert.bindText(2, QStringLiteral("Colección %1 %2").arg(kWords[pick(20)]).arg(cd).toUtf8());
+            insert.bindText(
+                2, QStringLiteral("Colección %1 %2").arg(kWords[pick(20)]).arg(cd).toUtf8());
             insert.bindText(3, QStringLiteral("20%1-%2-%3")
                                    .arg(pick(25), 2, 10, QChar(u'0'))
                                    .arg(1 + pick(12), 2, 10, QChar(u'0'))
@@ -53,9 +54,8 @@ void writeLargeCatalogue(const QString &directory, int programs) {
     store::engine::Statement insert(db.get(), "INSERT INTO Programas VALUES (?,?,?,?,?,?,?,?,?)",
                                     path);
     for (int n = 1; n <= programs; ++n) {
-        const QString name = QStringLiteral("%1 %2 %3")
-                                 .arg(kWords[pick(20)], kTopics[pick(15)])
-                                 .arg(pick(100000));
+        const QString name =
+            QStringLiteral("%1 %2 %3").arg(kWords[pick(20)], kTopics[pick(15)]).arg(pick(100000));
         const int publisher = pick(400);
         insert.bindInt(1, n);
         insert.bindInt(2, 1 + qint64(n - 1) * cds / programs);

@@ -35,9 +35,15 @@ void openCursor(benchmark::State &state, const char *table) {
     }
 }
 
-void BM_OpenDiscos(benchmark::State &state) { openCursor(state, "Discos"); }
-void BM_OpenProgramas(benchmark::State &state) { openCursor(state, "Programas"); }
-void BM_OpenProgDisc(benchmark::State &state) { openCursor(state, "ProgDisc"); }
+void BM_OpenDiscos(benchmark::State &state) {
+    openCursor(state, "Discos");
+}
+void BM_OpenProgramas(benchmark::State &state) {
+    openCursor(state, "Programas");
+}
+void BM_OpenProgDisc(benchmark::State &state) {
+    openCursor(state, "ProgDisc");
+}
 
 // The first ordering by a text field after opening: collation keys are computed.
 void BM_OrderFirstTime(benchmark::State &state) {

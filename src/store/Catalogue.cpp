@@ -44,7 +44,8 @@ QString systemError(int error) {
 struct TemporaryFile {
     QByteArray path;
     ~TemporaryFile() {
-        if (!path.isEmpty()) ::unlink(path.constData());
+        if (!path.isEmpty())
+            ::unlink(path.constData());
     }
 };
 
@@ -54,7 +55,8 @@ void createCatalogue(const QString &directory, bool sample) {
     const QFileInfo folder(directory);
     if (!folder.exists())
         fail(QStringLiteral("the folder %1 does not exist").arg(directory), directory);
-    if (!folder.isDir()) fail(QStringLiteral("%1 is not a folder").arg(directory), directory);
+    if (!folder.isDir())
+        fail(QStringLiteral("%1 is not a folder").arg(directory), directory);
     const QString target = QDir(directory).filePath(QStringLiteral("db.mdb"));
     const QByteArray targetBytes = QFile::encodeName(target);
     struct stat existing;
@@ -81,10 +83,12 @@ void createCatalogue(const QString &directory, bool sample) {
         engine::DbHandle db = engine::open(temporaryPath, true);
         engine::exec(db.get(), "BEGIN", target);
         engine::exec(db.get(), catalogueSchema(), target);
-        if (sample) insertSampleData(db.get(), target);
+        if (sample)
+            insertSampleData(db.get(), target);
         engine::exec(db.get(), "COMMIT", target);
         const int rc = sqlite3_close(db.release());
-        if (rc != SQLITE_OK) engine::raise(nullptr, rc, target);
+        if (rc != SQLITE_OK)
+            engine::raise(nullptr, rc, target);
     }
 
     if (::link(pattern.constData(), targetBytes.constData()) != 0) {

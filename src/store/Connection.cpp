@@ -21,17 +21,20 @@ void Connection::setConnectionString(const QString &text) {
 QString Connection::dataSource() const {
     static const QString key = QStringLiteral("Data Source=");
     const qsizetype start = connectionString_.indexOf(key, 0, Qt::CaseInsensitive);
-    if (start < 0) return {};
+    if (start < 0)
+        return {};
     const qsizetype from = start + key.size();
     // A folder name may hold ';', so the value runs up to the setting that follows it.
     static const QString next = QStringLiteral(";Persist Security Info=");
     qsizetype end = connectionString_.lastIndexOf(next, -1, Qt::CaseInsensitive);
-    if (end < from) end = connectionString_.indexOf(u';', from);
+    if (end < from)
+        end = connectionString_.indexOf(u';', from);
     return connectionString_.mid(from, end < 0 ? -1 : end - from);
 }
 
 void Connection::setConnected(bool connected) {
-    if (connected == Connected()) return;
+    if (connected == Connected())
+        return;
     if (connected) {
         const QString path = dataSource();
         if (path.isEmpty())

@@ -23,7 +23,8 @@ std::optional<qint32> parseWholeNumber(QStringView text) {
         base = 16;
         i += 2;
     }
-    if (i == n) return std::nullopt; // no digit at all
+    if (i == n)
+        return std::nullopt; // no digit at all
     // The magnitude may reach 2^31 for a negative number; anything beyond fails.
     const qint64 limit = negative ? qint64(1) << 31 : (qint64(1) << 31) - 1;
     qint64 value = 0;
@@ -39,7 +40,8 @@ std::optional<qint32> parseWholeNumber(QStringView text) {
         else
             return std::nullopt;
         value = value * base + digit;
-        if (value > limit) return std::nullopt;
+        if (value > limit)
+            return std::nullopt;
     }
     return static_cast<qint32>(negative ? -value : value);
 }
@@ -93,10 +95,12 @@ QByteArray serialToIso(DateSerial serial) {
 // Hot path while a cursor opens, so no QDateTime parsing here.
 std::optional<DateSerial> isoToSerial(const char *text, int length) {
     auto number = [&](int at, int digits, int &out) {
-        if (at + digits > length) return false;
+        if (at + digits > length)
+            return false;
         out = 0;
         for (int k = at; k < at + digits; ++k) {
-            if (text[k] < '0' || text[k] > '9') return false;
+            if (text[k] < '0' || text[k] > '9')
+                return false;
             out = out * 10 + (text[k] - '0');
         }
         return true;
@@ -109,13 +113,16 @@ std::optional<DateSerial> isoToSerial(const char *text, int length) {
         if ((text[10] != ' ' && text[10] != 'T') || !number(11, 2, hh) || length < 16 ||
             text[13] != ':' || !number(14, 2, mm))
             return std::nullopt;
-        if (length > 16 && (text[16] != ':' || !number(17, 2, ss))) return std::nullopt;
+        if (length > 16 && (text[16] != ':' || !number(17, 2, ss)))
+            return std::nullopt;
         // Fractions of a second are dropped; nothing else may follow.
-        if (length > 19 && text[19] != '.') return std::nullopt;
+        if (length > 19 && text[19] != '.')
+            return std::nullopt;
     }
     const QDate date(y, m, d);
     const QTime time(hh, mm, ss);
-    if (!date.isValid() || !time.isValid()) return std::nullopt;
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
     return toSerial(date, time);
 }
 
@@ -142,13 +149,15 @@ QString serialToText(DateSerial serial, const QLocale &locale) {
     QTime time;
     split(serial, date, time);
     QString text = locale.toString(date, shortDateFormat(locale));
-    if (time != QTime(0, 0)) text += u' ' + locale.toString(time, longTimeFormat(locale));
+    if (time != QTime(0, 0))
+        text += u' ' + locale.toString(time, longTimeFormat(locale));
     return text;
 }
 
 std::optional<DateSerial> textToSerial(QStringView text, const QLocale &locale) {
     const QString trimmed = text.trimmed().toString();
-    if (trimmed.isEmpty()) return std::nullopt;
+    if (trimmed.isEmpty())
+        return std::nullopt;
     // Accept one-digit day and month as the user may type them.
     QString dateFormat = shortDateFormat(locale);
     dateFormat.replace(QStringLiteral("dd"), QStringLiteral("d"));
@@ -156,13 +165,16 @@ std::optional<DateSerial> textToSerial(QStringView text, const QLocale &locale) 
     const qsizetype blank = trimmed.indexOf(u' ');
     const QString datePart = blank < 0 ? trimmed : trimmed.left(blank);
     const QDate date = locale.toDate(datePart, dateFormat);
-    if (!date.isValid()) return std::nullopt;
-    if (blank < 0) return toSerial(date);
+    if (!date.isValid())
+        return std::nullopt;
+    if (blank < 0)
+        return toSerial(date);
     const QString timePart = trimmed.mid(blank + 1).trimmed();
     for (const QString &format : {longTimeFormat(locale), locale.timeFormat(QLocale::ShortFormat),
                                   QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")}) {
         const QTime time = locale.toTime(timePart, format);
-        if (time.isValid()) return toSerial(date, time);
+        if (time.isValid())
+            return toSerial(date, time);
     }
     return std::nullopt;
 }

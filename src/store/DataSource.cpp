@@ -12,11 +12,13 @@ TDataSource::TDataSource(TableCursor *dataSet, QObject *parent)
 }
 
 TDataSource::~TDataSource() {
-    if (dataSet_) dataSet_->detachSource(this);
+    if (dataSet_)
+        dataSet_->detachSource(this);
 }
 
 void TDataSource::setDataSet(TableCursor *dataSet) {
-    if (dataSet == dataSet_) return;
+    if (dataSet == dataSet_)
+        return;
     if (dataSet_) {
         dataSet_->detachSource(this);
         disconnect(dataSet_, nullptr, this, nullptr);

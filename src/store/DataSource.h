@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <exception>
 #include <vector>
 
 namespace store {
@@ -31,12 +32,17 @@ public:
     void addEditor(Editor *editor);
     void removeEditor(Editor *editor);
 
+    // Bound controls act inside Qt's event handlers, where no exception may escape; they hand
+    // what they catch to whoever listens here (the application's error handler).
+    void reportError(std::exception_ptr error) { emit errorRaised(error); }
+
 signals:
     void dataSetChanged();
     void recordChanged();
     void stateChanged();
     void fieldChanged(int field);
     void rowFound();
+    void errorRaised(std::exception_ptr error);
 
 private:
     friend class TableCursor;

@@ -2,9 +2,10 @@
 
 namespace store {
 
-DatabaseError::DatabaseError(Kind kind, const QString &message, const QString &path)
+DatabaseError::DatabaseError(Kind kind, const QString &message, const QString &path, Cause cause)
     : std::runtime_error(std::string(kindName(kind)) + ": " + message.toStdString())
     , kind_(kind)
+    , cause_(cause)
     , message_(message)
     , path_(path) {}
 

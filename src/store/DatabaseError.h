@@ -19,9 +19,26 @@ public:
         Other,
     };
 
-    DatabaseError(Kind kind, const QString &message, const QString &path = {});
+    // Finer detail, so the user can be told what failed without reading the engine's text.
+    enum class Cause {
+        Unknown,
+        FileMissing, // the database file does not exist
+        ReadOnly,    // the file or its folder cannot be written
+        DiskFull,
+        NotDatabase,   // not a database, or a damaged one
+        Locked,        // another process holds the file
+        MissingTable,  // a table or view the program needs is not in the file
+        HasChildren,   // deleting a CD that still has programs
+        MissingParent, // a program on a CD that does not exist
+        DuplicateKey,  // a number already in use
+        MissingValue,  // a value the table requires is empty
+    };
+
+    DatabaseError(Kind kind, const QString &message, const QString &path = {},
+                  Cause cause = Cause::Unknown);
 
     Kind kind() const { return kind_; }
+    Cause cause() const { return cause_; }
     // The engine's own message (or ours for errors found before the engine).
     const QString &engineMessage() const { return message_; }
     // The database file involved, when there is one.
@@ -29,6 +46,7 @@ public:
 
 private:
     Kind kind_;
+    Cause cause_;
     QString message_;
     QString path_;
 };

@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include <QFileInfo>
 #include <sqlite3.h>
 
 namespace store::engine {
@@ -30,24 +31,62 @@ DatabaseError::Kind kindOf(int resultCode) {
     }
 }
 
+DatabaseError::Cause causeOf(int resultCode, const QString &message, const QString &path) {
+    using Cause = DatabaseError::Cause;
+    switch (resultCode) {
+    case SQLITE_CONSTRAINT_FOREIGNKEY:
+        return Cause::MissingParent;
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_UNIQUE:
+        return Cause::DuplicateKey;
+    case SQLITE_CONSTRAINT_NOTNULL:
+        return Cause::MissingValue;
+    default:
+        break;
+    }
+    switch (resultCode & 0xff) {
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return Cause::ReadOnly;
+    case SQLITE_FULL:
+        return Cause::DiskFull;
+    case SQLITE_CANTOPEN:
+        return !path.isEmpty() && !QFileInfo::exists(path) ? Cause::FileMissing : Cause::ReadOnly;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return Cause::NotDatabase;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Cause::Locked;
+    case SQLITE_ERROR:
+        return message.startsWith(QLatin1String("no such table")) ? Cause::MissingTable
+                                                                  : Cause::Unknown;
+    default:
+        return Cause::Unknown;
+    }
+}
+
 void raise(sqlite3 *db, int resultCode, const QString &path) {
-    QString message =
+    const QString message =
         db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(resultCode));
-    throw DatabaseError(kindOf(resultCode), message, path);
+    throw DatabaseError(kindOf(resultCode), message, path, causeOf(resultCode, message, path));
 }
 
 void exec(sqlite3 *db, const char *sql, const QString &path) {
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) raise(db, rc, path);
+    if (rc != SQLITE_OK)
+        raise(db, rc, path);
 }
 
 DbHandle open(const QString &path, bool create) {
     sqlite3 *raw = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
-    if (create) flags |= SQLITE_OPEN_CREATE;
+    if (create)
+        flags |= SQLITE_OPEN_CREATE;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
     DbHandle db(raw);
-    if (rc != SQLITE_OK) raise(db.get(), rc, path);
+    if (rc != SQLITE_OK)
+        raise(db.get(), rc, path);
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), 5000);
     exec(db.get(), "PRAGMA foreign_keys=ON", path);
@@ -67,7 +106,8 @@ Statement::~Statement() {
 }
 
 void Statement::check(int rc) {
-    if (rc != SQLITE_OK) raise(db_, rc, path_);
+    if (rc != SQLITE_OK)
+        raise(db_, rc, path_);
 }
 
 void Statement::bindNull(int index) {
@@ -84,8 +124,10 @@ void Statement::bindText(int index, const QByteArray &utf8) {
 
 bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW) return true;
-    if (rc == SQLITE_DONE) return false;
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
     raise(db_, rc, path_);
 }
 

@@ -16,7 +16,8 @@ QString TDataModule2::Ruta() {
     // No fixed limit on the path: the buffer grows until the directory fits.
     std::vector<char> buffer(261);
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
+        if (errno != ERANGE || buffer.size() > (1u << 20))
+            return {};
         buffer.resize(buffer.size() * 2);
     }
     return QString::fromLocal8Bit(buffer.data());

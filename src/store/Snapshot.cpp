@@ -18,7 +18,8 @@ void Snapshot::reset(std::vector<FieldDef> fields) {
 
 int Snapshot::fieldIndex(const QString &name) const {
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (fields_[i].name.compare(name, Qt::CaseInsensitive) == 0) return int(i);
+        if (fields_[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
     return -1;
 }
 
@@ -40,7 +41,8 @@ qint64 Snapshot::number(int row, int field) const {
 std::string_view Snapshot::utf8(int row, int field) const {
     const Column &column = columns_[field];
     const Span span = column.spans[row];
-    if (span.offset == kNullOffset) return {};
+    if (span.offset == kNullOffset)
+        return {};
     return std::string_view(column.bytes.data() + span.offset, span.length);
 }
 
@@ -50,8 +52,10 @@ QString Snapshot::text(int row, int field) const {
 }
 
 QVariant Snapshot::value(int row, int field) const {
-    if (isNull(row, field)) return {};
-    if (isNumeric(field)) return QVariant(qlonglong(columns_[field].numbers[row]));
+    if (isNull(row, field))
+        return {};
+    if (isNumeric(field))
+        return QVariant(qlonglong(columns_[field].numbers[row]));
     return QVariant(text(row, field));
 }
 
@@ -72,20 +76,23 @@ void Snapshot::appendNull(int field) {
     } else {
         column.spans.push_back(Span{kNullOffset, 0});
     }
-    if (field + 1 == fieldCount()) ++rows_;
+    if (field + 1 == fieldCount())
+        ++rows_;
 }
 
 void Snapshot::appendNumber(int field, qint64 value) {
     Column &column = columns_[field];
     column.numbers.push_back(value);
     column.nulls.push_back(false);
-    if (field + 1 == fieldCount()) ++rows_;
+    if (field + 1 == fieldCount())
+        ++rows_;
 }
 
 void Snapshot::appendText(int field, const char *utf8, int length) {
     Column &column = columns_[field];
     column.spans.push_back(storeText(column, utf8, size_t(length)));
-    if (field + 1 == fieldCount()) ++rows_;
+    if (field + 1 == fieldCount())
+        ++rows_;
 }
 
 void Snapshot::finishLoading() {
@@ -145,10 +152,12 @@ void Snapshot::removeRow(int row) {
     }
     // Sorted orders stay valid without the row; only the later row numbers shift down.
     for (Column &column : columns_) {
-        if (column.sorted.size() != size_t(rows_)) continue;
+        if (column.sorted.size() != size_t(rows_))
+            continue;
         column.sorted.erase(std::find(column.sorted.begin(), column.sorted.end(), uint32_t(row)));
         for (uint32_t &entry : column.sorted)
-            if (entry > uint32_t(row)) --entry;
+            if (entry > uint32_t(row))
+                --entry;
     }
     --rows_;
 }
@@ -177,7 +186,8 @@ void Snapshot::sortNumbers(int field) {
     std::iota(column.sorted.begin(), column.sorted.end(), 0u);
     std::stable_sort(column.sorted.begin(), column.sorted.end(), [&](uint32_t a, uint32_t b) {
         const bool nullA = column.nulls[a], nullB = column.nulls[b];
-        if (nullA != nullB) return nullA;
+        if (nullA != nullB)
+            return nullA;
         return !nullA && column.numbers[a] < column.numbers[b];
     });
 }
@@ -193,7 +203,8 @@ void Snapshot::sortTexts(int field, const QCollator &collator) {
     for (int r = 0; r < rows_; ++r) {
         const std::string_view bytes = utf8(r, field); // null reads as the empty text
         auto [it, added] = distinctIds.try_emplace(bytes, uint32_t(distinct.size()));
-        if (added) distinct.push_back(bytes);
+        if (added)
+            distinct.push_back(bytes);
         rowDistinct[r] = it->second;
     }
     distinctIds = {};
@@ -209,7 +220,8 @@ void Snapshot::sortTexts(int field, const QCollator &collator) {
     std::vector<uint32_t> rank(distinct.size());
     uint32_t current = 0;
     for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0) ++current;
+        if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0)
+            ++current;
         rank[byKey[i]] = current;
     }
     keys = {};

@@ -18,9 +18,12 @@ using Kind = DatabaseError::Kind;
 
 FieldKind kindFromDeclaredType(const char *declared) {
     const QByteArray type = QByteArray(declared ? declared : "").toUpper();
-    if (type.contains("INT")) return FieldKind::Integer;
-    if (type.contains("DATE") || type.contains("TIME")) return FieldKind::Date;
-    if (type.contains("MEMO")) return FieldKind::Memo;
+    if (type.contains("INT"))
+        return FieldKind::Integer;
+    if (type.contains("DATE") || type.contains("TIME"))
+        return FieldKind::Date;
+    if (type.contains("MEMO"))
+        return FieldKind::Memo;
     return FieldKind::Text;
 }
 
@@ -50,7 +53,8 @@ bool Field::IsNull() const {
 
 qint32 Field::AsInteger() const {
     const QVariant value = cursor_->currentValue(index_);
-    if (!value.isValid()) return 0;
+    if (!value.isValid())
+        return 0;
     switch (kind()) {
     case FieldKind::Integer:
         return qint32(value.toLongLong());
@@ -59,9 +63,11 @@ qint32 Field::AsInteger() const {
     case FieldKind::Text:
     case FieldKind::Memo: {
         const QString text = value.toString();
-        if (text.isEmpty()) return 0;
+        if (text.isEmpty())
+            return 0;
         const auto number = parseWholeNumber(text);
-        if (!number) conversionError(text, QStringLiteral("whole number"));
+        if (!number)
+            conversionError(text, QStringLiteral("un número entero válido"));
         return *number;
     }
     }
@@ -74,7 +80,8 @@ QString Field::AsString() const {
 
 QDateTime Field::AsDateTime() const {
     const QVariant value = cursor_->currentValue(index_);
-    if (!value.isValid()) return fromSerial(0);
+    if (!value.isValid())
+        return fromSerial(0);
     switch (kind()) {
     case FieldKind::Date:
         return fromSerial(value.toLongLong());
@@ -83,7 +90,8 @@ QDateTime Field::AsDateTime() const {
     case FieldKind::Text:
     case FieldKind::Memo: {
         const auto serial = textToSerial(value.toString());
-        if (!serial) conversionError(value.toString(), QStringLiteral("date"));
+        if (!serial)
+            conversionError(value.toString(), QStringLiteral("una fecha válida"));
         return fromSerial(*serial);
     }
     }
@@ -113,17 +121,21 @@ TableCursor::TableCursor(const QString &tableName, QObject *parent)
     , tableName_(tableName) {}
 
 TableCursor::~TableCursor() {
-    if (connection_) connection_->detach(this);
+    if (connection_)
+        connection_->detach(this);
     for (TDataSource *source : sources_)
         source->cursorGone();
 }
 
 void TableCursor::setConnection(Connection *connection) {
-    if (connection_ == connection) return;
+    if (connection_ == connection)
+        return;
     setActive(false);
-    if (connection_) connection_->detach(this);
+    if (connection_)
+        connection_->detach(this);
     connection_ = connection;
-    if (connection_) connection_->attach(this);
+    if (connection_)
+        connection_->attach(this);
 }
 
 void TableCursor::requireOpen() const {
@@ -140,7 +152,8 @@ void TableCursor::requireWritable() const {
 }
 
 void TableCursor::setActive(bool active) {
-    if (active == Active()) return;
+    if (active == Active())
+        return;
     if (!active) {
         // A pending edit is dropped unwritten; the memory of the copy is given back.
         buffer_.clear();
@@ -238,17 +251,21 @@ void TableCursor::load() {
 TableCursor::FilterSpec TableCursor::parseFilter(const QString &text) const {
     FilterSpec spec;
     const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty()) return spec;
+    if (trimmed.isEmpty())
+        return spec;
     auto invalid = [&]() -> DatabaseError {
         return DatabaseError(Kind::Other, QStringLiteral("invalid filter: %1").arg(text),
                              connection_ ? connection_->dataSource() : QString());
     };
     const qsizetype equals = trimmed.indexOf(u'=');
-    if (equals <= 0) throw invalid();
+    if (equals <= 0)
+        throw invalid();
     QString name = trimmed.left(equals).trimmed();
-    if (name.startsWith(u'[') && name.endsWith(u']')) name = name.mid(1, name.size() - 2);
+    if (name.startsWith(u'[') && name.endsWith(u']'))
+        name = name.mid(1, name.size() - 2);
     spec.field = rows_.fieldIndex(name);
-    if (spec.field < 0) throw invalid();
+    if (spec.field < 0)
+        throw invalid();
     QString value = trimmed.mid(equals + 1).trimmed();
     if (value.startsWith(u'\'')) {
         QString unquoted;
@@ -264,7 +281,8 @@ TableCursor::FilterSpec TableCursor::parseFilter(const QString &text) const {
             }
             unquoted += value[i];
         }
-        if (i != value.size() - 1) throw invalid(); // no closing quote, or something after it
+        if (i != value.size() - 1)
+            throw invalid(); // no closing quote, or something after it
         value = unquoted;
     }
     spec.value = toInternal(spec.field, QVariant(value));
@@ -272,8 +290,10 @@ TableCursor::FilterSpec TableCursor::parseFilter(const QString &text) const {
 }
 
 bool TableCursor::passes(const FilterSpec &filter, uint32_t row) const {
-    if (filter.field < 0) return true;
-    if (rows_.isNull(int(row), filter.field) || !filter.value.isValid()) return false;
+    if (filter.field < 0)
+        return true;
+    if (rows_.isNull(int(row), filter.field) || !filter.value.isValid())
+        return false;
     const FieldKind kind = rows_.field(filter.field).kind;
     if (kind == FieldKind::Integer || kind == FieldKind::Date)
         return rows_.number(int(row), filter.field) == filter.value.toLongLong();
@@ -281,7 +301,8 @@ bool TableCursor::passes(const FilterSpec &filter, uint32_t row) const {
 }
 
 int TableCursor::orderField(const QString &name) const {
-    if (name.trimmed().isEmpty()) return -1;
+    if (name.trimmed().isEmpty())
+        return -1;
     const int field = rows_.fieldIndex(name.trimmed());
     if (field < 0)
         throw DatabaseError(Kind::Other, QStringLiteral("no field %1 in %2").arg(name, tableName_),
@@ -295,7 +316,8 @@ void TableCursor::rebuildVisible(const FilterSpec &filter) {
     visible_.clear();
     visible_.reserve(size_t(count));
     auto take = [&](uint32_t row) {
-        if (passes(filter, row)) visible_.push_back(row);
+        if (passes(filter, row))
+            visible_.push_back(row);
     };
     if (field >= 0) {
         for (uint32_t row : rows_.sortedRows(field, collator_))
@@ -313,13 +335,15 @@ void TableCursor::rebuildVisible(const FilterSpec &filter) {
 void TableCursor::placeOnRow(int physicalRow, int fallbackIndex) {
     int index =
         physicalRow >= 0 && physicalRow < int(positionOf_.size()) ? positionOf_[physicalRow] : -1;
-    if (index < 0) index = std::min(fallbackIndex, int(visible_.size()) - 1);
+    if (index < 0)
+        index = std::min(fallbackIndex, int(visible_.size()) - 1);
     current_ = visible_.empty() ? -1 : std::max(index, 0);
     atEnd_ = visible_.empty();
 }
 
 void TableCursor::setFilter(const QString &text) {
-    if (text == filter_) return;
+    if (text == filter_)
+        return;
     if (!Active() || !filtered_) {
         filter_ = text;
         return;
@@ -334,7 +358,8 @@ void TableCursor::setFilter(const QString &text) {
 }
 
 void TableCursor::setFiltered(bool filtered) {
-    if (filtered == filtered_) return;
+    if (filtered == filtered_)
+        return;
     if (!Active()) {
         filtered_ = filtered;
         return;
@@ -349,7 +374,8 @@ void TableCursor::setFiltered(bool filtered) {
 }
 
 void TableCursor::setIndexFieldNames(const QString &fieldName) {
-    if (fieldName == indexFieldNames_) return;
+    if (fieldName == indexFieldNames_)
+        return;
     if (!Active()) {
         indexFieldNames_ = fieldName;
         return;
@@ -408,7 +434,8 @@ void TableCursor::GoNext() {
 
 void TableCursor::moveTo(int visibleRow) {
     requireOpen();
-    if (visibleRow < 0 || visibleRow >= int(visible_.size()) || visibleRow == current_) return;
+    if (visibleRow < 0 || visibleRow >= int(visible_.size()) || visibleRow == current_)
+        return;
     endPendingEdit();
     current_ = visibleRow;
     atEnd_ = false;
@@ -434,13 +461,16 @@ Field TableCursor::FieldByName(const QString &name) {
 }
 
 QVariant TableCursor::currentValue(int field) const {
-    if (state_ == State::Edit || state_ == State::Insert) return buffer_[field];
-    if (current_ < 0) return {};
+    if (state_ == State::Edit || state_ == State::Insert)
+        return buffer_[field];
+    if (current_ < 0)
+        return {};
     return rows_.value(int(visible_[current_]), field);
 }
 
 QString TableCursor::valueText(int field, const QVariant &internal) const {
-    if (!internal.isValid()) return {};
+    if (!internal.isValid())
+        return {};
     switch (rows_.field(field).kind) {
     case FieldKind::Integer:
         return QString::number(internal.toLongLong());
@@ -457,9 +487,11 @@ QString TableCursor::displayText(int visibleRow, int field) const {
     if (visibleRow < 0 || visibleRow >= int(visible_.size()) || field < 0 ||
         field >= rows_.fieldCount())
         return {};
-    if (visibleRow == current_ && state_ == State::Edit) return valueText(field, buffer_[field]);
+    if (visibleRow == current_ && state_ == State::Edit)
+        return valueText(field, buffer_[field]);
     const int row = int(visible_[visibleRow]);
-    if (rows_.isNull(row, field)) return {};
+    if (rows_.isNull(row, field))
+        return {};
     switch (rows_.field(field).kind) {
     case FieldKind::Integer:
         return QString::number(rows_.number(row, field));
@@ -472,31 +504,38 @@ QString TableCursor::displayText(int visibleRow, int field) const {
 
 // Converts a value given by a caller (number, text, date) to the field's internal form.
 QVariant TableCursor::toInternal(int field, const QVariant &external) const {
-    if (!external.isValid() || external.isNull()) return {};
+    if (!external.isValid() || external.isNull())
+        return {};
     const FieldKind kind = rows_.field(field).kind;
     const int type = external.typeId();
     switch (kind) {
     case FieldKind::Integer: {
         if (type == QMetaType::QString) {
             const QString text = external.toString();
-            if (text.isEmpty()) return {};
+            if (text.isEmpty())
+                return {};
             const auto number = parseWholeNumber(text);
-            if (!number) conversionError(text, QStringLiteral("whole number"));
+            if (!number)
+                conversionError(text, QStringLiteral("un número entero válido"));
             return QVariant(qlonglong(*number));
         }
         bool ok = false;
         const qlonglong number = external.toLongLong(&ok);
-        if (!ok) conversionError(external.toString(), QStringLiteral("whole number"));
+        if (!ok)
+            conversionError(external.toString(), QStringLiteral("un número entero válido"));
         return QVariant(number);
     }
     case FieldKind::Date: {
         if (type == QMetaType::QDateTime)
             return QVariant(qlonglong(toSerial(external.toDateTime())));
-        if (type == QMetaType::QDate) return QVariant(qlonglong(toSerial(external.toDate())));
+        if (type == QMetaType::QDate)
+            return QVariant(qlonglong(toSerial(external.toDate())));
         const QString text = external.toString();
-        if (text.isEmpty()) return {};
+        if (text.isEmpty())
+            return {};
         const auto serial = textToSerial(text);
-        if (!serial) conversionError(text, QStringLiteral("date"));
+        if (!serial)
+            conversionError(text, QStringLiteral("una fecha válida"));
         return QVariant(qlonglong(*serial));
     }
     case FieldKind::Text:
@@ -517,7 +556,8 @@ void TableCursor::setBufferValue(int field, const QVariant &internal) {
 // ---- Editing ------------------------------------------------------------------------------------
 
 void TableCursor::setState(State state) {
-    if (state == state_) return;
+    if (state == state_)
+        return;
     state_ = state;
     emit stateChanged();
 }
@@ -528,7 +568,8 @@ void TableCursor::flushEditors() {
 }
 
 void TableCursor::endPendingEdit() {
-    if (state_ != State::Edit && state_ != State::Insert) return;
+    if (state_ != State::Edit && state_ != State::Insert)
+        return;
     flushEditors();
     if (modified_)
         PostRow();
@@ -538,7 +579,8 @@ void TableCursor::endPendingEdit() {
 
 void TableCursor::EditRow() {
     requireWritable();
-    if (state_ != State::Browse) return;
+    if (state_ != State::Browse)
+        return;
     if (visible_.empty()) {
         buffer_.assign(size_t(rows_.fieldCount()), QVariant());
         modified_ = false;
@@ -599,7 +641,8 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
     engine::Statement statement(db, sql, path);
     for (int f = 0; f < count; ++f)
         bindValue(statement, f + 1, f, f < int(values.size()) ? values[f] : QVariant());
-    if (!insert) bindValue(statement, count + 1, 0, oldKey);
+    if (!insert)
+        bindValue(statement, count + 1, 0, oldKey);
     statement.step();
     if (!insert && sqlite3_changes(db) == 0)
         throw DatabaseError(Kind::Other,
@@ -610,7 +653,8 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
 
 void TableCursor::PostRow() {
     requireOpen();
-    if (state_ != State::Edit && state_ != State::Insert) return;
+    if (state_ != State::Edit && state_ != State::Insert)
+        return;
     flushEditors();
     std::vector<QVariant> values = buffer_;
     if (state_ == State::Insert) {
@@ -637,7 +681,8 @@ void TableCursor::PostRow() {
 }
 
 void TableCursor::CancelRow() {
-    if (state_ != State::Edit && state_ != State::Insert) return;
+    if (state_ != State::Edit && state_ != State::Insert)
+        return;
     buffer_.clear();
     modified_ = false;
     setState(State::Browse);
@@ -658,7 +703,16 @@ void TableCursor::DeleteRow() {
                                         quoted(rows_.field(0).name) + " IS ?",
                                     connection_->dataSource());
         bindValue(statement, 1, 0, rows_.value(row, 0));
-        statement.step();
+        try {
+            statement.step();
+        } catch (const DatabaseError &error) {
+            // The only constraint a deletion can break is the relation: programs still point
+            // at this row (RESTRICT reports itself as a trigger, not as a foreign key).
+            if (error.kind() != Kind::Refused)
+                throw;
+            throw DatabaseError(error.kind(), error.engineMessage(), error.path(),
+                                DatabaseError::Cause::HasChildren);
+        }
     }
     rows_.removeRow(row);
     rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
@@ -693,13 +747,15 @@ int TableCursor::findMatch(int field, const QVariant &key, bool partialKey) {
     const std::vector<uint32_t> &sorted = rows_.sortedRows(field, collator_);
     if (kind == FieldKind::Integer || kind == FieldKind::Date) {
         const QVariant wanted = toInternal(field, key);
-        if (!wanted.isValid()) return -1;
+        if (!wanted.isValid())
+            return -1;
         const qint64 value = wanted.toLongLong();
         // Nulls sort first, so skip past them before comparing values.
         auto it = std::partition_point(sorted.begin(), sorted.end(), [&](uint32_t row) {
             return rows_.isNull(int(row), field) || rows_.number(int(row), field) < value;
         });
-        if (it == sorted.end() || rows_.number(int(*it), field) != value) return -1;
+        if (it == sorted.end() || rows_.number(int(*it), field) != value)
+            return -1;
         return int(*it);
     }
     // Texts match without regard to case or to accents that the locale's collation treats as
@@ -710,7 +766,8 @@ int TableCursor::findMatch(int field, const QVariant &key, bool partialKey) {
     auto it = std::partition_point(sorted.begin(), sorted.end(), [&](uint32_t row) {
         return collator_.compare(rows_.text(int(row), field), wanted) < 0;
     });
-    if (it == sorted.end()) return -1;
+    if (it == sorted.end())
+        return -1;
     const QString candidate = foldAccents(rows_.text(int(*it), field));
     const bool matches =
         partialKey && !wanted.isEmpty()
@@ -724,7 +781,8 @@ int TableCursor::findMatch(int field, const QVariant &key, bool partialKey) {
 QString TableCursor::foldAccents(const QString &text) const {
     QString folded = text.normalized(QString::NormalizationForm_C);
     for (QChar &c : folded) {
-        if (c.unicode() < 0xC0 || c.decompositionTag() != QChar::Canonical) continue;
+        if (c.unicode() < 0xC0 || c.decompositionTag() != QChar::Canonical)
+            continue;
         auto cached = foldCache_.constFind(c.unicode());
         if (cached == foldCache_.constEnd()) {
             QChar base = c;
@@ -746,11 +804,13 @@ bool TableCursor::FindRow(const QString &fieldName, const QVariant &key, bool pa
     int row = -1;
     try {
         const int field = rows_.fieldIndex(fieldName);
-        if (field >= 0) row = findMatch(field, key, partialKey);
+        if (field >= 0)
+            row = findMatch(field, key, partialKey);
     } catch (const DatabaseError &) {
         return false; // a key that cannot be compared finds nothing
     }
-    if (row < 0 || positionOf_[row] < 0) return false;
+    if (row < 0 || positionOf_[row] < 0)
+        return false;
     current_ = positionOf_[row];
     atEnd_ = false;
     emit recordChanged();

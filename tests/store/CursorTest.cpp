@@ -466,6 +466,7 @@ TEST_F(CursorTest, ARefusedDeletionKeepsTheRowEverywhere) {
         FAIL() << "deleting a CD with programs must be refused";
     } catch (const DatabaseError &error) {
         EXPECT_EQ(error.kind(), Kind::Refused);
+        EXPECT_EQ(error.cause(), DatabaseError::Cause::HasChildren);
         EXPECT_EQ(error.path(), catalogue.dbPath());
     }
     EXPECT_EQ(discos.RecordCount(), 2);
@@ -494,6 +495,7 @@ TEST_F(CursorTest, RefusedWritesChangeNothing) {
         FAIL() << "the post must be refused";
     } catch (const DatabaseError &error) {
         EXPECT_EQ(error.kind(), Kind::Refused);
+        EXPECT_EQ(error.cause(), DatabaseError::Cause::MissingParent);
     }
     EXPECT_EQ(programas.state(), TableCursor::State::Edit);
     EXPECT_EQ(programas.Fields(1).AsInteger(), 99); // the changed value stays for correction

@@ -14,14 +14,16 @@ using Kind = store::DatabaseError::Kind;
 
 namespace {
 
-Kind failureKind(TDataModule2 &module) {
+using Cause = store::DatabaseError::Cause;
+
+std::pair<Kind, Cause> failureKind(TDataModule2 &module) {
     try {
         module.DataModuleCreate();
     } catch (const DatabaseError &error) {
-        return error.kind();
+        return {error.kind(), error.cause()};
     }
     ADD_FAILURE() << "start-up did not fail";
-    return Kind::Other;
+    return {Kind::Other, Cause::Unknown};
 }
 
 } // namespace
@@ -59,7 +61,7 @@ TEST(DataModule, WithoutDbMdbNothingOpensAndNothingIsCreated) {
     TempCatalogue folder(false, false);
     ScopedCwd cwd(folder.dir());
     TDataModule2 module;
-    EXPECT_EQ(failureKind(module), Kind::Io);
+    EXPECT_EQ(failureKind(module), std::make_pair(Kind::Io, Cause::FileMissing));
     EXPECT_FALSE(module.ADOConnection.Connected());
     EXPECT_FALSE(module.TDiscos.Active());
     EXPECT_FALSE(QFile::exists(folder.dbPath()));
@@ -73,7 +75,7 @@ TEST(DataModule, AFileThatIsNotADatabaseFailsAtStartUp) {
     file.close();
     ScopedCwd cwd(folder.dir());
     TDataModule2 module;
-    EXPECT_EQ(failureKind(module), Kind::Corrupt);
+    EXPECT_EQ(failureKind(module), std::make_pair(Kind::Corrupt, Cause::NotDatabase));
     EXPECT_FALSE(module.TDiscos.Active());
 }
 
@@ -82,7 +84,7 @@ TEST(DataModule, WithoutTheViewTheTablesStillOpen) {
     catalogue.exec("DROP VIEW ProgDisc");
     ScopedCwd cwd(catalogue.dir());
     TDataModule2 module;
-    EXPECT_EQ(failureKind(module), Kind::Other);
+    EXPECT_EQ(failureKind(module), std::make_pair(Kind::Other, Cause::MissingTable));
     EXPECT_TRUE(module.TDiscos.Active());
     EXPECT_TRUE(module.TProgramas.Active());
     EXPECT_FALSE(module.TProgDisc.Active());
@@ -98,21 +100,25 @@ TEST(DataModule, ReadOnlyCatalogueReadsButRefusesWrites) {
         ScopedCwd cwd(catalogue.dir());
         TDataModule2 module;
         module.DataModuleCreate();
-        if (module.TDiscos.RecordCount() != 12 || module.TProgDisc.RecordCount() != 84) return 1;
+        if (module.TDiscos.RecordCount() != 12 || module.TProgDisc.RecordCount() != 84)
+            return 1;
         module.TDiscos.GoLast();
         const int count = module.TDiscos.RecordCount();
         try {
             module.TDiscos.InsertRow({13, "Nuevo", QDate(2026, 12, 7), ""});
             return 2;
         } catch (const DatabaseError &error) {
-            if (error.kind() != Kind::Io) return 3;
+            if (error.kind() != Kind::Io || error.cause() != Cause::ReadOnly)
+                return 3;
         }
-        if (module.TDiscos.RecordCount() != count) return 4;
+        if (module.TDiscos.RecordCount() != count)
+            return 4;
         try {
             module.TDiscos.DeleteRow();
             return 5;
         } catch (const DatabaseError &error) {
-            if (error.kind() != Kind::Io) return 6;
+            if (error.kind() != Kind::Io)
+                return 6;
         }
         return module.TDiscos.RecordCount() == count ? 0 : 7;
     });

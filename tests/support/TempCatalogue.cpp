@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 TempCatalogue::TempCatalogue(bool sample, bool create) {
-    if (!dir_.isValid()) throw std::runtime_error("cannot create a temporary folder");
-    if (create) store::createCatalogue(dir_.path(), sample);
+    if (!dir_.isValid())
+        throw std::runtime_error("cannot create a temporary folder");
+    if (create)
+        store::createCatalogue(dir_.path(), sample);
 }
 
 TempCatalogue::~TempCatalogue() = default;
@@ -38,7 +40,8 @@ void TempCatalogue::exec(const QString &sql) const {
     const std::string message = error ? error : "";
     sqlite3_free(error);
     sqlite3_close(db);
-    if (rc != SQLITE_OK) throw std::runtime_error("SQL failed: " + message);
+    if (rc != SQLITE_OK)
+        throw std::runtime_error("SQL failed: " + message);
 }
 
 qint64 TempCatalogue::queryInt(const QString &sql) const {
@@ -73,7 +76,8 @@ QByteArray TempCatalogue::fileBytes() const {
 
 ScopedCwd::ScopedCwd(const QString &dir)
     : previous_(QDir::currentPath()) {
-    if (!QDir::setCurrent(dir)) throw std::runtime_error("cannot change the working directory");
+    if (!QDir::setCurrent(dir))
+        throw std::runtime_error("cannot change the working directory");
 }
 
 ScopedCwd::~ScopedCwd() {
@@ -82,9 +86,11 @@ ScopedCwd::~ScopedCwd() {
 
 int runUnprivileged(const std::function<int()> &body) {
     const pid_t child = ::fork();
-    if (child < 0) return 100;
+    if (child < 0)
+        return 100;
     if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(101);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(101);
         int code = 102;
         try {
             code = body();

@@ -48,7 +48,8 @@ int main(int argc, char **argv) {
         else
             return usageError("only one folder can be given");
     }
-    if (!directory) return usageError("no folder given");
+    if (!directory)
+        return usageError("no folder given");
     try {
         store::createCatalogue(QString::fromLocal8Bit(directory), sample);
     } catch (const store::DatabaseError &error) {

@@ -1,0 +1,172 @@
+#include "DBGrid.h"
+
+#include "TableCursor.h"
+
+#include <QFont>
+#include <QHeaderView>
+
+using store::TableCursor;
+
+CursorTableModel::CursorTableModel(QObject *parent)
+    : QAbstractTableModel(parent) {}
+
+TableCursor *CursorTableModel::cursor() const {
+    return source_ ? source_->DataSet() : nullptr;
+}
+
+void CursorTableModel::setDataSource(store::TDataSource *source) {
+    if (source_)
+        disconnect(source_, nullptr, this, nullptr);
+    source_ = source;
+    if (source_) {
+        connect(source_, &store::TDataSource::dataSetChanged, this, &CursorTableModel::reset);
+        connect(source_, &store::TDataSource::recordChanged, this,
+                &CursorTableModel::currentChanged);
+        connect(source_, &store::TDataSource::fieldChanged, this, [this](int) {
+            if (current_ >= 0 && current_ < rows_)
+                emit dataChanged(index(current_, 0), index(current_, columnCount() - 1));
+        });
+    }
+    reset();
+}
+
+void CursorTableModel::setColumns(std::vector<GridColumn> columns) {
+    beginResetModel();
+    columns_ = std::move(columns);
+    endResetModel();
+    reset();
+}
+
+void CursorTableModel::reset() {
+    beginResetModel();
+    TableCursor *c = cursor();
+    const bool open = c && c->Active();
+    rows_ = open ? c->visibleCount() : 0;
+    current_ = open ? c->currentIndex() : -1;
+    fields_.clear();
+    for (const GridColumn &column : columns_)
+        fields_.push_back(open ? c->fieldIndex(column.field) : -1);
+    endResetModel();
+}
+
+void CursorTableModel::currentChanged() {
+    TableCursor *c = cursor();
+    const int previous = current_;
+    current_ = c && c->Active() ? c->currentIndex() : -1;
+    if (previous == current_)
+        return;
+    // The marker in the row header moves with the current record.
+    if (previous >= 0 && previous < rows_)
+        emit headerDataChanged(Qt::Vertical, previous, previous);
+    if (current_ >= 0 && current_ < rows_)
+        emit headerDataChanged(Qt::Vertical, current_, current_);
+}
+
+int CursorTableModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int CursorTableModel::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(columns_.size());
+}
+
+QVariant CursorTableModel::data(const QModelIndex &index, int role) const {
+    if (!index.isValid() || index.row() >= rows_ || index.column() >= columnCount())
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return QVariant(Qt::AlignCenter);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    return cursor()->displayText(index.row(), fields_[index.column()]);
+}
+
+QVariant CursorTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical) {
+        if (role == Qt::DisplayRole)
+            return section == current_ ? QStringLiteral("\u25B6") : QString();
+        return {};
+    }
+    if (section < 0 || section >= columnCount())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return columns_[section].title;
+    case Qt::TextAlignmentRole:
+        return QVariant(Qt::AlignCenter);
+    case Qt::FontRole: {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags CursorTableModel::flags(const QModelIndex &index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+DBGrid::DBGrid(QWidget *parent)
+    : QTableView(parent)
+    , model_(new CursorTableModel(this)) {
+    setModel(model_);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    // Every row the same height: scrolling a million rows stays cheap.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setMinimumWidth(14);
+    horizontalHeader()->setHighlightSections(false);
+    connect(model_, &QAbstractItemModel::modelReset, this,
+            [this] { followCursor(QAbstractItemView::EnsureVisible); });
+    connect(model_, &QAbstractItemModel::headerDataChanged, this,
+            [this] { followCursor(QAbstractItemView::EnsureVisible); });
+}
+
+void DBGrid::setDataSource(store::TDataSource *source) {
+    if (DataSource())
+        disconnect(DataSource(), nullptr, this, nullptr);
+    model_->setDataSource(source);
+    if (source)
+        connect(source, &store::TDataSource::rowFound, this,
+                [this] { followCursor(QAbstractItemView::PositionAtCenter); });
+}
+
+void DBGrid::setColumns(std::vector<GridColumn> columns) {
+    model_->setColumns(columns);
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].width > 0)
+            setColumnWidth(int(i), columns[i].width);
+}
+
+void DBGrid::followCursor(QAbstractItemView::ScrollHint hint) {
+    TableCursor *c = DataSource() ? DataSource()->DataSet() : nullptr;
+    const int row = c && c->Active() ? c->currentIndex() : -1;
+    following_ = true;
+    if (row >= 0 && row < model_->rowCount()) {
+        const QModelIndex index = model_->index(row, qMax(currentIndex().column(), 0));
+        setCurrentIndex(index);
+        scrollTo(index, hint);
+    } else {
+        setCurrentIndex(QModelIndex());
+    }
+    following_ = false;
+}
+
+void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+    QTableView::currentChanged(current, previous);
+    if (following_ || !current.isValid() || current.row() == previous.row())
+        return;
+    store::TDataSource *source = DataSource();
+    if (!source || !source->DataSet())
+        return;
+    try {
+        source->DataSet()->moveTo(current.row());
+    } catch (...) {
+        source->reportError(std::current_exception());
+        followCursor(QAbstractItemView::EnsureVisible);
+    }
+}

@@ -1,0 +1,46 @@
+#include "DBMemo.h"
+
+#include <QKeyEvent>
+
+DBMemo::DBMemo(QWidget *parent)
+    : QPlainTextEdit(parent)
+    , link_(new FieldLink(
+          this, [this](const QString &text) { show(text); }, [this] { return text(); })) {
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!showing_ && !isReadOnly())
+            link_->userEdited();
+    });
+}
+
+QString DBMemo::text() const {
+    QString text = toPlainText();
+    text.replace(u'\n', QStringLiteral("\r\n"));
+    return text;
+}
+
+void DBMemo::show(const QString &text) {
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    showing_ = true;
+    setPlainText(plain);
+    showing_ = false;
+}
+
+void DBMemo::setText(const QString &text) {
+    show(text);
+    link_->textSet();
+}
+
+void DBMemo::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape) {
+        link_->refresh();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void DBMemo::focusOutEvent(QFocusEvent *event) {
+    QPlainTextEdit::focusOutEvent(event);
+    link_->focusLost();
+}

@@ -1,0 +1,129 @@
+#include "FieldLink.h"
+
+#include "DatabaseError.h"
+#include "TableCursor.h"
+
+#include <QTimer>
+#include <QWidget>
+
+using store::TableCursor;
+
+FieldLink::FieldLink(QWidget *control, std::function<void(const QString &)> show,
+                     std::function<QString()> read)
+    : QObject(control)
+    , control_(control)
+    , show_(std::move(show))
+    , read_(std::move(read)) {}
+
+FieldLink::~FieldLink() {
+    if (source_)
+        source_->removeEditor(this);
+}
+
+void FieldLink::setDataSource(store::TDataSource *source) {
+    if (source_) {
+        source_->removeEditor(this);
+        disconnect(source_, nullptr, this, nullptr);
+    }
+    source_ = source;
+    if (source_) {
+        source_->addEditor(this);
+        auto follow = [this] {
+            if (!startingEdit_)
+                refresh();
+        };
+        connect(source_, &store::TDataSource::dataSetChanged, this, follow);
+        connect(source_, &store::TDataSource::recordChanged, this, follow);
+        connect(source_, &store::TDataSource::stateChanged, this, [this, follow] {
+            if (!editing())
+                follow(); // posted or cancelled: show what is stored
+        });
+        connect(source_, &store::TDataSource::fieldChanged, this, [this](int field) {
+            if (field == fieldIndex() && !modified_)
+                refresh();
+        });
+    }
+    refresh();
+}
+
+void FieldLink::setDataField(const QString &field) {
+    field_ = field;
+    refresh();
+}
+
+TableCursor *FieldLink::cursor() const {
+    return source_ ? source_->DataSet() : nullptr;
+}
+
+int FieldLink::fieldIndex() const {
+    TableCursor *c = cursor();
+    return c && c->Active() ? c->fieldIndex(field_) : -1;
+}
+
+bool FieldLink::isKind(store::FieldKind kind) const {
+    const int index = fieldIndex();
+    return index >= 0 && cursor()->fieldDef(index).kind == kind;
+}
+
+bool FieldLink::editing() const {
+    TableCursor *c = cursor();
+    return c &&
+           (c->state() == TableCursor::State::Edit || c->state() == TableCursor::State::Insert);
+}
+
+void FieldLink::refresh() {
+    const int index = fieldIndex();
+    show_(index >= 0 ? cursor()->Fields(index).AsString() : QString());
+    modified_ = false;
+}
+
+void FieldLink::userEdited() {
+    if (modified_)
+        return;
+    try {
+        TableCursor *c = cursor();
+        if (fieldIndex() < 0)
+            throw store::DatabaseError(store::DatabaseError::Kind::NotOpen,
+                                       QStringLiteral("no hay datos abiertos para modificar"));
+        if (c->state() == TableCursor::State::Browse) {
+            // Starting the edit re-reads the record; the text just typed must survive it.
+            startingEdit_ = true;
+            c->EditRow();
+            startingEdit_ = false;
+        }
+        modified_ = true;
+    } catch (...) {
+        startingEdit_ = false;
+        refresh();
+        if (source_)
+            source_->reportError(std::current_exception());
+    }
+}
+
+void FieldLink::textSet() {
+    if (editing())
+        modified_ = true;
+}
+
+void FieldLink::updateRecord() {
+    if (!modified_)
+        return;
+    const int index = fieldIndex();
+    if (index < 0)
+        return;
+    cursor()->Fields(index).setAsString(read_());
+    modified_ = false;
+}
+
+void FieldLink::focusLost() {
+    if (!modified_)
+        return;
+    try {
+        updateRecord();
+    } catch (...) {
+        // The box keeps the focus until its text can be stored.
+        QTimer::singleShot(0, control_, [control = control_] { control->setFocus(); });
+        if (source_)
+            source_->reportError(std::current_exception());
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+class QDialog;
+class QWidget;
+
+// What the windows need from the desktop, behind interfaces so that tests can answer message
+// boxes, see shell calls, open modal windows without blocking and pin the date.
+namespace platform {
+
+// Message boxes: titles "Error", "Information", "Confirm"; buttons "OK", or "Yes" and "No".
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual void error(QWidget *parent, const QString &text) = 0;
+    virtual void information(QWidget *parent, const QString &text) = 0;
+    // True only when "Yes" is pressed.
+    virtual bool confirm(QWidget *parent, const QString &text) = 0;
+};
+
+class Shell {
+public:
+    enum ShowMode { Normal = 1, Maximized = 3 };
+    virtual ~Shell() = default;
+    // Opens a document or address with its default program; the result is ignored.
+    virtual void open(QWidget *owner, const QString &target, const QString &verb,
+                      ShowMode mode) = 0;
+    // Starts a program by its path, detached, without arguments.
+    virtual void start(const QString &program) = 0;
+};
+
+// Opening a window modally: the caller waits until it closes.
+class Modal {
+public:
+    virtual ~Modal() = default;
+    virtual int open(QDialog *dialog) = 0;
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDate today() const = 0;
+    // The short date format of the regional settings, e.g. dd/MM/yyyy.
+    virtual QString shortDateFormat() const = 0;
+};
+
+// The set handed to every window.
+struct Services {
+    Dialogs &dialogs;
+    Shell &shell;
+    Modal &modal;
+    Clock &clock;
+};
+
+} // namespace platform

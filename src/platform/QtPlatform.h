@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Platform.h"
+
+// The real desktop.
+namespace platform {
+
+class QtDialogs : public Dialogs {
+public:
+    void error(QWidget *parent, const QString &text) override;
+    void information(QWidget *parent, const QString &text) override;
+    bool confirm(QWidget *parent, const QString &text) override;
+};
+
+class QtShell : public Shell {
+public:
+    void open(QWidget *owner, const QString &target, const QString &verb, ShowMode mode) override;
+    void start(const QString &program) override;
+};
+
+class QtModal : public Modal {
+public:
+    int open(QDialog *dialog) override;
+};
+
+class QtClock : public Clock {
+public:
+    QDate today() const override;
+    QString shortDateFormat() const override;
+};
+
+// One of each, for the program entry.
+struct QtPlatform {
+    QtDialogs dialogs;
+    QtShell shell;
+    QtModal modal;
+    QtClock clock;
+    Services services() { return Services{dialogs, shell, modal, clock}; }
+};
+
+} // namespace platform
