@@ -7,6 +7,11 @@
 
 using store::TableCursor;
 
+namespace {
+// Wide enough for a date with its time.
+constexpr int kDefaultWidth = 150;
+} // namespace
+
 CursorTableModel::CursorTableModel(QObject *parent)
     : QAbstractTableModel(parent) {}
 
@@ -120,6 +125,8 @@ DBGrid::DBGrid(QWidget *parent)
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setMinimumWidth(14);
     horizontalHeader()->setHighlightSections(false);
+    // Narrow columns (50 pixels for a CD number) still show their whole title.
+    horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 1px; }"));
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { followCursor(QAbstractItemView::EnsureVisible); });
     connect(model_, &QAbstractItemModel::headerDataChanged, this,
@@ -138,8 +145,7 @@ void DBGrid::setDataSource(store::TDataSource *source) {
 void DBGrid::setColumns(std::vector<GridColumn> columns) {
     model_->setColumns(columns);
     for (size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].width > 0)
-            setColumnWidth(int(i), columns[i].width);
+        setColumnWidth(int(i), columns[i].width > 0 ? columns[i].width : kDefaultWidth);
 }
 
 void DBGrid::followCursor(QAbstractItemView::ScrollHint hint) {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <vector>
 
+TDataModule2 *DataModule2 = nullptr;
+
 TDataModule2::TDataModule2(QObject *parent)
     : QObject(parent) {
     TDiscos.setConnection(&ADOConnection);

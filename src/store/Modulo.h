@@ -29,3 +29,6 @@ public:
     store::TDataSource DataProg{&TProgramas};
     store::TDataSource DataProgDisc{&TProgDisc};
 };
+
+// The single instance, created at start-up right after the main window.
+extern TDataModule2 *DataModule2;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+#include <exception>
+#include <utility>
+
+class TForm1;
+
+// No exception may unwind through Qt's own frames. Every handler runs through `guarded`, which
+// hands whatever it catches to the application's error handler (TForm1::TratarErrores).
+void installErrorHandler(TForm1 *handler);
+void reportError(QObject *sender, std::exception_ptr error);
+
+template <class Fn> void guarded(QObject *sender, Fn &&fn) {
+    try {
+        std::forward<Fn>(fn)();
+    } catch (...) {
+        reportError(sender, std::current_exception());
+    }
+}
+
+// Connects a signal to a handler that runs guarded, with the signal's sender as the sender.
+template <class Sender, class Signal, class Fn>
+QMetaObject::Connection connectGuarded(Sender *sender, Signal signal, QObject *context, Fn fn) {
+    return QObject::connect(sender, signal, context, [sender, fn] { guarded(sender, fn); });
+}

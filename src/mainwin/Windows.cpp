@@ -1,0 +1,11 @@
+#include "Windows.h"
+
+QDialog *Form2 = nullptr;
+QDialog *Form3 = nullptr;
+QDialog *Form4 = nullptr;
+QDialog *Form5 = nullptr;
+QDialog *Form6 = nullptr;
+QDialog *Form7 = nullptr;
+QDialog *Form8 = nullptr;
+QDialog *Form9 = nullptr;
+QDialog *Form10 = nullptr;

@@ -1,0 +1,454 @@
+#include "cds_.h"
+
+#include "DBGrid.h"
+#include "DBMemo.h"
+#include "DatabaseError.h"
+#include "Guard.h"
+#include "Modulo.h"
+#include "Windows.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+TForm1 *Form1 = nullptr;
+
+namespace {
+
+using store::DatabaseError;
+using Cause = DatabaseError::Cause;
+
+const QString kCaption = QStringLiteral("Vadrel v1.0");
+
+QString quotedPath(const DatabaseError &error) {
+    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(error.path()));
+}
+
+// One sentence that says what failed, in the style of the message for a CD with programs.
+QString describe(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const DatabaseError &error) {
+        QString text;
+        switch (error.cause()) {
+        case Cause::HasChildren:
+            return QStringLiteral(" La operación no puede realizarse debido a que existe "
+                                  "información (Programas) asociada a este registro ");
+        case Cause::FileMissing:
+            text = QStringLiteral("No se encuentra la base de datos %1").arg(quotedPath(error));
+            break;
+        case Cause::ReadOnly:
+            text = QStringLiteral("No se puede escribir en la base de datos %1: el archivo o su "
+                                  "carpeta son de sólo lectura")
+                       .arg(quotedPath(error));
+            break;
+        case Cause::DiskFull:
+            text = QStringLiteral("No se puede escribir en la base de datos %1: el disco está lleno")
+                       .arg(quotedPath(error));
+            break;
+        case Cause::NotDatabase:
+            text = QStringLiteral("El archivo %1 no es una base de datos válida o está dañado")
+                       .arg(quotedPath(error));
+            break;
+        case Cause::Locked:
+            text = QStringLiteral("La base de datos %1 está bloqueada por otro programa; intente "
+                                  "nuevamente")
+                       .arg(quotedPath(error));
+            break;
+        case Cause::MissingTable:
+            text = QStringLiteral("La base de datos %1 no contiene la tabla o consulta que se "
+                                  "necesita (%2)")
+                       .arg(quotedPath(error), error.engineMessage());
+            break;
+        case Cause::MissingParent:
+            text = QStringLiteral("No se pudo guardar el registro: el CD indicado no existe");
+            break;
+        case Cause::DuplicateKey:
+            text = QStringLiteral("No se pudo guardar el registro: ya existe uno con ese número");
+            break;
+        case Cause::MissingValue:
+            text = QStringLiteral("No se pudo guardar el registro: falta un dato obligatorio");
+            break;
+        case Cause::Unknown:
+            switch (error.kind()) {
+            case DatabaseError::Kind::NotOpen:
+                text = QStringLiteral("La operación no puede realizarse porque la base de datos no "
+                                      "está abierta");
+                break;
+            case DatabaseError::Kind::Conversion: text = error.engineMessage(); break;
+            case DatabaseError::Kind::Io:
+                text = QStringLiteral("Error de lectura o escritura en la base de datos %1 (%2)")
+                           .arg(quotedPath(error), error.engineMessage());
+                break;
+            default:
+                text = QStringLiteral("La operación no pudo realizarse: %1")
+                           .arg(error.engineMessage());
+                break;
+            }
+            break;
+        }
+        return u' ' + text + u' ';
+    } catch (const std::exception &error) {
+        return QStringLiteral(" La operación no pudo realizarse: %1 ")
+            .arg(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        return QStringLiteral(" La operación no pudo realizarse por un error desconocido ");
+    }
+}
+
+} // namespace
+
+TForm1::TForm1(platform::Services services, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                              Qt::CustomizeWindowHint)
+    , services_(services) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kCaption);
+    buildPages();
+    buildMenu();
+    buildStatusBar();
+    // The client area (pages and status bar) is 729 x 517; the menu bar comes on top of it.
+    setFixedSize(729, 517 + menuBar()->sizeHint().height());
+    FormCreate();
+}
+
+TForm1::~TForm1() {
+    if (Form1 == this)
+        installErrorHandler(nullptr);
+}
+
+QWidget *TForm1::buildListPage(const QString &name, const QString &panelName,
+                               const QString &iconName, const QString &icon, int firstButton,
+                               const QString &gridBox, DBGrid *grid, const QString &memoBox,
+                               DBMemo *memo) {
+    auto *page = new QWidget;
+    page->setObjectName(name);
+    auto *layout = new QVBoxLayout(page);
+
+    auto *top = new QHBoxLayout;
+    auto *panel = new QFrame(page);
+    panel->setObjectName(panelName);
+    panel->setFixedSize(44, 44);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setAutoFillBackground(true);
+    QPalette colours = panel->palette();
+    colours.setColor(QPalette::Window, QColor(0x3a, 0x6e, 0xa5));
+    panel->setPalette(colours);
+    auto *picture = new QLabel(panel);
+    picture->setObjectName(iconName);
+    picture->setPixmap(QPixmap(icon));
+    picture->setGeometry(6, 6, 32, 32);
+    top->addWidget(panel);
+
+    const QString captions[] = {QStringLiteral("    ALTAS    "), QStringLiteral("    BAJAS    "),
+                                QStringLiteral("    MODIFICACIONES    ")};
+    const QString pictures[] = {QStringLiteral(":/icons/alta.png"),
+                                QStringLiteral(":/icons/baja.png"),
+                                QStringLiteral(":/icons/modificar.png")};
+    for (int i = 0; i < 3; ++i) {
+        auto *button = new QToolButton(page);
+        button->setObjectName(QStringLiteral("SpeedButton%1").arg(firstButton + i));
+        button->setText(captions[i]);
+        button->setIcon(QIcon(pictures[i]));
+        button->setIconSize(QSize(16, 16));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setFixedSize(209, 33);
+        QFont bold = button->font();
+        bold.setBold(true);
+        button->setFont(bold);
+        SpeedButtons[firstButton - 1 + i] = button;
+        top->addWidget(button);
+    }
+    top->addStretch();
+    layout->addLayout(top);
+
+    auto *frame = new QGroupBox(page);
+    frame->setObjectName(gridBox);
+    auto *frameLayout = new QVBoxLayout(frame);
+    grid->setParent(frame);
+    frameLayout->addWidget(grid);
+    layout->addWidget(frame, 3);
+
+    auto *comment = new QGroupBox(QStringLiteral(" Comentario : "), page);
+    comment->setObjectName(memoBox);
+    auto *commentLayout = new QVBoxLayout(comment);
+    memo->setParent(comment);
+    memo->setReadOnly(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    commentLayout->addWidget(memo);
+    layout->addWidget(comment, 2);
+    return page;
+}
+
+void TForm1::buildPages() {
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    // Tabs drawn as flat buttons, the chosen one pressed in.
+    PageControl1->setDocumentMode(true);
+    PageControl1->tabBar()->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { border: 1px solid palette(mid); border-radius: 2px; padding: 4px 14px;"
+        " margin: 3px 2px; background: palette(button); }"
+        "QTabBar::tab:selected { background: palette(midlight); border-style: inset;"
+        " border-color: palette(dark); }"));
+
+    DBGrid2 = new DBGrid;
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    DBGrid2->setAccessibleName(QStringLiteral("Lista de CDs"));
+    DBMemo1 = new DBMemo;
+    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
+    DBMemo1->setAccessibleName(QStringLiteral("Comentario del CD"));
+    TabSheet1 = buildListPage(QStringLiteral("TabSheet1"), QStringLiteral("Panel3"),
+                              QStringLiteral("ICD"), QStringLiteral(":/icons/cd.png"), 1,
+                              QStringLiteral("GroupBox3"), DBGrid2, QStringLiteral("GroupBox4"),
+                              DBMemo1);
+    DBGrid2->setColumns({{QStringLiteral("NroDisco"), QStringLiteral("Nro. CD"), 50},
+                         {QStringLiteral("DescripcionDisco"), QStringLiteral("CD"), 140},
+                         {QStringLiteral("FechaDisco"), QStringLiteral("Fecha"), -1}});
+
+    DBGrid3 = new DBGrid;
+    DBGrid3->setObjectName(QStringLiteral("DBGrid3"));
+    DBGrid3->setAccessibleName(QStringLiteral("Lista de programas"));
+    DBMemo2 = new DBMemo;
+    DBMemo2->setObjectName(QStringLiteral("DBMemo2"));
+    DBMemo2->setAccessibleName(QStringLiteral("Comentario del programa"));
+    TabSheet2 = buildListPage(QStringLiteral("TabSheet2"), QStringLiteral("Panel2"),
+                              QStringLiteral("IProg"), QStringLiteral(":/icons/programa.png"), 4,
+                              QStringLiteral("GroupBox5"), DBGrid3, QStringLiteral("GroupBox6"),
+                              DBMemo2);
+    DBGrid3->setColumns({{QStringLiteral("NombrePrograma"), QStringLiteral("Programa"), 220},
+                         {QStringLiteral("Version"), QStringLiteral("Versión"), 80},
+                         {QStringLiteral("Empresa"), QStringLiteral("Empresa"), 80},
+                         {QStringLiteral("Licencia"), QStringLiteral("Licencia"), 80},
+                         {QStringLiteral("Anio"), QStringLiteral("Año"), 30},
+                         {QStringLiteral("Link"), QStringLiteral("Link"), 270}});
+
+    TabSheet3 = new QWidget;
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+
+    PageControl1->addTab(TabSheet1, QStringLiteral(" CDs "));
+    PageControl1->addTab(TabSheet2, QStringLiteral(" Programas "));
+    PageControl1->addTab(TabSheet3, QStringLiteral(" Consultas "));
+    setCentralWidget(PageControl1);
+
+    connectGuarded(SpeedButtons[0], &QToolButton::clicked, this,
+                   [this] { SpeedButton1Click(SpeedButtons[0]); });
+    connectGuarded(SpeedButtons[1], &QToolButton::clicked, this,
+                   [this] { SpeedButton2Click(SpeedButtons[1]); });
+    connectGuarded(SpeedButtons[3], &QToolButton::clicked, this,
+                   [this] { SpeedButton4Click(SpeedButtons[3]); });
+    connectGuarded(SpeedButtons[4], &QToolButton::clicked, this,
+                   [this] { SpeedButton5Click(SpeedButtons[4]); });
+    connectGuarded(SpeedButtons[5], &QToolButton::clicked, this,
+                   [this] { SpeedButton6Click(SpeedButtons[5]); });
+}
+
+QAction *TForm1::addItem(QMenu *menu, const QString &name, const QString &caption) {
+    QAction *item = caption == u'-' ? menu->addSeparator() : menu->addAction(caption);
+    item->setObjectName(name);
+    return item;
+}
+
+void TForm1::buildMenu() {
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto menu = [bar](const QString &name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(name);
+        return m;
+    };
+    QMenu *archivo = menu(QStringLiteral("Archivo1"), QStringLiteral("Archivo"));
+    QAction *nuevoCd = addItem(archivo, QStringLiteral("NuevoCd1"), QStringLiteral("Nuevo CD"));
+    QAction *nuevoPrograma =
+        addItem(archivo, QStringLiteral("NuevoPrograma1"), QStringLiteral("Nuevo Programa"));
+    addItem(archivo, QStringLiteral("N1"), QStringLiteral("-"));
+    QAction *salir = addItem(archivo, QStringLiteral("Salir1"), QStringLiteral("Salir"));
+
+    QMenu *ver = menu(QStringLiteral("Ver1"), QStringLiteral("Ver"));
+    QAction *cds = addItem(ver, QStringLiteral("CDs1"), QStringLiteral("CDs"));
+    QAction *programas = addItem(ver, QStringLiteral("Programas1"), QStringLiteral("Programas"));
+    addItem(ver, QStringLiteral("Consultas1"), QStringLiteral("Consultas"));
+
+    QMenu *herramientas = menu(QStringLiteral("Herramientas1"), QStringLiteral("Herramientas"));
+    addItem(herramientas, QStringLiteral("RepararBasededatos1"),
+            QStringLiteral("Copia de seguridad (Backup)"));
+    addItem(herramientas, QStringLiteral("N2"), QStringLiteral("-"));
+    addItem(herramientas, QStringLiteral("Blockdenotas1"), QStringLiteral("Bloc de notas"));
+    addItem(herramientas, QStringLiteral("ExploradordeWindows1"),
+            QStringLiteral("Explorador de Windows"));
+    addItem(herramientas, QStringLiteral("Calculadorqa1"), QStringLiteral("Calculadora"));
+    addItem(herramientas, QStringLiteral("Navegadorpredeterminado1"),
+            QStringLiteral("Navegador (predeterminado)"));
+    addItem(herramientas, QStringLiteral("Clientedecorreo1"),
+            QStringLiteral("Cliente de correo (predeterminado)"));
+
+    QMenu *ayuda = menu(QStringLiteral("Ayuda1"), QStringLiteral("Ayuda"));
+    addItem(ayuda, QStringLiteral("Ayuda2"), QStringLiteral("Ayuda"));
+    addItem(ayuda, QStringLiteral("Contacto1"), QStringLiteral("Contacto"));
+    addItem(ayuda, QStringLiteral("N3"), QStringLiteral("-"));
+    addItem(ayuda, QStringLiteral("Acercade1"), QStringLiteral("Acerca de ..."));
+
+    // Commands of windows still to come stay visible but disabled.
+    for (QAction *item : bar->findChildren<QAction *>())
+        if (!item->isSeparator() && !item->menu())
+            item->setEnabled(false);
+    for (QAction *item : {salir, cds, programas})
+        item->setEnabled(true);
+
+    connectGuarded(nuevoCd, &QAction::triggered, this, [this, nuevoCd] { NuevoCd1Click(nuevoCd); });
+    connectGuarded(nuevoPrograma, &QAction::triggered, this,
+                   [this, nuevoPrograma] { NuevoPrograma1Click(nuevoPrograma); });
+    connectGuarded(salir, &QAction::triggered, this, [this, salir] { Salir1Click(salir); });
+    connectGuarded(cds, &QAction::triggered, this, [this, cds] { CDs1Click(cds); });
+    connectGuarded(programas, &QAction::triggered, this,
+                   [this, programas] { Programas1Click(programas); });
+}
+
+void TForm1::buildStatusBar() {
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    for (int i = 0; i < 2; ++i) {
+        statusPanels[i] = new QLabel(bar);
+        statusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        statusPanels[i]->setFrameShape(QFrame::Panel);
+        statusPanels[i]->setFrameShadow(QFrame::Sunken);
+    }
+    statusPanels[0]->setFixedWidth(100);
+    statusPanels[0]->setAlignment(Qt::AlignCenter);
+    statusPanels[0]->setText(kCaption);
+    bar->addWidget(statusPanels[0]);
+    bar->addWidget(statusPanels[1], 1);
+}
+
+QString TForm1::statusText(int panel) const {
+    return panel >= 0 && panel < 2 ? statusPanels[panel]->text() : QString();
+}
+
+void TForm1::bindData(TDataModule2 &module) {
+    DBGrid2->setDataSource(&module.DataDiscos);
+    DBMemo1->setDataSource(&module.DataDiscos);
+    DBMemo1->setDataField(QStringLiteral("Comentario"));
+    DBGrid3->setDataSource(&module.DataProg);
+    DBMemo2->setDataSource(&module.DataProg);
+    DBMemo2->setDataField(QStringLiteral("Comentario"));
+    for (store::TDataSource *source :
+         {&module.DataDiscos, &module.DataProg, &module.DataProgDisc})
+        connect(source, &store::TDataSource::errorRaised, this,
+                [this, source](std::exception_ptr error) { TratarErrores(source, error); });
+}
+
+void TForm1::enableCommands() {
+    auto enable = [this](const char *name, bool on) {
+        if (auto *item = menuBar()->findChild<QAction *>(QLatin1String(name)))
+            item->setEnabled(on);
+    };
+    SpeedButtons[0]->setEnabled(Form2 != nullptr);
+    enable("NuevoCd1", Form2 != nullptr);
+    SpeedButtons[2]->setEnabled(false); // MODIFICACIONES of CDs comes with its window
+    SpeedButtons[3]->setEnabled(Form4 != nullptr);
+    enable("NuevoPrograma1", Form4 != nullptr);
+    SpeedButtons[5]->setEnabled(Form6 != nullptr);
+}
+
+void TForm1::FormCreate() {
+    installErrorHandler(this);
+    statusPanels[1]->setText(QStringLiteral(" Origen de datos :  \" ") + TDataModule2::Ruta() +
+                             QDir::separator() + QStringLiteral(" \""));
+    PageControl1->setCurrentWidget(TabSheet1);
+}
+
+void TForm1::FormClose() { DataModule2->ADOConnection.setConnected(false); }
+
+void TForm1::closeEvent(QCloseEvent *event) {
+    guarded(this, [this] { FormClose(); });
+    event->accept();
+}
+
+void TForm1::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    if (centred_)
+        return;
+    centred_ = true;
+    if (QScreen *screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TForm1::TratarErrores(QObject *, std::exception_ptr E) {
+    services_.dialogs.error(this, describe(E));
+}
+
+void TForm1::openModal(QDialog *window) {
+    if (window)
+        services_.modal.open(window);
+}
+
+void TForm1::SpeedButton1Click(QObject *) { openModal(Form2); }
+
+void TForm1::SpeedButton2Click(QObject *) {
+    store::TableCursor &discos = DataModule2->TDiscos;
+    if (discos.RecordCount() == 0)
+        return;
+    if (services_.dialogs.confirm(this, QStringLiteral("\r\n Confirma la eliminación ?")))
+        discos.DeleteRow();
+}
+
+void TForm1::SpeedButton4Click(QObject *) { openModal(Form4); }
+
+void TForm1::SpeedButton5Click(QObject *) {
+    store::TableCursor &programas = DataModule2->TProgramas;
+    store::TableCursor &progDisc = DataModule2->TProgDisc;
+    if (programas.RecordCount() == 0)
+        return;
+    progDisc.setActive(false);
+    try {
+        if (services_.dialogs.confirm(this, QStringLiteral("\r\n Confirma la eliminación ?")))
+            programas.DeleteRow();
+    } catch (...) {
+        // The joined view comes back even when the deletion failed; the deletion's error is the
+        // one the user needs to see.
+        try {
+            progDisc.setActive(true);
+        } catch (...) {
+        }
+        throw;
+    }
+    progDisc.setActive(true);
+}
+
+void TForm1::SpeedButton6Click(QObject *) { openModal(Form6); }
+
+void TForm1::NuevoCd1Click(QObject *Sender) {
+    PageControl1->setCurrentWidget(TabSheet1);
+    SpeedButton1Click(Sender);
+}
+
+void TForm1::NuevoPrograma1Click(QObject *Sender) {
+    PageControl1->setCurrentWidget(TabSheet2);
+    SpeedButton4Click(Sender);
+}
+
+void TForm1::Salir1Click(QObject *) { close(); }
+
+void TForm1::CDs1Click(QObject *) { PageControl1->setCurrentWidget(TabSheet1); }
+
+void TForm1::Programas1Click(QObject *) { PageControl1->setCurrentWidget(TabSheet2); }

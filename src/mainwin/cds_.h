@@ -1,0 +1,78 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QMainWindow>
+#include <exception>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTabWidget;
+class QToolButton;
+class DBGrid;
+class DBMemo;
+class TDataModule2;
+
+// The main window: the CDs, programs and queries pages, the menus, the status bar, the
+// deletions and the application's error handler.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(platform::Services services, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Binds the grids and comment boxes to the data module's sources (the data module is
+    // created after this window, as at start-up).
+    void bindData(TDataModule2 &module);
+    // Enables the commands whose windows exist.
+    void enableCommands();
+
+    // Shows what failed in an error box; the failed operation stays abandoned.
+    void TratarErrores(QObject *Sender, std::exception_ptr E);
+    // The text of a status bar panel (0 or 1).
+    QString statusText(int panel) const;
+    platform::Services &services() { return services_; }
+
+    void FormCreate();
+    void FormClose();
+    void SpeedButton1Click(QObject *Sender = nullptr);
+    void SpeedButton2Click(QObject *Sender = nullptr);
+    void SpeedButton4Click(QObject *Sender = nullptr);
+    void SpeedButton5Click(QObject *Sender = nullptr);
+    void SpeedButton6Click(QObject *Sender = nullptr);
+    void NuevoCd1Click(QObject *Sender = nullptr);
+    void NuevoPrograma1Click(QObject *Sender = nullptr);
+    void Salir1Click(QObject *Sender = nullptr);
+    void CDs1Click(QObject *Sender = nullptr);
+    void Programas1Click(QObject *Sender = nullptr);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildPages();
+    void buildMenu();
+    void buildStatusBar();
+    QWidget *buildListPage(const QString &name, const QString &panelName, const QString &iconName,
+                           const QString &icon, int firstButton, const QString &gridBox,
+                           DBGrid *grid, const QString &memoBox, DBMemo *memo);
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
+    void openModal(QDialog *window);
+
+    platform::Services services_;
+    QTabWidget *PageControl1;
+    QWidget *TabSheet1;
+    QWidget *TabSheet2;
+    QWidget *TabSheet3;
+    DBGrid *DBGrid2;
+    DBGrid *DBGrid3;
+    DBMemo *DBMemo1;
+    DBMemo *DBMemo2;
+    QToolButton *SpeedButtons[6] = {};
+    QLabel *statusPanels[2] = {};
+    bool centred_ = false;
+};
+
+extern TForm1 *Form1;

@@ -1,0 +1,202 @@
+#include "Connection.h"
+#include "DBEdit.h"
+#include "DBGrid.h"
+#include "DBMemo.h"
+#include "DataSource.h"
+#include "QtPrinters.h"
+#include "TableCursor.h"
+#include "TempCatalogue.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QHeaderView>
+#include <QTest>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+using store::TableCursor;
+
+namespace {
+
+class BoundControlsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        catalogue.exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-01-01', 'a' || char(13,10) "
+                       "|| 'b'), (2, 'Dos', '2026-02-02', NULL), (3, 'Tres', '2026-03-03', "
+                       "NULL)");
+        connection.setConnectionString("Provider=SQLite;Data Source=" + catalogue.dbPath() +
+                                       ";Persist Security Info=False");
+        connection.setConnected(true);
+        discos.setConnection(&connection);
+        discos.setActive(true);
+        QObject::connect(&source, &store::TDataSource::errorRaised, &source,
+                         [this](std::exception_ptr) { ++errors; });
+
+        auto *layout = new QVBoxLayout(&window);
+        for (QWidget *w : std::initializer_list<QWidget *>{&number, &description, &comment, &other})
+            layout->addWidget(w);
+        number.setDataSource(&source);
+        number.setDataField("NroDisco");
+        description.setDataSource(&source);
+        description.setDataField("DescripcionDisco");
+        comment.setDataSource(&source);
+        comment.setDataField("Comentario");
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    QString stored(const char *sql) { return catalogue.queryText(sql); }
+
+    TempCatalogue catalogue;
+    store::Connection connection;
+    TableCursor discos{"Discos"};
+    store::TDataSource source{&discos};
+    QWidget window;
+    DBEdit number, description;
+    DBMemo comment;
+    QLineEdit other;
+    int errors = 0;
+};
+
+} // namespace
+
+TEST_F(BoundControlsTest, BoxesFollowTheCurrentRecord) {
+    EXPECT_EQ(number.text(), "1");
+    EXPECT_EQ(description.text(), "Uno");
+    EXPECT_EQ(comment.toPlainText(), "a\nb");
+    discos.GoLast();
+    EXPECT_EQ(description.text(), "Tres");
+    EXPECT_EQ(comment.toPlainText(), "");
+    discos.setActive(false);
+    EXPECT_EQ(description.text(), "");
+}
+
+TEST_F(BoundControlsTest, TypingEditsAndTheTextReachesTheFieldOnFocusLossAndAtPost) {
+    description.setFocus();
+    description.selectAll();
+    QTest::keyClicks(&description, "Primero");
+    EXPECT_EQ(discos.state(), TableCursor::State::Edit);
+    EXPECT_EQ(description.text(), "Primero"); // the text survives the start of the edit
+    EXPECT_EQ(discos.Fields(1).AsString(), "Uno");
+    other.setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(discos.Fields(1).AsString(), "Primero");
+
+    comment.setFocus();
+    comment.selectAll();
+    QTest::keyClicks(&comment, "x");
+    QTest::keyClick(&comment, Qt::Key_Return);
+    QTest::keyClicks(&comment, "y");
+    discos.PostRow(); // collects the memo's text although it still has the focus
+    EXPECT_EQ(stored("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 1"), "Primero");
+    EXPECT_EQ(stored("SELECT hex(Comentario) FROM Discos WHERE NroDisco = 1"), "780D0A79");
+    EXPECT_EQ(discos.state(), TableCursor::State::Browse);
+    EXPECT_EQ(errors, 0);
+}
+
+TEST_F(BoundControlsTest, EscapeBringsBackTheFieldValue) {
+    description.setFocus();
+    QTest::keyClicks(&description, "zzz");
+    QTest::keyClick(&description, Qt::Key_Escape);
+    EXPECT_EQ(description.text(), "Uno");
+    EXPECT_FALSE(description.Modified());
+    discos.PostRow();
+    EXPECT_EQ(stored("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 1"), "Uno");
+}
+
+TEST_F(BoundControlsTest, WholeNumberBoxesTakeOnlySignsAndDigits) {
+    number.setFocus();
+    number.selectAll();
+    QTest::keyClicks(&number, "a1b2.c-+ 9");
+    EXPECT_EQ(number.text(), "12-+9");
+    number.selectAll();
+    QTest::keyClicks(&number, "7");
+    other.setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(discos.Fields(0).AsInteger(), 7);
+    EXPECT_EQ(errors, 0);
+}
+
+TEST_F(BoundControlsTest, TextThatDoesNotConvertKeepsTheFocusAndTheEdit) {
+    number.setFocus();
+    number.selectAll();
+    QTest::keyClicks(&number, "1-2");
+    other.setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(discos.state(), TableCursor::State::Edit);
+    EXPECT_TRUE(number.hasFocus());
+    EXPECT_THROW(discos.PostRow(), store::DatabaseError);
+    discos.CancelRow();
+    EXPECT_EQ(number.text(), "1");
+}
+
+TEST_F(BoundControlsTest, TextSetFromCodeWhileEditingCountsAsAChange) {
+    description.setText("No cuenta"); // browse state: not a change
+    EXPECT_FALSE(description.Modified());
+    discos.EditRow();
+    description.setText("Cuenta");
+    discos.PostRow();
+    EXPECT_EQ(stored("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 1"), "Cuenta");
+}
+
+TEST_F(BoundControlsTest, ReadOnlyBoxesNeverEdit) {
+    description.setReadOnly(true);
+    description.setFocus();
+    QTest::keyClicks(&description, "x");
+    EXPECT_EQ(discos.state(), TableCursor::State::Browse);
+    EXPECT_EQ(description.text(), "Uno");
+}
+
+TEST_F(BoundControlsTest, GridListsFollowsAndMovesTheCursor) {
+    DBGrid grid(&window);
+    QAbstractItemModelTester tester(grid.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    grid.setColumns({{"NroDisco", "Nro. CD", 50}, {"DescripcionDisco", "CD", 140},
+                     {"FechaDisco", "Fecha", -1}});
+    grid.setDataSource(&source);
+    ASSERT_EQ(grid.model()->rowCount(), 3);
+    EXPECT_EQ(grid.model()->headerData(0, Qt::Horizontal).toString(), "Nro. CD");
+    EXPECT_TRUE(grid.model()->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
+    EXPECT_EQ(grid.columnWidth(1), 140);
+    EXPECT_EQ(grid.model()->index(1, 2).data().toString(), "02/02/2026");
+    EXPECT_EQ(grid.model()->index(1, 1).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+
+    discos.GoLast();
+    EXPECT_EQ(grid.currentIndex().row(), 2);
+    EXPECT_FALSE(grid.model()->headerData(2, Qt::Vertical).toString().isEmpty());
+    EXPECT_TRUE(grid.model()->headerData(0, Qt::Vertical).toString().isEmpty());
+
+    grid.setCurrentIndex(grid.model()->index(1, 0)); // the user picks a row
+    EXPECT_EQ(discos.Fields(1).AsString(), "Dos");
+
+    discos.InsertRow({4, "Cuatro", QDate(2026, 4, 4), ""});
+    EXPECT_EQ(grid.model()->rowCount(), 4);
+    EXPECT_EQ(grid.currentIndex().row(), 3);
+    discos.DeleteRow();
+    discos.setFilter("NroDisco = '2'");
+    discos.setFiltered(true);
+    EXPECT_EQ(grid.model()->rowCount(), 1);
+    discos.setActive(false);
+    EXPECT_EQ(grid.model()->rowCount(), 0);
+}
+
+TEST_F(BoundControlsTest, AFoundRowIsBroughtToTheMiddle) {
+    QStringList rows;
+    for (int n = 4; n <= 400; ++n)
+        rows << QStringLiteral("(%1, 'CD %1', '2026-01-01', NULL)").arg(n);
+    catalogue.exec("INSERT INTO Discos VALUES " + rows.join(','));
+    discos.setActive(false);
+    discos.setActive(true);
+    DBGrid grid(&window);
+    grid.setColumns({{"NroDisco", "Nro. CD", 50}});
+    grid.setDataSource(&source);
+    grid.resize(200, 300);
+    grid.show();
+    ASSERT_TRUE(discos.FindRow("NroDisco", 250));
+    const QRect found = grid.visualRect(grid.model()->index(249, 0));
+    const int middle = grid.viewport()->height() / 2;
+    EXPECT_TRUE(grid.viewport()->rect().contains(found.center()));
+    EXPECT_LE(std::abs(found.center().y() - middle), found.height());
+}

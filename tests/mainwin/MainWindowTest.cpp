@@ -1,0 +1,287 @@
+#include "DBGrid.h"
+#include "DBMemo.h"
+#include "DatabaseError.h"
+#include "FakePlatform.h"
+#include "Modulo.h"
+#include "QtPrinters.h"
+#include "Startup.h"
+#include "TempCatalogue.h"
+#include "Windows.h"
+#include "cds_.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+using store::TableCursor;
+
+namespace {
+
+const QString kHasPrograms = " La operación no puede realizarse debido a que existe información "
+                             "(Programas) asociada a este registro ";
+const QString kConfirm = "\r\n Confirma la eliminación ?";
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void start(bool withDatabase = true, bool sample = true) {
+        catalogue = std::make_unique<TempCatalogue>(sample, withDatabase);
+        cwd = std::make_unique<ScopedCwd>(catalogue->dir());
+        app = std::make_unique<Startup>(fake.services());
+    }
+    void TearDown() override {
+        app.reset();
+        cwd.reset();
+    }
+
+    template <class T> T *child(const char *name) {
+        T *found = Form1->findChild<T *>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    int rows(const char *grid) { return child<DBGrid>(grid)->model()->rowCount(); }
+    TDataModule2 &data() { return app->dataModule(); }
+    const std::vector<FakeDialogs::Box> &boxes() { return fake.dialogs.boxes; }
+
+    FakePlatform fake;
+    std::unique_ptr<TempCatalogue> catalogue;
+    std::unique_ptr<ScopedCwd> cwd;
+    std::unique_ptr<Startup> app;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsOnTheCdsPageWithTheCatalogueShown) {
+    start();
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(Form1->windowTitle(), "Vadrel v1.0");
+    EXPECT_EQ(Form1->width(), 729);
+    EXPECT_EQ(Form1->minimumSize(), Form1->maximumSize());
+    EXPECT_FALSE(Form1->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(Form1->statusText(0), "Vadrel v1.0");
+    EXPECT_EQ(Form1->statusText(1),
+              QStringLiteral(" Origen de datos :  \" ") + QDir::currentPath() + "/ \"");
+
+    auto *pages = child<QTabWidget>("PageControl1");
+    ASSERT_EQ(pages->count(), 3);
+    EXPECT_EQ(pages->tabText(0), " CDs ");
+    EXPECT_EQ(pages->tabText(1), " Programas ");
+    EXPECT_EQ(pages->tabText(2), " Consultas ");
+    EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet1");
+
+    EXPECT_EQ(rows("DBGrid2"), 12);
+    EXPECT_EQ(rows("DBGrid3"), 84);
+    EXPECT_EQ(child<DBMemo>("DBMemo1")->text(), data().TDiscos.Fields(3).AsString());
+    EXPECT_TRUE(child<DBMemo>("DBMemo1")->isReadOnly());
+
+    const char *titles[] = {"Nro. CD", "CD", "Fecha"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(child<DBGrid>("DBGrid2")->model()->headerData(i, Qt::Horizontal).toString(),
+                  titles[i]);
+    const char *programTitles[] = {"Programa", "Versión", "Empresa", "Licencia", "Año", "Link"};
+    const int widths[] = {220, 80, 80, 80, 30, 270};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(child<DBGrid>("DBGrid3")->model()->headerData(i, Qt::Horizontal).toString(),
+                  programTitles[i]);
+        EXPECT_EQ(child<DBGrid>("DBGrid3")->columnWidth(i), widths[i]);
+    }
+    const char *captions[] = {"    ALTAS    ", "    BAJAS    ", "    MODIFICACIONES    "};
+    for (int i = 1; i <= 6; ++i) {
+        auto *button = child<QToolButton>(QStringLiteral("SpeedButton%1").arg(i).toLatin1());
+        EXPECT_EQ(button->text(), captions[(i - 1) % 3]);
+        EXPECT_EQ(button->size(), QSize(209, 33));
+        EXPECT_TRUE(button->font().bold());
+        EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
+    }
+}
+
+TEST_F(MainWindowTest, MenuHasEveryItemInOrder) {
+    start();
+    QStringList seen;
+    for (QAction *top : Form1->menuBar()->actions()) {
+        seen << top->menu()->objectName() + "=" + top->text();
+        for (QAction *item : top->menu()->actions())
+            seen << item->objectName() + "=" + (item->isSeparator() ? "-" : item->text());
+    }
+    EXPECT_EQ(seen, QStringList({"Archivo1=Archivo",
+                                 "NuevoCd1=Nuevo CD",
+                                 "NuevoPrograma1=Nuevo Programa",
+                                 "N1=-",
+                                 "Salir1=Salir",
+                                 "Ver1=Ver",
+                                 "CDs1=CDs",
+                                 "Programas1=Programas",
+                                 "Consultas1=Consultas",
+                                 "Herramientas1=Herramientas",
+                                 "RepararBasededatos1=Copia de seguridad (Backup)",
+                                 "N2=-",
+                                 "Blockdenotas1=Bloc de notas",
+                                 "ExploradordeWindows1=Explorador de Windows",
+                                 "Calculadorqa1=Calculadora",
+                                 "Navegadorpredeterminado1=Navegador (predeterminado)",
+                                 "Clientedecorreo1=Cliente de correo (predeterminado)",
+                                 "Ayuda1=Ayuda",
+                                 "Ayuda2=Ayuda",
+                                 "Contacto1=Contacto",
+                                 "N3=-",
+                                 "Acercade1=Acerca de ..."}));
+    child<QAction>("Programas1")->trigger();
+    EXPECT_EQ(child<QTabWidget>("PageControl1")->currentWidget()->objectName(), "TabSheet2");
+    child<QAction>("CDs1")->trigger();
+    EXPECT_EQ(child<QTabWidget>("PageControl1")->currentWidget()->objectName(), "TabSheet1");
+}
+
+TEST_F(MainWindowTest, WithoutDbMdbOneBoxNamesTheFileAndTheListsAreEmpty) {
+    start(false);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].kind, FakeDialogs::Box::Error);
+    EXPECT_EQ(boxes()[0].text,
+              QStringLiteral(" No se encuentra la base de datos \"%1\" ")
+                  .arg(QDir::currentPath() + "/db.mdb"));
+    EXPECT_EQ(rows("DBGrid2"), 0);
+    EXPECT_EQ(rows("DBGrid3"), 0);
+    EXPECT_FALSE(data().ADOConnection.Connected());
+
+    // Later operations on the closed catalogue report it once each, and nothing breaks.
+    child<QToolButton>("SpeedButton2")->click();
+    ASSERT_EQ(boxes().size(), 2u);
+    EXPECT_EQ(boxes()[1].text, " La operación no puede realizarse porque la base de datos no "
+                               "está abierta ");
+}
+
+TEST_F(MainWindowTest, DeletingOnAnEmptyTableAsksNothing) {
+    start(true, false);
+    QSignalSpy view(&data().TProgDisc, &TableCursor::dataSetChanged);
+    child<QToolButton>("SpeedButton2")->click();
+    child<QToolButton>("SpeedButton5")->click();
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(view.count(), 0); // the joined view was not even closed
+}
+
+TEST_F(MainWindowTest, ACdWithProgramsStaysAndTheFixedMessageIsShown) {
+    start();
+    const int count = data().TDiscos.RecordCount();
+    fake.dialogs.answers = {true};
+    child<QToolButton>("SpeedButton2")->click();
+    ASSERT_EQ(boxes().size(), 2u);
+    EXPECT_EQ(boxes()[0].kind, FakeDialogs::Box::Confirm);
+    EXPECT_EQ(boxes()[0].text, kConfirm);
+    EXPECT_EQ(boxes()[1].kind, FakeDialogs::Box::Error);
+    EXPECT_EQ(boxes()[1].text, kHasPrograms);
+    EXPECT_EQ(data().TDiscos.RecordCount(), count);
+    EXPECT_EQ(rows("DBGrid2"), count);
+}
+
+TEST_F(MainWindowTest, ACdWithoutProgramsGoesOnYesOnly) {
+    start();
+    data().TDiscos.GoLast(); // the sample's last CD holds no programs
+    const int count = data().TDiscos.RecordCount();
+    child<QToolButton>("SpeedButton2")->click(); // answered "No"
+    EXPECT_EQ(data().TDiscos.RecordCount(), count);
+    fake.dialogs.answers = {true};
+    child<QToolButton>("SpeedButton2")->click();
+    EXPECT_EQ(data().TDiscos.RecordCount(), count - 1);
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), count - 1);
+    EXPECT_EQ(boxes().size(), 2u); // the two questions, no error
+}
+
+TEST_F(MainWindowTest, NoDeletesNothingButTheJoinedViewIsReread) {
+    start();
+    data().TProgDisc.GoLast();
+    QSignalSpy view(&data().TProgDisc, &TableCursor::dataSetChanged);
+    child<QToolButton>("SpeedButton5")->click();
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, kConfirm);
+    EXPECT_EQ(data().TProgramas.RecordCount(), 84);
+    EXPECT_EQ(view.count(), 2); // closed, then opened
+    EXPECT_TRUE(data().TProgDisc.Active());
+    EXPECT_EQ(data().TProgDisc.currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, YesDeletesTheProgramAndTheViewShowsIt) {
+    start();
+    data().TProgramas.GoNext();
+    const QString name = data().TProgramas.Fields(2).AsString();
+    fake.dialogs.answers = {true};
+    child<QToolButton>("SpeedButton5")->click();
+    EXPECT_EQ(data().TProgramas.RecordCount(), 83);
+    EXPECT_EQ(data().TProgDisc.RecordCount(), 83);
+    EXPECT_FALSE(data().TProgDisc.FindRow("NombrePrograma", name, false));
+}
+
+TEST_F(MainWindowTest, AFailedProgramDeletionLeavesTheJoinedViewOpen) {
+    start();
+    catalogue->exec("CREATE TRIGGER keep BEFORE DELETE ON Programas "
+                    "BEGIN SELECT RAISE(ABORT, 'no'); END");
+    fake.dialogs.answers = {true};
+    child<QToolButton>("SpeedButton5")->click();
+    ASSERT_EQ(boxes().size(), 2u);
+    EXPECT_EQ(boxes()[1].kind, FakeDialogs::Box::Error);
+    EXPECT_EQ(data().TProgramas.RecordCount(), 84);
+    EXPECT_TRUE(data().TProgDisc.Active());
+    EXPECT_EQ(data().TProgDisc.RecordCount(), 84);
+}
+
+TEST_F(MainWindowTest, NuevoProgramaShowsTheProgramsPageFirst) {
+    start();
+    QDialog newProgram;
+    Form4 = &newProgram;
+    Form1->enableCommands();
+    auto *pages = child<QTabWidget>("PageControl1");
+    pages->setCurrentWidget(child<QWidget>("TabSheet3"));
+    QString pageWhenOpened;
+    fake.modal.inside = [&](QDialog *) { pageWhenOpened = pages->currentWidget()->objectName(); };
+    auto *item = child<QAction>("NuevoPrograma1");
+    EXPECT_TRUE(item->isEnabled());
+    item->trigger();
+    Form4 = nullptr;
+    ASSERT_EQ(fake.modal.opened.size(), 1u);
+    EXPECT_EQ(fake.modal.opened[0], &newProgram);
+    EXPECT_EQ(pageWhenOpened, "TabSheet2");
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowClosesTheCatalogue) {
+    start();
+    Form1->show();
+    child<QAction>("Salir1")->trigger();
+    EXPECT_FALSE(Form1->isVisible());
+    EXPECT_FALSE(data().ADOConnection.Connected());
+    EXPECT_FALSE(data().TDiscos.Active());
+    EXPECT_EQ(rows("DBGrid2"), 0);
+    EXPECT_TRUE(boxes().empty());
+}
+
+TEST_F(MainWindowTest, EveryFailureSaysWhatFailed) {
+    start();
+    using store::DatabaseError;
+    using Kind = DatabaseError::Kind;
+    using Cause = DatabaseError::Cause;
+    const struct {
+        DatabaseError error;
+        QString text;
+    } cases[] = {
+        {DatabaseError(Kind::Io, "disk I/O error", "/x/db.mdb", Cause::DiskFull),
+         " No se puede escribir en la base de datos \"/x/db.mdb\": el disco está lleno "},
+        {DatabaseError(Kind::Io, "readonly", "/x/db.mdb", Cause::ReadOnly),
+         " No se puede escribir en la base de datos \"/x/db.mdb\": el archivo o su carpeta son "
+         "de sólo lectura "},
+        {DatabaseError(Kind::Corrupt, "not a database", "/x/db.mdb", Cause::NotDatabase),
+         " El archivo \"/x/db.mdb\" no es una base de datos válida o está dañado "},
+        {DatabaseError(Kind::Refused, "UNIQUE", "/x/db.mdb", Cause::DuplicateKey),
+         " No se pudo guardar el registro: ya existe uno con ese número "},
+        {DatabaseError(Kind::Conversion, "'1-2' no es un número entero válido"),
+         " '1-2' no es un número entero válido "},
+    };
+    for (const auto &c : cases)
+        Form1->TratarErrores(nullptr, std::make_exception_ptr(c.error));
+    ASSERT_EQ(boxes().size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(boxes()[i].kind, FakeDialogs::Box::Error);
+        EXPECT_EQ(boxes()[i].text, cases[i].text);
+    }
+}
