@@ -122,6 +122,7 @@ DBGrid::DBGrid(QWidget *parent)
     setWordWrap(false);
     // Every row the same height: scrolling a million rows stays cheap.
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setMinimumWidth(14);
     horizontalHeader()->setHighlightSections(false);

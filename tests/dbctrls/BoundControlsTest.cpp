@@ -194,6 +194,7 @@ TEST_F(BoundControlsTest, AFoundRowIsBroughtToTheMiddle) {
     grid.setDataSource(&source);
     grid.resize(200, 300);
     grid.show();
+    QApplication::processEvents(); // let the grid lay out its header and viewport
     ASSERT_TRUE(discos.FindRow("NroDisco", 250));
     const QRect found = grid.visualRect(grid.model()->index(249, 0));
     const int middle = grid.viewport()->height() / 2;
