@@ -8,7 +8,9 @@ namespace {
 TForm1 *errorHandler = nullptr;
 }
 
-void installErrorHandler(TForm1 *handler) { errorHandler = handler; }
+void installErrorHandler(TForm1 *handler) {
+    errorHandler = handler;
+}
 
 void reportError(QObject *sender, std::exception_ptr error) {
     if (errorHandler) {

@@ -1,6 +1,8 @@
 #include "Startup.h"
 
+#include "ACd.h"
 #include "Guard.h"
+#include "MCD.h"
 #include "Modulo.h"
 #include "cds_.h"
 
@@ -11,6 +13,9 @@ Startup::Startup(platform::Services services) {
     DataModule2 = module_.get();
     form1_->bindData(*module_);
     guarded(module_.get(), [this] { module_->DataModuleCreate(); });
+    // The other windows, hidden; the main window owns them.
+    Form2 = new TForm2(services, form1_.get());
+    Form3 = new TForm3(services, form1_.get());
     form1_->enableCommands();
 }
 
@@ -18,6 +23,8 @@ Startup::~Startup() {
     // Windows go before the data module they are bound to.
     form1_.reset();
     Form1 = nullptr;
+    Form2 = nullptr;
+    Form3 = nullptr;
     module_.reset();
     DataModule2 = nullptr;
 }

@@ -1,7 +1,5 @@
 #include "Windows.h"
 
-QDialog *Form2 = nullptr;
-QDialog *Form3 = nullptr;
 QDialog *Form4 = nullptr;
 QDialog *Form5 = nullptr;
 QDialog *Form6 = nullptr;

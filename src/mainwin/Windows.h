@@ -2,10 +2,9 @@
 
 class QDialog;
 
-// The windows the main window opens, created at start-up in this order and kept for the whole
-// run. Each one is null until its unit exists; the main window leaves their commands disabled.
-extern QDialog *Form2;  // New CD
-extern QDialog *Form3;  // Modify CD
+// The windows the main window opens that are still to be built (New CD and Modify CD live in
+// their own units). Each one stays null until its unit exists, and the main window leaves its
+// commands disabled.
 extern QDialog *Form4;  // New program
 extern QDialog *Form5;  // Program details
 extern QDialog *Form6;  // Modify program

@@ -1,14 +1,17 @@
 #include "cds_.h"
 
+#include "ACd.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
 #include "DatabaseError.h"
 #include "Guard.h"
+#include "MCD.h"
 #include "Modulo.h"
 #include "Windows.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDateEdit>
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
@@ -55,8 +58,9 @@ QString describe(std::exception_ptr failure) {
                        .arg(quotedPath(error));
             break;
         case Cause::DiskFull:
-            text = QStringLiteral("No se puede escribir en la base de datos %1: el disco está lleno")
-                       .arg(quotedPath(error));
+            text =
+                QStringLiteral("No se puede escribir en la base de datos %1: el disco está lleno")
+                    .arg(quotedPath(error));
             break;
         case Cause::NotDatabase:
             text = QStringLiteral("El archivo %1 no es una base de datos válida o está dañado")
@@ -87,7 +91,9 @@ QString describe(std::exception_ptr failure) {
                 text = QStringLiteral("La operación no puede realizarse porque la base de datos no "
                                       "está abierta");
                 break;
-            case DatabaseError::Kind::Conversion: text = error.engineMessage(); break;
+            case DatabaseError::Kind::Conversion:
+                text = error.engineMessage();
+                break;
             case DatabaseError::Kind::Io:
                 text = QStringLiteral("Error de lectura o escritura en la base de datos %1 (%2)")
                            .arg(quotedPath(error), error.engineMessage());
@@ -214,10 +220,10 @@ void TForm1::buildPages() {
     DBMemo1 = new DBMemo;
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setAccessibleName(QStringLiteral("Comentario del CD"));
-    TabSheet1 = buildListPage(QStringLiteral("TabSheet1"), QStringLiteral("Panel3"),
-                              QStringLiteral("ICD"), QStringLiteral(":/icons/cd.png"), 1,
-                              QStringLiteral("GroupBox3"), DBGrid2, QStringLiteral("GroupBox4"),
-                              DBMemo1);
+    TabSheet1 =
+        buildListPage(QStringLiteral("TabSheet1"), QStringLiteral("Panel3"), QStringLiteral("ICD"),
+                      QStringLiteral(":/icons/cd.png"), 1, QStringLiteral("GroupBox3"), DBGrid2,
+                      QStringLiteral("GroupBox4"), DBMemo1);
     DBGrid2->setColumns({{QStringLiteral("NroDisco"), QStringLiteral("Nro. CD"), 50},
                          {QStringLiteral("DescripcionDisco"), QStringLiteral("CD"), 140},
                          {QStringLiteral("FechaDisco"), QStringLiteral("Fecha"), -1}});
@@ -228,10 +234,10 @@ void TForm1::buildPages() {
     DBMemo2 = new DBMemo;
     DBMemo2->setObjectName(QStringLiteral("DBMemo2"));
     DBMemo2->setAccessibleName(QStringLiteral("Comentario del programa"));
-    TabSheet2 = buildListPage(QStringLiteral("TabSheet2"), QStringLiteral("Panel2"),
-                              QStringLiteral("IProg"), QStringLiteral(":/icons/programa.png"), 4,
-                              QStringLiteral("GroupBox5"), DBGrid3, QStringLiteral("GroupBox6"),
-                              DBMemo2);
+    TabSheet2 =
+        buildListPage(QStringLiteral("TabSheet2"), QStringLiteral("Panel2"),
+                      QStringLiteral("IProg"), QStringLiteral(":/icons/programa.png"), 4,
+                      QStringLiteral("GroupBox5"), DBGrid3, QStringLiteral("GroupBox6"), DBMemo2);
     DBGrid3->setColumns({{QStringLiteral("NombrePrograma"), QStringLiteral("Programa"), 220},
                          {QStringLiteral("Version"), QStringLiteral("Versión"), 80},
                          {QStringLiteral("Empresa"), QStringLiteral("Empresa"), 80},
@@ -251,6 +257,8 @@ void TForm1::buildPages() {
                    [this] { SpeedButton1Click(SpeedButtons[0]); });
     connectGuarded(SpeedButtons[1], &QToolButton::clicked, this,
                    [this] { SpeedButton2Click(SpeedButtons[1]); });
+    connectGuarded(SpeedButtons[2], &QToolButton::clicked, this,
+                   [this] { SpeedButton3Click(SpeedButtons[2]); });
     connectGuarded(SpeedButtons[3], &QToolButton::clicked, this,
                    [this] { SpeedButton4Click(SpeedButtons[3]); });
     connectGuarded(SpeedButtons[4], &QToolButton::clicked, this,
@@ -348,8 +356,7 @@ void TForm1::bindData(TDataModule2 &module) {
     DBGrid3->setDataSource(&module.DataProg);
     DBMemo2->setDataSource(&module.DataProg);
     DBMemo2->setDataField(QStringLiteral("Comentario"));
-    for (store::TDataSource *source :
-         {&module.DataDiscos, &module.DataProg, &module.DataProgDisc})
+    for (store::TDataSource *source : {&module.DataDiscos, &module.DataProg, &module.DataProgDisc})
         connect(source, &store::TDataSource::errorRaised, this,
                 [this, source](std::exception_ptr error) { TratarErrores(source, error); });
 }
@@ -361,7 +368,7 @@ void TForm1::enableCommands() {
     };
     SpeedButtons[0]->setEnabled(Form2 != nullptr);
     enable("NuevoCd1", Form2 != nullptr);
-    SpeedButtons[2]->setEnabled(false); // MODIFICACIONES of CDs comes with its window
+    SpeedButtons[2]->setEnabled(Form3 != nullptr);
     SpeedButtons[3]->setEnabled(Form4 != nullptr);
     enable("NuevoPrograma1", Form4 != nullptr);
     SpeedButtons[5]->setEnabled(Form6 != nullptr);
@@ -374,7 +381,9 @@ void TForm1::FormCreate() {
     PageControl1->setCurrentWidget(TabSheet1);
 }
 
-void TForm1::FormClose() { DataModule2->ADOConnection.setConnected(false); }
+void TForm1::FormClose() {
+    DataModule2->ADOConnection.setConnected(false);
+}
 
 void TForm1::closeEvent(QCloseEvent *event) {
     guarded(this, [this] { FormClose(); });
@@ -402,7 +411,9 @@ void TForm1::openModal(QDialog *window) {
         services_.modal.open(window);
 }
 
-void TForm1::SpeedButton1Click(QObject *) { openModal(Form2); }
+void TForm1::SpeedButton1Click(QObject *) {
+    openModal(Form2);
+}
 
 void TForm1::SpeedButton2Click(QObject *) {
     store::TableCursor &discos = DataModule2->TDiscos;
@@ -412,7 +423,14 @@ void TForm1::SpeedButton2Click(QObject *) {
         discos.DeleteRow();
 }
 
-void TForm1::SpeedButton4Click(QObject *) { openModal(Form4); }
+void TForm1::SpeedButton3Click(QObject *) {
+    Form3->Date1->setDate(DataModule2->TDiscos.Fields(2).AsDateTime().date());
+    openModal(Form3);
+}
+
+void TForm1::SpeedButton4Click(QObject *) {
+    openModal(Form4);
+}
 
 void TForm1::SpeedButton5Click(QObject *) {
     store::TableCursor &programas = DataModule2->TProgramas;
@@ -435,7 +453,9 @@ void TForm1::SpeedButton5Click(QObject *) {
     progDisc.setActive(true);
 }
 
-void TForm1::SpeedButton6Click(QObject *) { openModal(Form6); }
+void TForm1::SpeedButton6Click(QObject *) {
+    openModal(Form6);
+}
 
 void TForm1::NuevoCd1Click(QObject *Sender) {
     PageControl1->setCurrentWidget(TabSheet1);
@@ -447,8 +467,14 @@ void TForm1::NuevoPrograma1Click(QObject *Sender) {
     SpeedButton4Click(Sender);
 }
 
-void TForm1::Salir1Click(QObject *) { close(); }
+void TForm1::Salir1Click(QObject *) {
+    close();
+}
 
-void TForm1::CDs1Click(QObject *) { PageControl1->setCurrentWidget(TabSheet1); }
+void TForm1::CDs1Click(QObject *) {
+    PageControl1->setCurrentWidget(TabSheet1);
+}
 
-void TForm1::Programas1Click(QObject *) { PageControl1->setCurrentWidget(TabSheet2); }
+void TForm1::Programas1Click(QObject *) {
+    PageControl1->setCurrentWidget(TabSheet2);
+}

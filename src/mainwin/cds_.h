@@ -38,6 +38,7 @@ public:
     void FormClose();
     void SpeedButton1Click(QObject *Sender = nullptr);
     void SpeedButton2Click(QObject *Sender = nullptr);
+    void SpeedButton3Click(QObject *Sender = nullptr);
     void SpeedButton4Click(QObject *Sender = nullptr);
     void SpeedButton5Click(QObject *Sender = nullptr);
     void SpeedButton6Click(QObject *Sender = nullptr);

@@ -153,7 +153,8 @@ TEST_F(BoundControlsTest, GridListsFollowsAndMovesTheCursor) {
     DBGrid grid(&window);
     QAbstractItemModelTester tester(grid.model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
-    grid.setColumns({{"NroDisco", "Nro. CD", 50}, {"DescripcionDisco", "CD", 140},
+    grid.setColumns({{"NroDisco", "Nro. CD", 50},
+                     {"DescripcionDisco", "CD", 140},
                      {"FechaDisco", "Fecha", -1}});
     grid.setDataSource(&source);
     ASSERT_EQ(grid.model()->rowCount(), 3);

@@ -140,9 +140,8 @@ TEST_F(MainWindowTest, WithoutDbMdbOneBoxNamesTheFileAndTheListsAreEmpty) {
     start(false);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].kind, FakeDialogs::Box::Error);
-    EXPECT_EQ(boxes()[0].text,
-              QStringLiteral(" No se encuentra la base de datos \"%1\" ")
-                  .arg(QDir::currentPath() + "/db.mdb"));
+    EXPECT_EQ(boxes()[0].text, QStringLiteral(" No se encuentra la base de datos \"%1\" ")
+                                   .arg(QDir::currentPath() + "/db.mdb"));
     EXPECT_EQ(rows("DBGrid2"), 0);
     EXPECT_EQ(rows("DBGrid3"), 0);
     EXPECT_FALSE(data().ADOConnection.Connected());

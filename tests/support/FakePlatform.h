@@ -48,14 +48,18 @@ public:
     std::vector<QString> started;
 };
 
-// Opens nothing: records the window and lets the test act "inside" it.
+// Shows the window without a modal loop, lets the test act inside it, and closes it afterwards
+// as the close box would if the test left it open.
 class FakeModal : public platform::Modal {
 public:
     int open(QDialog *dialog) override {
         opened.push_back(dialog);
+        dialog->show();
         if (inside)
             inside(dialog);
-        return QDialog::Rejected;
+        if (dialog->isVisible())
+            dialog->close();
+        return dialog->result();
     }
     std::vector<QDialog *> opened;
     std::function<void(QDialog *)> inside;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "DialogBase.h"
+#include "Platform.h"
+
+class QDateEdit;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QToolButton;
+
+// The New CD window: adds one CD per "ACEPTAR" and stays open for the next.
+class TForm2 : public DialogBase {
+    Q_OBJECT
+public:
+    explicit TForm2(platform::Services services, QWidget *parent = nullptr);
+
+    void Limpiar();
+    void FormActivate() override;
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+
+    QGroupBox *GroupBox1;
+    QLineEdit *Edit1;
+    QLineEdit *Edit2;
+    QDateEdit *Date1;
+    QPlainTextEdit *Memo1;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+
+private:
+    platform::Services services_;
+};
+
+extern TForm2 *Form2;

@@ -1,0 +1,71 @@
+#include "DialogBase.h"
+
+#include "Guard.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QToolButton>
+
+DialogBase::DialogBase(const QString &objectName, const QString &caption, QSize clientSize,
+                       QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    setFixedSize(clientSize);
+    setModal(true);
+}
+
+void DialogBase::showEvent(QShowEvent *event) {
+    QDialog::showEvent(event);
+    if (!placed_) {
+        placed_ = true;
+        if (QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft()); // from now on Qt keeps it where the user leaves it
+        }
+    }
+    guarded(this, [this] { FormActivate(); });
+}
+
+void DialogBase::closeEvent(QCloseEvent *event) {
+    guarded(this, [this] { FormClose(); });
+    QDialog::closeEvent(event);
+}
+
+void DialogBase::keyPressEvent(QKeyEvent *event) {
+    // Escape would reject and Enter would press a default button; neither exists here.
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+QLabel *DialogBase::boldLabel(const QString &text, QWidget *buddy, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setBuddy(buddy);
+    return label;
+}
+
+QToolButton *DialogBase::flatButton(const QString &name, const QString &caption, QWidget *parent) {
+    auto *button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    QFont bold = button->font();
+    bold.setBold(true);
+    button->setFont(bold);
+    button->setMinimumHeight(30);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return button;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "DialogBase.h"
+#include "Platform.h"
+
+class DBEdit;
+class DBMemo;
+class QDateEdit;
+class QGroupBox;
+class QToolButton;
+
+// The Modify CD window: edits the current CD of the CDs page in place and posts it once.
+class TForm3 : public DialogBase {
+    Q_OBJECT
+public:
+    explicit TForm3(platform::Services services, QWidget *parent = nullptr);
+
+    void FormActivate() override;
+    void FormClose() override;
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+
+    QGroupBox *GroupBox1;
+    DBEdit *DBEdit1;
+    DBEdit *DBEdit2;
+    QDateEdit *Date1;
+    DBMemo *DBMemo1;
+    DBEdit *DBEdit3;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+
+private:
+    platform::Services services_;
+};
+
+extern TForm3 *Form3;

@@ -1,0 +1,249 @@
+#include "ACd.h"
+#include "DBEdit.h"
+#include "DBGrid.h"
+#include "DBMemo.h"
+#include "FakePlatform.h"
+#include "MCD.h"
+#include "Modulo.h"
+#include "QtPrinters.h"
+#include "Startup.h"
+#include "TempCatalogue.h"
+#include "cds_.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class CdWindowsTest : public ::testing::Test {
+protected:
+    void start(bool sample) {
+        catalogue = std::make_unique<TempCatalogue>(sample);
+        cwd = std::make_unique<ScopedCwd>(catalogue->dir());
+        app = std::make_unique<Startup>(fake.services());
+    }
+    void TearDown() override {
+        app.reset();
+        cwd.reset();
+    }
+    void addCds(int from, int to) {
+        for (int n = from; n <= to; ++n)
+            catalogue->exec(
+                QStringLiteral("INSERT INTO Discos VALUES (%1, 'CD %1', '2003-03-15', NULL)")
+                    .arg(n));
+        data().TDiscos.Close();
+        data().TDiscos.Open();
+    }
+    // Opens the New CD window as the ALTAS button does and runs `inside` while it is open.
+    void newCd(const std::function<void()> &inside) {
+        fake.modal.inside = [&](QDialog *) { inside(); };
+        Form1->findChild<QToolButton *>("SpeedButton1")->click();
+        fake.modal.inside = nullptr;
+    }
+    void modifyCd(const std::function<void()> &inside) {
+        fake.modal.inside = [&](QDialog *) { inside(); };
+        Form1->findChild<QToolButton *>("SpeedButton3")->click();
+        fake.modal.inside = nullptr;
+    }
+    QString proposal() {
+        QString number;
+        newCd([&] { number = Form2->Edit1->text(); });
+        return number;
+    }
+    TDataModule2 &data() { return app->dataModule(); }
+    QString stored(const QString &sql) { return catalogue->queryText(sql); }
+    size_t boxCount() { return fake.dialogs.boxes.size(); }
+
+    FakePlatform fake;
+    std::unique_ptr<TempCatalogue> catalogue;
+    std::unique_ptr<ScopedCwd> cwd;
+    std::unique_ptr<Startup> app;
+};
+
+} // namespace
+
+TEST_F(CdWindowsTest, NumbersFollowTheLastCd) {
+    start(false);
+    EXPECT_EQ(proposal(), "1");
+    addCds(1, 5);
+    EXPECT_EQ(proposal(), "6");
+    data().TDiscos.GoLast();
+    data().TDiscos.DeleteRow();
+    EXPECT_EQ(proposal(), "5");
+}
+
+TEST_F(CdWindowsTest, AcceptStoresTheCdAndPreparesTheNext) {
+    start(true);
+    const int rows = Form1->findChild<DBGrid *>("DBGrid2")->model()->rowCount();
+    newCd([&] {
+        EXPECT_EQ(Form2->Edit1->text(), "13");
+        EXPECT_TRUE(Form2->Edit1->isReadOnly());
+        EXPECT_EQ(Form2->Date1->date(), QDate(2026, 12, 7));
+        QTest::keyClicks(Form2->Edit2, "Respaldo");
+        QTest::keyClicks(Form2->Memo1, "a");
+        QTest::keyClick(Form2->Memo1, Qt::Key_Return);
+        QTest::keyClicks(Form2->Memo1, "b");
+        Form2->SpeedButton1->click();
+        ASSERT_EQ(boxCount(), 1u);
+        EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Information);
+        EXPECT_EQ(fake.dialogs.boxes[0].text,
+                  "\r\n Los datos del CD se guardaron correctamente \r\n");
+        // Ready for the next CD, still open.
+        EXPECT_TRUE(Form2->isVisible());
+        EXPECT_EQ(Form2->Edit1->text(), "14");
+        EXPECT_EQ(Form2->Edit2->text(), "");
+        EXPECT_EQ(Form2->Memo1->toPlainText(), "");
+        EXPECT_EQ(Form2->focusWidget(), Form2->Edit2);
+    });
+    EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || FechaDisco || '|' || hex(Comentario) "
+                     "FROM Discos WHERE NroDisco = 13"),
+              "Respaldo|2026-12-07|610D0A62");
+    EXPECT_EQ(Form1->findChild<DBGrid *>("DBGrid2")->model()->rowCount(), rows + 1);
+    EXPECT_EQ(data().TDiscos.Fields(0).AsInteger(), 13); // left on the last row
+}
+
+TEST_F(CdWindowsTest, EmptyDescriptionAndCommentAreAccepted) {
+    start(false);
+    newCd([&] { Form2->SpeedButton1->click(); });
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 1 AND "
+                                  "DescripcionDisco = '' AND Comentario = ''"),
+              1);
+}
+
+TEST_F(CdWindowsTest, ReopeningAfterCancelShowsAFreshEntry) {
+    start(true);
+    newCd([&] {
+        QTest::keyClicks(Form2->Edit2, "A medias");
+        QTest::keyClicks(Form2->Memo1, "sin guardar");
+        Form2->Date1->setDate(QDate(2001, 1, 1));
+        Form2->SpeedButton2->click();
+        EXPECT_FALSE(Form2->isVisible());
+    });
+    fake.clock.date = QDate(2027, 3, 4);
+    newCd([&] {
+        EXPECT_EQ(Form2->Edit1->text(), "13");
+        EXPECT_EQ(Form2->Edit2->text(), "");
+        EXPECT_EQ(Form2->Memo1->toPlainText(), "");
+        EXPECT_EQ(Form2->Date1->date(), QDate(2027, 3, 4));
+    });
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 12);
+    EXPECT_EQ(boxCount(), 0u);
+}
+
+TEST_F(CdWindowsTest, EnterAndEscapeNeitherSaveNorClose) {
+    start(true);
+    newCd([&] {
+        QTest::keyClicks(Form2->Edit2, "x");
+        QTest::keyClick(Form2->Edit2, Qt::Key_Return);
+        QTest::keyClick(Form2->Edit2, Qt::Key_Escape);
+        QTest::keyClick(Form2, Qt::Key_Escape);
+        EXPECT_TRUE(Form2->isVisible());
+        EXPECT_EQ(Form2->Edit2->text(), "x");
+    });
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 12);
+    EXPECT_EQ(boxCount(), 0u);
+}
+
+TEST_F(CdWindowsTest, ARefusedCdKeepsTheInputsAsTyped) {
+    start(true);
+    newCd([&] {
+        // Another program takes number 13 meanwhile.
+        catalogue->exec("INSERT INTO Discos VALUES (13, 'Otro', '2026-01-01', NULL)");
+        QTest::keyClicks(Form2->Edit2, "Mio");
+        Form2->SpeedButton1->click();
+        ASSERT_EQ(boxCount(), 1u);
+        EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
+        EXPECT_TRUE(Form2->isVisible());
+        EXPECT_EQ(Form2->Edit1->text(), "13");
+        EXPECT_EQ(Form2->Edit2->text(), "Mio");
+    });
+    EXPECT_EQ(data().TDiscos.RecordCount(), 12);
+    EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
+}
+
+TEST_F(CdWindowsTest, ModifyCancelOrCloseBoxLeavesTheCdAsItWas) {
+    start(true);
+    for (bool closeBox : {false, true}) {
+        modifyCd([&] {
+            QTest::keyClicks(Form3->DBEdit2, " cambiado");
+            QTest::keyClicks(Form3->DBMemo1, "nota");
+            EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Edit);
+            if (closeBox)
+                Form3->close();
+            else
+                Form3->SpeedButton2->click();
+        });
+        EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
+        EXPECT_EQ(data().TDiscos.Fields(1).AsString(), "Utilidades del sistema");
+    }
+    EXPECT_EQ(stored("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 1"),
+              "Utilidades del sistema");
+    EXPECT_EQ(boxCount(), 0u);
+}
+
+TEST_F(CdWindowsTest, ModifyShowsAndKeepsTheStoredDate) {
+    start(true);
+    modifyCd([&] {
+        EXPECT_EQ(Form3->Date1->date(), QDate(2003, 3, 15));
+        EXPECT_EQ(Form3->DBEdit1->text(), "1");
+        EXPECT_EQ(Form3->focusWidget(), Form3->DBEdit2);
+        QTest::keyClicks(Form3->DBMemo1, "Revisado. ");
+        Form3->SpeedButton1->click();
+        EXPECT_FALSE(Form3->isVisible());
+    });
+    EXPECT_EQ(stored("SELECT FechaDisco || '|' || substr(Comentario, 1, 10) FROM Discos WHERE "
+                     "NroDisco = 1"),
+              "2003-03-15|Revisado. ");
+    // The CD list shows the change at once.
+    auto *grid = Form1->findChild<DBGrid *>("DBGrid2");
+    EXPECT_EQ(data().TDiscos.Fields(0).AsInteger(), 1);
+    EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "15/03/2003");
+}
+
+TEST_F(CdWindowsTest, ModifyStoresAPickedDateAtMidnight) {
+    start(true);
+    data().TDiscos.FindRow("NroDisco", 7); // stored with a time of day
+    modifyCd([&] {
+        Form3->DBEdit2->selectAll();
+        QTest::keyClicks(Form3->DBEdit2, "Juegos");
+        Form3->Date1->setDate(QDate(2026, 1, 2));
+        Form3->SpeedButton1->click();
+    });
+    EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || FechaDisco FROM Discos WHERE NroDisco = 7"),
+              "Juegos|2026-01-02");
+    auto *grid = Form1->findChild<DBGrid *>("DBGrid2");
+    EXPECT_EQ(grid->model()->index(data().TDiscos.currentIndex(), 1).data().toString(), "Juegos");
+}
+
+TEST_F(CdWindowsTest, ModifyCannotChangeTheNumber) {
+    start(true);
+    modifyCd([&] {
+        Form3->DBEdit1->setFocus();
+        QTest::keyClicks(Form3->DBEdit1, "9");
+        EXPECT_EQ(Form3->DBEdit1->text(), "1");
+        EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
+        Form3->SpeedButton1->click();
+    });
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 1"), 1);
+}
+
+TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothing) {
+    start(false);
+    modifyCd([&] {
+        EXPECT_EQ(Form3->DBEdit2->text(), "");
+        QTest::keyClicks(Form3->DBEdit2, "fantasma");
+        Form3->SpeedButton1->click();
+        EXPECT_FALSE(Form3->isVisible());
+    });
+    ASSERT_EQ(fake.modal.opened.size(), 1u);
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 0);
+    EXPECT_EQ(data().TDiscos.RecordCount(), 0);
+    EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
+    EXPECT_EQ(boxCount(), 0u);
+}
