@@ -5,6 +5,7 @@
 #include "MCD.h"
 #include "Modulo.h"
 #include "cds_.h"
+#include "verdatos.h"
 
 Startup::Startup(platform::Services services) {
     form1_ = std::make_unique<TForm1>(services);
@@ -16,6 +17,7 @@ Startup::Startup(platform::Services services) {
     // The other windows, hidden; the main window owns them.
     Form2 = new TForm2(services, form1_.get());
     Form3 = new TForm3(services, form1_.get());
+    Form5 = new TForm5(form1_.get());
     form1_->enableCommands();
 }
 
@@ -25,6 +27,7 @@ Startup::~Startup() {
     Form1 = nullptr;
     Form2 = nullptr;
     Form3 = nullptr;
+    Form5 = nullptr;
     module_.reset();
     DataModule2 = nullptr;
 }

@@ -1,7 +1,6 @@
 #include "Windows.h"
 
 QDialog *Form4 = nullptr;
-QDialog *Form5 = nullptr;
 QDialog *Form6 = nullptr;
 QDialog *Form7 = nullptr;
 QDialog *Form8 = nullptr;

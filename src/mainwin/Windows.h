@@ -2,11 +2,10 @@
 
 class QDialog;
 
-// The windows the main window opens that are still to be built (New CD and Modify CD live in
-// their own units). Each one stays null until its unit exists, and the main window leaves its
+// The windows the main window opens that are still to be built (the others live in their own
+// units). Each one stays null until its unit exists, and the main window leaves its
 // commands disabled.
 extern QDialog *Form4;  // New program
-extern QDialog *Form5;  // Program details
 extern QDialog *Form6;  // Modify program
 extern QDialog *Form7;  // About
 extern QDialog *Form8;  // Export

@@ -1,6 +1,8 @@
 #include "cds_.h"
 
 #include "ACd.h"
+#include "ClickableImage.h"
+#include "Conversions.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
 #include "DatabaseError.h"
@@ -8,9 +10,11 @@
 #include "MCD.h"
 #include "Modulo.h"
 #include "Windows.h"
+#include "verdatos.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
 #include <QDir>
@@ -18,6 +22,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -34,6 +39,23 @@ using store::DatabaseError;
 using Cause = DatabaseError::Cause;
 
 const QString kCaption = QStringLiteral("Vadrel v1.0");
+
+// The columns of the queries page: what each choice of "Ordenado por :" orders and searches by.
+const struct {
+    const char *field;
+    const char *title;
+    int width;
+} kQueryColumns[] = {
+    {"NroDisco", "Nro. CD", 50},
+    {"DescripcionDisco", "CD", 100},
+    {"NombrePrograma", "Programa", 200},
+    {"Version", "Versión", 80},
+    {"Empresa", "Empresa", 80},
+    {"Licencia", "Licencia", 80},
+    {"Anio", "Año", 30},
+    {"Link", "Link", 350},
+};
+const QString kAll = QStringLiteral("Todos");
 
 QString quotedPath(const DatabaseError &error) {
     return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(error.path()));
@@ -245,13 +267,17 @@ void TForm1::buildPages() {
                          {QStringLiteral("Anio"), QStringLiteral("Año"), 30},
                          {QStringLiteral("Link"), QStringLiteral("Link"), 270}});
 
-    TabSheet3 = new QWidget;
-    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    buildQueriesPage();
 
     PageControl1->addTab(TabSheet1, QStringLiteral(" CDs "));
     PageControl1->addTab(TabSheet2, QStringLiteral(" Programas "));
     PageControl1->addTab(TabSheet3, QStringLiteral(" Consultas "));
     setCentralWidget(PageControl1);
+    // The queries page prepares itself each time it is shown, by its tab or by the menu.
+    connectGuarded(PageControl1, &QTabWidget::currentChanged, this, [this] {
+        if (PageControl1->currentWidget() == TabSheet3)
+            TabSheet3Show(TabSheet3);
+    });
 
     connectGuarded(SpeedButtons[0], &QToolButton::clicked, this,
                    [this] { SpeedButton1Click(SpeedButtons[0]); });
@@ -265,6 +291,102 @@ void TForm1::buildPages() {
                    [this] { SpeedButton5Click(SpeedButtons[4]); });
     connectGuarded(SpeedButtons[5], &QToolButton::clicked, this,
                    [this] { SpeedButton6Click(SpeedButtons[5]); });
+}
+
+void TForm1::buildQueriesPage() {
+    TabSheet3 = new QWidget;
+    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
+    auto *layout = new QVBoxLayout(TabSheet3);
+
+    auto *top = new QHBoxLayout;
+    auto *panel = new QFrame(TabSheet3);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFixedSize(44, 44);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setAutoFillBackground(true);
+    QPalette colours = panel->palette();
+    colours.setColor(QPalette::Window, QColor(0x3a, 0x6e, 0xa5));
+    panel->setPalette(colours);
+    auto *picture = new QLabel(panel);
+    picture->setObjectName(QStringLiteral("IConsulta"));
+    picture->setPixmap(QPixmap(QStringLiteral(":/icons/consulta.png")));
+    picture->setGeometry(6, 6, 32, 32);
+    top->addWidget(panel);
+    top->addSpacing(12);
+    auto *verProg = new ClickableImage(QStringLiteral("VerProg"), QStringLiteral(":/icons/ver.png"),
+                                       QStringLiteral("Ver datos del Programa"), TabSheet3);
+    auto *navegar =
+        new ClickableImage(QStringLiteral("Navegar"), QStringLiteral(":/icons/navegar.png"),
+                           QStringLiteral("Ir a link del Programa"), TabSheet3);
+    auto *exportar =
+        new ClickableImage(QStringLiteral("ExportarProg"), QStringLiteral(":/icons/exportar.png"),
+                           QStringLiteral("Exportar Listado de Programas"), TabSheet3);
+    exportar->setEnabled(false); // the export window comes with its own unit
+    for (ClickableImage *image : {verProg, navegar, exportar}) {
+        top->addWidget(image);
+        top->addSpacing(8);
+    }
+    top->addStretch();
+    layout->addLayout(top);
+
+    auto *choices = new QGroupBox(TabSheet3);
+    choices->setObjectName(QStringLiteral("GroupBox2"));
+    auto *row = new QHBoxLayout(choices);
+    auto label = [choices](const char *name, const QString &text, QWidget *buddy) {
+        auto *l = new QLabel(text, choices);
+        l->setObjectName(QLatin1String(name));
+        QFont bold = l->font();
+        bold.setBold(true);
+        l->setFont(bold);
+        l->setBuddy(buddy);
+        return l;
+    };
+    Edit1 = new QLineEdit(choices);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    ComboBox1 = new QComboBox(choices);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    for (const auto &column : kQueryColumns)
+        ComboBox1->addItem(QString::fromUtf8(column.title));
+    ComboBox2 = new QComboBox(choices);
+    ComboBox2->setObjectName(QStringLiteral("ComboBox2"));
+    ComboBox2->addItem(kAll);
+    ComboBox2->setMinimumContentsLength(6);
+    row->addWidget(label("Label2", QStringLiteral("Buscar :"), Edit1));
+    row->addWidget(Edit1, 1);
+    row->addSpacing(12);
+    row->addWidget(label("Label1", QStringLiteral("Ordenado por :"), ComboBox1));
+    row->addWidget(ComboBox1);
+    row->addSpacing(12);
+    row->addWidget(label("Label3", QStringLiteral("CD :"), ComboBox2));
+    row->addWidget(ComboBox2);
+    layout->addWidget(choices);
+
+    auto *frame = new QGroupBox(TabSheet3);
+    frame->setObjectName(QStringLiteral("GroupBox1"));
+    auto *frameLayout = new QVBoxLayout(frame);
+    DBGrid1 = new DBGrid(frame);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setAccessibleName(QStringLiteral("Programas con sus CDs"));
+    std::vector<GridColumn> columns;
+    for (const auto &column : kQueryColumns)
+        columns.push_back(
+            {QLatin1String(column.field), QString::fromUtf8(column.title), column.width});
+    DBGrid1->setColumns(columns);
+    frameLayout->addWidget(DBGrid1);
+    layout->addWidget(frame, 1);
+
+    setTabOrder(Edit1, ComboBox1);
+    setTabOrder(ComboBox1, ComboBox2);
+    setTabOrder(ComboBox2, DBGrid1);
+
+    connectGuarded(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(Edit1); });
+    // Only a choice by the user counts as a change, not one made by the program.
+    connectGuarded(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(ComboBox1); });
+    connectGuarded(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(ComboBox2); });
+    connectGuarded(verProg, &ClickableImage::clicked, this,
+                   [this, verProg] { VerProgClick(verProg); });
+    connectGuarded(navegar, &ClickableImage::clicked, this,
+                   [this, navegar] { NavegarClick(navegar); });
 }
 
 QAction *TForm1::addItem(QMenu *menu, const QString &name, const QString &caption) {
@@ -291,7 +413,7 @@ void TForm1::buildMenu() {
     QMenu *ver = menu(QStringLiteral("Ver1"), QStringLiteral("Ver"));
     QAction *cds = addItem(ver, QStringLiteral("CDs1"), QStringLiteral("CDs"));
     QAction *programas = addItem(ver, QStringLiteral("Programas1"), QStringLiteral("Programas"));
-    addItem(ver, QStringLiteral("Consultas1"), QStringLiteral("Consultas"));
+    QAction *consultas = addItem(ver, QStringLiteral("Consultas1"), QStringLiteral("Consultas"));
 
     QMenu *herramientas = menu(QStringLiteral("Herramientas1"), QStringLiteral("Herramientas"));
     addItem(herramientas, QStringLiteral("RepararBasededatos1"),
@@ -316,7 +438,7 @@ void TForm1::buildMenu() {
     for (QAction *item : bar->findChildren<QAction *>())
         if (!item->isSeparator() && !item->menu())
             item->setEnabled(false);
-    for (QAction *item : {salir, cds, programas})
+    for (QAction *item : {salir, cds, programas, consultas})
         item->setEnabled(true);
 
     connectGuarded(nuevoCd, &QAction::triggered, this, [this, nuevoCd] { NuevoCd1Click(nuevoCd); });
@@ -326,6 +448,8 @@ void TForm1::buildMenu() {
     connectGuarded(cds, &QAction::triggered, this, [this, cds] { CDs1Click(cds); });
     connectGuarded(programas, &QAction::triggered, this,
                    [this, programas] { Programas1Click(programas); });
+    connectGuarded(consultas, &QAction::triggered, this,
+                   [this, consultas] { Consultas1Click(consultas); });
 }
 
 void TForm1::buildStatusBar() {
@@ -354,6 +478,7 @@ void TForm1::bindData(TDataModule2 &module) {
     DBMemo1->setDataSource(&module.DataDiscos);
     DBMemo1->setDataField(QStringLiteral("Comentario"));
     DBGrid3->setDataSource(&module.DataProg);
+    DBGrid1->setDataSource(&module.DataProgDisc);
     DBMemo2->setDataSource(&module.DataProg);
     DBMemo2->setDataField(QStringLiteral("Comentario"));
     for (store::TDataSource *source : {&module.DataDiscos, &module.DataProg, &module.DataProgDisc})
@@ -477,4 +602,88 @@ void TForm1::CDs1Click(QObject *) {
 
 void TForm1::Programas1Click(QObject *) {
     PageControl1->setCurrentWidget(TabSheet2);
+}
+
+void TForm1::Consultas1Click(QObject *) {
+    PageControl1->setCurrentWidget(TabSheet3);
+}
+
+void TForm1::TabSheet3Show(QObject *) {
+    store::TableCursor &progDisc = DataModule2->TProgDisc;
+    progDisc.setIndexFieldNames(QStringLiteral("NroDisco"));
+    progDisc.setFiltered(false);
+    progDisc.setFilter(QString());
+    progDisc.setFiltered(true);
+    ComboBox1->setCurrentIndex(0);
+    ComboBox2->clear();
+    ComboBox2->addItem(kAll);
+    extraercds(ComboBox2, DataModule2->TDiscos);
+    ComboBox2->setCurrentIndex(0);
+    Edit1->clear();
+    Edit1->setFocus();
+}
+
+void TForm1::ComboBox1Change(QObject *) {
+    Edit1->clear();
+    const int column = ComboBox1->currentIndex();
+    if (column >= 0 && column < int(std::size(kQueryColumns)))
+        DataModule2->TProgDisc.setIndexFieldNames(QLatin1String(kQueryColumns[column].field));
+    Edit1->setFocus();
+}
+
+void TForm1::Edit1Change(QObject *) {
+    const QString text = Edit1->text();
+    if (text.isEmpty())
+        return;
+    const int column = ComboBox1->currentIndex();
+    if (column < 0 || column >= int(std::size(kQueryColumns)))
+        return;
+    const QString field = QLatin1String(kQueryColumns[column].field);
+    store::TableCursor &progDisc = DataModule2->TProgDisc;
+    // The number columns take whole numbers of limited length; other texts are ignored.
+    if (column == 0 || column == 6) {
+        if (Validar(text, column == 0 ? 5 : 4))
+            progDisc.FindRow(field, *store::parseWholeNumber(text), true);
+        return;
+    }
+    progDisc.FindRow(field, text, true);
+}
+
+void TForm1::ComboBox2Change(QObject *) {
+    Edit1->clear();
+    store::TableCursor &progDisc = DataModule2->TProgDisc;
+    progDisc.setFiltered(false);
+    const QString cd = ComboBox2->currentText();
+    if (cd != kAll) {
+        QString quoted = cd;
+        quoted.replace(u'\'', QStringLiteral("''"));
+        progDisc.setFilter(QStringLiteral("NroDisco = '") + quoted + u'\'');
+    } else {
+        progDisc.setFilter(QString());
+    }
+    progDisc.setFiltered(true);
+    Edit1->setFocus();
+}
+
+void TForm1::VerProgClick(QObject *) {
+    openModal(Form5);
+}
+
+void TForm1::NavegarClick(QObject *) {
+    const QString link = DataModule2->TProgDisc.Fields(7).AsString();
+    if (link.isEmpty())
+        return;
+    services_.shell.open(this, link, QString(), platform::Shell::Normal);
+}
+
+void TForm1::extraercds(QComboBox *combo, store::TableCursor &cursor) {
+    cursor.GoFirst();
+    while (!cursor.AtEnd()) {
+        combo->addItem(QString::number(cursor.Fields(0).AsInteger()));
+        cursor.GoNext();
+    }
+}
+
+bool TForm1::Validar(const QString &text, int maxLength) {
+    return text.size() <= maxLength && store::parseWholeNumber(text).has_value();
 }

@@ -6,13 +6,18 @@
 #include <exception>
 
 class QAction;
+class QComboBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QTabWidget;
 class QToolButton;
 class DBGrid;
 class DBMemo;
 class TDataModule2;
+namespace store {
+class TableCursor;
+}
 
 // The main window: the CDs, programs and queries pages, the menus, the status bar, the
 // deletions and the application's error handler.
@@ -47,6 +52,21 @@ public:
     void Salir1Click(QObject *Sender = nullptr);
     void CDs1Click(QObject *Sender = nullptr);
     void Programas1Click(QObject *Sender = nullptr);
+    void Consultas1Click(QObject *Sender = nullptr);
+
+    // The queries page.
+    void TabSheet3Show(QObject *Sender = nullptr);
+    void ComboBox1Change(QObject *Sender = nullptr);
+    void Edit1Change(QObject *Sender = nullptr);
+    void ComboBox2Change(QObject *Sender = nullptr);
+    void VerProgClick(QObject *Sender = nullptr);
+    void NavegarClick(QObject *Sender = nullptr);
+
+    // Appends the first field of every row of the cursor, as decimal text; leaves the cursor on
+    // its last row.
+    void extraercds(QComboBox *combo, store::TableCursor &cursor);
+    // True when the text is a whole number (the store's rule) of at most `maxLength` characters.
+    bool Validar(const QString &text, int maxLength);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -54,6 +74,7 @@ protected:
 
 private:
     void buildPages();
+    void buildQueriesPage();
     void buildMenu();
     void buildStatusBar();
     QWidget *buildListPage(const QString &name, const QString &panelName, const QString &iconName,
@@ -71,6 +92,10 @@ private:
     DBGrid *DBGrid3;
     DBMemo *DBMemo1;
     DBMemo *DBMemo2;
+    DBGrid *DBGrid1;
+    QLineEdit *Edit1;
+    QComboBox *ComboBox1;
+    QComboBox *ComboBox2;
     QToolButton *SpeedButtons[6] = {};
     QLabel *statusPanels[2] = {};
     bool centred_ = false;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "DialogBase.h"
+
+class DBEdit;
+class DBMemo;
+class QGroupBox;
+class QToolButton;
+
+// The program details window: every field of the current row of the queries list, read-only.
+class TForm5 : public DialogBase {
+    Q_OBJECT
+public:
+    explicit TForm5(QWidget *parent = nullptr);
+
+    void SpeedButton1Click();
+
+    QGroupBox *GroupBox1;
+    DBEdit *DBEdit1;
+    DBEdit *DBEdit2;
+    DBEdit *DBEdit3;
+    DBEdit *DBEdit4;
+    DBEdit *DBEdit5;
+    DBEdit *DBEdit6;
+    DBEdit *DBEdit7;
+    DBMemo *DBMemo1;
+    QToolButton *SpeedButton1;
+};
+
+extern TForm5 *Form5;

@@ -1,0 +1,253 @@
+#include "DBEdit.h"
+#include "DBGrid.h"
+#include "DBMemo.h"
+#include "FakePlatform.h"
+#include "Modulo.h"
+#include "QtPrinters.h"
+#include "Startup.h"
+#include "TempCatalogue.h"
+#include "cds_.h"
+#include "verdatos.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class QueriesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        catalogue.exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-01-01', NULL), "
+                       "(2, 'Dos', '2026-01-01', NULL), (3, 'Tres', '2026-01-01', NULL), "
+                       "(4, 'Vacío', '2026-01-01', NULL), (12, 'Doce', '2026-01-01', NULL)");
+        catalogue.exec(
+            "INSERT INTO Programas VALUES "
+            "(1, 1, 'WinZip', '9', 'E', 'Trial', 2004, 'http://winzip.example/', NULL),"
+            "(2, 1, 'Antivirus', '1', 'E', 'Freeware', 2001, '', NULL),"
+            "(3, 2, 'winamp', '5', 'E', 'Freeware', 1999, 'C:\\Programas\\setup.exe', NULL),"
+            "(4, 3, 'Word', '11', 'E', 'Comercial', 2003, NULL, 'uno' || char(13,10) || 'dos'),"
+            "(5, 12, 'Paint', '3', 'E', 'Freeware', 2004, 'https://paint.example/a?b=1&c=2', NULL),"
+            "(6, 12, 'WinRAR', '3.5', 'E', 'Shareware', 2002, 'http://rar.example/', NULL)");
+        cwd = std::make_unique<ScopedCwd>(catalogue.dir());
+        app = std::make_unique<Startup>(fake.services());
+        pages = Form1->findChild<QTabWidget *>("PageControl1");
+        search = Form1->findChild<QLineEdit *>("Edit1");
+        order = Form1->findChild<QComboBox *>("ComboBox1");
+        cds = Form1->findChild<QComboBox *>("ComboBox2");
+        ASSERT_TRUE(pages && search && order && cds);
+        showQueries();
+    }
+    void TearDown() override {
+        app.reset();
+        cwd.reset();
+    }
+
+    void showQueries() {
+        Form1->findChild<QAction *>("CDs1")->trigger();
+        Form1->findChild<QAction *>("Consultas1")->trigger();
+    }
+    void pick(QComboBox *combo, const QString &text) {
+        const int index = combo->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        combo->setCurrentIndex(index);
+        emit combo->activated(index); // as the user's choice does
+    }
+    store::TableCursor &view() { return app->dataModule().TProgDisc; }
+    QString current() { return view().Fields(2).AsString(); }
+    QStringList listed() {
+        QStringList names;
+        auto *model = Form1->findChild<DBGrid *>("DBGrid1")->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            names << model->index(row, 2).data().toString();
+        return names;
+    }
+
+    TempCatalogue catalogue;
+    FakePlatform fake;
+    std::unique_ptr<ScopedCwd> cwd;
+    std::unique_ptr<Startup> app;
+    QTabWidget *pages = nullptr;
+    QLineEdit *search = nullptr;
+    QComboBox *order = nullptr;
+    QComboBox *cds = nullptr;
+};
+
+} // namespace
+
+TEST_F(QueriesTest, PageShowsEveryProgramWithItsChoices) {
+    QStringList items;
+    for (int i = 0; i < order->count(); ++i)
+        items << order->itemText(i);
+    EXPECT_EQ(items, QStringList({"Nro. CD", "CD", "Programa", "Versión", "Empresa", "Licencia",
+                                  "Año", "Link"}));
+    items.clear();
+    for (int i = 0; i < cds->count(); ++i)
+        items << cds->itemText(i);
+    EXPECT_EQ(items, QStringList({"Todos", "1", "2", "3", "4", "12"}));
+    EXPECT_EQ(listed(), QStringList({"WinZip", "Antivirus", "winamp", "Word", "Paint", "WinRAR"}));
+    auto *grid = Form1->findChild<DBGrid *>("DBGrid1");
+    const int widths[] = {50, 100, 200, 80, 80, 80, 30, 350};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(grid->columnWidth(i), widths[i]);
+    EXPECT_EQ(grid->model()->headerData(2, Qt::Horizontal).toString(), "Programa");
+    EXPECT_EQ(Form1->focusWidget(), search);
+    for (const char *name : {"VerProg", "Navegar", "ExportarProg"}) {
+        auto *icon = Form1->findChild<QWidget *>(name);
+        ASSERT_NE(icon, nullptr) << name;
+        EXPECT_EQ(icon->cursor().shape(), Qt::PointingHandCursor);
+        EXPECT_FALSE(icon->toolTip().isEmpty());
+    }
+    EXPECT_EQ(Form1->findChild<QWidget *>("VerProg")->toolTip(), "Ver datos del Programa");
+    EXPECT_EQ(Form1->findChild<QWidget *>("Navegar")->toolTip(), "Ir a link del Programa");
+    EXPECT_EQ(Form1->findChild<QWidget *>("ExportarProg")->toolTip(),
+              "Exportar Listado de Programas");
+}
+
+TEST_F(QueriesTest, IncrementalSearchByColumn) {
+    const struct {
+        const char *column;
+        const char *text;
+        const char *found; // nullptr: the current row stays
+    } cases[] = {
+        {"Nro. CD", "12a", nullptr},    {"Nro. CD", "1 2", nullptr},
+        {"Nro. CD", "123456", nullptr}, {"Nro. CD", "12 ", nullptr},
+        {"Nro. CD", " 12", "Paint"},    {"Nro. CD", "-3", nullptr},
+        {"Nro. CD", "2", "winamp"},     {"Nro. CD", "$C", "Paint"},
+        {"Año", "20030", nullptr},      {"Año", "2003", "Word"},
+        {"Año", "1999", "winamp"},      {"Programa", "WIN", "winamp"},
+        {"Programa", "winr", "WinRAR"}, {"Programa", "x", nullptr},
+        {"Link", "c:\\prog", "winamp"}, {"Licencia", "share", "WinRAR"},
+        {"CD", "DO", "Paint"},
+    };
+    for (const auto &c : cases) {
+        pick(order, QString::fromUtf8(c.column));
+        view().GoLast();
+        const QString before = current();
+        search->setText(QString::fromUtf8(c.text));
+        EXPECT_EQ(current(), c.found ? QString::fromUtf8(c.found) : before)
+            << c.column << " / [" << c.text << "]";
+        EXPECT_EQ(search->text(), QString::fromUtf8(c.text));
+    }
+}
+
+TEST_F(QueriesTest, ChangingTheColumnClearsTheSearchAndReorders) {
+    search->setText("Pa");
+    pick(order, "Programa");
+    EXPECT_EQ(search->text(), "");
+    EXPECT_EQ(listed(), QStringList({"Antivirus", "Paint", "winamp", "WinRAR", "WinZip", "Word"}));
+    QTest::keyClicks(search, "win");
+    EXPECT_EQ(current(), "winamp");
+    search->clear(); // emptying the text does not move
+    EXPECT_EQ(current(), "winamp");
+}
+
+TEST_F(QueriesTest, CdFilterAndSearchOutsideIt) {
+    pick(order, "Programa");
+    pick(cds, "12");
+    EXPECT_EQ(listed(), QStringList({"Paint", "WinRAR"}));
+    EXPECT_EQ(view().Filter(), "NroDisco = '12'");
+    search->setText("win"); // the first match overall is on CD 2: no move
+    EXPECT_EQ(current(), "Paint");
+    search->setText("winr");
+    EXPECT_EQ(current(), "WinRAR");
+    pick(cds, "Todos");
+    EXPECT_EQ(search->text(), "");
+    EXPECT_EQ(view().RecordCount(), 6);
+    EXPECT_EQ(Form1->focusWidget(), search);
+}
+
+TEST_F(QueriesTest, ShowingThePageAgainResetsIt) {
+    pick(order, "Programa");
+    pick(cds, "2");
+    search->setText("w");
+    catalogue.exec("INSERT INTO Discos VALUES (13, 'Trece', '2026-01-01', NULL)");
+    app->dataModule().TDiscos.Close();
+    app->dataModule().TDiscos.Open();
+    app->dataModule().TDiscos.GoFirst();
+    showQueries();
+    EXPECT_EQ(order->currentText(), "Nro. CD");
+    EXPECT_EQ(cds->currentText(), "Todos");
+    EXPECT_EQ(cds->itemText(cds->count() - 1), "13");
+    EXPECT_EQ(search->text(), "");
+    EXPECT_EQ(view().IndexFieldNames(), "NroDisco");
+    EXPECT_EQ(view().RecordCount(), 6);
+    EXPECT_EQ(listed().first(), "WinZip");
+    // Listing the CDs left the CDs page on the last CD.
+    EXPECT_EQ(app->dataModule().TDiscos.Fields(0).AsInteger(), 13);
+}
+
+TEST_F(QueriesTest, NavegarOpensTheLinkAsItStands) {
+    auto *navegar = Form1->findChild<QObject *>("Navegar");
+    view().GoFirst(); // WinZip
+    Form1->NavegarClick(navegar);
+    view().GoNext(); // Antivirus: empty link
+    Form1->NavegarClick(navegar);
+    view().GoNext(); // winamp: a local path
+    Form1->NavegarClick(navegar);
+    view().GoNext(); // Word: no link
+    Form1->NavegarClick(navegar);
+    view().GoNext();
+    Form1->NavegarClick(navegar);
+    pick(cds, "4"); // a CD without programs: an empty list
+    Form1->NavegarClick(navegar);
+    ASSERT_EQ(fake.shell.opened.size(), 3u);
+    EXPECT_EQ(fake.shell.opened[0].target, "http://winzip.example/");
+    EXPECT_EQ(fake.shell.opened[1].target, "C:\\Programas\\setup.exe");
+    EXPECT_EQ(fake.shell.opened[2].target, "https://paint.example/a?b=1&c=2");
+    for (const auto &call : fake.shell.opened) {
+        EXPECT_EQ(call.verb, "");
+        EXPECT_EQ(call.mode, platform::Shell::Normal);
+    }
+    EXPECT_TRUE(fake.shell.started.empty());
+    EXPECT_TRUE(fake.dialogs.boxes.empty());
+}
+
+TEST_F(QueriesTest, ValidarAppliesTheRuleAndTheLength) {
+    EXPECT_FALSE(Form1->Validar("", 5));
+    EXPECT_TRUE(Form1->Validar("12345", 5));
+    EXPECT_FALSE(Form1->Validar("123456", 5));
+    EXPECT_TRUE(Form1->Validar("  -1", 4));
+    EXPECT_FALSE(Form1->Validar("1 ", 4));
+}
+
+TEST_F(QueriesTest, DetailsShowTheCurrentRowAndChangeNothing) {
+    view().FindRow("NombrePrograma", QStringLiteral("Word"), false);
+    fake.modal.inside = [&](QDialog *) {
+        EXPECT_EQ(Form5->windowTitle(), "Ver datos Programa");
+        const QStringList expected = {"Word", "11", "E", "Comercial", "2003", "", "3"};
+        DBEdit *boxes[] = {Form5->DBEdit1, Form5->DBEdit2, Form5->DBEdit3, Form5->DBEdit4,
+                           Form5->DBEdit5, Form5->DBEdit6, Form5->DBEdit7};
+        for (int i = 0; i < 7; ++i) {
+            EXPECT_EQ(boxes[i]->text(), expected[i]);
+            EXPECT_TRUE(boxes[i]->isReadOnly());
+        }
+        EXPECT_EQ(Form5->DBMemo1->toPlainText(), "uno\ndos");
+        QTest::keyClicks(Form5->DBEdit1, "zz");
+        QTest::keyClicks(Form5->DBMemo1, "zz");
+        EXPECT_EQ(Form5->DBEdit1->text(), "Word");
+        EXPECT_EQ(Form5->DBMemo1->toPlainText(), "uno\ndos");
+        Form5->SpeedButton1->click();
+        EXPECT_FALSE(Form5->isVisible());
+    };
+    Form1->VerProgClick(nullptr);
+    ASSERT_EQ(fake.modal.opened.size(), 1u);
+    EXPECT_EQ(current(), "Word");
+    EXPECT_EQ(view().state(), store::TableCursor::State::Browse);
+    EXPECT_EQ(catalogue.queryText("SELECT NombrePrograma FROM Programas WHERE NroPrograma = 4"),
+              "Word");
+
+    pick(cds, "4");
+    fake.modal.inside = [&](QDialog *) {
+        for (DBEdit *box : {Form5->DBEdit1, Form5->DBEdit5, Form5->DBEdit7})
+            EXPECT_EQ(box->text(), "");
+        EXPECT_EQ(Form5->DBMemo1->toPlainText(), "");
+    };
+    Form1->VerProgClick(nullptr);
+    EXPECT_TRUE(fake.dialogs.boxes.empty());
+}
