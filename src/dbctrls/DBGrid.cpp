@@ -13,7 +13,9 @@ constexpr int kDefaultWidth = 150;
 } // namespace
 
 CursorTableModel::CursorTableModel(QObject *parent)
-    : QAbstractTableModel(parent) {}
+    : QAbstractTableModel(parent) {
+    titleFont_.setBold(true);
+}
 
 TableCursor *CursorTableModel::cursor() const {
     return source_ ? source_->DataSet() : nullptr;
@@ -98,11 +100,8 @@ QVariant CursorTableModel::headerData(int section, Qt::Orientation orientation, 
         return columns_[section].title;
     case Qt::TextAlignmentRole:
         return QVariant(Qt::AlignCenter);
-    case Qt::FontRole: {
-        QFont bold;
-        bold.setBold(true);
-        return bold;
-    }
+    case Qt::FontRole:
+        return titleFont_;
     default:
         return {};
     }

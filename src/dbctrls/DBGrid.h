@@ -3,6 +3,7 @@
 #include "DataSource.h"
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QPointer>
 #include <QTableView>
 #include <vector>
@@ -43,6 +44,7 @@ private:
     QPointer<store::TDataSource> source_;
     std::vector<GridColumn> columns_;
     std::vector<int> fields_; // field index of each column, -1 when absent
+    QFont titleFont_;
     int rows_ = 0;
     int current_ = -1;
 };

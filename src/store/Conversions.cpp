@@ -127,6 +127,10 @@ std::optional<DateSerial> isoToSerial(const char *text, int length) {
 }
 
 QString shortDateFormat(const QLocale &locale) {
+    // Grids format a date per cell drawn, so the last answer is kept.
+    static thread_local QString lastLocale, lastFormat;
+    if (locale.name() == lastLocale && !lastFormat.isEmpty())
+        return lastFormat;
     QString format = locale.dateFormat(QLocale::ShortFormat);
     static const QRegularExpression day(QStringLiteral("(?<!d)d{1,2}(?!d)"));
     static const QRegularExpression month(QStringLiteral("(?<!M)M{1,2}(?!M)"));
@@ -134,6 +138,8 @@ QString shortDateFormat(const QLocale &locale) {
     format.replace(day, QStringLiteral("dd"));
     format.replace(month, QStringLiteral("MM"));
     format.replace(year, QStringLiteral("yyyy"));
+    lastLocale = locale.name();
+    lastFormat = format;
     return format;
 }
 

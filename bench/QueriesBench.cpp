@@ -1,0 +1,106 @@
+// The queries page on large catalogues: one keystroke of the incremental search and one change
+// of the CD filter, each through the real window (handler, cursor, grid and repaint).
+#include "LargeCatalogue.h"
+#include "Modulo.h"
+#include "Startup.h"
+#include "cds_.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// Nothing may block a benchmark: boxes are printed, nothing is opened.
+struct Silent : platform::Dialogs, platform::Shell, platform::Modal, platform::Clock {
+    void error(QWidget *, const QString &text) override {
+        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
+    }
+    void information(QWidget *, const QString &) override {}
+    bool confirm(QWidget *, const QString &) override { return false; }
+    void open(QWidget *, const QString &, const QString &, ShowMode) override {}
+    void start(const QString &) override {}
+    int open(QDialog *) override { return 0; }
+    QDate today() const override { return QDate(2026, 12, 7); }
+    QString shortDateFormat() const override { return QStringLiteral("dd/MM/yyyy"); }
+    platform::Services services() { return {*this, *this, *this, *this}; }
+};
+
+struct QueriesPage {
+    Silent desktop;
+    std::unique_ptr<Startup> windows;
+    QLineEdit *search;
+    QComboBox *order;
+    QComboBox *cds;
+
+    explicit QueriesPage(int programs) {
+        QDir::setCurrent(largeCatalogueFolder(programs));
+        windows = std::make_unique<Startup>(desktop.services());
+        Form1->show();
+        Form1->Consultas1Click();
+        search = Form1->findChild<QLineEdit *>("Edit1");
+        order = Form1->findChild<QComboBox *>("ComboBox1");
+        cds = Form1->findChild<QComboBox *>("ComboBox2");
+        QApplication::processEvents();
+    }
+};
+
+void BM_SearchKeystroke(benchmark::State &state) {
+    QueriesPage page(int(state.range(0)));
+    page.order->setCurrentIndex(2); // "Programa"
+    Form1->ComboBox1Change();
+    QApplication::processEvents();
+    const QString word = QStringLiteral("Visor de Imágenes 4");
+    int length = 0;
+    for (auto _ : state) {
+        length = length % word.size() + 1;
+        page.search->setText(word.left(length));
+        QApplication::processEvents(); // the grid repaints around the found row
+    }
+}
+
+// The same keystroke up to the point where the window asks to be repainted.
+void BM_SearchKeystrokeNoPaint(benchmark::State &state) {
+    QueriesPage page(int(state.range(0)));
+    page.order->setCurrentIndex(2);
+    Form1->ComboBox1Change();
+    QApplication::processEvents();
+    const QString word = QStringLiteral("Visor de Imágenes 4");
+    int length = 0;
+    for (auto _ : state) {
+        length = length % word.size() + 1;
+        page.search->setText(word.left(length));
+    }
+    QApplication::processEvents();
+}
+
+void BM_CdFilterChange(benchmark::State &state) {
+    QueriesPage page(int(state.range(0)));
+    const int choices = page.cds->count();
+    int i = 0;
+    for (auto _ : state) {
+        page.cds->setCurrentIndex(1 + (i++ * 7919) % (choices - 1));
+        Form1->ComboBox2Change();
+        QApplication::processEvents();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_SearchKeystroke)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SearchKeystrokeNoPaint)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CdFilterChange)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
