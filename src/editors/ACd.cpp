@@ -6,14 +6,10 @@
 #include "Modulo.h"
 
 #include <QDateEdit>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 TForm2 *Form2 = nullptr;
 
@@ -33,35 +29,15 @@ TForm2::TForm2(platform::Services services, QWidget *parent)
     Date1->setDisplayFormat(services_.clock.shortDateFormat());
     Memo1 = new QPlainTextEdit(GroupBox1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setTabChangesFocus(true);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-
-    auto *grid = new QGridLayout(GroupBox1);
-    grid->addWidget(boldLabel(QStringLiteral("Nro. CD :"), Edit1, GroupBox1), 0, 0);
-    grid->addWidget(Edit1, 0, 1);
-    grid->addWidget(boldLabel(QStringLiteral("Descripción :"), Edit2, GroupBox1), 1, 0);
-    grid->addWidget(Edit2, 1, 1);
-    grid->addWidget(boldLabel(QStringLiteral("Fecha :"), Date1, GroupBox1), 2, 0);
-    grid->addWidget(Date1, 2, 1, Qt::AlignLeft);
-    QLabel *comment = boldLabel(QStringLiteral("Comentario :"), Memo1, GroupBox1);
-    comment->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    grid->addWidget(comment, 3, 0);
-    grid->addWidget(Memo1, 3, 1);
-    grid->setRowStretch(3, 1);
-    setTabOrder(Edit1, Edit2);
-    setTabOrder(Edit2, Date1);
-    setTabOrder(Date1, Memo1);
+    prepareMemo(Memo1);
+    layRows(GroupBox1, {{QStringLiteral("Nro. CD :"), Edit1},
+                        {QStringLiteral("Descripción :"), Edit2},
+                        {QStringLiteral("Fecha :"), Date1},
+                        {QStringLiteral("Comentario :"), Memo1}});
 
     SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
     SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(SpeedButton1);
-    buttons->addWidget(SpeedButton2);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(GroupBox1);
-    layout->addLayout(buttons);
+    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
 
     connectGuarded(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connectGuarded(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });

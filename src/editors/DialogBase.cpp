@@ -3,10 +3,16 @@
 #include "Guard.h"
 
 #include <QCloseEvent>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 DialogBase::DialogBase(const QString &objectName, const QString &caption, QSize clientSize,
                        QWidget *parent)
@@ -68,4 +74,44 @@ QToolButton *DialogBase::flatButton(const QString &name, const QString &caption,
     button->setMinimumHeight(30);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return button;
+}
+
+void DialogBase::layRows(QGroupBox *frame, std::initializer_list<Row> rows) {
+    auto *grid = new QGridLayout(frame);
+    int line = 0;
+    QWidget *previous = nullptr;
+    for (const Row &row : rows) {
+        QLabel *label = boldLabel(row.label, row.input, frame);
+        const bool multiLine = qobject_cast<QPlainTextEdit *>(row.input) != nullptr;
+        if (multiLine) {
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+            grid->setRowStretch(line, 1);
+        }
+        grid->addWidget(label, line, 0);
+        if (qobject_cast<QDateEdit *>(row.input))
+            grid->addWidget(row.input, line, 1, Qt::AlignLeft);
+        else
+            grid->addWidget(row.input, line, 1);
+        if (previous)
+            setTabOrder(previous, row.input);
+        previous = row.input;
+        ++line;
+    }
+}
+
+void DialogBase::layFrameAndButtons(QGroupBox *frame,
+                                    std::initializer_list<QToolButton *> buttons) {
+    auto *row = new QHBoxLayout;
+    for (QToolButton *button : buttons)
+        row->addWidget(button);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(frame);
+    layout->addLayout(row);
+}
+
+void DialogBase::prepareMemo(QPlainTextEdit *memo) {
+    memo->setTabChangesFocus(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }

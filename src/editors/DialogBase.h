@@ -2,9 +2,11 @@
 
 #include <QDialog>
 #include <QString>
+#include <initializer_list>
 
-class QGridLayout;
+class QGroupBox;
 class QLabel;
+class QPlainTextEdit;
 class QToolButton;
 
 // What every secondary window shares: fixed size with only the close box, centred on the desktop
@@ -26,8 +28,19 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
     // Building blocks of the editors' layout.
+    struct Row {
+        QString label;
+        QWidget *input;
+    };
+    // One input per row in tab order, bold labels right-aligned in a column to their left; a
+    // multi-line box takes the spare height.
+    static void layRows(QGroupBox *frame, std::initializer_list<Row> rows);
+    // The frame on top, the buttons side by side below it.
+    void layFrameAndButtons(QGroupBox *frame, std::initializer_list<QToolButton *> buttons);
     static QLabel *boldLabel(const QString &text, QWidget *buddy, QWidget *parent);
     static QToolButton *flatButton(const QString &name, const QString &caption, QWidget *parent);
+    // Tab leaves the box, lines are not wrapped, both scroll bars show.
+    static void prepareMemo(QPlainTextEdit *memo);
 
 private:
     bool placed_ = false;

@@ -6,12 +6,8 @@
 #include "Modulo.h"
 
 #include <QDateEdit>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 TForm3 *Form3 = nullptr;
 
@@ -40,39 +36,20 @@ TForm3::TForm3(platform::Services services, QWidget *parent)
     DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
     DBMemo1->setDataSource(source);
     DBMemo1->setDataField(QStringLiteral("Comentario"));
-    DBMemo1->setTabChangesFocus(true);
-    DBMemo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    DBMemo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    prepareMemo(DBMemo1);
     // Carries the picked date into the row as text just before the post; never seen.
     DBEdit3 = bound("DBEdit3", "FechaDisco");
     DBEdit3->hide();
 
-    auto *grid = new QGridLayout(GroupBox1);
-    grid->addWidget(boldLabel(QStringLiteral("Nro. CD :"), DBEdit1, GroupBox1), 0, 0);
-    grid->addWidget(DBEdit1, 0, 1);
-    grid->addWidget(boldLabel(QStringLiteral("Descripción :"), DBEdit2, GroupBox1), 1, 0);
-    grid->addWidget(DBEdit2, 1, 1);
-    grid->addWidget(boldLabel(QStringLiteral("Fecha :"), Date1, GroupBox1), 2, 0);
-    grid->addWidget(Date1, 2, 1, Qt::AlignLeft);
-    QLabel *comment = boldLabel(QStringLiteral("Comentario :"), DBMemo1, GroupBox1);
-    comment->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    grid->addWidget(comment, 3, 0);
-    grid->addWidget(DBMemo1, 3, 1);
-    grid->setRowStretch(3, 1);
-    setTabOrder(DBEdit1, DBEdit2);
-    setTabOrder(DBEdit2, Date1);
-    setTabOrder(Date1, DBMemo1);
+    layRows(GroupBox1, {{QStringLiteral("Nro. CD :"), DBEdit1},
+                        {QStringLiteral("Descripción :"), DBEdit2},
+                        {QStringLiteral("Fecha :"), Date1},
+                        {QStringLiteral("Comentario :"), DBMemo1}});
     setTabOrder(DBMemo1, DBEdit3);
 
     SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
     SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(SpeedButton1);
-    buttons->addWidget(SpeedButton2);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(GroupBox1);
-    layout->addLayout(buttons);
+    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
 
     connectGuarded(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connectGuarded(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });

@@ -136,6 +136,24 @@ QString describe(std::exception_ptr failure) {
     }
 }
 
+// The small coloured panel with a page's 32 x 32 icon; decoration only.
+QFrame *iconPanel(const QString &name, const QString &iconName, const QString &icon,
+                  QWidget *parent) {
+    auto *panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFixedSize(44, 44);
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setAutoFillBackground(true);
+    QPalette colours = panel->palette();
+    colours.setColor(QPalette::Window, QColor(0x3a, 0x6e, 0xa5));
+    panel->setPalette(colours);
+    auto *picture = new QLabel(panel);
+    picture->setObjectName(iconName);
+    picture->setPixmap(QPixmap(icon));
+    picture->setGeometry(6, 6, 32, 32);
+    return panel;
+}
+
 } // namespace
 
 TForm1::TForm1(platform::Services services, QWidget *parent)
@@ -167,19 +185,7 @@ QWidget *TForm1::buildListPage(const QString &name, const QString &panelName,
     auto *layout = new QVBoxLayout(page);
 
     auto *top = new QHBoxLayout;
-    auto *panel = new QFrame(page);
-    panel->setObjectName(panelName);
-    panel->setFixedSize(44, 44);
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setAutoFillBackground(true);
-    QPalette colours = panel->palette();
-    colours.setColor(QPalette::Window, QColor(0x3a, 0x6e, 0xa5));
-    panel->setPalette(colours);
-    auto *picture = new QLabel(panel);
-    picture->setObjectName(iconName);
-    picture->setPixmap(QPixmap(icon));
-    picture->setGeometry(6, 6, 32, 32);
-    top->addWidget(panel);
+    top->addWidget(iconPanel(panelName, iconName, icon, page));
 
     const QString captions[] = {QStringLiteral("    ALTAS    "), QStringLiteral("    BAJAS    "),
                                 QStringLiteral("    MODIFICACIONES    ")};
@@ -299,19 +305,8 @@ void TForm1::buildQueriesPage() {
     auto *layout = new QVBoxLayout(TabSheet3);
 
     auto *top = new QHBoxLayout;
-    auto *panel = new QFrame(TabSheet3);
-    panel->setObjectName(QStringLiteral("Panel1"));
-    panel->setFixedSize(44, 44);
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setAutoFillBackground(true);
-    QPalette colours = panel->palette();
-    colours.setColor(QPalette::Window, QColor(0x3a, 0x6e, 0xa5));
-    panel->setPalette(colours);
-    auto *picture = new QLabel(panel);
-    picture->setObjectName(QStringLiteral("IConsulta"));
-    picture->setPixmap(QPixmap(QStringLiteral(":/icons/consulta.png")));
-    picture->setGeometry(6, 6, 32, 32);
-    top->addWidget(panel);
+    top->addWidget(iconPanel(QStringLiteral("Panel1"), QStringLiteral("IConsulta"),
+                             QStringLiteral(":/icons/consulta.png"), TabSheet3));
     top->addSpacing(12);
     auto *verProg = new ClickableImage(QStringLiteral("VerProg"), QStringLiteral(":/icons/ver.png"),
                                        QStringLiteral("Ver datos del Programa"), TabSheet3);

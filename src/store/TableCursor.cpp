@@ -172,7 +172,7 @@ void TableCursor::setActive(bool active) {
                             connection_ ? connection_->dataSource() : QString());
     try {
         load();
-        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
     } catch (...) {
         rows_.reset({});
         visible_ = {};
@@ -248,11 +248,11 @@ void TableCursor::load() {
 
 // Understands the forms the program uses: empty, and `Field = 'value'` (quotes inside doubled)
 // or `Field = value`. The value is never pasted into SQL: rows are filtered in memory.
-TableCursor::FilterSpec TableCursor::parseFilter(const QString &text) const {
-    FilterSpec spec;
+TableCursor::FilterRule TableCursor::parseFilter(const QString &text) const {
+    FilterRule rule;
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
-        return spec;
+        return rule;
     auto invalid = [&]() -> DatabaseError {
         return DatabaseError(Kind::Other, QStringLiteral("invalid filter: %1").arg(text),
                              connection_ ? connection_->dataSource() : QString());
@@ -263,8 +263,8 @@ TableCursor::FilterSpec TableCursor::parseFilter(const QString &text) const {
     QString name = trimmed.left(equals).trimmed();
     if (name.startsWith(u'[') && name.endsWith(u']'))
         name = name.mid(1, name.size() - 2);
-    spec.field = rows_.fieldIndex(name);
-    if (spec.field < 0)
+    rule.field = rows_.fieldIndex(name);
+    if (rule.field < 0)
         throw invalid();
     QString value = trimmed.mid(equals + 1).trimmed();
     if (value.startsWith(u'\'')) {
@@ -285,11 +285,11 @@ TableCursor::FilterSpec TableCursor::parseFilter(const QString &text) const {
             throw invalid(); // no closing quote, or something after it
         value = unquoted;
     }
-    spec.value = toInternal(spec.field, QVariant(value));
-    return spec;
+    rule.value = toInternal(rule.field, QVariant(value));
+    return rule;
 }
 
-bool TableCursor::passes(const FilterSpec &filter, uint32_t row) const {
+bool TableCursor::passes(const FilterRule &filter, uint32_t row) const {
     if (filter.field < 0)
         return true;
     if (rows_.isNull(int(row), filter.field) || !filter.value.isValid())
@@ -310,7 +310,7 @@ int TableCursor::orderField(const QString &name) const {
     return field;
 }
 
-void TableCursor::rebuildVisible(const FilterSpec &filter) {
+void TableCursor::rebuildVisible(const FilterRule &filter) {
     const int field = orderField(indexFieldNames_);
     const int count = rows_.rowCount();
     visible_.clear();
@@ -349,9 +349,9 @@ void TableCursor::setFilter(const QString &text) {
         return;
     }
     endPendingEdit();
-    const FilterSpec spec = parseFilter(text);
+    const FilterRule rule = parseFilter(text);
     filter_ = text;
-    rebuildVisible(spec);
+    rebuildVisible(rule);
     placeOnRow(-1, 0);
     emit dataSetChanged();
     emit recordChanged();
@@ -365,9 +365,9 @@ void TableCursor::setFiltered(bool filtered) {
         return;
     }
     endPendingEdit();
-    const FilterSpec spec = filtered ? parseFilter(filter_) : FilterSpec();
+    const FilterRule rule = filtered ? parseFilter(filter_) : FilterRule();
     filtered_ = filtered;
-    rebuildVisible(spec);
+    rebuildVisible(rule);
     placeOnRow(-1, 0);
     emit dataSetChanged();
     emit recordChanged();
@@ -386,7 +386,7 @@ void TableCursor::setIndexFieldNames(const QString &fieldName) {
     const QString previous = indexFieldNames_;
     indexFieldNames_ = fieldName;
     try {
-        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
     } catch (...) {
         indexFieldNames_ = previous;
         throw;
@@ -663,14 +663,14 @@ void TableCursor::PostRow() {
             values[0] = QVariant(qlonglong(key));
         rows_.appendRow(values);
         const int row = rows_.rowCount() - 1;
-        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
         placeOnRow(row, int(visible_.size()) - 1);
     } else {
         const int row = int(visible_[current_]);
         const int index = current_;
         writeRow(false, values, rows_.value(row, 0));
         rows_.setRow(row, values);
-        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
         placeOnRow(row, index);
     }
     buffer_.clear();
@@ -715,7 +715,7 @@ void TableCursor::DeleteRow() {
         }
     }
     rows_.removeRow(row);
-    rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+    rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
     // The following row takes the place of the deleted one; after the last, the new last.
     placeOnRow(-1, index);
     emit dataSetChanged();
@@ -733,7 +733,7 @@ void TableCursor::InsertRow(const QVariantList &values) {
         internal[0] = QVariant(qlonglong(key));
     rows_.appendRow(internal);
     const int row = rows_.rowCount() - 1;
-    rebuildVisible(filtered_ ? parseFilter(filter_) : FilterSpec());
+    rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
     placeOnRow(row, int(visible_.size()) - 1);
     emit dataSetChanged();
     emit recordChanged();

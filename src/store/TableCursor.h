@@ -121,7 +121,7 @@ private:
     friend class Field;
     friend class Connection;
 
-    struct FilterSpec {
+    struct FilterRule {
         int field = -1; // -1: all rows pass
         QVariant value;
     };
@@ -129,10 +129,10 @@ private:
     void requireOpen() const;
     void requireWritable() const;
     void load();
-    FilterSpec parseFilter(const QString &text) const;
+    FilterRule parseFilter(const QString &text) const;
     int orderField(const QString &name) const;
-    void rebuildVisible(const FilterSpec &filter);
-    bool passes(const FilterSpec &filter, uint32_t row) const;
+    void rebuildVisible(const FilterRule &filter);
+    bool passes(const FilterRule &filter, uint32_t row) const;
     void placeOnRow(int physicalRow, int fallbackIndex);
     void endPendingEdit();
     void flushEditors();
