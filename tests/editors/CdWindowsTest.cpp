@@ -1,13 +1,11 @@
 #include "ACd.h"
+#include "AppFixture.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
-#include "FakePlatform.h"
 #include "MCD.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
-#include "Startup.h"
-#include "TempCatalogue.h"
 #include "cds_.h"
 
 #include <QApplication>
@@ -21,17 +19,8 @@
 
 namespace {
 
-class CdWindowsTest : public ::testing::Test {
+class CdWindowsTest : public AppFixture {
 protected:
-    void start(bool sample) {
-        catalogue = std::make_unique<TempCatalogue>(sample);
-        cwd = std::make_unique<ScopedCwd>(catalogue->dir());
-        app = std::make_unique<Startup>(fake.services());
-    }
-    void TearDown() override {
-        app.reset();
-        cwd.reset();
-    }
     void addCds(int from, int to) {
         for (int n = from; n <= to; ++n)
             catalogue->exec(
@@ -56,20 +45,14 @@ protected:
         newCd([&] { number = Form2->Edit1->text(); });
         return number;
     }
-    TDataModule2 &data() { return app->dataModule(); }
     QString stored(const QString &sql) { return catalogue->queryText(sql); }
     size_t boxCount() { return fake.dialogs.boxes.size(); }
-
-    FakePlatform fake;
-    std::unique_ptr<TempCatalogue> catalogue;
-    std::unique_ptr<ScopedCwd> cwd;
-    std::unique_ptr<Startup> app;
 };
 
 } // namespace
 
 TEST_F(CdWindowsTest, NumbersFollowTheLastCd) {
-    start(false);
+    start(true, false);
     EXPECT_EQ(proposal(), "1");
     addCds(1, 5);
     EXPECT_EQ(proposal(), "6");
@@ -109,7 +92,7 @@ TEST_F(CdWindowsTest, AcceptStoresTheCdAndPreparesTheNext) {
 }
 
 TEST_F(CdWindowsTest, EmptyDescriptionAndCommentAreAccepted) {
-    start(false);
+    start(true, false);
     newCd([&] { Form2->SpeedButton1->click(); });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 1 AND "
                                   "DescripcionDisco = '' AND Comentario = ''"),
@@ -234,7 +217,7 @@ TEST_F(CdWindowsTest, ModifyCannotChangeTheNumber) {
 }
 
 TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothing) {
-    start(false);
+    start(true, false);
     modifyCd([&] {
         EXPECT_EQ(Form3->DBEdit2->text(), "");
         QTest::keyClicks(Form3->DBEdit2, "fantasma");

@@ -1,11 +1,9 @@
+#include "AppFixture.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
 #include "DatabaseError.h"
-#include "FakePlatform.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
-#include "Startup.h"
-#include "TempCatalogue.h"
 #include "Windows.h"
 #include "cds_.h"
 
@@ -27,31 +25,15 @@ const QString kHasPrograms = " La operación no puede realizarse debido a que ex
                              "(Programas) asociada a este registro ";
 const QString kConfirm = "\r\n Confirma la eliminación ?";
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public AppFixture {
 protected:
-    void start(bool withDatabase = true, bool sample = true) {
-        catalogue = std::make_unique<TempCatalogue>(sample, withDatabase);
-        cwd = std::make_unique<ScopedCwd>(catalogue->dir());
-        app = std::make_unique<Startup>(fake.services());
-    }
-    void TearDown() override {
-        app.reset();
-        cwd.reset();
-    }
-
     template <class T> T *child(const char *name) {
         T *found = Form1->findChild<T *>(QLatin1String(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
     int rows(const char *grid) { return child<DBGrid>(grid)->model()->rowCount(); }
-    TDataModule2 &data() { return app->dataModule(); }
     const std::vector<FakeDialogs::Box> &boxes() { return fake.dialogs.boxes; }
-
-    FakePlatform fake;
-    std::unique_ptr<TempCatalogue> catalogue;
-    std::unique_ptr<ScopedCwd> cwd;
-    std::unique_ptr<Startup> app;
 };
 
 } // namespace

@@ -1,11 +1,9 @@
+#include "AppFixture.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
-#include "FakePlatform.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
-#include "Startup.h"
-#include "TempCatalogue.h"
 #include "cds_.h"
 #include "verdatos.h"
 
@@ -20,32 +18,29 @@
 
 namespace {
 
-class QueriesTest : public ::testing::Test {
+class QueriesTest : public AppFixture {
 protected:
     void SetUp() override {
-        catalogue.exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-01-01', NULL), "
-                       "(2, 'Dos', '2026-01-01', NULL), (3, 'Tres', '2026-01-01', NULL), "
-                       "(4, 'Vacío', '2026-01-01', NULL), (12, 'Doce', '2026-01-01', NULL)");
-        catalogue.exec(
-            "INSERT INTO Programas VALUES "
-            "(1, 1, 'WinZip', '9', 'E', 'Trial', 2004, 'http://winzip.example/', NULL),"
-            "(2, 1, 'Antivirus', '1', 'E', 'Freeware', 2001, '', NULL),"
-            "(3, 2, 'winamp', '5', 'E', 'Freeware', 1999, 'C:\\Programas\\setup.exe', NULL),"
-            "(4, 3, 'Word', '11', 'E', 'Comercial', 2003, NULL, 'uno' || char(13,10) || 'dos'),"
-            "(5, 12, 'Paint', '3', 'E', 'Freeware', 2004, 'https://paint.example/a?b=1&c=2', NULL),"
-            "(6, 12, 'WinRAR', '3.5', 'E', 'Shareware', 2002, 'http://rar.example/', NULL)");
-        cwd = std::make_unique<ScopedCwd>(catalogue.dir());
-        app = std::make_unique<Startup>(fake.services());
+        start(true, false, [](TempCatalogue &catalogue) {
+            catalogue.exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-01-01', NULL), "
+                           "(2, 'Dos', '2026-01-01', NULL), (3, 'Tres', '2026-01-01', NULL), "
+                           "(4, 'Vacío', '2026-01-01', NULL), (12, 'Doce', '2026-01-01', NULL)");
+            catalogue.exec(
+                "INSERT INTO Programas VALUES "
+                "(1, 1, 'WinZip', '9', 'E', 'Trial', 2004, 'http://winzip.example/', NULL),"
+                "(2, 1, 'Antivirus', '1', 'E', 'Freeware', 2001, '', NULL),"
+                "(3, 2, 'winamp', '5', 'E', 'Freeware', 1999, 'C:\\Programas\\setup.exe', NULL),"
+                "(4, 3, 'Word', '11', 'E', 'Comercial', 2003, NULL, 'uno' || char(13,10) || 'dos'),"
+                "(5, 12, 'Paint', '3', 'E', 'Freeware', 2004, 'https://paint.example/a?b=1&c=2', "
+                "NULL),"
+                "(6, 12, 'WinRAR', '3.5', 'E', 'Shareware', 2002, 'http://rar.example/', NULL)");
+        });
         pages = Form1->findChild<QTabWidget *>("PageControl1");
         search = Form1->findChild<QLineEdit *>("Edit1");
         order = Form1->findChild<QComboBox *>("ComboBox1");
         cds = Form1->findChild<QComboBox *>("ComboBox2");
         ASSERT_TRUE(pages && search && order && cds);
         showQueries();
-    }
-    void TearDown() override {
-        app.reset();
-        cwd.reset();
     }
 
     void showQueries() {
@@ -58,7 +53,7 @@ protected:
         combo->setCurrentIndex(index);
         emit combo->activated(index); // as the user's choice does
     }
-    store::TableCursor &view() { return app->dataModule().TProgDisc; }
+    store::TableCursor &view() { return data().TProgDisc; }
     QString current() { return view().Fields(2).AsString(); }
     QStringList listed() {
         QStringList names;
@@ -68,10 +63,6 @@ protected:
         return names;
     }
 
-    TempCatalogue catalogue;
-    FakePlatform fake;
-    std::unique_ptr<ScopedCwd> cwd;
-    std::unique_ptr<Startup> app;
     QTabWidget *pages = nullptr;
     QLineEdit *search = nullptr;
     QComboBox *order = nullptr;
@@ -166,10 +157,10 @@ TEST_F(QueriesTest, ShowingThePageAgainResetsIt) {
     pick(order, "Programa");
     pick(cds, "2");
     search->setText("w");
-    catalogue.exec("INSERT INTO Discos VALUES (13, 'Trece', '2026-01-01', NULL)");
-    app->dataModule().TDiscos.Close();
-    app->dataModule().TDiscos.Open();
-    app->dataModule().TDiscos.GoFirst();
+    catalogue->exec("INSERT INTO Discos VALUES (13, 'Trece', '2026-01-01', NULL)");
+    data().TDiscos.Close();
+    data().TDiscos.Open();
+    data().TDiscos.GoFirst();
     showQueries();
     EXPECT_EQ(order->currentText(), "Nro. CD");
     EXPECT_EQ(cds->currentText(), "Todos");
@@ -179,7 +170,7 @@ TEST_F(QueriesTest, ShowingThePageAgainResetsIt) {
     EXPECT_EQ(view().RecordCount(), 6);
     EXPECT_EQ(listed().first(), "WinZip");
     // Listing the CDs left the CDs page on the last CD.
-    EXPECT_EQ(app->dataModule().TDiscos.Fields(0).AsInteger(), 13);
+    EXPECT_EQ(data().TDiscos.Fields(0).AsInteger(), 13);
 }
 
 TEST_F(QueriesTest, NavegarOpensTheLinkAsItStands) {
@@ -239,7 +230,7 @@ TEST_F(QueriesTest, DetailsShowTheCurrentRowAndChangeNothing) {
     ASSERT_EQ(fake.modal.opened.size(), 1u);
     EXPECT_EQ(current(), "Word");
     EXPECT_EQ(view().state(), store::TableCursor::State::Browse);
-    EXPECT_EQ(catalogue.queryText("SELECT NombrePrograma FROM Programas WHERE NroPrograma = 4"),
+    EXPECT_EQ(catalogue->queryText("SELECT NombrePrograma FROM Programas WHERE NroPrograma = 4"),
               "Word");
 
     pick(cds, "4");

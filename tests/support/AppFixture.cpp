@@ -1,0 +1,15 @@
+#include "AppFixture.h"
+
+void AppFixture::start(bool withDatabase, bool sample,
+                       const std::function<void(TempCatalogue &)> &arrange) {
+    catalogue = std::make_unique<TempCatalogue>(sample, withDatabase);
+    if (arrange)
+        arrange(*catalogue);
+    cwd = std::make_unique<ScopedCwd>(catalogue->dir());
+    app = std::make_unique<Startup>(fake.services());
+}
+
+void AppFixture::TearDown() {
+    app.reset();
+    cwd.reset();
+}

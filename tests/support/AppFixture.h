@@ -1,0 +1,27 @@
+#pragma once
+
+#include "FakePlatform.h"
+#include "Startup.h"
+#include "TempCatalogue.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+class TDataModule2;
+
+// The whole program started as at start-up, in a temporary catalogue folder as its working
+// directory, with fake desktop seams.
+class AppFixture : public ::testing::Test {
+protected:
+    // `arrange` may put rows into the catalogue before the program opens it.
+    void start(bool withDatabase = true, bool sample = true,
+               const std::function<void(TempCatalogue &)> &arrange = {});
+    void TearDown() override;
+    TDataModule2 &data() { return app->dataModule(); }
+
+    FakePlatform fake;
+    std::unique_ptr<TempCatalogue> catalogue;
+    std::unique_ptr<ScopedCwd> cwd;
+    std::unique_ptr<Startup> app;
+};
