@@ -172,7 +172,7 @@ void TableCursor::setActive(bool active) {
                             connection_ ? connection_->dataSource() : QString());
     try {
         load();
-        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
+        rebuildVisible(activeFilter());
     } catch (...) {
         rows_.reset({});
         visible_ = {};
@@ -289,6 +289,10 @@ TableCursor::FilterRule TableCursor::parseFilter(const QString &text) const {
     return rule;
 }
 
+TableCursor::FilterRule TableCursor::activeFilter() const {
+    return filtered_ ? parseFilter(filter_) : FilterRule();
+}
+
 bool TableCursor::passes(const FilterRule &filter, uint32_t row) const {
     if (filter.field < 0)
         return true;
@@ -386,7 +390,7 @@ void TableCursor::setIndexFieldNames(const QString &fieldName) {
     const QString previous = indexFieldNames_;
     indexFieldNames_ = fieldName;
     try {
-        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
+        rebuildVisible(activeFilter());
     } catch (...) {
         indexFieldNames_ = previous;
         throw;
@@ -663,14 +667,14 @@ void TableCursor::PostRow() {
             values[0] = QVariant(qlonglong(key));
         rows_.appendRow(values);
         const int row = rows_.rowCount() - 1;
-        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
+        rebuildVisible(activeFilter());
         placeOnRow(row, int(visible_.size()) - 1);
     } else {
         const int row = int(visible_[current_]);
         const int index = current_;
         writeRow(false, values, rows_.value(row, 0));
         rows_.setRow(row, values);
-        rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
+        rebuildVisible(activeFilter());
         placeOnRow(row, index);
     }
     buffer_.clear();
@@ -715,7 +719,7 @@ void TableCursor::DeleteRow() {
         }
     }
     rows_.removeRow(row);
-    rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
+    rebuildVisible(activeFilter());
     // The following row takes the place of the deleted one; after the last, the new last.
     placeOnRow(-1, index);
     emit dataSetChanged();
@@ -733,7 +737,7 @@ void TableCursor::InsertRow(const QVariantList &values) {
         internal[0] = QVariant(qlonglong(key));
     rows_.appendRow(internal);
     const int row = rows_.rowCount() - 1;
-    rebuildVisible(filtered_ ? parseFilter(filter_) : FilterRule());
+    rebuildVisible(activeFilter());
     placeOnRow(row, int(visible_.size()) - 1);
     emit dataSetChanged();
     emit recordChanged();

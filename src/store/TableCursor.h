@@ -130,6 +130,7 @@ private:
     void requireWritable() const;
     void load();
     FilterRule parseFilter(const QString &text) const;
+    FilterRule activeFilter() const; // the rule in force now, none when filtering is off
     int orderField(const QString &name) const;
     void rebuildVisible(const FilterRule &filter);
     bool passes(const FilterRule &filter, uint32_t row) const;
