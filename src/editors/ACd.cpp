@@ -39,8 +39,10 @@ TForm2::TForm2(platform::Services services, QWidget *parent)
     SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
 
-    connectGuarded(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
-    connectGuarded(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
+                             [this] { SpeedButton1Click(); });
+    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
+                             [this] { SpeedButton2Click(); });
 }
 
 void TForm2::Limpiar() {

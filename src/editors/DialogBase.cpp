@@ -34,11 +34,11 @@ void DialogBase::showEvent(QShowEvent *event) {
             move(frame.topLeft()); // from now on Qt keeps it where the user leaves it
         }
     }
-    guarded(this, [this] { FormActivate(); });
+    platform::guarded(this, [this] { FormActivate(); });
 }
 
 void DialogBase::closeEvent(QCloseEvent *event) {
-    guarded(this, [this] { FormClose(); });
+    platform::guarded(this, [this] { FormClose(); });
     QDialog::closeEvent(event);
 }
 

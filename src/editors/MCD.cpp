@@ -51,8 +51,10 @@ TForm3::TForm3(platform::Services services, QWidget *parent)
     SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
 
-    connectGuarded(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
-    connectGuarded(SpeedButton2, &QToolButton::clicked, this, [this] { SpeedButton2Click(); });
+    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
+                             [this] { SpeedButton1Click(); });
+    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
+                             [this] { SpeedButton2Click(); });
 }
 
 // The picker keeps the CD's stored date that the opener put there, so confirming another change

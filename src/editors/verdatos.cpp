@@ -52,7 +52,8 @@ TForm5::TForm5(QWidget *parent)
 
     SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
     layFrameAndButtons(GroupBox1, {SpeedButton1});
-    connectGuarded(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
+                             [this] { SpeedButton1Click(); });
 }
 
 void TForm5::SpeedButton1Click() {

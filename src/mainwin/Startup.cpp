@@ -13,7 +13,7 @@ Startup::Startup(platform::Services services) {
     module_ = std::make_unique<TDataModule2>();
     DataModule2 = module_.get();
     form1_->bindData(*module_);
-    guarded(module_.get(), [this] { module_->DataModuleCreate(); });
+    platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
     // The other windows, hidden; the main window owns them.
     Form2 = new TForm2(services, form1_.get());
     Form3 = new TForm3(services, form1_.get());

@@ -173,7 +173,7 @@ TForm1::TForm1(platform::Services services, QWidget *parent)
 
 TForm1::~TForm1() {
     if (Form1 == this)
-        installErrorHandler(nullptr);
+        platform::installErrorHandler(nullptr);
 }
 
 QWidget *TForm1::buildListPage(const QString &name, const QString &panelName,
@@ -280,23 +280,23 @@ void TForm1::buildPages() {
     PageControl1->addTab(TabSheet3, QStringLiteral(" Consultas "));
     setCentralWidget(PageControl1);
     // The queries page prepares itself each time it is shown, by its tab or by the menu.
-    connectGuarded(PageControl1, &QTabWidget::currentChanged, this, [this] {
+    platform::connectGuarded(PageControl1, &QTabWidget::currentChanged, this, [this] {
         if (PageControl1->currentWidget() == TabSheet3)
             TabSheet3Show(TabSheet3);
     });
 
-    connectGuarded(SpeedButtons[0], &QToolButton::clicked, this,
-                   [this] { SpeedButton1Click(SpeedButtons[0]); });
-    connectGuarded(SpeedButtons[1], &QToolButton::clicked, this,
-                   [this] { SpeedButton2Click(SpeedButtons[1]); });
-    connectGuarded(SpeedButtons[2], &QToolButton::clicked, this,
-                   [this] { SpeedButton3Click(SpeedButtons[2]); });
-    connectGuarded(SpeedButtons[3], &QToolButton::clicked, this,
-                   [this] { SpeedButton4Click(SpeedButtons[3]); });
-    connectGuarded(SpeedButtons[4], &QToolButton::clicked, this,
-                   [this] { SpeedButton5Click(SpeedButtons[4]); });
-    connectGuarded(SpeedButtons[5], &QToolButton::clicked, this,
-                   [this] { SpeedButton6Click(SpeedButtons[5]); });
+    platform::connectGuarded(SpeedButtons[0], &QToolButton::clicked, this,
+                             [this] { SpeedButton1Click(SpeedButtons[0]); });
+    platform::connectGuarded(SpeedButtons[1], &QToolButton::clicked, this,
+                             [this] { SpeedButton2Click(SpeedButtons[1]); });
+    platform::connectGuarded(SpeedButtons[2], &QToolButton::clicked, this,
+                             [this] { SpeedButton3Click(SpeedButtons[2]); });
+    platform::connectGuarded(SpeedButtons[3], &QToolButton::clicked, this,
+                             [this] { SpeedButton4Click(SpeedButtons[3]); });
+    platform::connectGuarded(SpeedButtons[4], &QToolButton::clicked, this,
+                             [this] { SpeedButton5Click(SpeedButtons[4]); });
+    platform::connectGuarded(SpeedButtons[5], &QToolButton::clicked, this,
+                             [this] { SpeedButton6Click(SpeedButtons[5]); });
 }
 
 void TForm1::buildQueriesPage() {
@@ -374,14 +374,16 @@ void TForm1::buildQueriesPage() {
     setTabOrder(ComboBox1, ComboBox2);
     setTabOrder(ComboBox2, DBGrid1);
 
-    connectGuarded(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(Edit1); });
+    platform::connectGuarded(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(Edit1); });
     // Only a choice by the user counts as a change, not one made by the program.
-    connectGuarded(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(ComboBox1); });
-    connectGuarded(ComboBox2, &QComboBox::activated, this, [this] { ComboBox2Change(ComboBox2); });
-    connectGuarded(verProg, &ClickableImage::clicked, this,
-                   [this, verProg] { VerProgClick(verProg); });
-    connectGuarded(navegar, &ClickableImage::clicked, this,
-                   [this, navegar] { NavegarClick(navegar); });
+    platform::connectGuarded(ComboBox1, &QComboBox::activated, this,
+                             [this] { ComboBox1Change(ComboBox1); });
+    platform::connectGuarded(ComboBox2, &QComboBox::activated, this,
+                             [this] { ComboBox2Change(ComboBox2); });
+    platform::connectGuarded(verProg, &ClickableImage::clicked, this,
+                             [this, verProg] { VerProgClick(verProg); });
+    platform::connectGuarded(navegar, &ClickableImage::clicked, this,
+                             [this, navegar] { NavegarClick(navegar); });
 }
 
 QAction *TForm1::addItem(QMenu *menu, const QString &name, const QString &caption) {
@@ -436,15 +438,17 @@ void TForm1::buildMenu() {
     for (QAction *item : {salir, cds, programas, consultas})
         item->setEnabled(true);
 
-    connectGuarded(nuevoCd, &QAction::triggered, this, [this, nuevoCd] { NuevoCd1Click(nuevoCd); });
-    connectGuarded(nuevoPrograma, &QAction::triggered, this,
-                   [this, nuevoPrograma] { NuevoPrograma1Click(nuevoPrograma); });
-    connectGuarded(salir, &QAction::triggered, this, [this, salir] { Salir1Click(salir); });
-    connectGuarded(cds, &QAction::triggered, this, [this, cds] { CDs1Click(cds); });
-    connectGuarded(programas, &QAction::triggered, this,
-                   [this, programas] { Programas1Click(programas); });
-    connectGuarded(consultas, &QAction::triggered, this,
-                   [this, consultas] { Consultas1Click(consultas); });
+    platform::connectGuarded(nuevoCd, &QAction::triggered, this,
+                             [this, nuevoCd] { NuevoCd1Click(nuevoCd); });
+    platform::connectGuarded(nuevoPrograma, &QAction::triggered, this,
+                             [this, nuevoPrograma] { NuevoPrograma1Click(nuevoPrograma); });
+    platform::connectGuarded(salir, &QAction::triggered, this,
+                             [this, salir] { Salir1Click(salir); });
+    platform::connectGuarded(cds, &QAction::triggered, this, [this, cds] { CDs1Click(cds); });
+    platform::connectGuarded(programas, &QAction::triggered, this,
+                             [this, programas] { Programas1Click(programas); });
+    platform::connectGuarded(consultas, &QAction::triggered, this,
+                             [this, consultas] { Consultas1Click(consultas); });
 }
 
 void TForm1::buildStatusBar() {
@@ -495,7 +499,8 @@ void TForm1::enableCommands() {
 }
 
 void TForm1::FormCreate() {
-    installErrorHandler(this);
+    platform::installErrorHandler(
+        [this](QObject *sender, std::exception_ptr error) { TratarErrores(sender, error); });
     statusPanels[1]->setText(QStringLiteral(" Origen de datos :  \" ") + TDataModule2::Ruta() +
                              QDir::separator() + QStringLiteral(" \""));
     PageControl1->setCurrentWidget(TabSheet1);
@@ -506,7 +511,7 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {
-    guarded(this, [this] { FormClose(); });
+    platform::guarded(this, [this] { FormClose(); });
     event->accept();
 }
 

@@ -1,20 +1,23 @@
 #include "Guard.h"
 
-#include "cds_.h"
+#include <QtGlobal>
 
-#include <QDebug>
+namespace platform {
 
 namespace {
-TForm1 *errorHandler = nullptr;
+ErrorHandler &handler() {
+    static ErrorHandler installed;
+    return installed;
 }
+} // namespace
 
-void installErrorHandler(TForm1 *handler) {
-    errorHandler = handler;
+void installErrorHandler(ErrorHandler handler_) {
+    handler() = std::move(handler_);
 }
 
 void reportError(QObject *sender, std::exception_ptr error) {
-    if (errorHandler) {
-        errorHandler->TratarErrores(sender, error);
+    if (handler()) {
+        handler()(sender, error);
         return;
     }
     // Before the main window exists there is nobody to show a box.
@@ -26,3 +29,5 @@ void reportError(QObject *sender, std::exception_ptr error) {
         qWarning("Vadrel: unknown error");
     }
 }
+
+} // namespace platform

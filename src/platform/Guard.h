@@ -2,13 +2,18 @@
 
 #include <QObject>
 #include <exception>
+#include <functional>
 #include <utility>
 
-class TForm1;
-
 // No exception may unwind through Qt's own frames. Every handler runs through `guarded`, which
-// hands whatever it catches to the application's error handler (TForm1::TratarErrores).
-void installErrorHandler(TForm1 *handler);
+// hands whatever it catches to the application's error handler. The main window installs that
+// handler (TForm1::TratarErrores); the windows below it only know this hook.
+namespace platform {
+
+using ErrorHandler = std::function<void(QObject *sender, std::exception_ptr error)>;
+
+// An empty handler uninstalls; errors are then only logged.
+void installErrorHandler(ErrorHandler handler);
 void reportError(QObject *sender, std::exception_ptr error);
 
 template <class Fn> void guarded(QObject *sender, Fn &&fn) {
@@ -24,3 +29,5 @@ template <class Sender, class Signal, class Fn>
 QMetaObject::Connection connectGuarded(Sender *sender, Signal signal, QObject *context, Fn fn) {
     return QObject::connect(sender, signal, context, [sender, fn] { guarded(sender, fn); });
 }
+
+} // namespace platform
