@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include "Conversions.h"
 #include "TableCursor.h"
 
 #include <algorithm>
@@ -30,6 +31,10 @@ QString Connection::dataSource() const {
     if (end < from)
         end = connectionString_.indexOf(u';', from);
     return connectionString_.mid(from, end < 0 ? -1 : end - from);
+}
+
+QString Connection::dateFormat() const {
+    return dateFormat_.isEmpty() ? shortDateFormat() : dateFormat_;
 }
 
 void Connection::setConnected(bool connected) {

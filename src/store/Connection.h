@@ -24,6 +24,11 @@ public:
     void setConnectionString(const QString &text);
     QString dataSource() const;
 
+    // The short date format in which the cursors of this connection show dates as text and read
+    // text back; the regional one until the program hands over the one its windows use.
+    QString dateFormat() const;
+    void setDateFormat(const QString &format) { dateFormat_ = format; }
+
     bool Connected() const { return db_ != nullptr; }
     // True opens the file named by the connection string, false closes it and every cursor
     // on it. Setting the value it already has does nothing.
@@ -38,6 +43,7 @@ private:
     void detach(TableCursor *cursor);
 
     QString connectionString_;
+    QString dateFormat_;
     engine::DbHandle db_;
     std::vector<TableCursor *> cursors_;
 };

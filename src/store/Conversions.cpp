@@ -150,39 +150,50 @@ QString longTimeFormat(const QLocale &locale) {
     return format.trimmed();
 }
 
-QString serialToText(DateSerial serial, const QLocale &locale) {
+QString serialToText(DateSerial serial, const QString &dateFormat, const QLocale &locale) {
     QDate date;
     QTime time;
     split(serial, date, time);
-    QString text = locale.toString(date, shortDateFormat(locale));
+    QString text = locale.toString(date, dateFormat);
     if (time != QTime(0, 0))
         text += u' ' + locale.toString(time, longTimeFormat(locale));
     return text;
 }
 
-std::optional<DateSerial> textToSerial(QStringView text, const QLocale &locale) {
+std::optional<DateSerial> textToSerial(QStringView text, const QString &dateFormat,
+                                       const QLocale &locale) {
     const QString trimmed = text.trimmed().toString();
     if (trimmed.isEmpty())
         return std::nullopt;
-    // Accept one-digit day and month as the user may type them.
-    QString dateFormat = shortDateFormat(locale);
-    dateFormat.replace(QStringLiteral("dd"), QStringLiteral("d"));
-    dateFormat.replace(QStringLiteral("MM"), QStringLiteral("M"));
-    const qsizetype blank = trimmed.indexOf(u' ');
-    const QString datePart = blank < 0 ? trimmed : trimmed.left(blank);
-    const QDate date = locale.toDate(datePart, dateFormat);
-    if (!date.isValid())
-        return std::nullopt;
-    if (blank < 0)
+    // "d" and "M" read one or two digits; longer runs (MMM, month names) stay as they are.
+    static const QRegularExpression day(QStringLiteral("(?<!d)dd(?!d)"));
+    static const QRegularExpression month(QStringLiteral("(?<!M)MM(?!M)"));
+    QString format = dateFormat;
+    format.replace(day, QStringLiteral("d"));
+    format.replace(month, QStringLiteral("M"));
+    const QDate date = locale.toDate(trimmed, format);
+    if (date.isValid())
         return toSerial(date);
-    const QString timePart = trimmed.mid(blank + 1).trimmed();
-    for (const QString &format : {longTimeFormat(locale), locale.timeFormat(QLocale::ShortFormat),
-                                  QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")}) {
-        const QTime time = locale.toTime(timePart, format);
-        if (time.isValid())
-            return toSerial(date, time);
+    for (const QString &timeFormat :
+         {longTimeFormat(locale), locale.timeFormat(QLocale::ShortFormat),
+          QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")}) {
+        const QDateTime value = locale.toDateTime(trimmed, format + u' ' + timeFormat);
+        if (value.isValid())
+            return toSerial(value);
     }
     return std::nullopt;
+}
+
+QString toStoredLines(const QString &shown) {
+    QString stored = shown;
+    stored.replace(u'\n', QStringLiteral("\r\n"));
+    return stored;
+}
+
+QString toShownLines(const QString &stored) {
+    QString shown = stored;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
 }
 
 } // namespace store

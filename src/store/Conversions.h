@@ -28,15 +28,23 @@ QDateTime fromSerial(DateSerial serial);
 QByteArray serialToIso(DateSerial serial);
 std::optional<DateSerial> isoToSerial(const char *text, int length);
 
-// The locale's short date format widened to two-digit day and month and four-digit year,
-// so "d/M/yy" becomes "dd/MM/yyyy".
+// The one place that decides the short date format: the locale's, widened to two-digit day and
+// month and four-digit year, so "d/M/yy" becomes "dd/MM/yyyy". The platform's clock hands it to
+// the windows and to the store, so text written with it is read back with exactly it.
 QString shortDateFormat(const QLocale &locale = QLocale());
 // The locale's long time format without its time-zone part.
 QString longTimeFormat(const QLocale &locale = QLocale());
 
-// Short date, then a blank and the long time only when the time is not midnight.
-QString serialToText(DateSerial serial, const QLocale &locale = QLocale());
-// Reads a date in the short date format, optionally followed by a time (long or short format).
-std::optional<DateSerial> textToSerial(QStringView text, const QLocale &locale = QLocale());
+// The date in `dateFormat`, then a blank and the long time only when the time is not midnight.
+QString serialToText(DateSerial serial, const QString &dateFormat,
+                     const QLocale &locale = QLocale());
+// Reads the whole text as a date in `dateFormat` (blanks, month names and all), optionally
+// followed by a blank and a time. Day and month may also be typed with one digit.
+std::optional<DateSerial> textToSerial(QStringView text, const QString &dateFormat,
+                                       const QLocale &locale = QLocale());
+
+// Memo boxes show lines separated by LF; the catalogue keeps them separated by CR LF.
+QString toStoredLines(const QString &shown);
+QString toShownLines(const QString &stored);
 
 } // namespace store

@@ -9,6 +9,14 @@ DatabaseError::DatabaseError(Kind kind, const QString &message, const QString &p
     , message_(message)
     , path_(path) {}
 
+DatabaseError &DatabaseError::about(const QString &table, const QString &field,
+                                    const QString &value) {
+    table_ = table;
+    field_ = field;
+    value_ = value;
+    return *this;
+}
+
 const char *kindName(DatabaseError::Kind kind) {
     switch (kind) {
     case DatabaseError::Kind::NotOpen:

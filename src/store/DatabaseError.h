@@ -25,17 +25,27 @@ public:
         FileMissing, // the database file does not exist
         ReadOnly,    // the file or its folder cannot be written
         DiskFull,
-        NotDatabase,   // not a database, or a damaged one
-        Locked,        // another process holds the file
-        MissingTable,  // a table or view the program needs is not in the file
-        HasChildren,   // deleting a CD that still has programs
-        MissingParent, // a program on a CD that does not exist
-        DuplicateKey,  // a number already in use
-        MissingValue,  // a value the table requires is empty
+        NotDatabase,     // not a database, or a damaged one
+        Locked,          // another process holds the file
+        MissingTable,    // a table or view the program needs is not in the file
+        MissingField,    // a table or view lacks a field the program names
+        Relation,        // the relation between CDs and programs said no (engine level)
+        HasChildren,     // deleting a CD that still has programs
+        MissingParent,   // a program on a CD that does not exist
+        DuplicateKey,    // a number already in use
+        MissingValue,    // a value the table requires is empty
+        DeleteRefused,   // a deletion refused for another reason (a trigger, say)
+        RowGone,         // the row to update is no longer in the file
+        NotAWholeNumber, // a text that does not convert to a whole number
+        NotADate,        // a text that does not convert to a date
     };
 
     DatabaseError(Kind kind, const QString &message, const QString &path = {},
                   Cause cause = Cause::Unknown);
+
+    // What the failure concerns, when known: a table or view, one of its fields, the value given.
+    DatabaseError &about(const QString &table, const QString &field = {},
+                         const QString &value = {});
 
     Kind kind() const { return kind_; }
     Cause cause() const { return cause_; }
@@ -43,12 +53,18 @@ public:
     const QString &engineMessage() const { return message_; }
     // The database file involved, when there is one.
     const QString &path() const { return path_; }
+    const QString &table() const { return table_; }
+    const QString &field() const { return field_; }
+    const QString &value() const { return value_; }
 
 private:
     Kind kind_;
     Cause cause_;
     QString message_;
     QString path_;
+    QString table_;
+    QString field_;
+    QString value_;
 };
 
 const char *kindName(DatabaseError::Kind kind);

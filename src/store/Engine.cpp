@@ -35,7 +35,11 @@ DatabaseError::Cause causeOf(int resultCode, const QString &message, const QStri
     using Cause = DatabaseError::Cause;
     switch (resultCode) {
     case SQLITE_CONSTRAINT_FOREIGNKEY:
-        return Cause::MissingParent;
+        return Cause::Relation;
+    case SQLITE_CONSTRAINT_TRIGGER:
+        // ON DELETE RESTRICT reports itself through the engine's own trigger, with this text.
+        return message == QLatin1String("FOREIGN KEY constraint failed") ? Cause::Relation
+                                                                         : Cause::Unknown;
     case SQLITE_CONSTRAINT_PRIMARYKEY:
     case SQLITE_CONSTRAINT_UNIQUE:
         return Cause::DuplicateKey;

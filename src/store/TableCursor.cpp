@@ -33,10 +33,6 @@ QByteArray quoted(const QString &identifier) {
     return ('"' + text + '"').toUtf8();
 }
 
-[[noreturn]] void conversionError(const QString &text, const QString &what) {
-    throw DatabaseError(Kind::Conversion, QStringLiteral("'%1' is not a valid %2").arg(text, what));
-}
-
 } // namespace
 
 // ---- Field ----------------------------------------------------------------------------------
@@ -67,7 +63,7 @@ qint32 Field::AsInteger() const {
             return 0;
         const auto number = parseWholeNumber(text);
         if (!number)
-            conversionError(text, QStringLiteral("un número entero válido"));
+            cursor_->conversionError(index_, text);
         return *number;
     }
     }
@@ -89,9 +85,9 @@ QDateTime Field::AsDateTime() const {
         return fromSerial(value.toLongLong() * 86400);
     case FieldKind::Text:
     case FieldKind::Memo: {
-        const auto serial = textToSerial(value.toString());
+        const auto serial = textToSerial(value.toString(), cursor_->dateFormat());
         if (!serial)
-            conversionError(value.toString(), QStringLiteral("una fecha válida"));
+            cursor_->conversionError(index_, value.toString(), FieldKind::Date);
         return fromSerial(*serial);
     }
     }
@@ -177,7 +173,13 @@ void TableCursor::setActive(bool active) {
         rows_.reset({});
         visible_ = {};
         positionOf_ = {};
-        throw;
+        try {
+            throw;
+        } catch (DatabaseError &error) {
+            if (error.table().isEmpty())
+                error.about(tableName_); // which table or view could not be read
+            throw;
+        }
     }
     current_ = visible_.empty() ? -1 : 0;
     atEnd_ = visible_.empty();
@@ -309,8 +311,7 @@ int TableCursor::orderField(const QString &name) const {
         return -1;
     const int field = rows_.fieldIndex(name.trimmed());
     if (field < 0)
-        throw DatabaseError(Kind::Other, QStringLiteral("no field %1 in %2").arg(name, tableName_),
-                            connection_ ? connection_->dataSource() : QString());
+        throw missingField(name);
     return field;
 }
 
@@ -451,8 +452,7 @@ void TableCursor::moveTo(int visibleRow) {
 Field TableCursor::Fields(int index) {
     requireOpen();
     if (index < 0 || index >= rows_.fieldCount())
-        throw DatabaseError(Kind::Other,
-                            QStringLiteral("%1 has no field %2").arg(tableName_).arg(index));
+        throw missingField(QString::number(index));
     return Field(this, index);
 }
 
@@ -460,7 +460,7 @@ Field TableCursor::FieldByName(const QString &name) {
     requireOpen();
     const int index = rows_.fieldIndex(name);
     if (index < 0)
-        throw DatabaseError(Kind::Other, QStringLiteral("no field %1 in %2").arg(name, tableName_));
+        throw missingField(name);
     return Field(this, index);
 }
 
@@ -479,7 +479,7 @@ QString TableCursor::valueText(int field, const QVariant &internal) const {
     case FieldKind::Integer:
         return QString::number(internal.toLongLong());
     case FieldKind::Date:
-        return serialToText(internal.toLongLong());
+        return serialToText(internal.toLongLong(), dateFormat());
     case FieldKind::Text:
     case FieldKind::Memo:
         return internal.toString();
@@ -493,17 +493,28 @@ QString TableCursor::displayText(int visibleRow, int field) const {
         return {};
     if (visibleRow == current_ && state_ == State::Edit)
         return valueText(field, buffer_[field]);
-    const int row = int(visible_[visibleRow]);
-    if (rows_.isNull(row, field))
-        return {};
-    switch (rows_.field(field).kind) {
-    case FieldKind::Integer:
-        return QString::number(rows_.number(row, field));
-    case FieldKind::Date:
-        return serialToText(rows_.number(row, field));
-    default:
-        return rows_.text(row, field);
-    }
+    return valueText(field, rows_.value(int(visible_[visibleRow]), field));
+}
+
+void TableCursor::conversionError(int field, const QString &text, FieldKind kind) const {
+    const QString name = rows_.field(field).name;
+    throw DatabaseError(Kind::Conversion,
+                        QStringLiteral("'%1' does not convert for field %2").arg(text, name),
+                        connection_ ? connection_->dataSource() : QString(),
+                        kind == FieldKind::Date ? DatabaseError::Cause::NotADate
+                                                : DatabaseError::Cause::NotAWholeNumber)
+        .about(tableName_, name, text);
+}
+
+DatabaseError TableCursor::missingField(const QString &name) const {
+    return DatabaseError(Kind::Other, QStringLiteral("no field %1 in %2").arg(name, tableName_),
+                         connection_ ? connection_->dataSource() : QString(),
+                         DatabaseError::Cause::MissingField)
+        .about(tableName_, name);
+}
+
+QString TableCursor::dateFormat() const {
+    return connection_ ? connection_->dateFormat() : shortDateFormat();
 }
 
 // Converts a value given by a caller (number, text, date) to the field's internal form.
@@ -520,13 +531,13 @@ QVariant TableCursor::toInternal(int field, const QVariant &external) const {
                 return {};
             const auto number = parseWholeNumber(text);
             if (!number)
-                conversionError(text, QStringLiteral("un número entero válido"));
+                conversionError(field, text);
             return QVariant(qlonglong(*number));
         }
         bool ok = false;
         const qlonglong number = external.toLongLong(&ok);
         if (!ok)
-            conversionError(external.toString(), QStringLiteral("un número entero válido"));
+            conversionError(field, external.toString());
         return QVariant(number);
     }
     case FieldKind::Date: {
@@ -537,9 +548,9 @@ QVariant TableCursor::toInternal(int field, const QVariant &external) const {
         const QString text = external.toString();
         if (text.isEmpty())
             return {};
-        const auto serial = textToSerial(text);
+        const auto serial = textToSerial(text, dateFormat());
         if (!serial)
-            conversionError(text, QStringLiteral("una fecha válida"));
+            conversionError(field, text, FieldKind::Date);
         return QVariant(qlonglong(*serial));
     }
     case FieldKind::Text:
@@ -647,12 +658,30 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
         bindValue(statement, f + 1, f, f < int(values.size()) ? values[f] : QVariant());
     if (!insert)
         bindValue(statement, count + 1, 0, oldKey);
-    statement.step();
+    try {
+        statement.step();
+    } catch (DatabaseError &error) {
+        if (error.cause() == DatabaseError::Cause::Relation)
+            throw DatabaseError(error.kind(), error.engineMessage(), error.path(),
+                                DatabaseError::Cause::MissingParent)
+                .about(tableName_);
+        throw std::move(error.about(tableName_));
+    }
     if (!insert && sqlite3_changes(db) == 0)
-        throw DatabaseError(Kind::Other,
-                            QStringLiteral("the row to update is no longer in %1").arg(tableName_),
-                            path);
+        throw DatabaseError(Kind::Other, QStringLiteral("no row to update"), path,
+                            DatabaseError::Cause::RowGone)
+            .about(tableName_);
     return sqlite3_last_insert_rowid(db);
+}
+
+// Inserts the row into the database, then into the copy, where it becomes current.
+void TableCursor::addWrittenRow(std::vector<QVariant> values) {
+    const qint64 key = writeRow(true, values, {});
+    if (!values[0].isValid() && rows_.field(0).kind == FieldKind::Integer)
+        values[0] = QVariant(qlonglong(key)); // the number the engine gave it
+    rows_.appendRow(values);
+    rebuildVisible(activeFilter());
+    placeOnRow(rows_.rowCount() - 1, int(visible_.size()) - 1);
 }
 
 void TableCursor::PostRow() {
@@ -662,13 +691,7 @@ void TableCursor::PostRow() {
     flushEditors();
     std::vector<QVariant> values = buffer_;
     if (state_ == State::Insert) {
-        const qint64 key = writeRow(true, values, {});
-        if (!values[0].isValid() && rows_.field(0).kind == FieldKind::Integer)
-            values[0] = QVariant(qlonglong(key));
-        rows_.appendRow(values);
-        const int row = rows_.rowCount() - 1;
-        rebuildVisible(activeFilter());
-        placeOnRow(row, int(visible_.size()) - 1);
+        addWrittenRow(std::move(values));
     } else {
         const int row = int(visible_[current_]);
         const int index = current_;
@@ -710,12 +733,15 @@ void TableCursor::DeleteRow() {
         try {
             statement.step();
         } catch (const DatabaseError &error) {
-            // The only constraint a deletion can break is the relation: programs still point
-            // at this row (RESTRICT reports itself as a trigger, not as a foreign key).
             if (error.kind() != Kind::Refused)
                 throw;
+            // The relation refuses a CD that programs still point at; a trigger of the file's
+            // own may refuse any row for reasons of its own.
             throw DatabaseError(error.kind(), error.engineMessage(), error.path(),
-                                DatabaseError::Cause::HasChildren);
+                                error.cause() == DatabaseError::Cause::Relation
+                                    ? DatabaseError::Cause::HasChildren
+                                    : DatabaseError::Cause::DeleteRefused)
+                .about(tableName_);
         }
     }
     rows_.removeRow(row);
@@ -732,13 +758,7 @@ void TableCursor::InsertRow(const QVariantList &values) {
     std::vector<QVariant> internal(size_t(rows_.fieldCount()));
     for (int f = 0; f < rows_.fieldCount() && f < values.size(); ++f)
         internal[f] = toInternal(f, values[f]);
-    const qint64 key = writeRow(true, internal, {});
-    if (!internal[0].isValid() && rows_.field(0).kind == FieldKind::Integer)
-        internal[0] = QVariant(qlonglong(key));
-    rows_.appendRow(internal);
-    const int row = rows_.rowCount() - 1;
-    rebuildVisible(activeFilter());
-    placeOnRow(row, int(visible_.size()) - 1);
+    addWrittenRow(std::move(internal));
     emit dataSetChanged();
     emit recordChanged();
 }

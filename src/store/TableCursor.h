@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DatabaseError.h"
 #include "Snapshot.h"
 
 #include <QCollator>
@@ -141,11 +142,16 @@ private:
     void setBufferValue(int field, const QVariant &internal);
     QVariant toInternal(int field, const QVariant &external) const;
     QString valueText(int field, const QVariant &internal) const;
+    QString dateFormat() const;
+    [[noreturn]] void conversionError(int field, const QString &text,
+                                      FieldKind kind = FieldKind::Integer) const;
+    DatabaseError missingField(const QString &name) const;
     int findMatch(int field, const QVariant &key, bool partialKey);
     QString foldAccents(const QString &text) const;
     void bindValue(engine::Statement &statement, int index, int field,
                    const QVariant &internal) const;
     qint64 writeRow(bool insert, const std::vector<QVariant> &values, const QVariant &oldKey);
+    void addWrittenRow(std::vector<QVariant> values);
     void setState(State state);
 
     QString tableName_;

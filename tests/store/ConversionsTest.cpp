@@ -73,22 +73,42 @@ TEST(DateText, ShortFormatIsWidenedFromTheLocale) {
 
 TEST(DateText, TimeIsShownOnlyWhenNotMidnight) {
     const QLocale es("es_AR");
-    EXPECT_EQ(serialToText(toSerial(QDate(2026, 12, 6)), es), "06/12/2026");
-    EXPECT_EQ(serialToText(toSerial(QDate(2026, 12, 6), QTime(14, 30, 5)), es),
+    const QString format = shortDateFormat(es);
+    EXPECT_EQ(serialToText(toSerial(QDate(2026, 12, 6)), format, es), "06/12/2026");
+    EXPECT_EQ(serialToText(toSerial(QDate(2026, 12, 6), QTime(14, 30, 5)), format, es),
               "06/12/2026 14:30:05");
-    EXPECT_EQ(serialToText(0, es), "30/12/1899");
+    EXPECT_EQ(serialToText(0, format, es), "30/12/1899");
+}
+
+// Whatever separators, blanks or month names a regional format holds, the text it writes is
+// read back whole, with or without a time of day.
+TEST(DateText, WhatAFormatWritesItReadsBack) {
+    const QLocale locales[] = {QLocale("es_AR"), QLocale::c(),     QLocale("hu_HU"),
+                               QLocale("en_US"), QLocale("de_DE"), QLocale("es_ES")};
+    const DateSerial serials[] = {toSerial(QDate(2003, 3, 15)),
+                                  toSerial(QDate(2026, 12, 6), QTime(14, 30, 5)),
+                                  toSerial(QDate(1999, 1, 2), QTime(9, 5))};
+    for (const QLocale &locale : locales) {
+        const QString format = shortDateFormat(locale);
+        for (DateSerial serial : serials) {
+            const QString text = serialToText(serial, format, locale);
+            EXPECT_EQ(textToSerial(text, format, locale), serial)
+                << locale.name().toStdString() << ": " << text.toStdString();
+        }
+    }
+    EXPECT_EQ(
+        serialToText(toSerial(QDate(2003, 3, 15)), shortDateFormat(QLocale::c()), QLocale::c()),
+        "15 Mar 2003");
 }
 
 TEST(DateText, ReadsWhatTheUserTypes) {
     const QLocale es("es_AR");
-    EXPECT_EQ(textToSerial(u"06/12/2026", es), toSerial(QDate(2026, 12, 6)));
-    EXPECT_EQ(textToSerial(u"6/1/2026", es), toSerial(QDate(2026, 1, 6)));
-    EXPECT_EQ(textToSerial(u"06/12/2026 14:30:05", es),
-              toSerial(QDate(2026, 12, 6), QTime(14, 30, 5)));
-    EXPECT_FALSE(textToSerial(u"31/02/2026", es));
-    EXPECT_FALSE(textToSerial(u"2026-12-06", es));
-    EXPECT_FALSE(textToSerial(u"", es));
-    EXPECT_FALSE(textToSerial(u"06/12/2026 25:00", es));
+    const QString format = shortDateFormat(es);
+    EXPECT_EQ(textToSerial(u"6/1/2026", format, es), toSerial(QDate(2026, 1, 6)));
+    EXPECT_EQ(textToSerial(u" 06/12/2026 ", format, es), toSerial(QDate(2026, 12, 6)));
+    for (const char16_t *bad :
+         {u"31/02/2026", u"2026-12-06", u"", u"06/12/2026 25:00", u"06/12/2026 x", u"06/12"})
+        EXPECT_FALSE(textToSerial(bad, format, es)) << QString::fromUtf16(bad).toStdString();
 }
 
 TEST(DateText, StoredFormRoundTrips) {
