@@ -145,7 +145,8 @@ QString shortDateFormat(const QLocale &locale) {
 
 QString longTimeFormat(const QLocale &locale) {
     QString format = locale.timeFormat(QLocale::LongFormat);
-    static const QRegularExpression zone(QStringLiteral("\\s*t+\\s*"));
+    // The zone may come bracketed, as in Spain's "H:mm:ss (t)".
+    static const QRegularExpression zone(QStringLiteral("\\s*[(\\[]?t+[)\\]]?\\s*"));
     format.replace(zone, QStringLiteral(" "));
     return format.trimmed();
 }

@@ -78,6 +78,13 @@ TEST(DateText, TimeIsShownOnlyWhenNotMidnight) {
     EXPECT_EQ(serialToText(toSerial(QDate(2026, 12, 6), QTime(14, 30, 5)), format, es),
               "06/12/2026 14:30:05");
     EXPECT_EQ(serialToText(0, format, es), "30/12/1899");
+    // Without the time zone, bracketed or not.
+    for (const char *name : {"es_ES", "C", "zh_CN"}) {
+        const QLocale locale(name);
+        EXPECT_EQ(serialToText(toSerial(QDate(2005, 7, 8), QTime(21, 45)), "dd/MM/yyyy", locale),
+                  "08/07/2005 21:45:00")
+            << name;
+    }
 }
 
 // Whatever separators, blanks or month names a regional format holds, the text it writes is
