@@ -2,14 +2,64 @@
 
 #include "TableCursor.h"
 
+#include <QApplication>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QtMath>
 
 using store::TableCursor;
 
 namespace {
 // Wide enough for a date with its time.
 constexpr int kDefaultWidth = 150;
+// Space between a cell's text and its grid lines. The styles leave 3 pixels or more, which cuts
+// a year in its 30-pixel column.
+constexpr int kCellMargin = 2;
+
+// Draws the cell as the style does, but the text with the narrow margin. Plain drawText is also
+// cheaper than the style's text layout.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QString text = cell.text;
+        cell.text.clear();
+        const QWidget *widget = cell.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget); // background, focus
+        if (text.isEmpty())
+            return;
+        QPalette::ColorGroup group = QPalette::Disabled;
+        if (cell.state & QStyle::State_Enabled)
+            group = cell.state & QStyle::State_Active ? QPalette::Normal : QPalette::Inactive;
+        const QRect area = cell.rect.adjusted(kCellMargin, 0, -kCellMargin, 0);
+        painter->save();
+        painter->setFont(cell.font);
+        painter->setPen(cell.palette.color(group, cell.state & QStyle::State_Selected
+                                                      ? QPalette::HighlightedText
+                                                      : QPalette::Text));
+        painter->drawText(area,
+                          int(QStyle::visualAlignment(cell.direction, cell.displayAlignment)) |
+                              Qt::TextSingleLine,
+                          cell.fontMetrics.elidedText(text, cell.textElideMode, area.width()));
+        painter->restore();
+    }
+
+    // The width the text needs to show whole, rounded up so that a cell this wide never elides.
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const int width = qCeil(QFontMetricsF(cell.font).horizontalAdvance(cell.text));
+        return {width + 2 * kCellMargin, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
+};
 } // namespace
 
 CursorTableModel::CursorTableModel(QObject *parent)
@@ -115,6 +165,7 @@ DBGrid::DBGrid(QWidget *parent)
     : QTableView(parent)
     , model_(new CursorTableModel(this)) {
     setModel(model_);
+    setItemDelegate(new CellDelegate(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);

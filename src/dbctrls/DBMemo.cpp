@@ -1,5 +1,7 @@
 #include "DBMemo.h"
 
+#include "Conversions.h"
+
 #include <QKeyEvent>
 
 DBMemo::DBMemo(QWidget *parent)
@@ -13,16 +15,12 @@ DBMemo::DBMemo(QWidget *parent)
 }
 
 QString DBMemo::text() const {
-    QString text = toPlainText();
-    text.replace(u'\n', QStringLiteral("\r\n"));
-    return text;
+    return store::toStoredLines(toPlainText());
 }
 
 void DBMemo::show(const QString &text) {
-    QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     showing_ = true;
-    setPlainText(plain);
+    setPlainText(store::toShownLines(text));
     showing_ = false;
 }
 

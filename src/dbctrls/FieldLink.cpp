@@ -74,6 +74,7 @@ bool FieldLink::editing() const {
 void FieldLink::refresh() {
     const int index = fieldIndex();
     show_(index >= 0 ? cursor()->Fields(index).AsString() : QString());
+    shown_ = read_(); // as the box gives it back, line ends converted
     modified_ = false;
 }
 
@@ -111,7 +112,10 @@ void FieldLink::updateRecord() {
     const int index = fieldIndex();
     if (index < 0)
         return;
-    cursor()->Fields(index).setAsString(read_());
+    // Text that comes back as it was shown is no change: the stored value stays byte for byte.
+    const QString text = read_();
+    if (text != shown_)
+        cursor()->Fields(index).setAsString(text);
     modified_ = false;
 }
 

@@ -51,6 +51,7 @@ private:
     std::function<QString()> read_;
     QPointer<store::TDataSource> source_;
     QString field_;
+    QString shown_; // the field's value as the box last showed it
     bool modified_ = false;
     bool startingEdit_ = false;
 };

@@ -63,13 +63,12 @@ void TForm2::FormActivate() {
 void TForm2::SpeedButton1Click() {
     const auto number = store::parseWholeNumber(Edit1->text());
     if (!number)
-        throw store::DatabaseError(
-            store::DatabaseError::Kind::Conversion,
-            QStringLiteral("'%1' no es un número entero válido").arg(Edit1->text()));
-    QString comment = Memo1->toPlainText();
-    comment.replace(u'\n', QStringLiteral("\r\n"));
-    DataModule2->TDiscos.InsertRow(
-        {*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)), comment});
+        throw store::DatabaseError(store::DatabaseError::Kind::Conversion,
+                                   QStringLiteral("proposed number does not convert"), {},
+                                   store::DatabaseError::Cause::NotAWholeNumber)
+            .about(QStringLiteral("Discos"), QStringLiteral("NroDisco"), Edit1->text());
+    DataModule2->TDiscos.InsertRow({*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)),
+                                    store::toStoredLines(Memo1->toPlainText())});
     services_.dialogs.information(
         this, QStringLiteral("\r\n Los datos del CD se guardaron correctamente \r\n"));
     Limpiar();

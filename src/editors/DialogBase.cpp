@@ -1,6 +1,7 @@
 #include "DialogBase.h"
 
 #include "Guard.h"
+#include "Look.h"
 
 #include <QCloseEvent>
 #include <QDateEdit>
@@ -10,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -22,19 +22,23 @@ DialogBase::DialogBase(const QString &objectName, const QString &caption, QSize 
     setWindowTitle(caption);
     setFixedSize(clientSize);
     setModal(true);
+    platform::centreOnFirstShow(this);
 }
 
 void DialogBase::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
-    if (!placed_) {
-        placed_ = true;
-        if (QScreen *screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft()); // from now on Qt keeps it where the user leaves it
-        }
-    }
+    // Restoring a minimised window sends a spontaneous show event: the same opening goes on.
+    if (event->spontaneous() || open_)
+        return;
+    open_ = true;
     platform::guarded(this, [this] { FormActivate(); });
+}
+
+void DialogBase::hideEvent(QHideEvent *event) {
+    QDialog::hideEvent(event);
+    // Minimising hides spontaneously; only hiding by the program ends the opening.
+    if (!event->spontaneous())
+        open_ = false;
 }
 
 void DialogBase::closeEvent(QCloseEvent *event) {
@@ -52,25 +56,13 @@ void DialogBase::keyPressEvent(QKeyEvent *event) {
     QDialog::keyPressEvent(event);
 }
 
-QLabel *DialogBase::boldLabel(const QString &text, QWidget *buddy, QWidget *parent) {
-    auto *label = new QLabel(text, parent);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setBuddy(buddy);
-    return label;
-}
-
 QToolButton *DialogBase::flatButton(const QString &name, const QString &caption, QWidget *parent) {
     auto *button = new QToolButton(parent);
     button->setObjectName(name);
     button->setText(caption);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
-    QFont bold = button->font();
-    bold.setBold(true);
-    button->setFont(bold);
+    platform::setBold(button);
     button->setMinimumHeight(30);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     return button;
@@ -81,7 +73,7 @@ void DialogBase::layRows(QGroupBox *frame, std::initializer_list<Row> rows) {
     int line = 0;
     QWidget *previous = nullptr;
     for (const Row &row : rows) {
-        QLabel *label = boldLabel(row.label, row.input, frame);
+        QLabel *label = platform::boldLabel(row.label, row.input, frame);
         const bool multiLine = qobject_cast<QPlainTextEdit *>(row.input) != nullptr;
         if (multiLine) {
             label->setAlignment(Qt::AlignRight | Qt::AlignTop);

@@ -5,7 +5,6 @@
 #include <initializer_list>
 
 class QGroupBox;
-class QLabel;
 class QPlainTextEdit;
 class QToolButton;
 
@@ -24,6 +23,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -37,11 +37,10 @@ protected:
     static void layRows(QGroupBox *frame, std::initializer_list<Row> rows);
     // The frame on top, the buttons side by side below it.
     void layFrameAndButtons(QGroupBox *frame, std::initializer_list<QToolButton *> buttons);
-    static QLabel *boldLabel(const QString &text, QWidget *buddy, QWidget *parent);
     static QToolButton *flatButton(const QString &name, const QString &caption, QWidget *parent);
     // Tab leaves the box, lines are not wrapped, both scroll bars show.
     static void prepareMemo(QPlainTextEdit *memo);
 
 private:
-    bool placed_ = false;
+    bool open_ = false; // between the showing that opens the window and the hiding that closes it
 };

@@ -1,5 +1,6 @@
 #include "MCD.h"
 
+#include "Conversions.h"
 #include "DBEdit.h"
 #include "DBMemo.h"
 #include "Guard.h"
@@ -71,7 +72,8 @@ void TForm3::SpeedButton1Click() {
         return;
     }
     discos.EditRow();
-    DBEdit3->setText(QLocale().toString(Date1->date(), services_.clock.shortDateFormat()));
+    DBEdit3->setText(
+        store::serialToText(store::toSerial(Date1->date()), services_.clock.shortDateFormat()));
     discos.PostRow();
     close();
 }

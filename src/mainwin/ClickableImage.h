@@ -1,18 +1,16 @@
 #pragma once
 
-#include <QLabel>
+#include <QAbstractButton>
 
-// A picture that acts as a button: hand cursor, its hint as tooltip and accessible name, and a
-// click signal on a left-button release inside it.
-class ClickableImage : public QLabel {
+// A picture that acts as a button: hand cursor, its hint as tooltip and accessible name. Being a
+// button gives it Qt's accessible press action and Space; Enter and Return press it too.
+class ClickableImage : public QAbstractButton {
     Q_OBJECT
 public:
     ClickableImage(const QString &name, const QString &picture, const QString &hint,
                    QWidget *parent = nullptr);
 
-signals:
-    void clicked();
-
 protected:
-    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };

@@ -13,6 +13,8 @@ Startup::Startup(platform::Services services) {
     module_ = std::make_unique<TDataModule2>();
     DataModule2 = module_.get();
     form1_->bindData(*module_);
+    // Dates read and written as text use the format the windows show.
+    module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
     platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
     // The other windows, hidden; the main window owns them.
     Form2 = new TForm2(services, form1_.get());

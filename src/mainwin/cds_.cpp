@@ -5,8 +5,9 @@
 #include "Conversions.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
-#include "DatabaseError.h"
+#include "ErrorMessages.h"
 #include "Guard.h"
+#include "Look.h"
 #include "MCD.h"
 #include "Modulo.h"
 #include "Windows.h"
@@ -24,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -34,9 +34,6 @@
 TForm1 *Form1 = nullptr;
 
 namespace {
-
-using store::DatabaseError;
-using Cause = DatabaseError::Cause;
 
 const QString kCaption = QStringLiteral("Vadrel v1.0");
 
@@ -56,85 +53,6 @@ const struct {
     {"Link", "Link", 350},
 };
 const QString kAll = QStringLiteral("Todos");
-
-QString quotedPath(const DatabaseError &error) {
-    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(error.path()));
-}
-
-// One sentence that says what failed, in the style of the message for a CD with programs.
-QString describe(std::exception_ptr failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const DatabaseError &error) {
-        QString text;
-        switch (error.cause()) {
-        case Cause::HasChildren:
-            return QStringLiteral(" La operación no puede realizarse debido a que existe "
-                                  "información (Programas) asociada a este registro ");
-        case Cause::FileMissing:
-            text = QStringLiteral("No se encuentra la base de datos %1").arg(quotedPath(error));
-            break;
-        case Cause::ReadOnly:
-            text = QStringLiteral("No se puede escribir en la base de datos %1: el archivo o su "
-                                  "carpeta son de sólo lectura")
-                       .arg(quotedPath(error));
-            break;
-        case Cause::DiskFull:
-            text =
-                QStringLiteral("No se puede escribir en la base de datos %1: el disco está lleno")
-                    .arg(quotedPath(error));
-            break;
-        case Cause::NotDatabase:
-            text = QStringLiteral("El archivo %1 no es una base de datos válida o está dañado")
-                       .arg(quotedPath(error));
-            break;
-        case Cause::Locked:
-            text = QStringLiteral("La base de datos %1 está bloqueada por otro programa; intente "
-                                  "nuevamente")
-                       .arg(quotedPath(error));
-            break;
-        case Cause::MissingTable:
-            text = QStringLiteral("La base de datos %1 no contiene la tabla o consulta que se "
-                                  "necesita (%2)")
-                       .arg(quotedPath(error), error.engineMessage());
-            break;
-        case Cause::MissingParent:
-            text = QStringLiteral("No se pudo guardar el registro: el CD indicado no existe");
-            break;
-        case Cause::DuplicateKey:
-            text = QStringLiteral("No se pudo guardar el registro: ya existe uno con ese número");
-            break;
-        case Cause::MissingValue:
-            text = QStringLiteral("No se pudo guardar el registro: falta un dato obligatorio");
-            break;
-        case Cause::Unknown:
-            switch (error.kind()) {
-            case DatabaseError::Kind::NotOpen:
-                text = QStringLiteral("La operación no puede realizarse porque la base de datos no "
-                                      "está abierta");
-                break;
-            case DatabaseError::Kind::Conversion:
-                text = error.engineMessage();
-                break;
-            case DatabaseError::Kind::Io:
-                text = QStringLiteral("Error de lectura o escritura en la base de datos %1 (%2)")
-                           .arg(quotedPath(error), error.engineMessage());
-                break;
-            default:
-                text = QStringLiteral("La operación no pudo realizarse: %1")
-                           .arg(error.engineMessage());
-                break;
-            }
-            break;
-        }
-        return u' ' + text + u' ';
-    } catch (const std::exception &error) {
-        return QStringLiteral(" La operación no pudo realizarse: %1 ")
-            .arg(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        return QStringLiteral(" La operación no pudo realizarse por un error desconocido ");
-    }
-}
 
 // The small coloured panel with a page's 32 x 32 icon; decoration only.
 QFrame *iconPanel(const QString &name, const QString &iconName, const QString &icon,
@@ -168,6 +86,7 @@ TForm1::TForm1(platform::Services services, QWidget *parent)
     buildStatusBar();
     // The client area (pages and status bar) is 729 x 517; the menu bar comes on top of it.
     setFixedSize(729, 517 + menuBar()->sizeHint().height());
+    platform::centreOnFirstShow(this);
     FormCreate();
 }
 
@@ -202,9 +121,7 @@ QWidget *TForm1::buildListPage(const QString &name, const QString &panelName,
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setFixedSize(209, 33);
-        QFont bold = button->font();
-        bold.setBold(true);
-        button->setFont(bold);
+        platform::setBold(button);
         SpeedButtons[firstButton - 1 + i] = button;
         top->addWidget(button);
     }
@@ -328,12 +245,8 @@ void TForm1::buildQueriesPage() {
     choices->setObjectName(QStringLiteral("GroupBox2"));
     auto *row = new QHBoxLayout(choices);
     auto label = [choices](const char *name, const QString &text, QWidget *buddy) {
-        auto *l = new QLabel(text, choices);
+        QLabel *l = platform::boldLabel(text, buddy, choices);
         l->setObjectName(QLatin1String(name));
-        QFont bold = l->font();
-        bold.setBold(true);
-        l->setFont(bold);
-        l->setBuddy(buddy);
         return l;
     };
     Edit1 = new QLineEdit(choices);
@@ -373,6 +286,10 @@ void TForm1::buildQueriesPage() {
     setTabOrder(Edit1, ComboBox1);
     setTabOrder(ComboBox1, ComboBox2);
     setTabOrder(ComboBox2, DBGrid1);
+    // The icons come after the controls the page starts with, for keyboard users.
+    setTabOrder(DBGrid1, verProg);
+    setTabOrder(verProg, navegar);
+    setTabOrder(navegar, exportar);
 
     platform::connectGuarded(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(Edit1); });
     // Only a choice by the user counts as a change, not one made by the program.
@@ -515,20 +432,8 @@ void TForm1::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
-void TForm1::showEvent(QShowEvent *event) {
-    QMainWindow::showEvent(event);
-    if (centred_)
-        return;
-    centred_ = true;
-    if (QScreen *screen = this->screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
-}
-
 void TForm1::TratarErrores(QObject *, std::exception_ptr E) {
-    services_.dialogs.error(this, describe(E));
+    services_.dialogs.error(this, errorMessage(E));
 }
 
 void TForm1::openModal(QDialog *window) {

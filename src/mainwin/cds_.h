@@ -70,7 +70,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     void buildPages();
@@ -98,7 +97,6 @@ private:
     QComboBox *ComboBox2;
     QToolButton *SpeedButtons[6] = {};
     QLabel *statusPanels[2] = {};
-    bool centred_ = false;
 };
 
 extern TForm1 *Form1;

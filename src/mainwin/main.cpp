@@ -1,5 +1,6 @@
 // Vadrel: the program entry. No arguments are read; the catalogue is db.mdb in the working
 // directory.
+#include "Application.h"
 #include "QtPlatform.h"
 #include "Startup.h"
 #include "cds_.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char **argv) {
     QApplication application(argc, argv);
+    platform::prepareApplication(application);
     QIcon icon;
     for (int size : {32, 64, 128})
         icon.addFile(QStringLiteral(":/icons/vadrel-%1.png").arg(size));

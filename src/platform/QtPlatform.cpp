@@ -4,10 +4,12 @@
 
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace platform {
@@ -45,11 +47,18 @@ bool QtDialogs::confirm(QWidget *parent, const QString &text) {
     return showBox(parent, QMessageBox::Question, QStringLiteral("Confirm"), text, true) == 1;
 }
 
+QUrl shellTarget(const QString &target, const QString &workingDirectory) {
+    // Two letters at least: "C:" is a drive, not a scheme.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    if (scheme.match(target).hasMatch())
+        return QUrl(target, QUrl::TolerantMode);
+    if (QFileInfo(target).isAbsolute())
+        return QUrl::fromLocalFile(target);
+    return QUrl::fromLocalFile(QDir(workingDirectory).filePath(target));
+}
+
 void QtShell::open(QWidget *, const QString &target, const QString &, ShowMode) {
-    // A local path opens as a file; anything with a scheme (http:, mailto:, about:) as an address.
-    const QUrl url =
-        QFileInfo(target).isAbsolute() ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
-    QDesktopServices::openUrl(url);
+    QDesktopServices::openUrl(shellTarget(target, QDir::currentPath()));
 }
 
 void QtShell::start(const QString &program) {

@@ -2,8 +2,16 @@
 
 #include "Platform.h"
 
+#include <QUrl>
+
 // The real desktop.
 namespace platform {
+
+// What the desktop is asked to open for a link, as the shell would: a text with a URL scheme
+// (http:, mailto:, file: ...) as that address, anything else as a file path, relative to the
+// working directory when it is not absolute. A path that exists nowhere is handed over all the
+// same.
+QUrl shellTarget(const QString &target, const QString &workingDirectory);
 
 class QtDialogs : public Dialogs {
 public:

@@ -8,6 +8,7 @@
 #include "QtPrinters.h"
 #include "cds_.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -229,4 +230,121 @@ TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothing) {
     EXPECT_EQ(data().TDiscos.RecordCount(), 0);
     EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
     EXPECT_EQ(boxCount(), 0u);
+}
+
+TEST_F(CdWindowsTest, WindowsHaveTheirCaptionsSizesLabelsAndTabOrder) {
+    start(true);
+    const struct {
+        DialogBase *window;
+        const char *caption;
+        std::vector<std::pair<QWidget *, const char *>> inputs; // in tab order, with their label
+    } windows[] = {
+        {Form2,
+         "Nuevo CD",
+         {{Form2->Edit1, "Nro. CD :"},
+          {Form2->Edit2, "Descripción :"},
+          {Form2->Date1, "Fecha :"},
+          {Form2->Memo1, "Comentario :"}}},
+        {Form3,
+         "Modificación CD",
+         {{Form3->DBEdit1, "Nro. CD :"},
+          {Form3->DBEdit2, "Descripción :"},
+          {Form3->Date1, "Fecha :"},
+          {Form3->DBMemo1, "Comentario :"}}},
+    };
+    for (const auto &w : windows) {
+        SCOPED_TRACE(w.caption);
+        fake.modal.inside = [&](QDialog *) {
+            EXPECT_EQ(w.window->windowTitle(), w.caption);
+            EXPECT_EQ(w.window->size(), QSize(433, 322));
+            EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
+            // Tab goes from each input to the next one the user can reach.
+            auto nextStop = [&](QWidget *from) {
+                QWidget *next = from->nextInFocusChain();
+                while (next != from &&
+                       (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisibleTo(w.window) ||
+                        next->focusProxy() || from->isAncestorOf(next)))
+                    next = next->nextInFocusChain();
+                return next;
+            };
+            for (size_t i = 0; i < w.inputs.size(); ++i) {
+                const auto &[input, label] = w.inputs[i];
+                QAccessibleInterface *named = QAccessible::queryAccessibleInterface(input);
+                EXPECT_EQ(named->text(QAccessible::Name).toStdString(), label);
+                if (i + 1 < w.inputs.size())
+                    EXPECT_EQ(nextStop(input), w.inputs[i + 1].first) << label;
+            }
+        };
+        fake.modal.open(w.window);
+    }
+}
+
+TEST_F(CdWindowsTest, TypingSurvivesMinimisingAndRestoring) {
+    start(true);
+    modifyCd([&] {
+        Form3->Date1->setDate(QDate(2001, 2, 3));
+        Form3->setWindowState(Qt::WindowMinimized);
+        Form3->setWindowState(Qt::WindowNoState);
+        Form3->SpeedButton1->click();
+    });
+    EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 1"), "2001-02-03");
+    newCd([&] {
+        QTest::keyClicks(Form2->Edit2, "A medio escribir");
+        Form2->setWindowState(Qt::WindowMinimized);
+        Form2->setWindowState(Qt::WindowNoState);
+        EXPECT_EQ(Form2->Edit2->text(), "A medio escribir");
+        EXPECT_EQ(Form2->Edit1->text(), "13");
+    });
+}
+
+TEST_F(CdWindowsTest, ModifyCdSavesWhateverTheDateFormat) {
+    for (const char *format : {"dd MMM yyyy", "yyyy. MM. dd.", "MM/dd/yyyy", "dd.MM.yyyy"}) {
+        SCOPED_TRACE(format);
+        fake.clock.format = QString::fromLatin1(format);
+        fake.dialogs.boxes.clear();
+        start(true);
+        modifyCd([&] {
+            Form3->Date1->setDate(QDate(2026, 1, 2));
+            Form3->SpeedButton1->click();
+            EXPECT_FALSE(Form3->isVisible());
+        });
+        EXPECT_EQ(boxCount(), 0u);
+        EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 1"), "2026-01-02");
+        EXPECT_EQ(Form1->findChild<DBGrid *>("DBGrid2")->model()->index(0, 2).data().toString(),
+                  QLocale().toString(QDate(2026, 1, 2), fake.clock.format));
+    }
+}
+
+TEST_F(CdWindowsTest, ARefusedPostKeepsModifyCdOpenWithTheEditPending) {
+    start(true);
+    data().TDiscos.GoLast(); // CD 12, without programs
+    modifyCd([&] {
+        QTest::keyClicks(Form3->DBEdit2, " y mas");
+        catalogue->exec("DELETE FROM Discos WHERE NroDisco = 12"); // by another program
+        Form3->SpeedButton1->click();
+        ASSERT_EQ(boxCount(), 1u);
+        EXPECT_EQ(fake.dialogs.boxes[0].text.toStdString(),
+                  " No se pudo guardar el registro: ya no está en la base de datos (otro "
+                  "programa lo eliminó) ");
+        EXPECT_TRUE(Form3->isVisible());
+        EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Edit);
+        EXPECT_TRUE(Form3->DBEdit2->text().endsWith(" y mas"));
+    });
+    EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
+}
+
+TEST_F(CdWindowsTest, ModifyWritesOnlyWhatTheUserChanged) {
+    start(true, true, [](TempCatalogue &c) {
+        c.exec("UPDATE Discos SET Comentario = 'a' || char(10) || 'b' WHERE NroDisco = 1");
+    });
+    modifyCd([&] {
+        QTest::keyClicks(Form3->DBEdit2, " (revisado)");
+        // The comment is touched but left as it was.
+        QTest::keyClicks(Form3->DBMemo1, "x");
+        QTest::keyClick(Form3->DBMemo1, Qt::Key_Backspace);
+        Form3->SpeedButton1->click();
+    });
+    EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || hex(Comentario) FROM Discos WHERE "
+                     "NroDisco = 1"),
+              " (revisado)|610A62");
 }

@@ -61,17 +61,6 @@ TEST_F(MainWindowTest, StartsOnTheCdsPageWithTheCatalogueShown) {
     EXPECT_EQ(child<DBMemo>("DBMemo1")->text(), data().TDiscos.Fields(3).AsString());
     EXPECT_TRUE(child<DBMemo>("DBMemo1")->isReadOnly());
 
-    const char *titles[] = {"Nro. CD", "CD", "Fecha"};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(child<DBGrid>("DBGrid2")->model()->headerData(i, Qt::Horizontal).toString(),
-                  titles[i]);
-    const char *programTitles[] = {"Programa", "Versión", "Empresa", "Licencia", "Año", "Link"};
-    const int widths[] = {220, 80, 80, 80, 30, 270};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(child<DBGrid>("DBGrid3")->model()->headerData(i, Qt::Horizontal).toString(),
-                  programTitles[i]);
-        EXPECT_EQ(child<DBGrid>("DBGrid3")->columnWidth(i), widths[i]);
-    }
     const char *captions[] = {"    ALTAS    ", "    BAJAS    ", "    MODIFICACIONES    "};
     for (int i = 1; i <= 6; ++i) {
         auto *button = child<QToolButton>(QStringLiteral("SpeedButton%1").arg(i).toLatin1());
@@ -235,34 +224,4 @@ TEST_F(MainWindowTest, ClosingTheWindowClosesTheCatalogue) {
     EXPECT_FALSE(data().TDiscos.Active());
     EXPECT_EQ(rows("DBGrid2"), 0);
     EXPECT_TRUE(boxes().empty());
-}
-
-TEST_F(MainWindowTest, EveryFailureSaysWhatFailed) {
-    start();
-    using store::DatabaseError;
-    using Kind = DatabaseError::Kind;
-    using Cause = DatabaseError::Cause;
-    const struct {
-        DatabaseError error;
-        QString text;
-    } cases[] = {
-        {DatabaseError(Kind::Io, "disk I/O error", "/x/db.mdb", Cause::DiskFull),
-         " No se puede escribir en la base de datos \"/x/db.mdb\": el disco está lleno "},
-        {DatabaseError(Kind::Io, "readonly", "/x/db.mdb", Cause::ReadOnly),
-         " No se puede escribir en la base de datos \"/x/db.mdb\": el archivo o su carpeta son "
-         "de sólo lectura "},
-        {DatabaseError(Kind::Corrupt, "not a database", "/x/db.mdb", Cause::NotDatabase),
-         " El archivo \"/x/db.mdb\" no es una base de datos válida o está dañado "},
-        {DatabaseError(Kind::Refused, "UNIQUE", "/x/db.mdb", Cause::DuplicateKey),
-         " No se pudo guardar el registro: ya existe uno con ese número "},
-        {DatabaseError(Kind::Conversion, "'1-2' no es un número entero válido"),
-         " '1-2' no es un número entero válido "},
-    };
-    for (const auto &c : cases)
-        Form1->TratarErrores(nullptr, std::make_exception_ptr(c.error));
-    ASSERT_EQ(boxes().size(), std::size(cases));
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(boxes()[i].kind, FakeDialogs::Box::Error);
-        EXPECT_EQ(boxes()[i].text, cases[i].text);
-    }
 }

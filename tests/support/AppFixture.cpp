@@ -2,6 +2,7 @@
 
 void AppFixture::start(bool withDatabase, bool sample,
                        const std::function<void(TempCatalogue &)> &arrange) {
+    TearDown(); // a test may start the program again, on a fresh catalogue
     catalogue = std::make_unique<TempCatalogue>(sample, withDatabase);
     if (arrange)
         arrange(*catalogue);

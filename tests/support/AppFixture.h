@@ -14,7 +14,8 @@ class TDataModule2;
 // directory, with fake desktop seams.
 class AppFixture : public ::testing::Test {
 protected:
-    // `arrange` may put rows into the catalogue before the program opens it.
+    // `arrange` may put rows into the catalogue before the program opens it. Starting again ends
+    // the program started before.
     void start(bool withDatabase = true, bool sample = true,
                const std::function<void(TempCatalogue &)> &arrange = {});
     void TearDown() override;

@@ -1,12 +1,14 @@
+#include "Application.h"
+
 #include <QApplication>
-#include <QLocale>
 #include <gtest/gtest.h>
 
-// Real widgets on the offscreen platform, with dates as in es_AR whatever the machine says.
+// Real widgets on the offscreen platform, set up as the program sets itself up; CTest fixes the
+// locale through LANG.
 int main(int argc, char **argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
+    platform::prepareApplication(app);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,164 @@
+#include "ACd.h"
+#include "AppFixture.h"
+#include "DBEdit.h"
+#include "Guard.h"
+#include "MCD.h"
+#include "Modulo.h"
+#include "QtPrinters.h"
+#include "cds_.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+// Each failure is caused for real in the running program; the test reads the box it ends in.
+class ErrorMessagesTest : public AppFixture {
+protected:
+    void engine(const char *sql) {
+        ASSERT_EQ(sqlite3_exec(data().ADOConnection.handle(), sql, nullptr, nullptr, nullptr),
+                  SQLITE_OK)
+            << sql;
+    }
+    void click(QWidget *window, const char *button) {
+        window->findChild<QToolButton *>(QLatin1String(button))->click();
+    }
+    // Saves a new CD through the New CD window, as the user does.
+    void saveNewCd() {
+        fake.modal.inside = [this](QDialog *) {
+            QTest::keyClicks(Form2->Edit2, QStringLiteral("Copia"));
+            Form2->Memo1->setPlainText(QString(100000, u'x')); // more than the file has free
+            click(Form2, "SpeedButton1");
+        };
+        click(Form1, "SpeedButton1");
+        fake.modal.inside = nullptr;
+    }
+    QString file() { return u'"' + QDir::current().filePath(QStringLiteral("db.mdb")) + u'"'; }
+};
+
+} // namespace
+
+TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
+    const struct {
+        const char *what;
+        bool withDatabase;
+        std::function<void(TempCatalogue &)> arrange; // before the program opens the file
+        std::function<void()> act;                    // in the running program
+        QString box;                                  // %1: the catalogue file, quoted
+        bool othersWrite = false;                     // another program changes the file meanwhile
+    } cases[] = {
+        {"not a database",
+         false,
+         [](TempCatalogue &c) {
+             QFile garbage(c.dbPath());
+             ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+             garbage.write(QByteArray("Standard Jet DB").repeated(400));
+         },
+         {},
+         " El archivo %1 no es una base de datos válida o está dañado "},
+        {"view missing",
+         true,
+         [](TempCatalogue &c) { c.exec("DROP VIEW ProgDisc"); },
+         {},
+         " La base de datos %1 no contiene la tabla o consulta ProgDisc "},
+        {"disk full",
+         true,
+         {},
+         [this] {
+             engine("PRAGMA max_page_count = 1");
+             saveNewCd();
+         },
+         " No se puede escribir en la base de datos %1: el disco está lleno "},
+        {"read-only",
+         true,
+         {},
+         [this] {
+             engine("PRAGMA query_only = 1");
+             saveNewCd();
+         },
+         " No se puede escribir en la base de datos %1: el archivo o su carpeta son de sólo "
+         "lectura "},
+        {"locked by another program",
+         true,
+         {},
+         [this] {
+             sqlite3_busy_timeout(data().ADOConnection.handle(), 0);
+             sqlite3 *other = nullptr;
+             sqlite3_open(QFile::encodeName(catalogue->dbPath()).constData(), &other);
+             sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
+             saveNewCd();
+             sqlite3_close(other);
+         },
+         " La base de datos %1 está bloqueada por otro programa; intente nuevamente "},
+        {"number taken meanwhile",
+         true,
+         {},
+         [this] {
+             fake.modal.inside = [this](QDialog *) {
+                 catalogue->exec("INSERT INTO Discos VALUES (13, 'Otro', '2026-01-01', NULL)");
+                 click(Form2, "SpeedButton1");
+             };
+             click(Form1, "SpeedButton1");
+         },
+         " No se pudo guardar el registro: ya existe uno con ese número ",
+         true},
+        {"program on a CD that is not there",
+         true,
+         {},
+         [this] {
+             platform::guarded(nullptr, [this] {
+                 data().TProgramas.InsertRow({100, 999, "Huérfano", "", "", "Demo", 0, "", ""});
+             });
+         },
+         " No se pudo guardar el registro: el CD indicado no existe "},
+        {"program deletion refused by a trigger", true,
+         [](TempCatalogue &c) {
+             c.exec("CREATE TRIGGER keep BEFORE DELETE ON Programas "
+                    "BEGIN SELECT RAISE(ABORT, 'no'); END");
+         },
+         [this] {
+             fake.dialogs.answers = {true};
+             click(Form1, "SpeedButton5");
+         },
+         " La base de datos no permitió eliminar el registro de Programas \r\n Detalle técnico: "
+         "no "},
+        {"a typed number that does not convert",
+         true,
+         {},
+         [this] {
+             DBEdit box(Form1);
+             QLineEdit other(Form1);
+             box.setDataSource(&data().DataDiscos);
+             box.setDataField(QStringLiteral("NroDisco"));
+             Form1->show();
+             QApplication::setActiveWindow(Form1);
+             box.setFocus();
+             box.selectAll();
+             QTest::keyClicks(&box, "1-2");
+             other.setFocus(); // the text reaches the field when the box loses focus
+             data().TDiscos.CancelRow();
+         },
+         " '1-2' no es un número entero válido para el campo NroDisco "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.dialogs.boxes.clear();
+        start(c.withDatabase, true, c.arrange);
+        const QByteArray before = catalogue->fileBytes();
+        if (c.act)
+            c.act();
+        ASSERT_FALSE(fake.dialogs.boxes.empty());
+        EXPECT_EQ(fake.dialogs.boxes.back().kind, FakeDialogs::Box::Error);
+        EXPECT_EQ(fake.dialogs.boxes.back().text.toStdString(),
+                  QString(c.box).replace("%1", file()).toStdString());
+        if (!c.othersWrite) {
+            EXPECT_TRUE(catalogue->fileBytes() == before); // a failure leaves the file as it was
+        }
+    }
+}
