@@ -89,13 +89,8 @@ QString databaseMessage(const DatabaseError &error) {
         return box(
             QStringLiteral("Error de lectura o escritura en la base de datos %1").arg(file(error)),
             error.engineMessage());
-    case Kind::Busy:
-        return box(QStringLiteral("La base de datos %1 está ocupada por otro programa; intente "
-                                  "nuevamente")
-                       .arg(file(error)));
-    case Kind::Corrupt:
-        return box(QStringLiteral("El archivo %1 no es una base de datos válida o está dañado")
-                       .arg(file(error)));
+    case Kind::Busy:    // always with the cause Locked
+    case Kind::Corrupt: // always with the cause NotDatabase
     case Kind::Conversion:
     case Kind::Other:
         break;

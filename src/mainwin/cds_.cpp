@@ -202,18 +202,16 @@ void TForm1::buildPages() {
             TabSheet3Show(TabSheet3);
     });
 
-    platform::connectGuarded(SpeedButtons[0], &QToolButton::clicked, this,
-                             [this] { SpeedButton1Click(SpeedButtons[0]); });
-    platform::connectGuarded(SpeedButtons[1], &QToolButton::clicked, this,
-                             [this] { SpeedButton2Click(SpeedButtons[1]); });
-    platform::connectGuarded(SpeedButtons[2], &QToolButton::clicked, this,
-                             [this] { SpeedButton3Click(SpeedButtons[2]); });
-    platform::connectGuarded(SpeedButtons[3], &QToolButton::clicked, this,
-                             [this] { SpeedButton4Click(SpeedButtons[3]); });
-    platform::connectGuarded(SpeedButtons[4], &QToolButton::clicked, this,
-                             [this] { SpeedButton5Click(SpeedButtons[4]); });
-    platform::connectGuarded(SpeedButtons[5], &QToolButton::clicked, this,
-                             [this] { SpeedButton6Click(SpeedButtons[5]); });
+    using Handler = void (TForm1::*)(QObject *);
+    const Handler handlers[] = {&TForm1::SpeedButton1Click, &TForm1::SpeedButton2Click,
+                                &TForm1::SpeedButton3Click, &TForm1::SpeedButton4Click,
+                                &TForm1::SpeedButton5Click, &TForm1::SpeedButton6Click};
+    for (int i = 0; i < 6; ++i) {
+        QToolButton *button = SpeedButtons[i];
+        platform::connectGuarded(
+            button, &QToolButton::clicked, this,
+            [this, button, handler = handlers[i]] { (this->*handler)(button); });
+    }
 }
 
 void TForm1::buildQueriesPage() {

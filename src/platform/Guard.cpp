@@ -5,19 +5,19 @@
 namespace platform {
 
 namespace {
-ErrorHandler &handler() {
+ErrorHandler &current() {
     static ErrorHandler installed;
     return installed;
 }
 } // namespace
 
-void installErrorHandler(ErrorHandler handler_) {
-    handler() = std::move(handler_);
+void installErrorHandler(ErrorHandler handler) {
+    current() = std::move(handler);
 }
 
 void reportError(QObject *sender, std::exception_ptr error) {
-    if (handler()) {
-        handler()(sender, error);
+    if (current()) {
+        current()(sender, error);
         return;
     }
     // Before the main window exists there is nobody to show a box.
