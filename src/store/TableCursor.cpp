@@ -166,20 +166,22 @@ void TableCursor::setActive(bool active) {
     if (!connection_ || !connection_->Connected())
         throw DatabaseError(Kind::NotOpen, QStringLiteral("connection not open"),
                             connection_ ? connection_->dataSource() : QString());
-    try {
-        load();
-        rebuildVisible(activeFilter());
-    } catch (...) {
+    auto forget = [this] {
         rows_.reset({});
         visible_ = {};
         positionOf_ = {};
-        try {
-            throw;
-        } catch (DatabaseError &error) {
-            if (error.table().isEmpty())
-                error.about(tableName_); // which table or view could not be read
-            throw;
-        }
+    };
+    try {
+        load();
+        rebuildVisible(activeFilter());
+    } catch (DatabaseError &error) {
+        forget();
+        if (error.table().isEmpty())
+            error.about(tableName_); // which table or view could not be read
+        throw;
+    } catch (...) {
+        forget();
+        throw;
     }
     current_ = visible_.empty() ? -1 : 0;
     atEnd_ = visible_.empty();
