@@ -110,13 +110,8 @@ void CursorTableModel::currentChanged() {
     TableCursor *c = cursor();
     const int previous = current_;
     current_ = c && c->Active() ? c->currentIndex() : -1;
-    if (previous == current_)
-        return;
-    // The marker in the row header moves with the current record.
-    if (previous >= 0 && previous < rows_)
-        emit headerDataChanged(Qt::Vertical, previous, previous);
-    if (current_ >= 0 && current_ < rows_)
-        emit headerDataChanged(Qt::Vertical, current_, current_);
+    if (previous != current_)
+        emit currentRowChanged();
 }
 
 int CursorTableModel::rowCount(const QModelIndex &parent) const {
@@ -180,8 +175,13 @@ DBGrid::DBGrid(QWidget *parent)
     horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 1px; }"));
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { followCursor(QAbstractItemView::EnsureVisible); });
-    connect(model_, &QAbstractItemModel::headerDataChanged, this,
-            [this] { followCursor(QAbstractItemView::EnsureVisible); });
+    // Reading loops move the cursor over every row, so a move must cost little here: the row
+    // header is only repainted for its marker (a header data change would make the view lay
+    // itself out again on each move).
+    connect(model_, &CursorTableModel::currentRowChanged, this, [this] {
+        verticalHeader()->viewport()->update();
+        followCursor(QAbstractItemView::EnsureVisible);
+    });
 }
 
 void DBGrid::setDataSource(store::TDataSource *source) {

@@ -36,6 +36,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+signals:
+    // Another row became current; the row header's marker (headerData) moved with it.
+    void currentRowChanged();
+
 private:
     store::TableCursor *cursor() const;
     void reset();

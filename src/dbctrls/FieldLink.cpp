@@ -3,6 +3,7 @@
 #include "DatabaseError.h"
 #include "TableCursor.h"
 
+#include <QEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -13,7 +14,9 @@ FieldLink::FieldLink(QWidget *control, std::function<void(const QString &)> show
     : QObject(control)
     , control_(control)
     , show_(std::move(show))
-    , read_(std::move(read)) {}
+    , read_(std::move(read)) {
+    control->installEventFilter(this);
+}
 
 FieldLink::~FieldLink() {
     if (source_)
@@ -28,9 +31,18 @@ void FieldLink::setDataSource(store::TDataSource *source) {
     source_ = source;
     if (source_) {
         source_->addEditor(this);
+        // Reading loops move a cursor over every row: a box nobody can see (its window or page
+        // is hidden) catches up when it is shown instead. Boxes hidden on purpose carry values
+        // for their window and always follow.
         auto follow = [this] {
-            if (!startingEdit_)
+            if (startingEdit_)
+                return;
+            if (control_->isVisible() || control_->isHidden()) {
                 refresh();
+            } else {
+                stale_ = true;
+                modified_ = false;
+            }
         };
         connect(source_, &store::TDataSource::dataSetChanged, this, follow);
         connect(source_, &store::TDataSource::recordChanged, this, follow);
@@ -76,6 +88,13 @@ void FieldLink::refresh() {
     show_(index >= 0 ? cursor()->Fields(index).AsString() : QString());
     shown_ = read_(); // as the box gives it back, line ends converted
     modified_ = false;
+    stale_ = false;
+}
+
+bool FieldLink::eventFilter(QObject *, QEvent *event) {
+    if (event->type() == QEvent::Show && stale_)
+        refresh();
+    return false;
 }
 
 void FieldLink::userEdited() {

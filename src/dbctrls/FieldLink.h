@@ -45,6 +45,9 @@ public:
 
     void updateRecord() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QWidget *control_;
     std::function<void(const QString &)> show_;
@@ -53,5 +56,6 @@ private:
     QString field_;
     QString shown_; // the field's value as the box last showed it
     bool modified_ = false;
+    bool stale_ = false; // the record moved while the box could not be seen
     bool startingEdit_ = false;
 };

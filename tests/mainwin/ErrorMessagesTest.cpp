@@ -136,7 +136,8 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
              QLineEdit other(Form1);
              box.setDataSource(&data().DataDiscos);
              box.setDataField(QStringLiteral("NroDisco"));
-             Form1->show();
+             box.show();
+             other.show();
              QApplication::setActiveWindow(Form1);
              box.setFocus();
              box.selectAll();

@@ -1,5 +1,7 @@
 #include "AppFixture.h"
 
+#include "cds_.h"
+
 void AppFixture::start(bool withDatabase, bool sample,
                        const std::function<void(TempCatalogue &)> &arrange) {
     TearDown(); // a test may start the program again, on a fresh catalogue
@@ -8,6 +10,7 @@ void AppFixture::start(bool withDatabase, bool sample,
         arrange(*catalogue);
     cwd = std::make_unique<ScopedCwd>(catalogue->dir());
     app = std::make_unique<Startup>(fake.services());
+    Form1->show(); // as the program entry does
 }
 
 void AppFixture::TearDown() {
