@@ -2,6 +2,7 @@
 // of the CD filter, each through the real window (handler, cursor, grid and repaint).
 #include "LargeCatalogue.h"
 #include "Modulo.h"
+#include "SilentDesktop.h"
 #include "Startup.h"
 #include "cds_.h"
 
@@ -10,28 +11,12 @@
 #include <QDir>
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
-#include <cstdio>
 #include <memory>
 
 namespace {
 
-// Nothing may block a benchmark: boxes are printed, nothing is opened.
-struct Silent : platform::Dialogs, platform::Shell, platform::Modal, platform::Clock {
-    void error(QWidget *, const QString &text) override {
-        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
-    }
-    void information(QWidget *, const QString &) override {}
-    bool confirm(QWidget *, const QString &) override { return false; }
-    void open(QWidget *, const QString &, const QString &, ShowMode) override {}
-    void start(const QString &) override {}
-    int open(QDialog *) override { return 0; }
-    QDate today() const override { return QDate(2026, 12, 7); }
-    QString shortDateFormat() const override { return QStringLiteral("dd/MM/yyyy"); }
-    platform::Services services() { return {*this, *this, *this, *this}; }
-};
-
 struct QueriesPage {
-    Silent desktop;
+    SilentDesktop desktop;
     std::unique_ptr<Startup> windows;
     QLineEdit *search;
     QComboBox *order;
@@ -91,13 +76,3 @@ void BM_CdFilterChange(benchmark::State &state) {
 BENCHMARK(BM_SearchKeystroke)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SearchKeystrokeNoPaint)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CdFilterChange)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char **argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -80,7 +80,8 @@ void DialogBase::layRows(QGroupBox *frame, std::initializer_list<Row> rows) {
             grid->setRowStretch(line, 1);
         }
         grid->addWidget(label, line, 0);
-        if (qobject_cast<QDateEdit *>(row.input))
+        // Date pickers, lists and short boxes keep their own width at the left.
+        if (qobject_cast<QDateEdit *>(row.input) || row.input->maximumWidth() < QWIDGETSIZE_MAX)
             grid->addWidget(row.input, line, 1, Qt::AlignLeft);
         else
             grid->addWidget(row.input, line, 1);

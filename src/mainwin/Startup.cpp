@@ -1,8 +1,10 @@
 #include "Startup.h"
 
 #include "ACd.h"
+#include "AProg.h"
 #include "Guard.h"
 #include "MCD.h"
+#include "MProg.h"
 #include "Modulo.h"
 #include "cds_.h"
 #include "verdatos.h"
@@ -19,7 +21,9 @@ Startup::Startup(platform::Services services) {
     // The other windows, hidden; the main window owns them.
     Form2 = new TForm2(services, form1_.get());
     Form3 = new TForm3(services, form1_.get());
+    Form4 = new TForm4(services, *form1_, form1_.get());
     Form5 = new TForm5(form1_.get());
+    Form6 = new TForm6(services, *form1_, form1_.get());
     form1_->enableCommands();
 }
 
@@ -29,7 +33,9 @@ Startup::~Startup() {
     Form1 = nullptr;
     Form2 = nullptr;
     Form3 = nullptr;
+    Form4 = nullptr;
     Form5 = nullptr;
+    Form6 = nullptr;
     module_.reset();
     DataModule2 = nullptr;
 }

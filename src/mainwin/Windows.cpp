@@ -1,7 +1,5 @@
 #include "Windows.h"
 
-QDialog *Form4 = nullptr;
-QDialog *Form6 = nullptr;
 QDialog *Form7 = nullptr;
 QDialog *Form8 = nullptr;
 QDialog *Form9 = nullptr;

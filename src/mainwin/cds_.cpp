@@ -1,6 +1,7 @@
 #include "cds_.h"
 
 #include "ACd.h"
+#include "AProg.h"
 #include "ClickableImage.h"
 #include "Conversions.h"
 #include "DBGrid.h"
@@ -9,6 +10,7 @@
 #include "Guard.h"
 #include "Look.h"
 #include "MCD.h"
+#include "MProg.h"
 #include "Modulo.h"
 #include "Windows.h"
 #include "verdatos.h"
@@ -462,23 +464,13 @@ void TForm1::SpeedButton4Click(QObject *) {
 
 void TForm1::SpeedButton5Click(QObject *) {
     store::TableCursor &programas = DataModule2->TProgramas;
-    store::TableCursor &progDisc = DataModule2->TProgDisc;
     if (programas.RecordCount() == 0)
         return;
-    progDisc.setActive(false);
-    try {
+    // The joined view is closed before the question and opened again whatever the answer.
+    DataModule2->writingPrograms([&] {
         if (services_.dialogs.confirm(this, QStringLiteral("\r\n Confirma la eliminación ?")))
             programas.DeleteRow();
-    } catch (...) {
-        // The joined view comes back even when the deletion failed; the deletion's error is the
-        // one the user needs to see.
-        try {
-            progDisc.setActive(true);
-        } catch (...) {
-        }
-        throw;
-    }
-    progDisc.setActive(true);
+    });
 }
 
 void TForm1::SpeedButton6Click(QObject *) {

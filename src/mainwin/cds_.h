@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MainForm.h"
 #include "Platform.h"
 
 #include <QMainWindow>
@@ -21,7 +22,7 @@ class TableCursor;
 
 // The main window: the CDs, programs and queries pages, the menus, the status bar, the
 // deletions and the application's error handler.
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public MainForm {
     Q_OBJECT
 public:
     explicit TForm1(platform::Services services, QWidget *parent = nullptr);
@@ -64,9 +65,9 @@ public:
 
     // Appends the first field of every row of the cursor, as decimal text; leaves the cursor on
     // its last row.
-    void extraercds(QComboBox *combo, store::TableCursor &cursor);
+    void extraercds(QComboBox *combo, store::TableCursor &cursor) override;
     // True when the text is a whole number (the store's rule) of at most `maxLength` characters.
-    bool Validar(const QString &text, int maxLength);
+    bool Validar(const QString &text, int maxLength) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

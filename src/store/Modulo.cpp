@@ -35,3 +35,18 @@ void TDataModule2::DataModuleCreate() {
     TProgramas.setActive(true);
     TProgDisc.setActive(true);
 }
+
+void TDataModule2::writingPrograms(const std::function<void()> &write) {
+    TProgDisc.setActive(false);
+    try {
+        write();
+    } catch (...) {
+        try {
+            TProgDisc.setActive(true);
+        } catch (...) {
+            // The failed write is what the user needs to hear about.
+        }
+        throw;
+    }
+    TProgDisc.setActive(true);
+}

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 // The data module: the one connection, the three shared cursors and their data sources.
 class TDataModule2 : public QObject {
@@ -20,6 +21,11 @@ public:
     // Points the connection at db.mdb in the working directory and opens the connection and the
     // cursors in order; the first failure stops it and propagates.
     void DataModuleCreate();
+
+    // Every write to programs is bracketed so that the joined view shows it: TProgDisc is
+    // closed, `write` runs, and TProgDisc is opened again. It is opened again also when the write
+    // fails, so the queries page never goes empty; the write's own error is what propagates.
+    void writingPrograms(const std::function<void()> &write);
 
     store::Connection ADOConnection;
     store::TableCursor TDiscos{QStringLiteral("Discos")};

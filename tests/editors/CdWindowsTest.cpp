@@ -8,7 +8,6 @@
 #include "QtPrinters.h"
 #include "cds_.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -230,53 +229,6 @@ TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothing) {
     EXPECT_EQ(data().TDiscos.RecordCount(), 0);
     EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
     EXPECT_EQ(boxCount(), 0u);
-}
-
-TEST_F(CdWindowsTest, WindowsHaveTheirCaptionsSizesLabelsAndTabOrder) {
-    start(true);
-    const struct {
-        DialogBase *window;
-        const char *caption;
-        std::vector<std::pair<QWidget *, const char *>> inputs; // in tab order, with their label
-    } windows[] = {
-        {Form2,
-         "Nuevo CD",
-         {{Form2->Edit1, "Nro. CD :"},
-          {Form2->Edit2, "Descripción :"},
-          {Form2->Date1, "Fecha :"},
-          {Form2->Memo1, "Comentario :"}}},
-        {Form3,
-         "Modificación CD",
-         {{Form3->DBEdit1, "Nro. CD :"},
-          {Form3->DBEdit2, "Descripción :"},
-          {Form3->Date1, "Fecha :"},
-          {Form3->DBMemo1, "Comentario :"}}},
-    };
-    for (const auto &w : windows) {
-        SCOPED_TRACE(w.caption);
-        fake.modal.inside = [&](QDialog *) {
-            EXPECT_EQ(w.window->windowTitle(), w.caption);
-            EXPECT_EQ(w.window->size(), QSize(433, 322));
-            EXPECT_EQ(w.window->minimumSize(), w.window->maximumSize());
-            // Tab goes from each input to the next one the user can reach.
-            auto nextStop = [&](QWidget *from) {
-                QWidget *next = from->nextInFocusChain();
-                while (next != from &&
-                       (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisibleTo(w.window) ||
-                        next->focusProxy() || from->isAncestorOf(next)))
-                    next = next->nextInFocusChain();
-                return next;
-            };
-            for (size_t i = 0; i < w.inputs.size(); ++i) {
-                const auto &[input, label] = w.inputs[i];
-                QAccessibleInterface *named = QAccessible::queryAccessibleInterface(input);
-                EXPECT_EQ(named->text(QAccessible::Name).toStdString(), label);
-                if (i + 1 < w.inputs.size())
-                    EXPECT_EQ(nextStop(input), w.inputs[i + 1].first) << label;
-            }
-        };
-        fake.modal.open(w.window);
-    }
 }
 
 TEST_F(CdWindowsTest, TypingSurvivesMinimisingAndRestoring) {

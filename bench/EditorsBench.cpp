@@ -1,0 +1,65 @@
+// The whole "ACEPTAR" of the New program and Modify program windows on large catalogues,
+// through the real windows: checks, the write, the joined view closed and read again, and the
+// window made ready again (New program) or closed (Modify program).
+#include "AProg.h"
+#include "DBEdit.h"
+#include "LargeCatalogue.h"
+#include "MProg.h"
+#include "Modulo.h"
+#include "SilentDesktop.h"
+#include "Startup.h"
+#include "cds_.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QToolButton>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+namespace {
+
+// The program started on a catalogue of that size, the queries page visited once (so the
+// joined view is ordered, as in use) and the Programs page in front.
+struct Program {
+    SilentDesktop desktop;
+    std::unique_ptr<Startup> windows;
+
+    explicit Program(int programs) {
+        QDir::setCurrent(largeCatalogueFolder(programs));
+        windows = std::make_unique<Startup>(desktop.services());
+        Form1->show();
+        Form1->Consultas1Click();
+        Form1->Programas1Click();
+        QApplication::processEvents();
+    }
+};
+
+void BM_NewProgramAccept(benchmark::State &state) {
+    Program program(int(state.range(0)));
+    Form4->show(); // opening runs Limpiar
+    int n = 0;
+    for (auto _ : state) {
+        Form4->Edit1->setText(QStringLiteral("Programa de prueba %1").arg(++n));
+        Form4->SpeedButton1->click();
+    }
+    Form4->close();
+}
+
+void BM_ModifyProgramAccept(benchmark::State &state) {
+    Program program(int(state.range(0)));
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Form6->show();                     // opening selects the licence and CD
+        DataModule2->TProgramas.EditRow(); // as typing a new version would
+        Form6->DBEdit2->setText(QStringLiteral("%1.0").arg(++n));
+        state.ResumeTiming();
+        Form6->SpeedButton1->click();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_NewProgramAccept)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ModifyProgramAccept)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);

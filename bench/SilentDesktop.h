@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QDialog>
+#include <cstdio>
+
+// The desktop seams for benchmarks of the real windows: nothing may block, so boxes are printed
+// (errors) or dropped, questions answered "No", and nothing is opened.
+struct SilentDesktop : platform::Dialogs, platform::Shell, platform::Modal, platform::Clock {
+    void error(QWidget *, const QString &text) override {
+        std::fprintf(stderr, "error box: %s\n", qPrintable(text));
+    }
+    void information(QWidget *, const QString &) override {}
+    bool confirm(QWidget *, const QString &) override { return false; }
+    void open(QWidget *, const QString &, const QString &, ShowMode) override {}
+    void start(const QString &) override {}
+    int open(QDialog *) override { return 0; }
+    QDate today() const override { return QDate(2026, 12, 7); }
+    QString shortDateFormat() const override { return QStringLiteral("dd/MM/yyyy"); }
+    platform::Services services() { return {*this, *this, *this, *this}; }
+};

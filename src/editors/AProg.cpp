@@ -1,0 +1,133 @@
+#include "AProg.h"
+
+#include "Conversions.h"
+#include "Guard.h"
+#include "MainForm.h"
+#include "Modulo.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+
+TForm4 *Form4 = nullptr;
+
+namespace {
+
+QLineEdit *edit(const char *name, QWidget *parent) {
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+QComboBox *list(const char *name, QWidget *parent) {
+    auto *combo = new QComboBox(parent); // a choice only: no typing
+    combo->setObjectName(QLatin1String(name));
+    combo->setFixedWidth(120);
+    return combo;
+}
+
+} // namespace
+
+const QStringList &licenceCategories() {
+    static const QStringList categories = {QStringLiteral("Freeware"),  QStringLiteral("Comercial"),
+                                           QStringLiteral("Demo"),      QStringLiteral("Trial"),
+                                           QStringLiteral("Shareware"), QStringLiteral("Warez")};
+    return categories;
+}
+
+TForm4::TForm4(platform::Services services, MainForm &form1, QWidget *parent)
+    : DialogBase(QStringLiteral("Form4"), QStringLiteral("Nuevo Programa"), QSize(434, 440), parent)
+    , services_(services)
+    , form1_(form1) {
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    Edit1 = edit("Edit1", GroupBox1);
+    Edit2 = edit("Edit2", GroupBox1);
+    Edit3 = edit("Edit3", GroupBox1);
+    ComboBox1 = list("ComboBox1", GroupBox1);
+    ComboBox1->addItems(licenceCategories());
+    Edit4 = edit("Edit4", GroupBox1);
+    Edit4->setMaxLength(4);
+    Edit4->setFixedWidth(60);
+    Edit5 = edit("Edit5", GroupBox1);
+    ComboBox2 = list("ComboBox2", GroupBox1);
+    Memo1 = new QPlainTextEdit(GroupBox1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    prepareMemo(Memo1);
+    layRows(GroupBox1, {{QStringLiteral("Programa :"), Edit1},
+                        {QStringLiteral("Versión :"), Edit2},
+                        {QStringLiteral("Empresa :"), Edit3},
+                        {QStringLiteral("Licencia :"), ComboBox1},
+                        {QStringLiteral("Año :"), Edit4},
+                        {QStringLiteral("Link :"), Edit5},
+                        {QStringLiteral("Nro. CD :"), ComboBox2},
+                        {QStringLiteral("Comentario :"), Memo1}});
+
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
+    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
+
+    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
+                             [this] { SpeedButton1Click(); });
+    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
+                             [this] { SpeedButton2Click(); });
+}
+
+void TForm4::Limpiar() {
+    for (QLineEdit *box : {Edit1, Edit2, Edit3, Edit4, Edit5})
+        box->clear();
+    Memo1->clear();
+    ComboBox1->setCurrentIndex(0);
+    ComboBox2->clear();
+    form1_.extraercds(ComboBox2, DataModule2->TDiscos);
+    // The CD with the highest number; nothing when no CD is recorded.
+    ComboBox2->setCurrentIndex(ComboBox2->count() - 1);
+    Edit1->setFocus();
+}
+
+void TForm4::FormActivate() {
+    Limpiar();
+}
+
+void TForm4::SpeedButton1Click() {
+    QString errors;
+    if (Edit1->text().isEmpty())
+        errors += QStringLiteral("- Programa\r\n");
+    if (ComboBox2->currentText().isEmpty())
+        errors += QStringLiteral("- Nro. CD\r\n");
+    if (!Edit4->text().isEmpty()) {
+        if (!form1_.Validar(Edit4->text(), 4))
+            errors += QStringLiteral("- Año") + QStringLiteral("\r\n");
+    } else {
+        Edit4->setText(QStringLiteral("0"));
+    }
+    if (!errors.isEmpty()) {
+        services_.dialogs.error(
+            this, QStringLiteral("\r\n Se encontraron errores en los siguientes campos: \r\n\r\n") +
+                      errors);
+        return;
+    }
+
+    TDataModule2 &data = *DataModule2;
+    data.writingPrograms([&] {
+        store::TableCursor &programas = data.TProgramas;
+        programas.GoLast();
+        // The last row carries the highest number: the cursor lists programs in ascending order.
+        const qint64 number = qint64(programas.Fields(0).AsInteger()) + 1;
+        // Both texts passed the whole-number rule: the list holds decimal CD numbers and the
+        // year passed Validar (or is the 0 put there above).
+        programas.InsertRow({number, *store::parseWholeNumber(ComboBox2->currentText()),
+                             Edit1->text(), Edit2->text(), Edit3->text(), ComboBox1->currentText(),
+                             *store::parseWholeNumber(Edit4->text()), Edit5->text(),
+                             store::toStoredLines(Memo1->toPlainText())});
+    });
+    services_.dialogs.information(
+        this, QStringLiteral("\r\n Los datos del Programa se guardaron correctamente \r\n"));
+    Limpiar();
+}
+
+void TForm4::SpeedButton2Click() {
+    close();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "DialogBase.h"
+#include "Platform.h"
+
+#include <QStringList>
+
+class MainForm;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QToolButton;
+
+// The New program window: adds one program per valid "ACEPTAR" and stays open for the next.
+class TForm4 : public DialogBase {
+    Q_OBJECT
+public:
+    TForm4(platform::Services services, MainForm &form1, QWidget *parent = nullptr);
+
+    void Limpiar();
+    void FormActivate() override;
+    // "ACEPTAR": checks the inputs, then adds the program.
+    void SpeedButton1Click();
+    // "CANCELAR": closes.
+    void SpeedButton2Click();
+
+    QGroupBox *GroupBox1;
+    QLineEdit *Edit1;
+    QLineEdit *Edit2;
+    QLineEdit *Edit3;
+    QComboBox *ComboBox1;
+    QLineEdit *Edit4;
+    QLineEdit *Edit5;
+    QComboBox *ComboBox2;
+    QPlainTextEdit *Memo1;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+
+private:
+    platform::Services services_;
+    MainForm &form1_;
+};
+
+extern TForm4 *Form4;
+
+// The licence categories, in the order both program editors offer them.
+const QStringList &licenceCategories();

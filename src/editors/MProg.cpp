@@ -1,0 +1,128 @@
+#include "MProg.h"
+
+#include "AProg.h"
+#include "DBEdit.h"
+#include "DBMemo.h"
+#include "Guard.h"
+#include "MainForm.h"
+#include "Modulo.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QToolButton>
+
+TForm6 *Form6 = nullptr;
+
+TForm6::TForm6(platform::Services services, MainForm &form1, QWidget *parent)
+    : DialogBase(QStringLiteral("Form6"), QStringLiteral("Modificación Programa"), QSize(432, 439),
+                 parent)
+    , services_(services)
+    , form1_(form1) {
+    store::TDataSource *source = &DataModule2->DataProg;
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto bound = [&](const char *name, const char *field) {
+        auto *box = new DBEdit(GroupBox1);
+        box->setObjectName(QLatin1String(name));
+        box->setDataSource(source);
+        box->setDataField(QLatin1String(field));
+        return box;
+    };
+    auto list = [&](const char *name) {
+        auto *combo = new QComboBox(GroupBox1); // a choice only, not bound
+        combo->setObjectName(QLatin1String(name));
+        combo->setFixedWidth(120);
+        return combo;
+    };
+    DBEdit1 = bound("DBEdit1", "NombrePrograma");
+    DBEdit2 = bound("DBEdit2", "Version");
+    DBEdit3 = bound("DBEdit3", "Empresa");
+    ComboBox1 = list("ComboBox1");
+    ComboBox1->addItems(licenceCategories());
+    ComboBox1->setCurrentIndex(-1);
+    DBEdit5 = bound("DBEdit5", "Anio");
+    DBEdit5->setFixedWidth(60);
+    DBEdit6 = bound("DBEdit6", "Link");
+    ComboBox2 = list("ComboBox2");
+    DBMemo1 = new DBMemo(GroupBox1);
+    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
+    DBMemo1->setDataSource(source);
+    DBMemo1->setDataField(QStringLiteral("Comentario"));
+    prepareMemo(DBMemo1);
+    // Never seen: they show the stored licence and CD to the activation and carry the chosen
+    // ones into the row just before the post.
+    DBEdit4 = bound("DBEdit4", "Licencia");
+    DBEdit4->hide();
+    DBEdit7 = bound("DBEdit7", "NroDisco");
+    DBEdit7->hide();
+
+    layRows(GroupBox1, {{QStringLiteral("Programa :"), DBEdit1},
+                        {QStringLiteral("Versión :"), DBEdit2},
+                        {QStringLiteral("Empresa :"), DBEdit3},
+                        {QStringLiteral("Licencia :"), ComboBox1},
+                        {QStringLiteral("Año :"), DBEdit5},
+                        {QStringLiteral("Link :"), DBEdit6},
+                        {QStringLiteral("Nro. CD :"), ComboBox2},
+                        {QStringLiteral("Comentario :"), DBMemo1}});
+    setTabOrder(DBMemo1, DBEdit4);
+    setTabOrder(DBEdit4, DBEdit7);
+
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
+    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
+
+    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
+                             [this] { SpeedButton1Click(); });
+    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
+                             [this] { SpeedButton2Click(); });
+}
+
+// A stored licence or CD that no entry matches leaves its list without a selection, and
+// "ACEPTAR" then keeps the stored value: the list never writes an empty value, nor one left from
+// an earlier opening.
+void TForm6::FormActivate() {
+    ComboBox1->setCurrentIndex(licenceCategories().indexOf(DBEdit4->text())); // exact, -1 if none
+    ComboBox2->clear();
+    form1_.extraercds(ComboBox2, DataModule2->TDiscos);
+    ComboBox2->setCurrentIndex(-1);
+    const QString cd = DBEdit7->text();
+    for (int i = 0; i < ComboBox2->count() && !cd.isEmpty(); ++i) {
+        if (ComboBox2->itemText(i) == cd) {
+            ComboBox2->setCurrentIndex(i);
+            break;
+        }
+    }
+    DBEdit1->setFocus();
+}
+
+void TForm6::SpeedButton1Click() {
+    store::TableCursor &programas = DataModule2->TProgramas;
+    // There is no program to change: typing may have begun a new row, which is not this window's
+    // job.
+    if (programas.RecordCount() == 0 || programas.state() == store::TableCursor::State::Insert) {
+        close();
+        return;
+    }
+    if (DBEdit1->text().isEmpty()) {
+        services_.dialogs.error(this,
+                                QStringLiteral("\r\n Debe ingresar un nombre de Programa \r\n"));
+        return;
+    }
+    DataModule2->writingPrograms([&] {
+        programas.EditRow();
+        if (ComboBox1->currentIndex() >= 0)
+            DBEdit4->setText(ComboBox1->currentText());
+        if (ComboBox2->currentIndex() >= 0)
+            DBEdit7->setText(ComboBox2->currentText());
+        programas.PostRow();
+    });
+    close();
+}
+
+void TForm6::SpeedButton2Click() {
+    close();
+}
+
+void TForm6::FormClose() {
+    DataModule2->TProgramas.CancelRow();
+}

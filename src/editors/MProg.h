@@ -1,0 +1,46 @@
+#pragma once
+
+#include "DialogBase.h"
+#include "Platform.h"
+
+class DBEdit;
+class DBMemo;
+class MainForm;
+class QComboBox;
+class QGroupBox;
+class QToolButton;
+
+// The Modify program window: edits the current program of the Programs page in place, its
+// licence and CD chosen from lists, and posts it once.
+class TForm6 : public DialogBase {
+    Q_OBJECT
+public:
+    TForm6(platform::Services services, MainForm &form1, QWidget *parent = nullptr);
+
+    void FormActivate() override;
+    void FormClose() override;
+    // "ACEPTAR": posts the row with the chosen licence and CD.
+    void SpeedButton1Click();
+    // "CANCELAR": closes, dropping what was typed.
+    void SpeedButton2Click();
+
+    QGroupBox *GroupBox1;
+    DBEdit *DBEdit1;
+    DBEdit *DBEdit2;
+    DBEdit *DBEdit3;
+    QComboBox *ComboBox1;
+    DBEdit *DBEdit5;
+    DBEdit *DBEdit6;
+    QComboBox *ComboBox2;
+    DBMemo *DBMemo1;
+    DBEdit *DBEdit4;
+    DBEdit *DBEdit7;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+
+private:
+    platform::Services services_;
+    MainForm &form1_;
+};
+
+extern TForm6 *Form6;
