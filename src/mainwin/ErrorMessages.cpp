@@ -1,6 +1,7 @@
 #include "ErrorMessages.h"
 
 #include "DatabaseError.h"
+#include "FileError.h"
 
 #include <QDir>
 #include <new>
@@ -99,6 +100,33 @@ QString databaseMessage(const DatabaseError &error) {
                error.engineMessage());
 }
 
+QString fileMessage(const store::FileError &error) {
+    using Cause = store::FileError::Cause;
+    const QString file =
+        QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(error.path()));
+    switch (error.cause()) {
+    case Cause::NotWritable:
+        return box(QStringLiteral("No se puede escribir el archivo %1: la carpeta o el archivo "
+                                  "son de sólo lectura")
+                       .arg(file));
+    case Cause::DiskFull:
+        return box(QStringLiteral("No se puede escribir el archivo %1: el disco está lleno")
+                       .arg(file),
+                   error.detail());
+    case Cause::FolderMissing:
+        return box(QStringLiteral("No se puede escribir el archivo %1: la carpeta no existe")
+                       .arg(file));
+    case Cause::CheckFailed:
+        return box(QStringLiteral("La copia %1 no resultó igual al original; no se guardó y el "
+                                  "archivo anterior quedó como estaba")
+                       .arg(file),
+                   error.detail());
+    case Cause::Other:
+        break;
+    }
+    return box(QStringLiteral("No se puede escribir el archivo %1").arg(file), error.detail());
+}
+
 } // namespace
 
 QString errorMessage(std::exception_ptr failure) {
@@ -106,6 +134,8 @@ QString errorMessage(std::exception_ptr failure) {
         std::rethrow_exception(failure);
     } catch (const DatabaseError &error) {
         return databaseMessage(error);
+    } catch (const store::FileError &error) {
+        return fileMessage(error);
     } catch (const std::bad_alloc &) {
         return box(QStringLiteral("No hay memoria suficiente para completar la operación"));
     } catch (const std::exception &error) {

@@ -2,11 +2,15 @@
 
 #include "ACd.h"
 #include "AProg.h"
+#include "Acerca.h"
 #include "Guard.h"
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
+#include "ayuda.h"
+#include "backup.h"
 #include "cds_.h"
+#include "exportar.h"
 #include "verdatos.h"
 
 Startup::Startup(platform::Services services) {
@@ -24,6 +28,10 @@ Startup::Startup(platform::Services services) {
     Form4 = new TForm4(services, *form1_, form1_.get());
     Form5 = new TForm5(form1_.get());
     Form6 = new TForm6(services, *form1_, form1_.get());
+    Form7 = new TForm7(services, form1_.get());
+    Form8 = new TForm8(services, form1_.get());
+    Form9 = new TForm9(services, form1_.get());
+    Form10 = new TForm10(services, form1_.get());
     form1_->enableCommands();
 }
 
@@ -36,6 +44,10 @@ Startup::~Startup() {
     Form4 = nullptr;
     Form5 = nullptr;
     Form6 = nullptr;
+    Form7 = nullptr;
+    Form8 = nullptr;
+    Form9 = nullptr;
+    Form10 = nullptr;
     module_.reset();
     DataModule2 = nullptr;
 }

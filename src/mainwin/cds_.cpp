@@ -2,6 +2,7 @@
 
 #include "ACd.h"
 #include "AProg.h"
+#include "Acerca.h"
 #include "ClickableImage.h"
 #include "Conversions.h"
 #include "DBGrid.h"
@@ -12,7 +13,9 @@
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
-#include "Windows.h"
+#include "ayuda.h"
+#include "backup.h"
+#include "exportar.h"
 #include "verdatos.h"
 
 #include <QAction>
@@ -233,7 +236,6 @@ void TForm1::buildQueriesPage() {
     auto *exportar =
         new ClickableImage(QStringLiteral("ExportarProg"), QStringLiteral(":/icons/exportar.png"),
                            QStringLiteral("Exportar Listado de Programas"), TabSheet3);
-    exportar->setEnabled(false); // the export window comes with its own unit
     for (ClickableImage *image : {verProg, navegar, exportar}) {
         top->addWidget(image);
         top->addSpacing(8);
@@ -301,6 +303,8 @@ void TForm1::buildQueriesPage() {
                              [this, verProg] { VerProgClick(verProg); });
     platform::connectGuarded(navegar, &ClickableImage::clicked, this,
                              [this, navegar] { NavegarClick(navegar); });
+    platform::connectGuarded(exportar, &ClickableImage::clicked, this,
+                             [this, exportar] { ExportarProgClick(exportar); });
 }
 
 QAction *TForm1::addItem(QMenu *menu, const QString &name, const QString &caption) {
@@ -366,6 +370,32 @@ void TForm1::buildMenu() {
                              [this, programas] { Programas1Click(programas); });
     platform::connectGuarded(consultas, &QAction::triggered, this,
                              [this, consultas] { Consultas1Click(consultas); });
+
+    // The commands that start other programs need no window of their own; help and About wait
+    // for theirs (enableCommands).
+    using Handler = void (TForm1::*)(QObject *);
+    const struct {
+        const char *name;
+        Handler handler;
+        bool enabled;
+    } commands[] = {
+        {"RepararBasededatos1", &TForm1::RepararBasededatos1Click, false},
+        {"Blockdenotas1", &TForm1::Blockdenotas1Click, true},
+        {"ExploradordeWindows1", &TForm1::ExploradordeWindows1Click, true},
+        {"Calculadorqa1", &TForm1::Calculadorqa1Click, true},
+        {"Navegadorpredeterminado1", &TForm1::Navegadorpredeterminado1Click, true},
+        {"Clientedecorreo1", &TForm1::Clientedecorreo1Click, true},
+        {"Ayuda2", &TForm1::Ayuda2Click, false},
+        {"Contacto1", &TForm1::Contacto1Click, true},
+        {"Acercade1", &TForm1::Acercade1Click, false},
+    };
+    for (const auto &command : commands) {
+        QAction *item = bar->findChild<QAction *>(QLatin1String(command.name));
+        item->setEnabled(command.enabled);
+        platform::connectGuarded(
+            item, &QAction::triggered, this,
+            [this, item, handler = command.handler] { (this->*handler)(item); });
+    }
 }
 
 void TForm1::buildStatusBar() {
@@ -413,6 +443,11 @@ void TForm1::enableCommands() {
     SpeedButtons[3]->setEnabled(Form4 != nullptr);
     enable("NuevoPrograma1", Form4 != nullptr);
     SpeedButtons[5]->setEnabled(Form6 != nullptr);
+    enable("Acercade1", Form7 != nullptr);
+    enable("RepararBasededatos1", Form9 != nullptr);
+    if (auto *exportar = findChild<QWidget *>(QStringLiteral("ExportarProg")))
+        exportar->setEnabled(Form8 != nullptr);
+    enable("Ayuda2", Form10 != nullptr);
 }
 
 void TForm1::FormCreate() {
@@ -558,6 +593,14 @@ void TForm1::ComboBox2Change(QObject *) {
     }
     progDisc.setFiltered(true);
     Edit1->setFocus();
+}
+
+void TForm1::ExportarProgClick(QObject *) {
+    openModal(Form8);
+}
+
+void TForm1::RepararBasededatos1Click(QObject *) {
+    openModal(Form9);
 }
 
 void TForm1::VerProgClick(QObject *) {

@@ -55,11 +55,25 @@ public:
     void Programas1Click(QObject *Sender = nullptr);
     void Consultas1Click(QObject *Sender = nullptr);
 
+    // The tools, help and About commands (Herramientas.cpp).
+    void Blockdenotas1Click(QObject *Sender = nullptr);
+    void ExploradordeWindows1Click(QObject *Sender = nullptr);
+    void Calculadorqa1Click(QObject *Sender = nullptr);
+    void Navegadorpredeterminado1Click(QObject *Sender = nullptr);
+    void Clientedecorreo1Click(QObject *Sender = nullptr);
+    void Ayuda2Click(QObject *Sender = nullptr);
+    void Contacto1Click(QObject *Sender = nullptr);
+    void Acercade1Click(QObject *Sender = nullptr);
+
     // The queries page.
     void TabSheet3Show(QObject *Sender = nullptr);
     void ComboBox1Change(QObject *Sender = nullptr);
     void Edit1Change(QObject *Sender = nullptr);
     void ComboBox2Change(QObject *Sender = nullptr);
+    // The "Exportar Listado de Programas" icon of the queries page.
+    void ExportarProgClick(QObject *Sender = nullptr);
+    // "Herramientas" > "Copia de seguridad (Backup)".
+    void RepararBasededatos1Click(QObject *Sender = nullptr);
     void VerProgClick(QObject *Sender = nullptr);
     void NavegarClick(QObject *Sender = nullptr);
 

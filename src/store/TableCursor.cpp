@@ -490,12 +490,24 @@ QString TableCursor::valueText(int field, const QVariant &internal) const {
 }
 
 QString TableCursor::displayText(int visibleRow, int field) const {
+    return valueText(field, valueAt(visibleRow, field));
+}
+
+std::string_view TableCursor::utf8At(int visibleRow, int field) const {
+    return rows_.utf8(int(visible_[size_t(visibleRow)]), field);
+}
+
+qint64 TableCursor::numberAt(int visibleRow, int field) const {
+    return rows_.number(int(visible_[size_t(visibleRow)]), field);
+}
+
+QVariant TableCursor::valueAt(int visibleRow, int field) const {
     if (visibleRow < 0 || visibleRow >= int(visible_.size()) || field < 0 ||
         field >= rows_.fieldCount())
         return {};
     if (visibleRow == current_ && state_ == State::Edit)
-        return valueText(field, buffer_[field]);
-    return valueText(field, rows_.value(int(visible_[visibleRow]), field));
+        return buffer_[field];
+    return rows_.value(int(visible_[visibleRow]), field);
 }
 
 void TableCursor::conversionError(int field, const QString &text, FieldKind kind) const {

@@ -107,6 +107,12 @@ public:
     int currentIndex() const { return current_; }
     void moveTo(int visibleRow);
     QString displayText(int visibleRow, int field) const;
+    // The value in its internal form (see Snapshot): an invalid QVariant when empty.
+    QVariant valueAt(int visibleRow, int field) const;
+    // The stored value without conversion, for reading many rows fast; not for a row being
+    // edited. A text as UTF-8 (empty when empty), a number or date as such (0 when empty).
+    std::string_view utf8At(int visibleRow, int field) const;
+    qint64 numberAt(int visibleRow, int field) const;
 
     void attachSource(TDataSource *source);
     void detachSource(TDataSource *source);

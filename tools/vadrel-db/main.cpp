@@ -1,6 +1,7 @@
 // vadrel-db: creates a catalogue folder for Vadrel.
 #include "Catalogue.h"
 #include "DatabaseError.h"
+#include "HelpPages.h"
 
 #include <QString>
 #include <cstdio>
@@ -10,16 +11,22 @@ namespace {
 
 const char kUsage[] =
     "Usage: vadrel-db init [--sample] DIR\n"
+    "       vadrel-db install-help DIR\n"
     "       vadrel-db --help\n"
     "\n"
-    "Creates DIR/db.mdb, the catalogue that Vadrel opens from its working directory:\n"
-    "the tables Discos and Programas, the relation that refuses deleting a CD that\n"
-    "still has programs, and the view ProgDisc.\n"
+    "init creates DIR/db.mdb, the catalogue that Vadrel opens from its working\n"
+    "directory: the tables Discos and Programas, the relation that refuses deleting\n"
+    "a CD that still has programs, and the view ProgDisc. It also writes the help\n"
+    "pages that Vadrel shows into DIR/ayuda.\n"
     "\n"
     "  --sample   also fill it with a sample catalogue (12 CDs, 84 programs)\n"
     "\n"
+    "install-help writes only the help pages into DIR/ayuda, for a catalogue folder\n"
+    "that has none.\n"
+    "\n"
     "DIR must be an existing, writable folder. An existing DIR/db.mdb is never\n"
-    "overwritten: vadrel-db then stops with exit status 1 and leaves it untouched.\n"
+    "overwritten: init then stops with exit status 1 and leaves the folder untouched.\n"
+    "An existing DIR/ayuda is never overwritten either; it is kept as it is.\n"
     "Start Vadrel with DIR as its working directory to use the catalogue.\n";
 
 int usageError(const char *message) {
@@ -34,12 +41,13 @@ int main(int argc, char **argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (argc < 2 || std::strcmp(argv[1], "init") != 0)
-        return usageError("expected the command init");
+    const bool helpOnly = argc >= 2 && std::strcmp(argv[1], "install-help") == 0;
+    if (argc < 2 || (std::strcmp(argv[1], "init") != 0 && !helpOnly))
+        return usageError("expected the command init or install-help");
     bool sample = false;
     const char *directory = nullptr;
     for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--sample") == 0)
+        if (std::strcmp(argv[i], "--sample") == 0 && !helpOnly)
             sample = true;
         else if (argv[i][0] == '-' && argv[i][1] != '\0')
             return usageError("unknown option");
@@ -50,12 +58,20 @@ int main(int argc, char **argv) {
     }
     if (!directory)
         return usageError("no folder given");
+    const QString folder = QString::fromLocal8Bit(directory);
     try {
-        store::createCatalogue(QString::fromLocal8Bit(directory), sample);
+        if (!helpOnly) {
+            store::createCatalogue(folder, sample);
+            std::printf("Created %s/db.mdb%s\n", directory,
+                        sample ? " with the sample catalogue" : "");
+        }
+        if (store::installHelpPages(folder))
+            std::printf("Wrote the help pages into %s/ayuda\n", directory);
+        else
+            std::printf("%s/ayuda already exists; it was left untouched\n", directory);
     } catch (const store::DatabaseError &error) {
         std::fprintf(stderr, "vadrel-db: %s\n", error.engineMessage().toLocal8Bit().constData());
         return 1;
     }
-    std::printf("Created %s/db.mdb%s\n", directory, sample ? " with the sample catalogue" : "");
     return 0;
 }

@@ -1,0 +1,97 @@
+// The commands of the main window that start other programs or open the help and About windows.
+#include "Herramientas.h"
+
+#include "Acerca.h"
+#include "Contact.h"
+#include "ayuda.h"
+#include "cds_.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <array>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// In order of preference: the desktops' own first, then the lighter ones.
+const std::array<std::vector<const char *>, 3> kCandidates = {{
+    {"gnome-text-editor", "gedit", "mousepad", "kate", "kwrite", "xed", "pluma", "leafpad"},
+    {"nautilus", "thunar", "dolphin", "pcmanfm", "nemo", "caja"},
+    {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk", "mate-calc"},
+}};
+
+} // namespace
+
+QStringList RutaWindows() {
+    QByteArray path = qgetenv("PATH");
+    if (path.isNull()) {
+        const size_t size = ::confstr(_CS_PATH, nullptr, 0);
+        if (size > 0) {
+            path.resize(qsizetype(size));
+            ::confstr(_CS_PATH, path.data(), size);
+            path.chop(1); // the terminating zero
+        }
+    }
+    QStringList directories;
+    // An empty entry would mean the working directory, the catalogue folder: never a tool's.
+    for (const QByteArray &entry : path.split(':'))
+        if (!entry.isEmpty())
+            directories << QFile::decodeName(entry);
+    return directories;
+}
+
+QString findTool(const QStringList &directories, Tool tool) {
+    for (const char *name : kCandidates[size_t(tool)]) {
+        for (const QString &directory : directories) {
+            const QFileInfo candidate(QDir(directory).filePath(QLatin1String(name)));
+            if (candidate.isFile() && candidate.isExecutable())
+                return candidate.filePath();
+        }
+    }
+    return {};
+}
+
+void EjecutarHerramienta(platform::Shell &shell, const QStringList &directories, Tool tool) {
+    const QString program = findTool(directories, tool);
+    if (!program.isEmpty())
+        shell.start(program);
+}
+
+void TForm1::Blockdenotas1Click(QObject *) {
+    EjecutarHerramienta(services_.shell, RutaWindows(), Tool::TextEditor);
+}
+
+void TForm1::ExploradordeWindows1Click(QObject *) {
+    EjecutarHerramienta(services_.shell, RutaWindows(), Tool::FileManager);
+}
+
+void TForm1::Calculadorqa1Click(QObject *) {
+    EjecutarHerramienta(services_.shell, RutaWindows(), Tool::Calculator);
+}
+
+void TForm1::Navegadorpredeterminado1Click(QObject *) {
+    services_.shell.open(this, QStringLiteral("about:blank"), QString(), platform::Shell::Normal);
+}
+
+void TForm1::Clientedecorreo1Click(QObject *) {
+    services_.shell.open(this, QStringLiteral("mailto:"), QStringLiteral("open"),
+                         platform::Shell::Maximized);
+}
+
+void TForm1::Contacto1Click(QObject *) {
+    writeToMaker(services_.shell, this);
+}
+
+void TForm1::Ayuda2Click(QObject *) {
+    if (!Form10)
+        return;
+    // Shown beside the main window; a second request brings the same window to the front.
+    Form10->show();
+    Form10->raise();
+    Form10->activateWindow();
+}
+
+void TForm1::Acercade1Click(QObject *) {
+    openModal(Form7);
+}

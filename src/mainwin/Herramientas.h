@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QStringList>
+
+// Starting the desktop's own tools from the "Herramientas" menu: each tool is the first of a
+// fixed list of programs found in the directories of the program search path.
+enum class Tool { TextEditor, FileManager, Calculator };
+
+// The directories where the tools are looked for: those of PATH, in order; the system's default
+// search path when PATH is not set.
+QStringList RutaWindows();
+
+// The program that stands for the tool: the first candidate, in the tool's fixed order, found as
+// an executable file in one of the directories (searched in their order); empty when none is.
+QString findTool(const QStringList &directories, Tool tool);
+
+// Starts the tool found by findTool, detached and without arguments; when none is found nothing
+// happens and nothing is shown.
+void EjecutarHerramienta(platform::Shell &shell, const QStringList &directories, Tool tool);

@@ -1,0 +1,91 @@
+#include "Backup.h"
+
+#include "Connection.h"
+#include "Engine.h"
+#include "ReplacementFile.h"
+
+#include <QFile>
+#include <sqlite3.h>
+
+namespace store {
+
+namespace {
+
+// Failures of the engine while it writes the copy speak about the destination file; the system's
+// own error, when there is one, says best why.
+[[noreturn]] void copyFailed(sqlite3 *copy, int code, const QString &destination,
+                             const QString &detail) {
+    using Cause = FileError::Cause;
+    if (const int error = copy ? sqlite3_system_errno(copy) : 0) {
+        FileError failure = FileError::fromErrno(error, destination);
+        if (failure.cause() != Cause::Other)
+            throw failure;
+    }
+    Cause cause = Cause::Other;
+    switch (code & 0xff) {
+    case SQLITE_FULL:
+        cause = Cause::DiskFull;
+        break;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+        cause = Cause::NotWritable;
+        break;
+    default:
+        break;
+    }
+    throw FileError(cause, destination, detail);
+}
+
+qint64 count(sqlite3 *db, const char *table, const QString &path) {
+    engine::Statement statement(db, QByteArray("SELECT count(*) FROM ") + table, path);
+    return statement.step() ? sqlite3_column_int64(statement.get(), 0) : -1;
+}
+
+} // namespace
+
+void backupCatalogue(Connection &connection, const QString &destination) {
+    sqlite3 *source = connection.handle();
+    const QString sourcePath = connection.dataSource();
+    ReplacementFile file(destination);
+    {
+        sqlite3 *raw = nullptr;
+        const int rc = sqlite3_open_v2(QFile::encodeName(file.temporaryPath()).constData(), &raw,
+                                       SQLITE_OPEN_READWRITE, nullptr);
+        engine::DbHandle copy(raw);
+        if (rc != SQLITE_OK)
+            copyFailed(copy.get(), rc, destination, QString::fromUtf8(sqlite3_errstr(rc)));
+        sqlite3_extended_result_codes(copy.get(), 1);
+        sqlite3_backup *backup = sqlite3_backup_init(copy.get(), "main", source, "main");
+        if (!backup)
+            copyFailed(copy.get(), sqlite3_extended_errcode(copy.get()), destination,
+                       QString::fromUtf8(sqlite3_errmsg(copy.get())));
+        int step = sqlite3_backup_step(backup, -1); // all pages, one consistent read
+        sqlite3_backup_finish(backup);
+        if (step != SQLITE_DONE) {
+            const int code = sqlite3_extended_errcode(copy.get());
+            if (step == SQLITE_BUSY || step == SQLITE_LOCKED)
+                engine::raise(source, step, sourcePath); // the catalogue is held by another
+            copyFailed(copy.get(), code != SQLITE_OK ? code : step, destination,
+                       QString::fromUtf8(sqlite3_errstr(step)));
+        }
+        // Read back what was written before it may replace anything.
+        bool sound = false;
+        try {
+            engine::Statement check(copy.get(), "PRAGMA integrity_check", destination);
+            sound = check.step() && QByteArray(reinterpret_cast<const char *>(
+                                        sqlite3_column_text(check.get(), 0))) == "ok";
+            for (const char *table : {"Discos", "Programas"})
+                sound = sound &&
+                        count(copy.get(), table, destination) == count(source, table, sourcePath);
+        } catch (const DatabaseError &error) {
+            throw FileError(FileError::Cause::CheckFailed, destination, error.engineMessage());
+        }
+        if (!sound)
+            throw FileError(FileError::Cause::CheckFailed, destination,
+                            QStringLiteral("the copy does not read back as the catalogue"));
+    }
+    file.commit();
+}
+
+} // namespace store

@@ -1,0 +1,98 @@
+#include "ReplacementFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace store {
+
+FileError FileError::fromErrno(int error, const QString &path) {
+    Cause cause = Cause::Other;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        cause = Cause::NotWritable;
+        break;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        cause = Cause::DiskFull;
+        break;
+    case ENOENT:
+    case ENOTDIR:
+        cause = Cause::FolderMissing;
+        break;
+    default:
+        break;
+    }
+    return FileError(cause, path, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+ReplacementFile::ReplacementFile(const QString &target)
+    : target_(target) {
+    // A hidden name beside the target: the rename stays within one file system.
+    const QFileInfo info(target);
+    QByteArray name = QFile::encodeName(
+        QDir(info.path())
+            .filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0)
+        throw FileError::fromErrno(errno, target_);
+    temporary_ = QFile::decodeName(name);
+}
+
+ReplacementFile::~ReplacementFile() {
+    closeFile();
+    if (!committed_ && !temporary_.isEmpty())
+        ::unlink(QFile::encodeName(temporary_).constData());
+}
+
+void ReplacementFile::closeFile() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+void ReplacementFile::write(const QByteArray &bytes) {
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd_, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError::fromErrno(errno, target_);
+        }
+        data += written;
+        left -= written;
+    }
+}
+
+void ReplacementFile::commit() {
+    if (fd_ >= 0) {
+        // mkstemp makes the file its owner's only; the result gets the usual permissions.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
+        // The data must be on the disk before the name points at it.
+        const bool synced = ::fsync(fd_) == 0;
+        const int error = errno;
+        const bool closed = ::close(fd_) == 0;
+        fd_ = -1;
+        if (!synced || !closed)
+            throw FileError::fromErrno(synced ? errno : error, target_);
+    }
+    if (::rename(QFile::encodeName(temporary_).constData(),
+                 QFile::encodeName(target_).constData()) != 0)
+        throw FileError::fromErrno(errno, target_);
+    committed_ = true;
+}
+
+} // namespace store

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace store {
+
+// The text in the Windows-1252 code page, one byte per character, through the system's iconv;
+// a character the code page cannot hold (or a byte that is no UTF-8) is written as "?".
+QByteArray utf8ToWindows1252(const QByteArray &utf8);
+QByteArray toWindows1252(const QString &text);
+
+} // namespace store

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "DialogBase.h"
+#include "Platform.h"
+
+class QGroupBox;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The backup window: copies the catalogue into the folder picked in the tree, named after
+// today's date.
+class TForm9 : public DialogBase {
+    Q_OBJECT
+public:
+    explicit TForm9(platform::Services services, QWidget *parent = nullptr);
+
+    // "GENERAR COPIA DE SEGURIDAD": copies the catalogue into the selected folder.
+    void SpeedButton1Click();
+    // "CERRAR": closes.
+    void SpeedButton2Click();
+
+    // The folder a node stands for; empty for the computer at the root, which is no folder.
+    static QString folderOf(const QTreeWidgetItem *node);
+
+    QGroupBox *GroupBox1;
+    QTreeWidget *TreeView;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+
+private:
+    void fillFolder(QTreeWidgetItem *node);
+    void showMenu(const QPoint &position);
+
+    platform::Services services_;
+};
+
+// The backup's file name without extension: the date text with every character that is not a
+// letter or a digit replaced by "_" (06/12/2026 gives 06_12_2026), so no separator of a date
+// format can make it a path.
+QString backupName(const QString &dateText);
+
+extern TForm9 *Form9;

@@ -1,0 +1,153 @@
+#include "exportar.h"
+
+#include "Guard.h"
+#include "Modulo.h"
+#include "ReplacementFile.h"
+#include "Windows1252.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QToolButton>
+
+TForm8 *Form8 = nullptr;
+
+namespace {
+
+// The optional columns in the order of the heading and of every line: box, heading piece, field
+// of the joined view (by position) and whether it is read as a whole number.
+struct Column {
+    QCheckBox *TForm8::*box;
+    const char16_t *heading;
+    int field;
+    bool number;
+};
+const Column kColumns[] = {
+    {&TForm8::CheckBox2, u"Versión      ", 3, false},
+    {&TForm8::CheckBox3, u"Empresa      ", 4, false},
+    {&TForm8::CheckBox4, u"Licencia      ", 5, false},
+    {&TForm8::CheckBox5, u"Año      ", 6, true},
+    {&TForm8::CheckBox6, u"Link      ", 7, false},
+    {&TForm8::CheckBox7, u"Nro. CD      ", 0, true},
+    {&TForm8::CheckBox8, u"CD      ", 1, false},
+};
+constexpr int kNameField = 2;
+constexpr qsizetype kChunk = 1 << 20; // bytes converted and written at a time
+
+} // namespace
+
+TForm8::TForm8(platform::Services services, QWidget *parent)
+    : DialogBase(QStringLiteral("Form8"), QStringLiteral("Exportar ..."), QSize(281, 239), parent)
+    , services_(services) {
+    GroupBox1 =
+        new QGroupBox(QStringLiteral(" Seleccione los campos a incluir en el listado : "), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto *grid = new QGridLayout(GroupBox1);
+    const char16_t *captions[] = {u"Programa", u"Versión", u"Empresa", u"Licencia",
+                                  u"Año",      u"Link",    u"Nro. CD", u"CD"};
+    QCheckBox **boxes[] = {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4,
+                           &CheckBox5, &CheckBox6, &CheckBox7, &CheckBox8};
+    for (int i = 0; i < 8; ++i) {
+        auto *box = new QCheckBox(QString::fromUtf16(captions[i]), GroupBox1);
+        box->setObjectName(QStringLiteral("CheckBox%1").arg(i + 1));
+        grid->addWidget(box, i % 4, i / 4); // two columns of four
+        if (i > 0)
+            setTabOrder(*boxes[i - 1], box);
+        *boxes[i] = box;
+    }
+    // The program name is always listed.
+    CheckBox1->setChecked(true);
+    CheckBox1->setEnabled(false);
+    Label1 = new QLabel(QStringLiteral("NOTA: El archivo se generará en la carpeta donde se está "
+                                       "ejecutando la aplicación."),
+                        GroupBox1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    grid->addWidget(Label1, 4, 0, 1, 2);
+
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("GENERAR"), this);
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
+    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
+
+    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
+                             [this] { SpeedButton1Click(); });
+    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
+                             [this] { SpeedButton2Click(); });
+}
+
+void TForm8::FormActivate() {
+    for (const Column &column : kColumns)
+        (this->*column.box)->setChecked(false);
+}
+
+void TForm8::SpeedButton1Click() {
+    store::TableCursor &progDisc = DataModule2->TProgDisc;
+    std::vector<const Column *> chosen;
+    QString heading = QStringLiteral(" Programa      ");
+    for (const Column &column : kColumns) {
+        if ((this->*column.box)->isChecked()) {
+            chosen.push_back(&column);
+            heading += QString::fromUtf16(column.heading);
+        }
+    }
+    const QString separator(109, u'-');
+    const QString path = TDataModule2::Ruta() + QDir::separator() + QStringLiteral("Listado.txt");
+
+    // Written beside the old listing and put in its place only when whole: a failure leaves the
+    // earlier listing as it was. The lines go out a chunk at a time, so a million programs need
+    // no more memory than a few lines.
+    store::ReplacementFile file(path);
+    QByteArray lines; // UTF-8 until written
+    auto flush = [&] {
+        file.write(store::utf8ToWindows1252(lines));
+        lines.clear();
+    };
+    for (const QString &text : {QStringLiteral("LISTADO DE PROGRAMAS :"), separator})
+        lines += text.toUtf8() + "\r\n";
+    progDisc.GoFirst();
+    for (const QString &text : {heading, separator, QString()})
+        lines += text.toUtf8() + "\r\n";
+    // Rows are read by position among the visible rows: the same rows, in the same order, as
+    // the walk from the first row to the last, without moving the grid at every one of them.
+    const int rows = progDisc.visibleCount();
+    const std::string_view gap = "      ";
+    auto append = [&](std::string_view bytes) {
+        lines.append(bytes.data(), qsizetype(bytes.size()));
+    };
+    for (int row = 0; row < rows; ++row) {
+        lines += ' ';
+        append(progDisc.utf8At(row, kNameField));
+        append(gap);
+        for (const Column *column : chosen) {
+            // An empty year or CD number reads as 0.
+            if (column->number)
+                lines += QByteArray::number(progDisc.numberAt(row, column->field));
+            else
+                append(progDisc.utf8At(row, column->field));
+            append(gap);
+        }
+        lines += "\r\n";
+        if (lines.size() >= kChunk)
+            flush();
+    }
+    flush();
+    file.commit();
+    progDisc.GoLast(); // where the walk leaves the cursor
+
+    services_.dialogs.information(
+        this, QStringLiteral("\r\n El Listado de Programas se generó en ") + TDataModule2::Ruta() +
+                  QDir::separator() + QStringLiteral("Listado.txt \r\n"));
+    const QString written =
+        TDataModule2::Ruta() + QDir::separator() + QStringLiteral("Listado.txt");
+    if (QFile::exists(written) &&
+        services_.dialogs.confirm(this, QStringLiteral("\r\n Desea ver el Listado ?\r\n")))
+        services_.shell.open(parentWidget(), written, QStringLiteral("open"),
+                             platform::Shell::Normal);
+}
+
+void TForm8::SpeedButton2Click() {
+    close();
+}

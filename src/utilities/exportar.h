@@ -1,0 +1,41 @@
+#pragma once
+
+#include "DialogBase.h"
+#include "Platform.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QToolButton;
+
+// The export window: writes Listado.txt, the programs of the queries page in its order and under
+// its CD filter, with the columns the user checks.
+class TForm8 : public DialogBase {
+    Q_OBJECT
+public:
+    explicit TForm8(platform::Services services, QWidget *parent = nullptr);
+
+    void FormActivate() override;
+    // "GENERAR": writes the listing and offers to open it.
+    void SpeedButton1Click();
+    // "CANCELAR": closes.
+    void SpeedButton2Click();
+
+    QGroupBox *GroupBox1;
+    QCheckBox *CheckBox1;
+    QCheckBox *CheckBox2;
+    QCheckBox *CheckBox3;
+    QCheckBox *CheckBox4;
+    QCheckBox *CheckBox5;
+    QCheckBox *CheckBox6;
+    QCheckBox *CheckBox7;
+    QCheckBox *CheckBox8;
+    QLabel *Label1;
+    QToolButton *SpeedButton1;
+    QToolButton *SpeedButton2;
+
+private:
+    platform::Services services_;
+};
+
+extern TForm8 *Form8;
