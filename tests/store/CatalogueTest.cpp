@@ -1,11 +1,13 @@
 #include "Catalogue.h"
 #include "DatabaseError.h"
+#include "HelpPages.h"
 #include "TempCatalogue.h"
 
 #include "QtPrinters.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -111,4 +113,44 @@ TEST(Catalogue, CommandLineTool) {
     EXPECT_EQ(folder.fileBytes(), before);
     EXPECT_NE(run({"init"}), 0);
     EXPECT_NE(run({"create", folder.dir()}), 0);
+}
+
+// A new catalogue folder gets the help pages, every link between them leads to one of them, and
+// a help folder already there is never touched.
+TEST(Catalogue, HelpPagesComeWithTheFolderAndAreNeverOverwritten) {
+    auto run = [](const QStringList &arguments) {
+        QProcess process;
+        process.start(QStringLiteral(VADREL_DB), arguments);
+        process.waitForFinished();
+        return process.exitCode();
+    };
+    auto entries = [](const QString &dir) {
+        return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    TempCatalogue created(false, false);
+    ASSERT_EQ(run({"init", created.dir()}), 0);
+    EXPECT_EQ(entries(created.dir()), QStringList({"ayuda", "db.mdb"}));
+    const QDir help(created.dir() + "/ayuda");
+    ASSERT_TRUE(store::helpPageNames().contains("ayuda.htm"));
+    EXPECT_EQ(entries(help.path()), store::helpPageNames());
+    const QRegularExpression link(R"(href="([^"#:]+)[^"]*")");
+    for (const QString &page : help.entryList({"*.htm"})) {
+        QFile file(help.filePath(page));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        for (const auto &match : link.globalMatch(QString::fromUtf8(file.readAll())))
+            EXPECT_TRUE(help.exists(match.captured(1)))
+                << (page + " -> " + match.captured(1)).toStdString();
+    }
+
+    // A folder of the user's stays as it is; a folder without help gets it from install-help.
+    TempCatalogue own(false, false);
+    ASSERT_TRUE(QDir(own.dir()).mkpath("ayuda/mine"));
+    EXPECT_EQ(run({"init", "--sample", own.dir()}), 0);
+    EXPECT_EQ(run({"install-help", own.dir()}), 0);
+    EXPECT_EQ(entries(own.dir() + "/ayuda"), QStringList({"mine"}));
+    TempCatalogue older(false, true);
+    EXPECT_EQ(run({"install-help", older.dir()}), 0);
+    EXPECT_EQ(entries(older.dir() + "/ayuda"), store::helpPageNames());
+    EXPECT_EQ(entries(older.dir()), QStringList({"ayuda", "db.mdb"}));
+    EXPECT_THROW(store::installHelpPages(older.dir() + "/no-such-folder"), DatabaseError);
 }

@@ -1,0 +1,56 @@
+// The listing export (every column) through the real window, and a backup of the open
+// catalogue, on large catalogues. Compare with the commands in README: the export against
+// sqlite3 writing the same columns, the backup against cp of the same file.
+#include "Backup.h"
+#include "LargeCatalogue.h"
+#include "Modulo.h"
+#include "SilentDesktop.h"
+#include "Startup.h"
+#include "cds_.h"
+#include "exportar.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+namespace {
+
+struct Program {
+    SilentDesktop desktop;
+    std::unique_ptr<Startup> windows;
+
+    explicit Program(int programs) {
+        QDir::setCurrent(largeCatalogueFolder(programs));
+        windows = std::make_unique<Startup>(desktop.services());
+        Form1->show();
+        Form1->Consultas1Click();
+        QApplication::processEvents();
+    }
+};
+
+void BM_ExportEveryColumn(benchmark::State &state) {
+    Program program(int(state.range(0)));
+    Form8->show();
+    for (QCheckBox *box : Form8->findChildren<QCheckBox *>())
+        box->setChecked(true);
+    for (auto _ : state)
+        Form8->SpeedButton1->click();
+    Form8->close();
+    state.counters["bytes"] = double(QFileInfo(QStringLiteral("Listado.txt")).size());
+}
+
+void BM_Backup(benchmark::State &state) {
+    Program program(int(state.range(0)));
+    QTemporaryDir folder;
+    for (auto _ : state)
+        store::backupCatalogue(DataModule2->ADOConnection, folder.filePath("copia.mdb"));
+}
+
+} // namespace
+
+BENCHMARK(BM_ExportEveryColumn)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Backup)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);

@@ -1,0 +1,145 @@
+#include "backup.h"
+#include "AppFixture.h"
+#include "FileLimit.h"
+#include "Modulo.h"
+#include "QtPrinters.h"
+#include "cds_.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+class BackupTest : public AppFixture {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(target.isValid());
+        fake.clock.date = QDate(2026, 12, 6);
+    }
+    // Selects the folder in the tree by opening the nodes on the way to it, as the user would.
+    void selectFolder(const QString &path) {
+        QTreeWidgetItem *node = Form9->TreeView->topLevelItem(0)->child(0); // "/"
+        for (const QString &name : path.split(u'/', Qt::SkipEmptyParts)) {
+            node->setExpanded(true);
+            QTreeWidgetItem *next = nullptr;
+            for (int i = 0; i < node->childCount() && !next; ++i)
+                if (node->child(i)->text(0) == name)
+                    next = node->child(i);
+            ASSERT_NE(next, nullptr) << name.toStdString();
+            node = next;
+        }
+        Form9->TreeView->setCurrentItem(node);
+    }
+    // Opens the window from the menu and presses "GENERAR COPIA DE SEGURIDAD".
+    void backUp(const std::function<void()> &before = {}) {
+        fake.modal.inside = [&](QDialog *) {
+            if (before)
+                before();
+            Form9->SpeedButton1->click();
+        };
+        Form1->findChild<QAction *>("RepararBasededatos1")->trigger();
+        fake.modal.inside = nullptr;
+    }
+    QByteArray bytes(const QString &file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    qint64 rows(const QString &file, const char *table) {
+        sqlite3 *db = nullptr;
+        qint64 count = -1;
+        if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_stmt *stmt = nullptr;
+            sqlite3_prepare_v2(db, QByteArray("SELECT count(*) FROM ") + table, -1, &stmt, nullptr);
+            if (stmt && sqlite3_step(stmt) == SQLITE_ROW)
+                count = sqlite3_column_int64(stmt, 0);
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        return count;
+    }
+
+    QTemporaryDir target;
+};
+
+} // namespace
+
+TEST_F(BackupTest, TheNameKeepsOnlyLettersAndDigitsOfTheDate) {
+    const struct {
+        const char *format, *name;
+    } cases[] = {{"dd/MM/yyyy", "06_12_2026"},
+                 {"dd.MM.yyyy", "06_12_2026"},
+                 {"M/d/yyyy", "12_6_2026"},
+                 {"yyyy. MM. dd.", "2026__12__06_"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.format);
+        fake.clock.format = QString::fromLatin1(c.format);
+        fake.dialogs.boxes.clear();
+        fake.dialogs.answers = {true}; // replaces the backup of a format that gave the same name
+        start();
+        backUp([&] { selectFolder(target.path()); });
+        const QString file = target.filePath(QString::fromLatin1(c.name) + ".mdb");
+        EXPECT_TRUE(QFile::exists(file));
+        ASSERT_FALSE(fake.dialogs.boxes.empty());
+        EXPECT_EQ(fake.dialogs.boxes.back().text,
+                  "La copia de seguridad se llevo a cabo correctamente en: \r\n\r\n" + file);
+    }
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"06_12_2026.mdb", "12_6_2026.mdb", "2026__12__06_.mdb"}));
+}
+
+TEST_F(BackupTest, ASecondBackupOnOneDayAsksAndACheckedCopyReplacesTheFirst) {
+    start();
+    const QString file = target.filePath("06_12_2026.mdb");
+    backUp([&] { selectFolder(target.path()); });
+    EXPECT_EQ(rows(file, "Discos"), 12);
+    EXPECT_EQ(rows(file, "Programas"), 84);
+    const QByteArray first = bytes(file);
+
+    data().TDiscos.InsertRow({13, "Nuevo", QDate(2026, 12, 6), ""});
+    fake.dialogs.boxes.clear();
+    fake.dialogs.answers = {false};
+    backUp();
+    ASSERT_EQ(fake.dialogs.boxes.size(), 1u); // the question, then nothing
+    EXPECT_EQ(fake.dialogs.boxes[0].text,
+              " El archivo 06_12_2026.mdb ya existe. Desea sobreescribirlo ?");
+    EXPECT_TRUE(bytes(file) == first);
+
+    // The disk fills up while the new copy is written: the first backup stays whole.
+    fake.dialogs.boxes.clear();
+    fake.dialogs.answers = {true};
+    {
+        FileSizeLimit limit(4096);
+        backUp();
+    }
+    ASSERT_EQ(fake.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(fake.dialogs.boxes[1].kind, FakeDialogs::Box::Error);
+    EXPECT_TRUE(fake.dialogs.boxes[1].text.startsWith(" No se puede escribir el archivo \"" + file +
+                                                      "\": el disco está lleno"))
+        << fake.dialogs.boxes[1].text.toStdString();
+    EXPECT_TRUE(bytes(file) == first);
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{"06_12_2026.mdb"});
+
+    fake.dialogs.answers = {true};
+    backUp();
+    EXPECT_EQ(rows(file, "Discos"), 13);
+    EXPECT_EQ(data().TDiscos.RecordCount(), 13); // the catalogue stays open and in use
+}
+
+TEST_F(BackupTest, TheComputerAtTheRootIsNoFolder) {
+    start();
+    EXPECT_EQ(Form9->TreeView->currentItem(), Form9->TreeView->topLevelItem(0));
+    EXPECT_TRUE(Form9->TreeView->topLevelItem(0)->isExpanded());
+    EXPECT_EQ(Form9->TreeView->indentation(), 19);
+    backUp(); // the root is still selected
+    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
+    EXPECT_EQ(fake.dialogs.boxes[0].text, " No ha seleccionado una carpeta de destino ");
+    EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList{"db.mdb"});
+}
