@@ -115,11 +115,12 @@ void TForm4::SpeedButton1Click() {
         store::TableCursor &programas = data.TProgramas;
         programas.GoLast();
         // The last row carries the highest number: the cursor lists programs in ascending order.
-        const qint64 number = qint64(programas.Fields(0).AsInteger()) + 1;
-        // Both texts passed the whole-number rule: the list holds decimal CD numbers and the
-        // year passed Validar (or is the 0 put there above).
-        programas.InsertRow({number, *store::parseWholeNumber(ComboBox2->currentText()),
-                             Edit1->text(), Edit2->text(), Edit3->text(), ComboBox1->currentText(),
+        // Read whole: a number past the 32-bit range must not wrap into one already used.
+        const qint64 number = programas.valueAt(programas.currentIndex(), 0).toLongLong() + 1;
+        // The list holds the stored CD numbers as decimal text, whole; the year passed Validar
+        // (or is the 0 put there above).
+        programas.InsertRow({number, ComboBox2->currentText().toLongLong(), Edit1->text(),
+                             Edit2->text(), Edit3->text(), ComboBox1->currentText(),
                              *store::parseWholeNumber(Edit4->text()), Edit5->text(),
                              store::toStoredLines(Memo1->toPlainText())});
     });

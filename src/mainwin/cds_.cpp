@@ -617,7 +617,8 @@ void TForm1::NavegarClick(QObject *) {
 void TForm1::extraercds(QComboBox *combo, store::TableCursor &cursor) {
     cursor.GoFirst();
     while (!cursor.AtEnd()) {
-        combo->addItem(QString::number(cursor.Fields(0).AsInteger()));
+        // The stored number as decimal text, whole even past the 32-bit range.
+        combo->addItem(cursor.Fields(0).AsString());
         cursor.GoNext();
     }
 }

@@ -37,8 +37,11 @@ FileError FileError::fromErrno(int error, const QString &path) {
 
 ReplacementFile::ReplacementFile(const QString &target)
     : target_(target) {
-    // A hidden name beside the target: the rename stays within one file system.
-    const QFileInfo info(target);
+    // A link is followed: the file it points at is the one replaced, and the link stays.
+    const QFileInfo link(target);
+    replaced_ = link.isSymLink() ? link.symLinkTarget() : target;
+    // A hidden name beside it: the rename stays within one file system.
+    const QFileInfo info(replaced_);
     QByteArray name = QFile::encodeName(
         QDir(info.path())
             .filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
@@ -77,10 +80,16 @@ void ReplacementFile::write(const QByteArray &bytes) {
 
 void ReplacementFile::commit() {
     if (fd_ >= 0) {
-        // mkstemp makes the file its owner's only; the result gets the usual permissions.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd_, 0666 & ~mask);
+        // mkstemp makes the file its owner's only: the result keeps the permissions of the file
+        // it replaces, or gets the usual ones.
+        struct stat old {};
+        if (::stat(QFile::encodeName(replaced_).constData(), &old) == 0) {
+            ::fchmod(fd_, old.st_mode & 07777);
+        } else {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd_, 0666 & ~mask);
+        }
         // The data must be on the disk before the name points at it.
         const bool synced = ::fsync(fd_) == 0;
         const int error = errno;
@@ -90,7 +99,7 @@ void ReplacementFile::commit() {
             throw FileError::fromErrno(synced ? errno : error, target_);
     }
     if (::rename(QFile::encodeName(temporary_).constData(),
-                 QFile::encodeName(target_).constData()) != 0)
+                 QFile::encodeName(replaced_).constData()) != 0)
         throw FileError::fromErrno(errno, target_);
     committed_ = true;
 }

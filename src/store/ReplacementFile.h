@@ -29,7 +29,8 @@ public:
 private:
     void closeFile();
 
-    QString target_;
+    QString target_;   // as the caller named it, for messages
+    QString replaced_; // the file that is replaced: the target, or what it links to
     QString temporary_;
     int fd_ = -1;
     bool committed_ = false;

@@ -494,10 +494,17 @@ QString TableCursor::displayText(int visibleRow, int field) const {
 }
 
 std::string_view TableCursor::utf8At(int visibleRow, int field) const {
+    if (field < 0 || field >= rows_.fieldCount() || rows_.field(field).kind == FieldKind::Integer ||
+        rows_.field(field).kind == FieldKind::Date)
+        return {};
     return rows_.utf8(int(visible_[size_t(visibleRow)]), field);
 }
 
 qint64 TableCursor::numberAt(int visibleRow, int field) const {
+    if (field < 0 || field >= rows_.fieldCount() ||
+        (rows_.field(field).kind != FieldKind::Integer &&
+         rows_.field(field).kind != FieldKind::Date))
+        return 0;
     return rows_.number(int(visible_[size_t(visibleRow)]), field);
 }
 

@@ -110,7 +110,8 @@ public:
     // The value in its internal form (see Snapshot): an invalid QVariant when empty.
     QVariant valueAt(int visibleRow, int field) const;
     // The stored value without conversion, for reading many rows fast; not for a row being
-    // edited. A text as UTF-8 (empty when empty), a number or date as such (0 when empty).
+    // edited. A text as UTF-8 (empty when empty), a number or date as such (0 when empty); a
+    // field of the other kind, or none at that position, reads as empty or 0.
     std::string_view utf8At(int visibleRow, int field) const;
     qint64 numberAt(int visibleRow, int field) const;
 

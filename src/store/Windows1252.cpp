@@ -20,15 +20,20 @@ struct Converter {
     Converter &operator=(const Converter &) = delete;
 };
 
-// The length of the UTF-8 sequence a lead byte starts; 1 for a byte that starts none.
-size_t sequenceLength(unsigned char lead) {
-    if (lead >= 0xF0 && lead <= 0xF7)
-        return 4;
-    if (lead >= 0xE0)
-        return lead <= 0xEF ? 3 : 1;
-    if (lead >= 0xC0)
-        return 2;
-    return 1;
+// The bytes of the character at `in`: a whole UTF-8 sequence, or one byte that starts none (a
+// stray Latin-1 byte must not swallow the characters after it).
+size_t characterLength(const char *in, size_t left) {
+    const auto lead = static_cast<unsigned char>(in[0]);
+    const size_t length = lead >= 0xF0 && lead <= 0xF7   ? 4
+                          : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xC0 && lead <= 0xDF ? 2
+                                                         : 1;
+    if (length > left)
+        return 1;
+    for (size_t i = 1; i < length; ++i)
+        if ((static_cast<unsigned char>(in[i]) & 0xC0) != 0x80)
+            return 1;
+    return length;
 }
 
 } // namespace
@@ -47,7 +52,7 @@ QByteArray utf8ToWindows1252(const QByteArray &utf8) {
         if (errno != EILSEQ && errno != EINVAL)
             throw std::runtime_error("conversion to CP1252 failed");
         // Not in the code page, or not UTF-8: one "?" for the whole character.
-        const size_t skip = std::min(sequenceLength(static_cast<unsigned char>(*in)), inLeft);
+        const size_t skip = characterLength(in, inLeft);
         in += skip;
         inLeft -= skip;
         *to++ = '?';

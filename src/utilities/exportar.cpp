@@ -1,5 +1,6 @@
 #include "exportar.h"
 
+#include "Conversions.h"
 #include "Guard.h"
 #include "Modulo.h"
 #include "ReplacementFile.h"
@@ -117,18 +118,36 @@ void TForm8::SpeedButton1Click() {
     auto append = [&](std::string_view bytes) {
         lines.append(bytes.data(), qsizetype(bytes.size()));
     };
+    // A field stored as the column expects is copied as it is; one of another kind (a view of
+    // the file's own making) goes through the usual conversions.
+    auto stored = [&](int field, bool number) {
+        if (field >= progDisc.fieldCount())
+            return false;
+        const store::FieldKind kind = progDisc.fieldDef(field).kind;
+        return number ? kind == store::FieldKind::Integer
+                      : kind == store::FieldKind::Text || kind == store::FieldKind::Memo;
+    };
+    auto cell = [&](int row, int field, bool number, bool asStored) {
+        if (asStored && number) {
+            lines += QByteArray::number(progDisc.numberAt(row, field)); // empty reads as 0
+        } else if (asStored) {
+            append(progDisc.utf8At(row, field));
+        } else {
+            const QString text = progDisc.displayText(row, field);
+            lines += number ? QByteArray::number(store::parseWholeNumber(text).value_or(0))
+                            : text.toUtf8();
+        }
+        append(gap);
+    };
+    const bool nameStored = stored(kNameField, false);
+    std::vector<bool> asStored;
+    for (const Column *column : chosen)
+        asStored.push_back(stored(column->field, column->number));
     for (int row = 0; row < rows; ++row) {
         lines += ' ';
-        append(progDisc.utf8At(row, kNameField));
-        append(gap);
-        for (const Column *column : chosen) {
-            // An empty year or CD number reads as 0.
-            if (column->number)
-                lines += QByteArray::number(progDisc.numberAt(row, column->field));
-            else
-                append(progDisc.utf8At(row, column->field));
-            append(gap);
-        }
+        cell(row, kNameField, false, nameStored);
+        for (size_t i = 0; i < chosen.size(); ++i)
+            cell(row, chosen[i]->field, chosen[i]->number, asStored[i]);
         lines += "\r\n";
         if (lines.size() >= kChunk)
             flush();

@@ -169,6 +169,25 @@ TEST_F(ProgramWindowsTest, NumbersFollowTheLastProgram) {
               "1Primero,2Tercero");
 }
 
+// Numbers past the 32-bit range are read whole: listed as stored, never wrapped into a number
+// already in use.
+TEST_F(ProgramWindowsTest, NumbersPastThirtyTwoBitsStayWhole) {
+    start(true, false, [](TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (4294967297, 'Grande', '2026-01-01', NULL);"
+               "INSERT INTO Programas VALUES (2147483647, 4294967297, 'Ultimo', '', '', '', 0, "
+               "'', NULL)");
+    });
+    newProgram([&] {
+        EXPECT_EQ(Form4->ComboBox2->currentText(), "4294967297");
+        for (const char *name : {"Uno", "Dos"}) {
+            QTest::keyClicks(Form4->Edit1, name);
+            Form4->SpeedButton1->click();
+        }
+    });
+    EXPECT_EQ(stored("SELECT group_concat(NroPrograma || ':' || NroDisco, ' ') FROM Programas"),
+              "2147483647:4294967297 2147483648:4294967297 2147483649:4294967297");
+}
+
 TEST_F(ProgramWindowsTest, ARefusedSaveSaysWhyAndKeepsTheInputsAndTheJoinedView) {
     start(true);
     newProgram([&] {

@@ -147,3 +147,17 @@ TEST_F(ExportTest, AnEmptyListAndAFailedWrite) {
     EXPECT_EQ(QDir::current().entryList(QDir::Files | QDir::Hidden),
               QStringList({"db.mdb", "Listado.txt"})); // no half-written file left behind
 }
+
+// A view of the file's own making: the year computed (no declared type) and no link at all.
+TEST_F(ExportTest, AViewOfAnotherShapeIsListedWithoutFault) {
+    start(true, false, [](TempCatalogue &c) {
+        programs(c, "(1, 1, 'Editor', '2.1', 'E', 'Freeware', 2001, 'http://x/', NULL)");
+        c.exec("DROP VIEW ProgDisc; CREATE VIEW ProgDisc AS SELECT p.NroDisco, "
+               "d.DescripcionDisco, p.NombrePrograma, p.Version, p.Empresa, p.Licencia, "
+               "p.Anio + 0 AS Anio FROM Programas p LEFT JOIN Discos d ON d.NroDisco = "
+               "p.NroDisco");
+    });
+    EXPECT_EQ(generate({5, 6, 7}), kTitle + kRule +
+                                       " Programa      A\xF1o      Link      Nro. CD      \r\n" +
+                                       kRule + "\r\n Editor      2001            1      \r\n");
+}
