@@ -3,11 +3,9 @@
 // window made ready again (New program) or closed (Modify program).
 #include "AProg.h"
 #include "DBEdit.h"
-#include "LargeCatalogue.h"
 #include "MProg.h"
 #include "Modulo.h"
-#include "SilentDesktop.h"
-#include "Startup.h"
+#include "RunningProgram.h"
 #include "cds_.h"
 
 #include <QApplication>
@@ -19,17 +17,10 @@
 
 namespace {
 
-// The program started on a catalogue of that size, the queries page visited once (so the
-// joined view is ordered, as in use) and the Programs page in front.
-struct Program {
-    SilentDesktop desktop;
-    std::unique_ptr<Startup> windows;
-
-    explicit Program(int programs) {
-        QDir::setCurrent(largeCatalogueFolder(programs));
-        windows = std::make_unique<Startup>(desktop.services());
-        Form1->show();
-        Form1->Consultas1Click();
+// With the Programs page in front, as when its buttons are used.
+struct Program : RunningProgram {
+    explicit Program(int programs)
+        : RunningProgram(programs) {
         Form1->Programas1Click();
         QApplication::processEvents();
     }

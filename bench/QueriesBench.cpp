@@ -1,9 +1,7 @@
 // The queries page on large catalogues: one keystroke of the incremental search and one change
 // of the CD filter, each through the real window (handler, cursor, grid and repaint).
-#include "LargeCatalogue.h"
 #include "Modulo.h"
-#include "SilentDesktop.h"
-#include "Startup.h"
+#include "RunningProgram.h"
 #include "cds_.h"
 
 #include <QApplication>
@@ -15,23 +13,13 @@
 
 namespace {
 
-struct QueriesPage {
-    SilentDesktop desktop;
-    std::unique_ptr<Startup> windows;
-    QLineEdit *search;
-    QComboBox *order;
-    QComboBox *cds;
+struct QueriesPage : RunningProgram {
+    QLineEdit *search = Form1->findChild<QLineEdit *>("Edit1");
+    QComboBox *order = Form1->findChild<QComboBox *>("ComboBox1");
+    QComboBox *cds = Form1->findChild<QComboBox *>("ComboBox2");
 
-    explicit QueriesPage(int programs) {
-        QDir::setCurrent(largeCatalogueFolder(programs));
-        windows = std::make_unique<Startup>(desktop.services());
-        Form1->show();
-        Form1->Consultas1Click();
-        search = Form1->findChild<QLineEdit *>("Edit1");
-        order = Form1->findChild<QComboBox *>("ComboBox1");
-        cds = Form1->findChild<QComboBox *>("ComboBox2");
-        QApplication::processEvents();
-    }
+    explicit QueriesPage(int programs)
+        : RunningProgram(programs) {}
 };
 
 // Types a name letter by letter into the search box of the page ordered by "Programa"; with

@@ -2,10 +2,8 @@
 // catalogue, on large catalogues. Compare with the commands in README: the export against
 // sqlite3 writing the same columns, the backup against cp of the same file.
 #include "Backup.h"
-#include "LargeCatalogue.h"
 #include "Modulo.h"
-#include "SilentDesktop.h"
-#include "Startup.h"
+#include "RunningProgram.h"
 #include "cds_.h"
 #include "exportar.h"
 
@@ -19,18 +17,7 @@
 
 namespace {
 
-struct Program {
-    SilentDesktop desktop;
-    std::unique_ptr<Startup> windows;
-
-    explicit Program(int programs) {
-        QDir::setCurrent(largeCatalogueFolder(programs));
-        windows = std::make_unique<Startup>(desktop.services());
-        Form1->show();
-        Form1->Consultas1Click();
-        QApplication::processEvents();
-    }
-};
+using Program = RunningProgram;
 
 void BM_ExportEveryColumn(benchmark::State &state) {
     Program program(int(state.range(0)));

@@ -35,14 +35,11 @@ TForm2::TForm2(platform::Services services, QWidget *parent)
                         {QStringLiteral("Fecha :"), Date1},
                         {QStringLiteral("Comentario :"), Memo1}});
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
+                              [this] { SpeedButton1Click(); });
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
+                              [this] { SpeedButton2Click(); });
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
-
-    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
-                             [this] { SpeedButton1Click(); });
-    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
-                             [this] { SpeedButton2Click(); });
 }
 
 void TForm2::Limpiar() {

@@ -21,13 +21,6 @@ QLineEdit *edit(const char *name, QWidget *parent) {
     return box;
 }
 
-QComboBox *list(const char *name, QWidget *parent) {
-    auto *combo = new QComboBox(parent); // a choice only: no typing
-    combo->setObjectName(QLatin1String(name));
-    combo->setFixedWidth(120);
-    return combo;
-}
-
 } // namespace
 
 const QStringList &licenceCategories() {
@@ -46,13 +39,13 @@ TForm4::TForm4(platform::Services services, MainForm &form1, QWidget *parent)
     Edit1 = edit("Edit1", GroupBox1);
     Edit2 = edit("Edit2", GroupBox1);
     Edit3 = edit("Edit3", GroupBox1);
-    ComboBox1 = list("ComboBox1", GroupBox1);
+    ComboBox1 = choiceList("ComboBox1", GroupBox1);
     ComboBox1->addItems(licenceCategories());
     Edit4 = edit("Edit4", GroupBox1);
     Edit4->setMaxLength(4);
     Edit4->setFixedWidth(60);
     Edit5 = edit("Edit5", GroupBox1);
-    ComboBox2 = list("ComboBox2", GroupBox1);
+    ComboBox2 = choiceList("ComboBox2", GroupBox1);
     Memo1 = new QPlainTextEdit(GroupBox1);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     prepareMemo(Memo1);
@@ -65,14 +58,11 @@ TForm4::TForm4(platform::Services services, MainForm &form1, QWidget *parent)
                         {QStringLiteral("Nro. CD :"), ComboBox2},
                         {QStringLiteral("Comentario :"), Memo1}});
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
+                              [this] { SpeedButton1Click(); });
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
+                              [this] { SpeedButton2Click(); });
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
-
-    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
-                             [this] { SpeedButton1Click(); });
-    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
-                             [this] { SpeedButton2Click(); });
 }
 
 void TForm4::Limpiar() {

@@ -1,9 +1,13 @@
 #include "DialogBase.h"
 
+#include "DBEdit.h"
+#include "DBMemo.h"
+
 #include "Guard.h"
 #include "Look.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -56,8 +60,9 @@ void DialogBase::keyPressEvent(QKeyEvent *event) {
     QDialog::keyPressEvent(event);
 }
 
-QToolButton *DialogBase::flatButton(const QString &name, const QString &caption, QWidget *parent) {
-    auto *button = new QToolButton(parent);
+QToolButton *DialogBase::flatButton(const QString &name, const QString &caption,
+                                    std::function<void()> onClick) {
+    auto *button = new QToolButton(this);
     button->setObjectName(name);
     button->setText(caption);
     button->setAutoRaise(true);
@@ -65,7 +70,34 @@ QToolButton *DialogBase::flatButton(const QString &name, const QString &caption,
     platform::setBold(button);
     button->setMinimumHeight(30);
     button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    platform::connectGuarded(button, &QToolButton::clicked, this, std::move(onClick));
     return button;
+}
+
+DBEdit *DialogBase::boundEdit(const char *name, store::TDataSource *source, const char *field,
+                              QWidget *parent) {
+    auto *box = new DBEdit(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setDataSource(source);
+    box->setDataField(QLatin1String(field));
+    return box;
+}
+
+DBMemo *DialogBase::boundMemo(const char *name, store::TDataSource *source, const char *field,
+                              QWidget *parent) {
+    auto *memo = new DBMemo(parent);
+    memo->setObjectName(QLatin1String(name));
+    memo->setDataSource(source);
+    memo->setDataField(QLatin1String(field));
+    prepareMemo(memo);
+    return memo;
+}
+
+QComboBox *DialogBase::choiceList(const char *name, QWidget *parent) {
+    auto *combo = new QComboBox(parent); // not editable: a choice only
+    combo->setObjectName(QLatin1String(name));
+    combo->setFixedWidth(120);
+    return combo;
 }
 
 void DialogBase::layRows(QGroupBox *frame, std::initializer_list<Row> rows) {

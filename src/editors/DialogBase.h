@@ -2,11 +2,18 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <initializer_list>
 
+class DBEdit;
+class DBMemo;
+class QComboBox;
 class QGroupBox;
 class QPlainTextEdit;
 class QToolButton;
+namespace store {
+class TDataSource;
+}
 
 // What every secondary window shares: fixed size with only the close box, centred on the desktop
 // the first time and reopened where it was left, `FormActivate` once per opening (after the
@@ -37,9 +44,18 @@ protected:
     static void layRows(QGroupBox *frame, std::initializer_list<Row> rows);
     // The frame on top, the buttons side by side below it.
     void layFrameAndButtons(QGroupBox *frame, std::initializer_list<QToolButton *> buttons);
-    static QToolButton *flatButton(const QString &name, const QString &caption, QWidget *parent);
+    // A bold flat button of this window that never takes the focus; a click runs `onClick`
+    // guarded.
+    QToolButton *flatButton(const QString &name, const QString &caption,
+                            std::function<void()> onClick);
     // Tab leaves the box, lines are not wrapped, both scroll bars show.
     static void prepareMemo(QPlainTextEdit *memo);
+    // Boxes bound to a field of `source`, and a drop-down list for a choice only.
+    static DBEdit *boundEdit(const char *name, store::TDataSource *source, const char *field,
+                             QWidget *parent);
+    static DBMemo *boundMemo(const char *name, store::TDataSource *source, const char *field,
+                             QWidget *parent);
+    static QComboBox *choiceList(const char *name, QWidget *parent);
 
 private:
     bool open_ = false; // between the showing that opens the window and the hiding that closes it

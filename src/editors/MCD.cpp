@@ -20,11 +20,7 @@ TForm3::TForm3(platform::Services services, QWidget *parent)
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto bound = [&](const char *name, const char *field) {
-        auto *box = new DBEdit(GroupBox1);
-        box->setObjectName(QLatin1String(name));
-        box->setDataSource(source);
-        box->setDataField(QLatin1String(field));
-        return box;
+        return boundEdit(name, source, field, GroupBox1);
     };
     DBEdit1 = bound("DBEdit1", "NroDisco");
     DBEdit1->setReadOnly(true);
@@ -33,11 +29,7 @@ TForm3::TForm3(platform::Services services, QWidget *parent)
     Date1->setObjectName(QStringLiteral("Date1"));
     Date1->setCalendarPopup(true);
     Date1->setDisplayFormat(services_.clock.shortDateFormat());
-    DBMemo1 = new DBMemo(GroupBox1);
-    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
-    DBMemo1->setDataSource(source);
-    DBMemo1->setDataField(QStringLiteral("Comentario"));
-    prepareMemo(DBMemo1);
+    DBMemo1 = boundMemo("DBMemo1", source, "Comentario", GroupBox1);
     // Carries the picked date into the row as text just before the post; never seen.
     DBEdit3 = bound("DBEdit3", "FechaDisco");
     DBEdit3->hide();
@@ -48,14 +40,11 @@ TForm3::TForm3(platform::Services services, QWidget *parent)
                         {QStringLiteral("Comentario :"), DBMemo1}});
     setTabOrder(DBMemo1, DBEdit3);
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
+                              [this] { SpeedButton1Click(); });
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
+                              [this] { SpeedButton2Click(); });
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
-
-    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
-                             [this] { SpeedButton1Click(); });
-    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
-                             [this] { SpeedButton2Click(); });
 }
 
 // The picker keeps the CD's stored date that the opener put there, so confirming another change

@@ -22,33 +22,19 @@ TForm6::TForm6(platform::Services services, MainForm &form1, QWidget *parent)
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto bound = [&](const char *name, const char *field) {
-        auto *box = new DBEdit(GroupBox1);
-        box->setObjectName(QLatin1String(name));
-        box->setDataSource(source);
-        box->setDataField(QLatin1String(field));
-        return box;
-    };
-    auto list = [&](const char *name) {
-        auto *combo = new QComboBox(GroupBox1); // a choice only, not bound
-        combo->setObjectName(QLatin1String(name));
-        combo->setFixedWidth(120);
-        return combo;
+        return boundEdit(name, source, field, GroupBox1);
     };
     DBEdit1 = bound("DBEdit1", "NombrePrograma");
     DBEdit2 = bound("DBEdit2", "Version");
     DBEdit3 = bound("DBEdit3", "Empresa");
-    ComboBox1 = list("ComboBox1");
+    ComboBox1 = choiceList("ComboBox1", GroupBox1); // not bound
     ComboBox1->addItems(licenceCategories());
     ComboBox1->setCurrentIndex(-1);
     DBEdit5 = bound("DBEdit5", "Anio");
     DBEdit5->setFixedWidth(60);
     DBEdit6 = bound("DBEdit6", "Link");
-    ComboBox2 = list("ComboBox2");
-    DBMemo1 = new DBMemo(GroupBox1);
-    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
-    DBMemo1->setDataSource(source);
-    DBMemo1->setDataField(QStringLiteral("Comentario"));
-    prepareMemo(DBMemo1);
+    ComboBox2 = choiceList("ComboBox2", GroupBox1);
+    DBMemo1 = boundMemo("DBMemo1", source, "Comentario", GroupBox1);
     // Never seen: they show the stored licence and CD to the activation and carry the chosen
     // ones into the row just before the post.
     DBEdit4 = bound("DBEdit4", "Licencia");
@@ -67,14 +53,11 @@ TForm6::TForm6(platform::Services services, MainForm &form1, QWidget *parent)
     setTabOrder(DBMemo1, DBEdit4);
     setTabOrder(DBEdit4, DBEdit7);
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
+                              [this] { SpeedButton1Click(); });
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
+                              [this] { SpeedButton2Click(); });
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
-
-    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
-                             [this] { SpeedButton1Click(); });
-    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
-                             [this] { SpeedButton2Click(); });
 }
 
 // A stored licence or CD that no entry matches leaves its list without a selection, and

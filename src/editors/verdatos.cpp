@@ -27,20 +27,12 @@ TForm5::TForm5(QWidget *parent)
         {&DBEdit7, "DBEdit7", "NroDisco"},
     };
     for (const auto &row : rows) {
-        auto *box = new DBEdit(GroupBox1);
-        box->setObjectName(QLatin1String(row.name));
-        box->setReadOnly(true); // selectable and copyable, never changed
-        box->setDataSource(source);
-        box->setDataField(QLatin1String(row.field));
-        *row.box = box;
+        *row.box = boundEdit(row.name, source, row.field, GroupBox1);
+        (*row.box)->setReadOnly(true); // selectable and copyable, never changed
     }
-    DBMemo1 = new DBMemo(GroupBox1);
-    DBMemo1->setObjectName(QStringLiteral("DBMemo1"));
+    DBMemo1 = boundMemo("DBMemo1", source, "Comentario", GroupBox1);
     DBMemo1->setReadOnly(true);
     DBMemo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    prepareMemo(DBMemo1);
-    DBMemo1->setDataSource(source);
-    DBMemo1->setDataField(QStringLiteral("Comentario"));
     layRows(GroupBox1, {{QStringLiteral("Programa :"), DBEdit1},
                         {QStringLiteral("Versión :"), DBEdit2},
                         {QStringLiteral("Empresa :"), DBEdit3},
@@ -50,10 +42,9 @@ TForm5::TForm5(QWidget *parent)
                         {QStringLiteral("Nro. CD :"), DBEdit7},
                         {QStringLiteral("Comentario :"), DBMemo1}});
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), this);
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
+                              [this] { SpeedButton1Click(); });
     layFrameAndButtons(GroupBox1, {SpeedButton1});
-    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
-                             [this] { SpeedButton1Click(); });
 }
 
 void TForm5::SpeedButton1Click() {

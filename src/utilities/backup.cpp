@@ -83,18 +83,15 @@ TForm9::TForm9(platform::Services services, QWidget *parent)
     connect(TreeView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { platform::guarded(TreeView, [&] { showMenu(at); }); });
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"),
-                              QStringLiteral("GENERAR COPIA DE SEGURIDAD"), this);
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CERRAR"), this);
+    SpeedButton1 =
+        flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("GENERAR COPIA DE SEGURIDAD"),
+                   [this] { SpeedButton1Click(); });
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CERRAR"),
+                              [this] { SpeedButton2Click(); });
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(GroupBox1);
     layout->addWidget(SpeedButton1);
     layout->addWidget(SpeedButton2);
-
-    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
-                             [this] { SpeedButton1Click(); });
-    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
-                             [this] { SpeedButton2Click(); });
 }
 
 QString TForm9::folderOf(const QTreeWidgetItem *node) {

@@ -69,14 +69,11 @@ TForm8::TForm8(platform::Services services, QWidget *parent)
     Label1->setWordWrap(true);
     grid->addWidget(Label1, 4, 0, 1, 2);
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("GENERAR"), this);
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"), this);
+    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("GENERAR"),
+                              [this] { SpeedButton1Click(); });
+    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
+                              [this] { SpeedButton2Click(); });
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
-
-    platform::connectGuarded(SpeedButton1, &QToolButton::clicked, this,
-                             [this] { SpeedButton1Click(); });
-    platform::connectGuarded(SpeedButton2, &QToolButton::clicked, this,
-                             [this] { SpeedButton2Click(); });
 }
 
 void TForm8::FormActivate() {

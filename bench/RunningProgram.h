@@ -1,0 +1,25 @@
+#pragma once
+
+#include "LargeCatalogue.h"
+#include "SilentDesktop.h"
+#include "Startup.h"
+#include "cds_.h"
+
+#include <QApplication>
+#include <QDir>
+#include <memory>
+
+// The whole program started on a generated catalogue of that size, the main window shown and
+// the queries page visited once (so the joined view is ordered, as in use).
+struct RunningProgram {
+    SilentDesktop desktop;
+    std::unique_ptr<Startup> windows;
+
+    explicit RunningProgram(int programs) {
+        QDir::setCurrent(largeCatalogueFolder(programs));
+        windows = std::make_unique<Startup>(desktop.services());
+        Form1->show();
+        Form1->Consultas1Click();
+        QApplication::processEvents();
+    }
+};
