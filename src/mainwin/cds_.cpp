@@ -29,6 +29,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTabBar>
@@ -615,12 +616,17 @@ void TForm1::NavegarClick(QObject *) {
 }
 
 void TForm1::extraercds(QComboBox *combo, store::TableCursor &cursor) {
+    // The bound grid and comment box need not follow every row: they are told once, at the end.
+    cursor.DisableControls();
+    const auto enable = qScopeGuard([&] { cursor.EnableControls(); });
+    QStringList numbers;
     cursor.GoFirst();
     while (!cursor.AtEnd()) {
         // The stored number as decimal text, whole even past the 32-bit range.
-        combo->addItem(cursor.Fields(0).AsString());
+        numbers += cursor.Fields(0).AsString();
         cursor.GoNext();
     }
+    combo->addItems(numbers);
 }
 
 bool TForm1::Validar(const QString &text, int maxLength) {

@@ -3,6 +3,7 @@
 #include "TableCursor.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace store {
 
@@ -26,11 +27,22 @@ void TDataSource::setDataSet(TableCursor *dataSet) {
     dataSet_ = dataSet;
     if (dataSet_) {
         dataSet_->attachSource(this);
-        connect(dataSet_, &TableCursor::dataSetChanged, this, &TDataSource::dataSetChanged);
-        connect(dataSet_, &TableCursor::recordChanged, this, &TDataSource::recordChanged);
-        connect(dataSet_, &TableCursor::stateChanged, this, &TDataSource::stateChanged);
-        connect(dataSet_, &TableCursor::fieldChanged, this, &TDataSource::fieldChanged);
-        connect(dataSet_, &TableCursor::rowFound, this, &TDataSource::rowFound);
+        connect(dataSet_, &TableCursor::dataSetChanged, this,
+                [this] { relay(&TDataSource::dataSetChanged, &TDataSource::heldDataSet_); });
+        connect(dataSet_, &TableCursor::recordChanged, this,
+                [this] { relay(&TDataSource::recordChanged, &TDataSource::heldRecord_); });
+        connect(dataSet_, &TableCursor::stateChanged, this,
+                [this] { relay(&TDataSource::stateChanged, &TDataSource::heldState_); });
+        connect(dataSet_, &TableCursor::fieldChanged, this, [this](int field) {
+            if (dataSet_->ControlsDisabled())
+                heldRecord_ = true; // the controls re-read the whole row when released
+            else
+                emit fieldChanged(field);
+        });
+        connect(dataSet_, &TableCursor::rowFound, this, [this] {
+            if (!dataSet_->ControlsDisabled())
+                emit rowFound();
+        });
     }
     emit dataSetChanged();
 }
@@ -49,6 +61,25 @@ void TDataSource::updateRecord() {
     const std::vector<Editor *> editors = editors_;
     for (Editor *editor : editors)
         editor->updateRecord();
+}
+
+void TDataSource::relay(void (TDataSource::*signal)(), bool TDataSource::*held) {
+    if (dataSet_ && dataSet_->ControlsDisabled())
+        this->*held = true;
+    else
+        (this->*signal)();
+}
+
+void TDataSource::releaseHeld() {
+    const bool dataSet = std::exchange(heldDataSet_, false);
+    const bool record = std::exchange(heldRecord_, false);
+    const bool state = std::exchange(heldState_, false);
+    if (dataSet)
+        emit dataSetChanged();
+    if (state)
+        emit stateChanged();
+    if (record || dataSet)
+        emit recordChanged();
 }
 
 void TDataSource::cursorGone() {

@@ -48,9 +48,15 @@ private:
     friend class TableCursor;
     void updateRecord();
     void cursorGone();
+    // Relays a cursor signal unless the cursor's controls are disabled; then only remembers it.
+    void relay(void (TDataSource::*signal)(), bool TDataSource::*held);
+    void releaseHeld();
 
     TableCursor *dataSet_ = nullptr;
     std::vector<Editor *> editors_;
+    bool heldDataSet_ = false;
+    bool heldRecord_ = false;
+    bool heldState_ = false;
 };
 
 } // namespace store

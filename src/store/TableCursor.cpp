@@ -874,4 +874,12 @@ void TableCursor::detachSource(TDataSource *source) {
     sources_.erase(std::remove(sources_.begin(), sources_.end(), source), sources_.end());
 }
 
+void TableCursor::EnableControls() {
+    if (controlsDisabled_ == 0 || --controlsDisabled_ > 0)
+        return;
+    const std::vector<TDataSource *> sources = sources_;
+    for (TDataSource *source : sources)
+        source->releaseHeld();
+}
+
 } // namespace store

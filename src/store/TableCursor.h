@@ -118,6 +118,13 @@ public:
     void attachSource(TDataSource *source);
     void detachSource(TDataSource *source);
 
+    // While code walks the rows, bound controls need not follow each one: between these calls
+    // (they nest) the data sources hold their notifications, and the last EnableControls tells
+    // them once where the cursor ended up.
+    void DisableControls() { ++controlsDisabled_; }
+    void EnableControls();
+    bool ControlsDisabled() const { return controlsDisabled_ > 0; }
+
 signals:
     void dataSetChanged(); // opened, closed, rows added or removed, order or filter changed
     void recordChanged();  // another row became current, or its values were reloaded
@@ -178,6 +185,7 @@ private:
     bool filtered_ = false;
     QString indexFieldNames_;
     std::vector<TDataSource *> sources_;
+    int controlsDisabled_ = 0;
 };
 
 } // namespace store
