@@ -188,9 +188,18 @@ void DBGrid::setDataSource(store::TDataSource *source) {
     if (DataSource())
         disconnect(DataSource(), nullptr, this, nullptr);
     model_->setDataSource(source);
-    if (source)
+    if (source) {
         connect(source, &store::TDataSource::rowFound, this,
                 [this] { followCursor(QAbstractItemView::PositionAtCenter); });
+        // Rows still being read: the grid is empty until they come, and says it is busy.
+        connect(source, &store::TDataSource::dataSetChanged, this, [this, source] {
+            const TableCursor *c = source->DataSet();
+            if (c && c->Loading())
+                viewport()->setCursor(Qt::BusyCursor);
+            else
+                viewport()->unsetCursor();
+        });
+    }
 }
 
 void DBGrid::setColumns(std::vector<GridColumn> columns) {

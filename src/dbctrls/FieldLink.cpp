@@ -55,12 +55,21 @@ void FieldLink::setDataSource(store::TDataSource *source) {
                 refresh();
         });
     }
-    refresh();
+    refreshWhenReady();
 }
 
 void FieldLink::setDataField(const QString &field) {
     field_ = field;
-    refresh();
+    refreshWhenReady();
+}
+
+// A box nobody sees does not wait for rows still being read: it catches up when shown.
+void FieldLink::refreshWhenReady() {
+    TableCursor *c = cursor();
+    if (c && c->Loading() && !control_->isVisible())
+        stale_ = true;
+    else
+        refresh();
 }
 
 TableCursor *FieldLink::cursor() const {

@@ -36,6 +36,7 @@ public:
 
     // Shows the field's current value and forgets any change.
     void refresh();
+    void refreshWhenReady();
     // The user changed the text: the record goes into edit state.
     void userEdited();
     // The program set the text: a change when the record is being edited.

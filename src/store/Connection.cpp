@@ -1,9 +1,12 @@
 #include "Connection.h"
 
+#include "BackgroundRead.h"
 #include "Conversions.h"
 #include "TableCursor.h"
 
+#include <QScopeGuard>
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace store {
 
@@ -11,8 +14,11 @@ Connection::Connection(QObject *parent)
     : QObject(parent) {}
 
 Connection::~Connection() {
-    for (TableCursor *cursor : cursors_)
+    reader_.reset();
+    for (TableCursor *cursor : cursors_) {
+        cursor->pending_.reset();
         cursor->connection_ = nullptr;
+    }
 }
 
 void Connection::setConnectionString(const QString &text) {
@@ -46,10 +52,68 @@ void Connection::setConnected(bool connected) {
             throw DatabaseError(DatabaseError::Kind::Io, QStringLiteral("no data source given"));
         db_ = engine::open(path, false);
     } else {
-        for (TableCursor *cursor : cursors_)
+        reader_.reset(); // stops it: nothing read now would be shown
+        for (TableCursor *cursor : cursors_) {
             cursor->setActive(false);
+            // A copy kept for patching belongs to this opening of the file.
+            cursor->retained_ = Snapshot();
+            cursor->hasRetained_ = false;
+        }
         db_.reset();
+        changes_.clear();
     }
+}
+
+void Connection::openInBackground(const std::vector<TableCursor *> &cursors) {
+    finishBackgroundRead();
+    const size_t position = changeCount();
+    const qint64 version = dataVersion(); // before the reader's moment: a write between shows
+    auto reader = std::make_unique<BackgroundRead>(dataSource());
+    connect(reader.get(), &BackgroundRead::rowsReady, this,
+            [this] {
+                for (TableCursor *cursor : std::vector<TableCursor *>(cursors_))
+                    cursor->adoptIfReady();
+            },
+            Qt::QueuedConnection);
+    std::vector<TableCursor *> opened;
+    // The reading starts, and bound controls hear of the opened cursors, also when a later
+    // cursor fails to open.
+    auto begin = qScopeGuard([&] {
+        reader->start();
+        reader_ = std::move(reader);
+        for (TableCursor *cursor : opened)
+            emit cursor->dataSetChanged();
+    });
+    for (TableCursor *cursor : cursors) {
+        cursor->openFrom(*reader, position, version);
+        opened.push_back(cursor);
+    }
+}
+
+void Connection::finishBackgroundRead() {
+    if (reader_)
+        reader_->finish();
+    reader_.reset();
+}
+
+void Connection::waitFor(const std::function<bool()> &done) {
+    if (done())
+        return;
+    if (waitObserver_)
+        waitObserver_(Wait::Begin);
+    auto end = qScopeGuard([this] {
+        if (waitObserver_)
+            waitObserver_(Wait::End);
+    });
+    while (!done())
+        if (waitObserver_)
+            waitObserver_(Wait::Tick);
+}
+
+qint64 Connection::dataVersion() const {
+    engine::Statement version(handle(), "PRAGMA data_version", dataSource());
+    version.step();
+    return sqlite3_column_int64(version.get(), 0);
 }
 
 sqlite3 *Connection::handle() const {

@@ -4,10 +4,13 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace store {
 
+class BackgroundRead;
 class TableCursor;
 
 // The single connection to the catalogue file. Opening never creates the file: only
@@ -37,6 +40,33 @@ public:
     // For the cursors of this connection and the backup.
     sqlite3 *handle() const;
 
+    // Opens the cursors at once and reads their rows on a worker thread, all as the file stands
+    // now. A cursor that cannot be opened (a missing table) fails here; the ones before it go on
+    // loading.
+    void openInBackground(const std::vector<TableCursor *> &cursors);
+    // Waits for the background read, if any, to end (before a write, which its lock would hold).
+    void finishBackgroundRead();
+
+    // While an operation waits for rows still being read: told Begin, then Tick every few
+    // hundredths of a second (a chance to keep a progress indicator alive), then End.
+    enum class Wait { Begin, Tick, End };
+    void setWaitObserver(std::function<void(Wait)> observer) { waitObserver_ = std::move(observer); }
+    void waitFor(const std::function<bool()> &done);
+
+    // A row this program wrote through this connection. `wide`: the statement changed other rows
+    // too (a trigger, a cascade).
+    struct Change {
+        QString table;
+        qint64 key;
+        bool wide;
+    };
+    void recordChange(Change change) { changes_.push_back(std::move(change)); }
+    // The writes so far, in order. One entry per save by the user, so the list stays short.
+    const std::vector<Change> &changes() const { return changes_; }
+    size_t changeCount() const { return changes_.size(); }
+    // Changes whenever another connection (another program) commits to the file.
+    qint64 dataVersion() const;
+
 private:
     friend class TableCursor;
     void attach(TableCursor *cursor);
@@ -46,6 +76,9 @@ private:
     QString dateFormat_;
     engine::DbHandle db_;
     std::vector<TableCursor *> cursors_;
+    std::vector<Change> changes_;
+    std::function<void(Wait)> waitObserver_;
+    std::unique_ptr<BackgroundRead> reader_; // ends before the connection closes
 };
 
 } // namespace store

@@ -12,6 +12,7 @@ TDataModule2::TDataModule2(QObject *parent)
     TDiscos.setConnection(&ADOConnection);
     TProgramas.setConnection(&ADOConnection);
     TProgDisc.setConnection(&ADOConnection);
+    TDiscos.setAfterWrite([this] { refreshJoinedView(); });
 }
 
 QString TDataModule2::Ruta() {
@@ -32,7 +33,13 @@ void TDataModule2::DataModuleCreate() {
                                       QStringLiteral("db.mdb;Persist Security Info=False"));
     ADOConnection.setConnected(true);
     TDiscos.setActive(true);
-    TProgramas.setActive(true);
+    ADOConnection.openInBackground({&TProgramas, &TProgDisc});
+}
+
+void TDataModule2::refreshJoinedView() {
+    if (!TProgDisc.Active())
+        return;
+    TProgDisc.setActive(false);
     TProgDisc.setActive(true);
 }
 

@@ -19,8 +19,13 @@ public:
     static QString Ruta();
 
     // Points the connection at db.mdb in the working directory and opens the connection and the
-    // cursors in order; the first failure stops it and propagates.
+    // cursors in order; the first failure stops it and propagates. The CDs are read at once; the
+    // programs and the joined view arrive in the background (anything that needs them waits).
     void DataModuleCreate();
+
+    // After a CD is added, changed or deleted the joined view is reopened, which patches it, so
+    // the queries page shows the CD's new description at once.
+    void refreshJoinedView();
 
     // Every write to programs is bracketed so that the joined view shows it: TProgDisc is
     // closed, `write` runs, and TProgDisc is opened again. It is opened again also when the write

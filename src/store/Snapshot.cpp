@@ -1,19 +1,70 @@
 #include "Snapshot.h"
 
 #include "DatabaseError.h"
+#include "TextOrder.h"
 
-#include <QCollatorSortKey>
 #include <algorithm>
 #include <numeric>
-#include <unordered_map>
+#include <utility>
 
 namespace store {
 
-void Snapshot::reset(std::vector<FieldDef> fields) {
+namespace {
+
+// Repeated texts are looked up while at least this share of a column's texts are repeats.
+constexpr uint32_t kInternCheckEvery = 4096;
+
+int sign(int value) {
+    return (value > 0) - (value < 0);
+}
+
+} // namespace
+
+Snapshot::Snapshot() = default;
+Snapshot::~Snapshot() = default;
+Snapshot::Snapshot(Snapshot &&) noexcept = default;
+Snapshot &Snapshot::operator=(Snapshot &&) noexcept = default;
+
+size_t Snapshot::SpanHash::operator()(Span span) const {
+    return std::hash<std::string_view>()(bytes->at(span.offset, span.length));
+}
+
+bool Snapshot::SpanEqual::operator()(Span a, Span b) const {
+    return bytes->at(a.offset, a.length) == bytes->at(b.offset, b.length);
+}
+
+void Snapshot::reset(std::vector<FieldDef> fields, bool hiddenKey) {
     fields_ = std::move(fields);
     columns_.clear();
     columns_.resize(fields_.size());
+    for (size_t f = 0; f < fields_.size(); ++f)
+        if (!isNumeric(int(f)))
+            columns_[f].interned = std::make_unique<Interned>(
+                0, SpanHash{&columns_[f].bytes}, SpanEqual{&columns_[f].bytes});
+    keys_ = NumberColumn();
+    hiddenKey_ = hiddenKey;
+    keysAscend_ = false;
     rows_ = 0;
+    loading_ = true;
+}
+
+void Snapshot::reserve(int rows) {
+    for (int f = 0; f < fieldCount(); ++f) {
+        Column &column = columns_[f];
+        if (isNumeric(f)) {
+            column.numbers.reserve(size_t(rows));
+            column.nulls.reserve(size_t(rows));
+        } else {
+            column.spans.reserve(size_t(rows));
+        }
+    }
+    if (hiddenKey_)
+        keys_.reserve(size_t(rows));
+}
+
+void Snapshot::setTextOrder(std::shared_ptr<const TextOrder> order) {
+    order_ = std::move(order);
+    invalidateOrder();
 }
 
 int Snapshot::fieldIndex(const QString &name) const {
@@ -41,9 +92,17 @@ qint64 Snapshot::number(int row, int field) const {
 std::string_view Snapshot::utf8(int row, int field) const {
     const Column &column = columns_[field];
     const Span span = column.spans[row];
-    if (span.offset == kNullOffset)
+    const uint32_t place = span.offset & kOffsetMask;
+    switch (span.offset >> kOffsetBits) {
+    case Read:
+        return (column.read ? *column.read : column.bytes).at(place, span.length);
+    case Written:
+        return column.written.at(place, span.length);
+    case Lent:
+        return column.lent->at(place, span.length);
+    default:
         return {};
-    return std::string_view(column.bytes.data() + span.offset, span.length);
+    }
 }
 
 QString Snapshot::text(int row, int field) const {
@@ -59,13 +118,86 @@ QVariant Snapshot::value(int row, int field) const {
     return QVariant(text(row, field));
 }
 
+std::vector<QVariant> Snapshot::rowValues(int row) const {
+    std::vector<QVariant> values(fields_.size());
+    for (int f = 0; f < fieldCount(); ++f)
+        values[f] = value(row, f);
+    return values;
+}
+
+// ---- Keys ---------------------------------------------------------------------------------------
+
+bool Snapshot::hasKeys() const {
+    return keysAscend_;
+}
+
+qint64 Snapshot::key(int row) const {
+    return hiddenKey_ ? keys_[row] : number(row, 0);
+}
+
+int Snapshot::rowOfKey(qint64 wanted) const {
+    if (!keysAscend_)
+        return -1;
+    int low = 0, high = rows_;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (key(middle) < wanted)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < rows_ && key(low) == wanted ? low : -1;
+}
+
+void Snapshot::checkKeys() {
+    keysAscend_ = !fields_.empty() && (hiddenKey_ || fields_[0].kind == FieldKind::Integer);
+    for (int r = 0; keysAscend_ && r < rows_; ++r)
+        keysAscend_ = (hiddenKey_ || !isNull(r, 0)) && (r == 0 || key(r - 1) < key(r));
+}
+
+// ---- Loading ------------------------------------------------------------------------------------
+
 Snapshot::Span Snapshot::storeText(Column &column, const char *utf8, size_t length) {
-    const size_t offset = column.bytes.size();
-    if (offset + length >= kNullOffset)
+    const uint32_t place = (loading_ ? column.bytes : column.written).append(utf8, length);
+    if (place == UINT32_MAX || length > UINT32_MAX)
         throw DatabaseError(DatabaseError::Kind::Other,
-                            QStringLiteral("texts of one field exceed 4 GB"));
-    column.bytes.append(utf8, length);
-    return Span{uint32_t(offset), uint32_t(length)};
+                            QStringLiteral("texts of one field exceed 1 GB"));
+    return Span{place | (loading_ ? Read : Written) << kOffsetBits, uint32_t(length)};
+}
+
+Snapshot::Span Snapshot::storeWritten(Column &column, const QVariant &value) {
+    if (!value.isValid())
+        return Span{kNullOffset, 0};
+    const QByteArray bytes = value.toString().toUtf8();
+    const bool wasLoading = std::exchange(loading_, false);
+    const Span span = storeText(column, bytes.constData(), size_t(bytes.size()));
+    loading_ = wasLoading;
+    return span;
+}
+
+// The text goes at the end of the buffer; when an equal one is there already, the copy is
+// taken back and the earlier one shared.
+Snapshot::Span Snapshot::internText(Column &column, const char *utf8, size_t length) {
+    const Span span = storeText(column, utf8, length);
+    if (!column.interned || !loading_)
+        return span;
+    auto [it, added] = column.interned->insert(span);
+    if (!added) {
+        column.bytes.takeBack(span.offset);
+        ++column.internedHits;
+    }
+    const size_t seen = column.spans.size() + 1;
+    if (seen % kInternCheckEvery == 0 && column.internedHits < seen / 2)
+        column.interned.reset(); // mostly distinct texts: looking them up costs more than it saves
+    return added ? span : *it;
+}
+
+bool Snapshot::rowsComplete(int field) {
+    if (field + 1 == fieldCount() && !hiddenKey_) {
+        ++rows_;
+        return true;
+    }
+    return false;
 }
 
 void Snapshot::appendNull(int field) {
@@ -76,32 +208,101 @@ void Snapshot::appendNull(int field) {
     } else {
         column.spans.push_back(Span{kNullOffset, 0});
     }
-    if (field + 1 == fieldCount())
-        ++rows_;
+    rowsComplete(field);
 }
 
 void Snapshot::appendNumber(int field, qint64 value) {
     Column &column = columns_[field];
     column.numbers.push_back(value);
     column.nulls.push_back(false);
-    if (field + 1 == fieldCount())
-        ++rows_;
+    rowsComplete(field);
 }
 
 void Snapshot::appendText(int field, const char *utf8, int length) {
     Column &column = columns_[field];
-    column.spans.push_back(storeText(column, utf8, size_t(length)));
-    if (field + 1 == fieldCount())
-        ++rows_;
+    column.spans.push_back(internText(column, utf8, size_t(length)));
+    rowsComplete(field);
+}
+
+void Snapshot::appendKey(qint64 key) {
+    keys_.push_back(key);
+    ++rows_;
+}
+
+Snapshot::Lender Snapshot::lender() const {
+    Lender lender;
+    if (loading_ || hiddenKey_ || !keysAscend_)
+        return lender;
+    lender.fields_ = fields_;
+    for (int f = 0; f < fieldCount(); ++f) {
+        lender.spans_.push_back(isNumeric(f) ? nullptr : columns_[f].spans.data());
+        lender.read_.push_back(columns_[f].read);
+    }
+    lender.keys_ = &columns_[0].numbers;
+    lender.rows_ = rows_;
+    return lender;
+}
+
+int Snapshot::Lender::fieldIndex(const QString &name) const {
+    for (size_t f = 0; f < fields_.size(); ++f)
+        if (spans_[f] && read_[f] && fields_[f].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(f);
+    return -1;
+}
+
+int Snapshot::Lender::rowOfKey(qint64 key, int from) const {
+    int low = std::max(from, 0), high = rows_;
+    // Rows of both are usually in the same order: the next one is the likely match.
+    if (low < high && (*keys_)[size_t(low)] == key)
+        return low;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if ((*keys_)[size_t(middle)] < key)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low < rows_ && (*keys_)[size_t(low)] == key ? low : -1;
+}
+
+std::string_view Snapshot::Lender::utf8(int row, int field) const {
+    const Span span = spans_[field][row];
+    if (span.offset == kNullOffset)
+        return {};
+    return read_[field]->at(span.offset & kOffsetMask, span.length);
+}
+
+void Snapshot::appendLentText(int field, const Lender &lender, int lenderRow, int lenderField) {
+    Column &column = columns_[field];
+    const Span span = lender.spans_[lenderField][lenderRow];
+    const std::shared_ptr<const TextBuffer> &source = lender.read_[lenderField];
+    if (span.offset == kNullOffset) {
+        appendNull(field);
+    } else if (span.offset >> kOffsetBits == Read && (!column.lent || column.lent == source)) {
+        column.lent = source;
+        column.spans.push_back(
+            Span{(span.offset & kOffsetMask) | Lent << kOffsetBits, span.length});
+        rowsComplete(field);
+    } else {
+        const std::string_view text = lender.utf8(lenderRow, lenderField);
+        appendText(field, text.data(), int(text.size()));
+    }
 }
 
 void Snapshot::finishLoading() {
     for (Column &column : columns_) {
+        column.interned.reset();
         column.numbers.shrink_to_fit();
         column.spans.shrink_to_fit();
-        column.bytes.shrink_to_fit();
+        column.read = std::make_shared<const TextBuffer>(std::move(column.bytes));
+        column.bytes = TextBuffer();
     }
+    keys_.shrink_to_fit();
+    loading_ = false;
+    checkKeys();
 }
+
+// ---- Changes ------------------------------------------------------------------------------------
 
 void Snapshot::pushValue(int field, const QVariant &value) {
     if (!value.isValid()) {
@@ -114,42 +315,101 @@ void Snapshot::pushValue(int field, const QVariant &value) {
     }
 }
 
-void Snapshot::appendRow(const std::vector<QVariant> &values) {
+void Snapshot::appendRow(const std::vector<QVariant> &values, qint64 hiddenKey) {
+    const bool ascended = keysAscend_ || rows_ == 0;
     for (int f = 0; f < fieldCount(); ++f)
         pushValue(f, f < int(values.size()) ? values[f] : QVariant());
-    invalidateOrder();
+    if (hiddenKey_)
+        appendKey(hiddenKey);
+    const int row = rows_ - 1;
+    keysAscend_ = ascended && (hiddenKey_ || !isNull(row, 0)) && (row == 0 || key(row - 1) < key(row));
+    for (int f = 0; f < fieldCount(); ++f)
+        reorder(f, {uint32_t(row)});
+}
+
+void Snapshot::insertRow(int row, const std::vector<QVariant> &values, qint64 hiddenKey) {
+    if (row >= rows_) {
+        appendRow(values, hiddenKey);
+        return;
+    }
+    for (int f = 0; f < fieldCount(); ++f) {
+        Column &column = columns_[f];
+        const QVariant value = f < int(values.size()) ? values[f] : QVariant();
+        if (isNumeric(f)) {
+            column.numbers.insert(size_t(row), value.isValid() ? value.toLongLong() : 0);
+            column.nulls.insert(column.nulls.begin() + row, !value.isValid());
+        } else {
+            column.spans.insert(column.spans.begin() + row, storeWritten(column, value));
+        }
+        for (uint32_t &entry : column.sorted)
+            if (entry >= uint32_t(row))
+                ++entry;
+    }
+    if (hiddenKey_)
+        keys_.insert(size_t(row), hiddenKey);
+    ++rows_;
+    if (keysAscend_)
+        keysAscend_ = (hiddenKey_ || !isNull(row, 0)) && (row == 0 || key(row - 1) < key(row)) &&
+                      key(row) < key(row + 1);
+    for (int f = 0; f < fieldCount(); ++f)
+        reorder(f, {uint32_t(row)});
+}
+
+bool Snapshot::valuesEqual(int field, int row, const QVariant &value) const {
+    if (isNull(row, field) || !value.isValid())
+        return isNull(row, field) == !value.isValid();
+    if (isNumeric(field))
+        return number(row, field) == value.toLongLong();
+    return utf8(row, field) == std::string_view(value.toString().toUtf8());
 }
 
 void Snapshot::setValue(int row, int field, const QVariant &value) {
     Column &column = columns_[field];
     if (isNumeric(field)) {
         column.nulls[row] = !value.isValid();
-        column.numbers[row] = value.isValid() ? value.toLongLong() : 0;
-    } else if (!value.isValid()) {
-        column.spans[row] = Span{kNullOffset, 0};
+        column.numbers.set(size_t(row), value.isValid() ? value.toLongLong() : 0);
     } else {
-        // The old text stays in the buffer unused; edits are few next to the rows read.
-        const QByteArray bytes = value.toString().toUtf8();
-        column.spans[row] = storeText(column, bytes.constData(), size_t(bytes.size()));
+        // The old text stays in its buffer unused; edits are few next to the rows read.
+        column.spans[row] = storeWritten(column, value);
     }
 }
 
 void Snapshot::setRow(int row, const std::vector<QVariant> &values) {
+    setRows({{row, values}});
+}
+
+void Snapshot::setRows(const std::vector<std::pair<int, std::vector<QVariant>>> &rows) {
+    std::vector<std::vector<uint32_t>> changed(fields_.size());
+    bool keyChanged = false;
+    for (const auto &[row, values] : rows) {
+        for (int f = 0; f < fieldCount(); ++f) {
+            const QVariant value = f < int(values.size()) ? values[f] : QVariant();
+            if (valuesEqual(f, row, value))
+                continue;
+            setValue(row, f, value);
+            changed[f].push_back(uint32_t(row));
+            keyChanged = keyChanged || (f == 0 && !hiddenKey_);
+        }
+    }
+    if (keyChanged)
+        checkKeys();
     for (int f = 0; f < fieldCount(); ++f)
-        setValue(row, f, f < int(values.size()) ? values[f] : QVariant());
-    invalidateOrder();
+        if (!changed[f].empty())
+            reorder(f, changed[f]);
 }
 
 void Snapshot::removeRow(int row) {
     for (int f = 0; f < fieldCount(); ++f) {
         Column &column = columns_[f];
         if (isNumeric(f)) {
-            column.numbers.erase(column.numbers.begin() + row);
+            column.numbers.erase(size_t(row));
             column.nulls.erase(column.nulls.begin() + row);
         } else {
             column.spans.erase(column.spans.begin() + row);
         }
     }
+    if (hiddenKey_)
+        keys_.erase(size_t(row));
     // Sorted orders stay valid without the row; only the later row numbers shift down.
     for (Column &column : columns_) {
         if (column.sorted.size() != size_t(rows_))
@@ -162,6 +422,8 @@ void Snapshot::removeRow(int row) {
     --rows_;
 }
 
+// ---- Orders -------------------------------------------------------------------------------------
+
 void Snapshot::invalidateOrder() {
     for (Column &column : columns_) {
         column.sorted.clear();
@@ -169,15 +431,31 @@ void Snapshot::invalidateOrder() {
     }
 }
 
-const std::vector<uint32_t> &Snapshot::sortedRows(int field, const QCollator &collator) {
-    Column &column = columns_[field];
-    if (column.sorted.size() != size_t(rows_) || rows_ == 0) {
+bool Snapshot::hasSortedRows(int field) const {
+    return rows_ > 0 && columns_[field].sorted.size() == size_t(rows_);
+}
+
+const std::vector<uint32_t> &Snapshot::sortedRows(int field) {
+    if (!hasSortedRows(field)) {
         if (isNumeric(field))
             sortNumbers(field);
         else
-            sortTexts(field, collator);
+            sortTexts(field);
     }
-    return column.sorted;
+    return columns_[field].sorted;
+}
+
+int Snapshot::compareValues(int field, int a, int b) const {
+    if (isNumeric(field)) {
+        const Column &column = columns_[field];
+        const bool nullA = column.nulls[a], nullB = column.nulls[b];
+        if (nullA || nullB)
+            return int(nullB) - int(nullA);
+        return (column.numbers[a] > column.numbers[b]) - (column.numbers[a] < column.numbers[b]);
+    }
+    // A null text sorts as the empty text.
+    const std::string_view textA = utf8(a, field), textB = utf8(b, field);
+    return order_ ? sign(order_->compare(textA, textB)) : sign(textA.compare(textB));
 }
 
 void Snapshot::sortNumbers(int field) {
@@ -192,47 +470,57 @@ void Snapshot::sortNumbers(int field) {
     });
 }
 
-// Collation is costly, so each distinct text gets one sort key, the distinct texts are ranked
-// once, and the rows are then placed by rank with a counting sort (stable, linear).
-void Snapshot::sortTexts(int field, const QCollator &collator) {
+void Snapshot::sortTexts(int field) {
     Column &column = columns_[field];
-    std::unordered_map<std::string_view, uint32_t> distinctIds;
-    distinctIds.reserve(size_t(rows_));
-    std::vector<uint32_t> rowDistinct(rows_);
-    std::vector<std::string_view> distinct;
-    for (int r = 0; r < rows_; ++r) {
-        const std::string_view bytes = utf8(r, field); // null reads as the empty text
-        auto [it, added] = distinctIds.try_emplace(bytes, uint32_t(distinct.size()));
-        if (added)
-            distinct.push_back(bytes);
-        rowDistinct[r] = it->second;
+    auto text = [this, field](uint32_t row) { return utf8(int(row), field); };
+    if (order_) {
+        column.sorted = order_->sortRows(uint32_t(rows_), text);
+        return;
     }
-    distinctIds = {};
-
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinct.size());
-    for (const std::string_view bytes : distinct)
-        keys.push_back(collator.sortKey(QString::fromUtf8(bytes.data(), qsizetype(bytes.size()))));
-    std::vector<uint32_t> byKey(distinct.size());
-    std::iota(byKey.begin(), byKey.end(), 0u);
-    std::sort(byKey.begin(), byKey.end(),
-              [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
-    std::vector<uint32_t> rank(distinct.size());
-    uint32_t current = 0;
-    for (size_t i = 0; i < byKey.size(); ++i) {
-        if (i > 0 && keys[byKey[i - 1]].compare(keys[byKey[i]]) != 0)
-            ++current;
-        rank[byKey[i]] = current;
-    }
-    keys = {};
-
-    std::vector<uint32_t> start(size_t(current) + 2, 0);
-    for (int r = 0; r < rows_; ++r)
-        ++start[rank[rowDistinct[r]] + 1];
-    std::partial_sum(start.begin(), start.end(), start.begin());
     column.sorted.resize(rows_);
-    for (int r = 0; r < rows_; ++r)
-        column.sorted[start[rank[rowDistinct[r]]]++] = uint32_t(r);
+    std::iota(column.sorted.begin(), column.sorted.end(), 0u);
+    std::stable_sort(column.sorted.begin(), column.sorted.end(),
+                     [&](uint32_t a, uint32_t b) { return text(a) < text(b); });
+}
+
+// Puts the changed rows where they now belong in the field's order, if it has been computed:
+// they are taken out, sorted among themselves, and each placed by a binary search, so only
+// changed rows are compared. The order may lack them (rows just added).
+void Snapshot::reorder(int field, const std::vector<uint32_t> &changed) {
+    Column &column = columns_[field];
+    if (column.sorted.empty() || changed.empty())
+        return;
+    if (column.sorted.size() + changed.size() < size_t(rows_)) {
+        column.sorted = {}; // cannot be mended: computed again when needed
+        return;
+    }
+    std::vector<bool> isChanged(size_t(rows_), false);
+    for (uint32_t row : changed)
+        isChanged[row] = true;
+    auto before = [&](uint32_t a, uint32_t b) {
+        const int order = compareValues(field, int(a), int(b));
+        return order < 0 || (order == 0 && a < b);
+    };
+    std::vector<uint32_t> kept;
+    kept.reserve(size_t(rows_));
+    for (uint32_t row : column.sorted)
+        if (row < uint32_t(rows_) && !isChanged[row])
+            kept.push_back(row);
+    std::vector<uint32_t> moving(changed);
+    std::sort(moving.begin(), moving.end());
+    moving.erase(std::unique(moving.begin(), moving.end()), moving.end());
+    std::sort(moving.begin(), moving.end(), before);
+    std::vector<uint32_t> merged;
+    merged.reserve(size_t(rows_));
+    auto from = kept.begin();
+    for (uint32_t row : moving) {
+        auto at = std::partition_point(from, kept.end(), [&](uint32_t k) { return before(k, row); });
+        merged.insert(merged.end(), from, at);
+        merged.push_back(row);
+        from = at;
+    }
+    merged.insert(merged.end(), from, kept.end());
+    column.sorted = std::move(merged);
 }
 
 } // namespace store

@@ -1,9 +1,11 @@
 #include "TableCursor.h"
 
+#include "BackgroundRead.h"
 #include "Connection.h"
 #include "Conversions.h"
 #include "DataSource.h"
 #include "Engine.h"
+#include "TextOrder.h"
 
 #include <QStringBuilder>
 #include <algorithm>
@@ -15,17 +17,6 @@ namespace store {
 namespace {
 
 using Kind = DatabaseError::Kind;
-
-FieldKind kindFromDeclaredType(const char *declared) {
-    const QByteArray type = QByteArray(declared ? declared : "").toUpper();
-    if (type.contains("INT"))
-        return FieldKind::Integer;
-    if (type.contains("DATE") || type.contains("TIME"))
-        return FieldKind::Date;
-    if (type.contains("MEMO"))
-        return FieldKind::Memo;
-    return FieldKind::Text;
-}
 
 QByteArray quoted(const QString &identifier) {
     QString text = identifier;
@@ -127,6 +118,8 @@ void TableCursor::setConnection(Connection *connection) {
     if (connection_ == connection)
         return;
     setActive(false);
+    retained_ = Snapshot();
+    hasRetained_ = false;
     if (connection_)
         connection_->detach(this);
     connection_ = connection;
@@ -138,6 +131,7 @@ void TableCursor::requireOpen() const {
     if (state_ == State::Inactive)
         throw DatabaseError(Kind::NotOpen, QStringLiteral("cursor %1 not open").arg(tableName_),
                             connection_ ? connection_->dataSource() : QString());
+    settle();
 }
 
 void TableCursor::requireWritable() const {
@@ -151,9 +145,16 @@ void TableCursor::setActive(bool active) {
     if (active == Active())
         return;
     if (!active) {
-        // A pending edit is dropped unwritten; the memory of the copy is given back.
+        // A pending edit is dropped unwritten. A copy that can be patched is kept for the next
+        // opening; any other is given back. A background read may be sharing these rows' texts:
+        // it ends first.
+        if (connection_)
+            connection_->finishBackgroundRead();
         buffer_.clear();
         modified_ = false;
+        pending_.reset();
+        hasRetained_ = rows_.hasKeys() && !query_.selectByKey.isEmpty();
+        retained_ = hasRetained_ ? std::move(rows_) : Snapshot();
         rows_.reset({});
         visible_ = {};
         positionOf_ = {};
@@ -170,9 +171,15 @@ void TableCursor::setActive(bool active) {
         rows_.reset({});
         visible_ = {};
         positionOf_ = {};
+        retained_ = Snapshot();
+        hasRetained_ = false;
     };
     try {
-        load();
+        lastOpeningPatched_ = patchRetained();
+        if (!lastOpeningPatched_)
+            load();
+        retained_ = Snapshot();
+        hasRetained_ = false;
         rebuildVisible(activeFilter());
     } catch (DatabaseError &error) {
         forget();
@@ -190,62 +197,177 @@ void TableCursor::setActive(bool active) {
     emit recordChanged();
 }
 
-void TableCursor::load() {
-    sqlite3 *db = connection_->handle();
-    const QString path = connection_->dataSource();
-    {
-        engine::Statement kind(db, "SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE",
-                               path);
-        kind.bindText(1, tableName_.toUtf8());
-        isView_ = kind.step() &&
-                  QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(kind.get(), 0))) ==
-                      "view";
-    }
-    // Tables come back in ascending order of their first field, which numbering relies on.
-    const QByteArray sql =
-        "SELECT * FROM " + quoted(tableName_) + (isView_ ? QByteArray() : " ORDER BY 1");
-    engine::Statement select(db, sql, path);
-    sqlite3_stmt *stmt = select.get();
-    const int count = sqlite3_column_count(stmt);
-    std::vector<FieldDef> fields;
-    for (int i = 0; i < count; ++i)
-        fields.push_back(FieldDef{QString::fromUtf8(sqlite3_column_name(stmt, i)),
-                                  kindFromDeclaredType(sqlite3_column_decltype(stmt, i))});
-    rows_.reset(std::move(fields));
+void TableCursor::prepareOrder() {
     collator_ = QCollator(QLocale());
     collator_.setCaseSensitivity(Qt::CaseInsensitive);
     foldCache_.clear();
+    order_ = std::make_shared<TextOrder>(QLocale());
+    loadedLocale_ = QLocale().name();
+}
 
-    while (select.step()) {
-        for (int i = 0; i < count; ++i) {
-            const int type = sqlite3_column_type(stmt, i);
-            if (type == SQLITE_NULL) {
-                rows_.appendNull(i);
-                continue;
-            }
-            switch (rows_.field(i).kind) {
-            case FieldKind::Integer:
-                rows_.appendNumber(i, sqlite3_column_int64(stmt, i));
-                break;
-            case FieldKind::Date: {
-                const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-                const auto serial = isoToSerial(text, sqlite3_column_bytes(stmt, i));
-                if (serial)
-                    rows_.appendNumber(i, *serial);
-                else
-                    rows_.appendNull(i); // not a date we can read; shown empty
-                break;
-            }
-            case FieldKind::Text:
-            case FieldKind::Memo: {
-                const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-                rows_.appendText(i, text, sqlite3_column_bytes(stmt, i));
-                break;
-            }
-            }
+void TableCursor::stampLoad(size_t changePosition, qint64 version) {
+    loadedAt_ = changePosition;
+    loadedVersion_ = version;
+}
+
+void TableCursor::load() {
+    sqlite3 *db = connection_->handle();
+    const QString path = connection_->dataSource();
+    const size_t position = connection_->changeCount();
+    const qint64 version = connection_->dataVersion();
+    query_ = describeRows(db, path, tableName_);
+    isView_ = query_.isView;
+    engine::Statement select(db, query_.selectAll, path);
+    prepareOrder();
+    readRows(select, query_, rows_);
+    rows_.setTextOrder(order_);
+    stampLoad(position, version);
+}
+
+// ---- Reading in the background ------------------------------------------------------------------
+
+void TableCursor::openFrom(BackgroundRead &reader, size_t changePosition, qint64 version) {
+    if (Active())
+        return;
+    try {
+        pending_ = reader.add(tableName_);
+    } catch (DatabaseError &error) {
+        if (error.table().isEmpty())
+            error.about(tableName_);
+        throw;
+    }
+    query_ = pending_->query;
+    isView_ = query_.isView;
+    prepareOrder();
+    // The fields are known now; the rows come later. The connection tells the bound controls
+    // once the reading has started (they show no rows), and the cursor again when they are in.
+    rows_.reset(query_.fields, query_.hiddenKey);
+    visible_ = {};
+    positionOf_ = {};
+    current_ = -1;
+    atEnd_ = true;
+    retained_ = Snapshot();
+    hasRetained_ = false;
+    stampLoad(changePosition, version);
+    state_ = State::Browse;
+}
+
+void TableCursor::settle() const {
+    if (!pending_)
+        return;
+    auto *self = const_cast<TableCursor *>(this);
+    if (pending_->rows.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        connection_->waitFor([self] {
+            return !self->pending_ ||
+                   self->pending_->rows.wait_for(std::chrono::milliseconds(40)) ==
+                       std::future_status::ready;
+        });
+    if (pending_)
+        self->adoptPending();
+}
+
+void TableCursor::adoptPending() {
+    const std::shared_ptr<PendingRows> pending = std::move(pending_);
+    pending_.reset();
+    try {
+        rows_ = pending->rows.get();
+        rows_.setTextOrder(order_);
+        rebuildVisible(activeFilter());
+    } catch (DatabaseError &error) {
+        // As a failed opening: the cursor is closed.
+        rows_.reset({});
+        visible_ = {};
+        positionOf_ = {};
+        current_ = -1;
+        atEnd_ = true;
+        setState(State::Inactive);
+        emit dataSetChanged();
+        if (error.table().isEmpty())
+            error.about(tableName_);
+        throw;
+    }
+    current_ = visible_.empty() ? -1 : 0;
+    atEnd_ = visible_.empty();
+    emit stateChanged();
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+// Rows that arrived while nobody waited for them: the bound controls show them now. A failure
+// goes to whoever shows errors for the controls.
+void TableCursor::adoptIfReady() {
+    if (!pending_ ||
+        pending_->rows.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    try {
+        adoptPending();
+    } catch (...) {
+        if (!sources_.empty())
+            sources_.front()->reportError(std::current_exception());
+    }
+}
+
+// ---- Refreshing by patching ---------------------------------------------------------------------
+
+// The copy kept at closing is brought up to date with the writes this program made since it was
+// taken, reading only the rows they touched. Refused (false) when another connection wrote, a
+// write reached further than its own row (a trigger, a cascade), or the locale changed.
+bool TableCursor::patchRetained() {
+    if (!hasRetained_ || !connection_ || connection_->dataVersion() != loadedVersion_ ||
+        QLocale().name() != loadedLocale_)
+        return false;
+    const std::vector<Connection::Change> &changes = connection_->changes();
+    const int cdField = query_.hiddenKey ? retained_.fieldIndex(QStringLiteral("NroDisco")) : -1;
+    std::vector<qint64> keys;
+    for (size_t i = loadedAt_; i < changes.size(); ++i) {
+        const Connection::Change &change = changes[i];
+        if (change.wide)
+            return false;
+        const bool programs = change.table.compare(u"Programas", Qt::CaseInsensitive) == 0;
+        const bool cds = change.table.compare(u"Discos", Qt::CaseInsensitive) == 0;
+        if (change.table.compare(tableName_, Qt::CaseInsensitive) == 0 ||
+            (query_.hiddenKey && programs)) {
+            keys.push_back(change.key);
+        } else if (query_.hiddenKey && cds && cdField >= 0) {
+            // A CD's description shows on each of its programs.
+            for (int r = 0; r < retained_.rowCount(); ++r)
+                if (!retained_.isNull(r, cdField) && retained_.number(r, cdField) == change.key)
+                    keys.push_back(retained_.key(r));
         }
     }
-    rows_.finishLoading();
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+
+    const QString path = connection_->dataSource();
+    engine::Statement select(connection_->handle(), query_.selectByKey, path);
+    std::vector<std::pair<int, std::vector<QVariant>>> updates;
+    std::vector<std::pair<qint64, std::vector<QVariant>>> added;
+    std::vector<int> removed;
+    for (const qint64 key : keys) {
+        std::optional<std::vector<QVariant>> values = readRowByKey(select, query_, key);
+        const int row = retained_.rowOfKey(key);
+        if (values && row >= 0)
+            updates.emplace_back(row, std::move(*values));
+        else if (values)
+            added.emplace_back(key, std::move(*values));
+        else if (row >= 0)
+            removed.push_back(row);
+    }
+    Snapshot rows = std::move(retained_);
+    hasRetained_ = false;
+    rows.setRows(updates);
+    std::sort(removed.rbegin(), removed.rend());
+    for (const int row : removed)
+        rows.removeRow(row);
+    for (auto &[key, values] : added) { // in ascending key order
+        int row = rows.rowCount();
+        while (row > 0 && rows.key(row - 1) > key)
+            --row;
+        rows.insertRow(row, values, key);
+    }
+    rows_ = std::move(rows);
+    stampLoad(changes.size(), loadedVersion_);
+    return true;
 }
 
 // ---- Filter and order -------------------------------------------------------------------------
@@ -327,7 +449,7 @@ void TableCursor::rebuildVisible(const FilterRule &filter) {
             visible_.push_back(row);
     };
     if (field >= 0) {
-        for (uint32_t row : rows_.sortedRows(field, collator_))
+        for (uint32_t row : rows_.sortedRows(field))
             take(row);
     } else {
         for (int row = 0; row < count; ++row)
@@ -355,6 +477,7 @@ void TableCursor::setFilter(const QString &text) {
         filter_ = text;
         return;
     }
+    settle();
     endPendingEdit();
     const FilterRule rule = parseFilter(text);
     filter_ = text;
@@ -371,6 +494,7 @@ void TableCursor::setFiltered(bool filtered) {
         filtered_ = filtered;
         return;
     }
+    settle();
     endPendingEdit();
     const FilterRule rule = filtered ? parseFilter(filter_) : FilterRule();
     filtered_ = filtered;
@@ -387,6 +511,7 @@ void TableCursor::setIndexFieldNames(const QString &fieldName) {
         indexFieldNames_ = fieldName;
         return;
     }
+    settle();
     orderField(fieldName); // refuse an unknown name before anything changes
     endPendingEdit();
     const int row = current_ >= 0 ? int(visible_[current_]) : -1;
@@ -674,11 +799,13 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
         sql = "UPDATE " + quoted(tableName_) + " SET " + sets + " WHERE " +
               quoted(rows_.field(0).name) + " IS ?";
     }
+    connection_->finishBackgroundRead(); // its read lock would hold the write back
     engine::Statement statement(db, sql, path);
     for (int f = 0; f < count; ++f)
         bindValue(statement, f + 1, f, f < int(values.size()) ? values[f] : QVariant());
     if (!insert)
         bindValue(statement, count + 1, 0, oldKey);
+    const int changesBefore = sqlite3_total_changes(db);
     try {
         statement.step();
     } catch (DatabaseError &error) {
@@ -692,7 +819,24 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
         throw DatabaseError(Kind::Other, QStringLiteral("no row to update"), path,
                             DatabaseError::Cause::RowGone)
             .about(tableName_);
+    const qint64 key = insert && !values[0].isValid() ? sqlite3_last_insert_rowid(db)
+                                                      : values[0].toLongLong();
+    if (!insert && oldKey != values[0])
+        recordWrite(oldKey.toLongLong(), changesBefore); // the row left its old key
+    recordWrite(key, changesBefore);
     return sqlite3_last_insert_rowid(db);
+}
+
+// Tells the connection which row this write changed; a write that changed more than its own
+// row (a trigger, a cascade) is marked so that no cursor patches around it.
+void TableCursor::recordWrite(qint64 key, int totalChangesBefore) {
+    const bool wide = sqlite3_total_changes(connection_->handle()) - totalChangesBefore > 1;
+    connection_->recordChange(Connection::Change{tableName_, key, wide});
+}
+
+void TableCursor::wrote() {
+    if (afterWrite_)
+        afterWrite_();
 }
 
 // Inserts the row into the database, then into the copy, where it becomes current.
@@ -726,6 +870,7 @@ void TableCursor::PostRow() {
     setState(State::Browse);
     emit dataSetChanged();
     emit recordChanged();
+    wrote();
 }
 
 void TableCursor::CancelRow() {
@@ -751,8 +896,11 @@ void TableCursor::DeleteRow() {
                                         quoted(rows_.field(0).name) + " IS ?",
                                     connection_->dataSource());
         bindValue(statement, 1, 0, rows_.value(row, 0));
+        connection_->finishBackgroundRead();
+        const int changesBefore = sqlite3_total_changes(connection_->handle());
         try {
             statement.step();
+            recordWrite(rows_.number(row, 0), changesBefore);
         } catch (const DatabaseError &error) {
             if (error.kind() != Kind::Refused)
                 throw;
@@ -771,6 +919,7 @@ void TableCursor::DeleteRow() {
     placeOnRow(-1, index);
     emit dataSetChanged();
     emit recordChanged();
+    wrote();
 }
 
 void TableCursor::InsertRow(const QVariantList &values) {
@@ -781,7 +930,7 @@ void TableCursor::InsertRow(const QVariantList &values) {
         internal[f] = toInternal(f, values[f]);
     addWrittenRow(std::move(internal));
     emit dataSetChanged();
-    emit recordChanged();
+    emit recordChanged();    wrote();
 }
 
 // ---- FindRow ------------------------------------------------------------------------------------
@@ -789,7 +938,7 @@ void TableCursor::InsertRow(const QVariantList &values) {
 // Binary search over the field's sorted order; returns the physical row of the first match.
 int TableCursor::findMatch(int field, const QVariant &key, bool partialKey) {
     const FieldKind kind = rows_.field(field).kind;
-    const std::vector<uint32_t> &sorted = rows_.sortedRows(field, collator_);
+    const std::vector<uint32_t> &sorted = rows_.sortedRows(field);
     if (kind == FieldKind::Integer || kind == FieldKind::Date) {
         const QVariant wanted = toInternal(field, key);
         if (!wanted.isValid())
@@ -808,8 +957,10 @@ int TableCursor::findMatch(int field, const QVariant &key, bool partialKey) {
     // The key stripped of such accents sorts first among the texts equal to it but for accents,
     // so a binary search for it lands on the first candidate in ascending order.
     const QString wanted = foldAccents(key.toString());
+    const QByteArray wantedUtf8 = wanted.toUtf8();
+    const std::string_view wantedBytes(wantedUtf8.constData(), size_t(wantedUtf8.size()));
     auto it = std::partition_point(sorted.begin(), sorted.end(), [&](uint32_t row) {
-        return collator_.compare(rows_.text(int(row), field), wanted) < 0;
+        return order_->compare(rows_.utf8(int(row), field), wantedBytes) < 0;
     });
     if (it == sorted.end())
         return -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatabaseError.h"
+#include "RowReader.h"
 #include "Snapshot.h"
 
 #include <QCollator>
@@ -10,6 +11,8 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace store {
@@ -17,9 +20,12 @@ namespace store {
 namespace engine {
 class Statement;
 }
+class BackgroundRead;
 class Connection;
 class TableCursor;
 class TDataSource;
+class TextOrder;
+struct PendingRows;
 
 // One field of a cursor's current record. A field without value, or any field while no row is
 // current, reads as 0, the empty text or the date zero.
@@ -52,6 +58,11 @@ private:
 // filter, order, current row and edit buffer then work on that copy. Writes go to the database
 // at once, keyed on the first field, and update the copy; other cursors see them only after
 // they are reopened.
+//
+// The rows may also arrive from a background read (Connection::openInBackground): the cursor is
+// open at once, and anything that needs its rows waits for them. Reopening after the program's
+// own writes patches the copy kept at closing instead of reading every row again, when no other
+// program wrote meanwhile; what the user sees is the same as after a full read.
 class TableCursor : public QObject {
     Q_OBJECT
 public:
@@ -59,6 +70,8 @@ public:
 
     explicit TableCursor(const QString &tableName, QObject *parent = nullptr);
     ~TableCursor() override;
+    TableCursor(const TableCursor &) = delete;
+    TableCursor &operator=(const TableCursor &) = delete;
 
     void setConnection(Connection *connection);
     Connection *connection() const { return connection_; }
@@ -70,6 +83,13 @@ public:
     void Close() { setActive(false); }
     State state() const { return state_; }
     bool readOnly() const { return isView_; }
+    // True while the rows of an opening are still being read in the background.
+    bool Loading() const { return pending_ != nullptr; }
+    // Whether the last opening patched the copy kept at closing instead of reading every row.
+    bool lastOpeningPatched() const { return lastOpeningPatched_; }
+    // Called after each write this cursor made succeeded (the data module keeps the joined view
+    // current with it).
+    void setAfterWrite(std::function<void()> listener) { afterWrite_ = std::move(listener); }
 
     void GoFirst();
     void GoLast();
@@ -135,6 +155,7 @@ signals:
 private:
     friend class Field;
     friend class Connection;
+    friend class TDataSource;
 
     struct FilterRule {
         int field = -1; // -1: all rows pass
@@ -143,7 +164,16 @@ private:
 
     void requireOpen() const;
     void requireWritable() const;
+    void settle() const;
     void load();
+    void prepareOrder();
+    void stampLoad(size_t changePosition, qint64 version);
+    void openFrom(BackgroundRead &reader, size_t changePosition, qint64 version);
+    void adoptPending();
+    void adoptIfReady();
+    bool patchRetained();
+    void recordWrite(qint64 key, int totalChangesBefore);
+    void wrote();
     FilterRule parseFilter(const QString &text) const;
     FilterRule activeFilter() const; // the rule in force now, none when filtering is off
     int orderField(const QString &name) const;
@@ -173,7 +203,18 @@ private:
     bool isView_ = false;
     State state_ = State::Inactive;
     Snapshot rows_;
+    RowQuery query_;
+    std::shared_ptr<PendingRows> pending_;
+    // The copy kept at closing, for a reopening that can patch it.
+    Snapshot retained_;
+    bool hasRetained_ = false;
+    bool lastOpeningPatched_ = false;
+    size_t loadedAt_ = 0;      // the connection's change count the copy includes
+    qint64 loadedVersion_ = 0; // the file's data version when the copy was taken
+    QString loadedLocale_;
+    std::function<void()> afterWrite_;
     QCollator collator_;
+    std::shared_ptr<const TextOrder> order_;
     mutable QHash<char16_t, char16_t> foldCache_;
     std::vector<uint32_t> visible_;
     std::vector<int32_t> positionOf_; // row -> visible position, -1 when hidden

@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "Modulo.h"
 #include "DBGrid.h"
 #include "QtPrinters.h"
 #include "cds_.h"
@@ -99,6 +100,8 @@ TEST_F(LayoutTest, GridColumnsShowTheirTitlesAndTypicalContentsWhole) {
           year,
           {"Link", 350, {"https://www.chiark.greenend.org.uk/~sgtatham/putty/"}}}},
     };
+    data().TProgDisc.RecordCount(); // the rows read in the background are in
+    data().TProgramas.RecordCount();
     for (const auto &expected : grids) {
         auto *grid = Form1->findChild<DBGrid *>(QLatin1String(expected.name));
         ASSERT_NE(grid, nullptr) << expected.name;

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QTest>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -57,7 +58,10 @@ TEST_F(MainWindowTest, StartsOnTheCdsPageWithTheCatalogueShown) {
     EXPECT_EQ(pages->currentWidget()->objectName(), "TabSheet1");
 
     EXPECT_EQ(rows("DBGrid2"), 12);
-    EXPECT_EQ(rows("DBGrid3"), 84);
+    // The programs are read in the background: their grid fills when they arrive, with nobody
+    // asking for them.
+    QTRY_COMPARE(rows("DBGrid3"), 84);
+    EXPECT_TRUE(child<DBGrid>("DBGrid3")->viewport()->cursor().shape() != Qt::BusyCursor);
     EXPECT_EQ(child<DBMemo>("DBMemo1")->text(), data().TDiscos.Fields(3).AsString());
     EXPECT_TRUE(child<DBMemo>("DBMemo1")->isReadOnly());
 
@@ -69,6 +73,26 @@ TEST_F(MainWindowTest, StartsOnTheCdsPageWithTheCatalogueShown) {
         EXPECT_TRUE(button->font().bold());
         EXPECT_EQ(button->focusPolicy(), Qt::NoFocus);
     }
+}
+
+// Filling the CD list of the queries page walks every CD; the CD grid and comment box are told
+// once, at the end, and then show the last CD as they would after a walk they followed.
+TEST_F(MainWindowTest, TheCdWalkTellsTheBoundControlsOnceAndLeavesThemOnTheLastCd) {
+    start(true, true);
+    QSignalSpy moves(&data().DataDiscos, &store::TDataSource::recordChanged);
+    QSignalSpy cursorMoves(&data().TDiscos, &TableCursor::recordChanged);
+    Form1->Consultas1Click();
+    EXPECT_EQ(cursorMoves.count(), 12);
+    EXPECT_EQ(moves.count(), 1);
+    EXPECT_FALSE(data().TDiscos.ControlsDisabled());
+
+    Form1->CDs1Click();
+    const QString lastComment = catalogue->queryText(
+        "SELECT Comentario FROM Discos ORDER BY NroDisco DESC LIMIT 1");
+    ASSERT_FALSE(lastComment.isEmpty());
+    EXPECT_EQ(child<DBMemo>("DBMemo1")->text().replace(u'\n', QStringLiteral("\r\n")),
+              lastComment);
+    EXPECT_EQ(child<DBGrid>("DBGrid2")->currentIndex().row(), 11);
 }
 
 TEST_F(MainWindowTest, MenuHasEveryItemInOrder) {

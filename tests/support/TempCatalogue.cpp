@@ -30,6 +30,9 @@ sqlite3 *TempCatalogue::open() const {
         throw std::runtime_error("cannot open the test catalogue");
     }
     sqlite3_exec(db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+    // The program may still be reading in the background: a write waits for it, as another
+    // program's would.
+    sqlite3_busy_timeout(db, 5000);
     return db;
 }
 

@@ -1,0 +1,69 @@
+#include "BackgroundRead.h"
+
+#include <sqlite3.h>
+
+namespace store {
+
+BackgroundRead::BackgroundRead(const QString &path, QObject *parent)
+    : QObject(parent)
+    , path_(path)
+    , db_(engine::open(path, false)) {
+    // The first read takes the shared lock: from here on this connection sees one moment.
+    engine::exec(db_.get(), "BEGIN; SELECT count(*) FROM sqlite_master", path_);
+}
+
+BackgroundRead::~BackgroundRead() {
+    stop_ = true;
+    if (db_)
+        sqlite3_interrupt(db_.get());
+    finish();
+}
+
+std::shared_ptr<PendingRows> BackgroundRead::add(const QString &tableName) {
+    auto pending = std::make_shared<PendingRows>();
+    pending->query = describeRows(db_.get(), path_, tableName);
+    Job job;
+    job.select = std::make_unique<engine::Statement>(db_.get(), pending->query.selectAll, path_);
+    job.pending = pending;
+    pending->rows = job.promise.get_future();
+    jobs_.push_back(std::move(job));
+    return pending;
+}
+
+void BackgroundRead::start() {
+    worker_ = std::thread([this] { run(); });
+}
+
+void BackgroundRead::run() {
+    Snapshot::Lender lender; // the rows read last, whose texts the next may share
+    for (Job &job : jobs_) {
+        try {
+            Snapshot rows;
+            readRows(*job.select, job.pending->query, rows, &stop_, &lender);
+            job.select.reset();
+            // Taken before the rows are handed over: moving them keeps their buffers in place,
+            // and nothing changes them while this read runs (a write waits for it).
+            lender = rows.lender();
+            job.promise.set_value(std::move(rows));
+        } catch (...) {
+            job.select.reset();
+            job.promise.set_exception(std::current_exception());
+        }
+        emit rowsReady();
+    }
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr); // only read: nothing to keep
+    db_.reset();
+    done_ = true;
+}
+
+void BackgroundRead::finish() {
+    if (worker_.joinable())
+        worker_.join();
+    jobs_.clear();
+    if (!done_) { // never started
+        db_.reset();
+        done_ = true;
+    }
+}
+
+} // namespace store

@@ -1,0 +1,203 @@
+// Reopening a cursor after the program's own writes patches the copy it kept; after a write by
+// another program it reads every row again. Either way the user must see exactly what a full
+// read gives: rows, order, filter and current row.
+#include "Connection.h"
+#include "Modulo.h"
+#include "TableCursor.h"
+#include "TempCatalogue.h"
+
+#include "QtPrinters.h"
+#include <QLocale>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using store::TableCursor;
+
+// What a grid over the cursor shows, row by row, and which row is current.
+struct Shown {
+    std::vector<QStringList> rows;
+    int current = -1;
+    bool operator==(const Shown &other) const {
+        return rows == other.rows && current == other.current;
+    }
+};
+
+Shown shown(TableCursor &cursor) {
+    Shown result;
+    cursor.RecordCount(); // waits for rows still being read
+    for (int r = 0; r < cursor.visibleCount(); ++r) {
+        QStringList cells;
+        for (int f = 0; f < cursor.fieldCount(); ++f)
+            cells << cursor.displayText(r, f);
+        result.rows.push_back(cells);
+    }
+    result.current = cursor.currentIndex();
+    return result;
+}
+
+std::ostream &operator<<(std::ostream &out, const Shown &value) {
+    out << "current " << value.current << ", " << value.rows.size() << " rows:";
+    for (size_t r = 0; r < value.rows.size() && r < 12; ++r)
+        out << "\n  " << value.rows[r].join(u'|').toStdString();
+    return out;
+}
+
+const QStringList kOrders = {QStringLiteral("NombrePrograma"), QStringLiteral("DescripcionDisco"),
+                             QStringLiteral("Anio"), QStringLiteral("Link"), QStringLiteral("")};
+
+// The view as a fresh connection reads it, ordered and filtered like `like`.
+Shown fullRead(const TempCatalogue &catalogue, TableCursor &like) {
+    store::Connection connection;
+    connection.setConnectionString(QStringLiteral("Data Source=") + catalogue.dbPath());
+    connection.setConnected(true);
+    TableCursor view(QStringLiteral("ProgDisc"));
+    view.setConnection(&connection);
+    view.setIndexFieldNames(like.IndexFieldNames());
+    view.setFilter(like.Filter());
+    view.setFiltered(like.Filtered());
+    view.Open();
+    return shown(view);
+}
+
+struct Case {
+    const char *name;
+    bool patched; // false: another program wrote, so every row is read again
+    std::function<void(TDataModule2 &, TempCatalogue &)> write;
+};
+
+void renameProgram(TDataModule2 &module, qint64 number, const QString &name) {
+    module.writingPrograms([&] {
+        ASSERT_TRUE(module.TProgramas.FindRow(QStringLiteral("NroPrograma"), number, false));
+        module.TProgramas.EditRow();
+        module.TProgramas.FieldByName(QStringLiteral("NombrePrograma")).setAsString(name);
+        module.TProgramas.PostRow();
+    });
+}
+
+const Case kCases[] = {
+    {"new program", true,
+     [](TDataModule2 &m, TempCatalogue &) {
+         m.writingPrograms([&] {
+             m.TProgramas.InsertRow({QVariant(), 3, QStringLiteral("ábaco"), QStringLiteral("1"),
+                                     QStringLiteral("Nueva"), QStringLiteral("Freeware"), 2001,
+                                     QString(), QStringLiteral("uno\r\ndos")});
+         });
+     }},
+    {"renamed to the front, with accents", true,
+     [](TDataModule2 &m, TempCatalogue &) { renameProgram(m, 40, QStringLiteral("Ábaco")); }},
+    {"renamed to tie another name but for case", true,
+     [](TDataModule2 &m, TempCatalogue &c) {
+         renameProgram(m, 70, c.queryText("SELECT upper(NombrePrograma) FROM Programas "
+                                          "WHERE NroPrograma = 5"));
+     }},
+    {"renamed to the empty text and back", true,
+     [](TDataModule2 &m, TempCatalogue &) {
+         renameProgram(m, 12, QStringLiteral(" "));
+         renameProgram(m, 12, QStringLiteral("zzz último"));
+     }},
+    {"moved to another CD", true,
+     [](TDataModule2 &m, TempCatalogue &) {
+         m.writingPrograms([&] {
+             ASSERT_TRUE(m.TProgramas.FindRow(QStringLiteral("NroPrograma"), 2, false));
+             m.TProgramas.EditRow();
+             m.TProgramas.FieldByName(QStringLiteral("NroDisco")).setAsString(QStringLiteral("9"));
+             m.TProgramas.PostRow();
+         });
+     }},
+    {"program deleted", true,
+     [](TDataModule2 &m, TempCatalogue &) {
+         m.writingPrograms([&] {
+             ASSERT_TRUE(m.TProgramas.FindRow(QStringLiteral("NroPrograma"), 1, false));
+             m.TProgramas.DeleteRow();
+         });
+     }},
+    {"CD described anew", true,
+     [](TDataModule2 &m, TempCatalogue &) {
+         ASSERT_TRUE(m.TDiscos.FindRow(QStringLiteral("NroDisco"), 2, false));
+         m.TDiscos.EditRow();
+         m.TDiscos.FieldByName(QStringLiteral("DescripcionDisco")).setAsString(QStringLiteral("Ásteroides"));
+         m.TDiscos.PostRow();
+     }},
+    {"CD added, then an empty CD deleted", true,
+     [](TDataModule2 &m, TempCatalogue &c) {
+         m.TDiscos.InsertRow({99, QStringLiteral("Nuevo"), QString(), QString()});
+         const qint64 empty = c.queryInt("SELECT NroDisco FROM Discos WHERE NroDisco NOT IN "
+                                         "(SELECT NroDisco FROM Programas) AND NroDisco < 99");
+         ASSERT_TRUE(m.TDiscos.FindRow(QStringLiteral("NroDisco"), empty, false));
+         m.TDiscos.DeleteRow();
+     }},
+    {"another program wrote first", false,
+     [](TDataModule2 &m, TempCatalogue &c) {
+         c.exec("UPDATE Programas SET NombrePrograma = 'Otro' WHERE NroPrograma = 30");
+         c.exec("DELETE FROM Programas WHERE NroPrograma = 31");
+         renameProgram(m, 40, QStringLiteral("Ábaco"));
+     }},
+    {"a trigger of the file's own reached further", false,
+     [](TDataModule2 &m, TempCatalogue &c) {
+         c.exec("CREATE TRIGGER Eco AFTER UPDATE OF NombrePrograma ON Programas BEGIN "
+                "UPDATE Programas SET Version = 'x' WHERE NroPrograma = 50; END");
+         renameProgram(m, 40, QStringLiteral("Ábaco"));
+     }},
+};
+
+} // namespace
+
+TEST(Refresh, ReopeningAfterWritesShowsWhatAFullReadShows) {
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
+    for (const Case &test : kCases) {
+        SCOPED_TRACE(test.name);
+        TempCatalogue catalogue(true);
+        ScopedCwd cwd(catalogue.dir());
+        TDataModule2 module;
+        module.DataModuleCreate();
+        TableCursor &view = module.TProgDisc;
+        for (const QString &order : kOrders) // every order computed, so each must be mended
+            view.setIndexFieldNames(order);
+        view.setIndexFieldNames(QStringLiteral("NombrePrograma"));
+        const bool filtered = std::string(test.name).find("CD") != std::string::npos;
+        if (filtered) {
+            view.setFilter(QStringLiteral("NroDisco = '2'"));
+            view.setFiltered(true);
+        }
+
+        test.write(module, catalogue);
+        if (!std::string(test.name).starts_with("CD")) // CD writes refresh the view themselves
+            ASSERT_EQ(view.lastOpeningPatched(), test.patched);
+        else
+            ASSERT_TRUE(view.lastOpeningPatched());
+        for (const QString &order : kOrders) {
+            SCOPED_TRACE(order.toStdString());
+            view.setIndexFieldNames(order);
+            view.GoFirst();
+            EXPECT_EQ(shown(view), fullRead(catalogue, view));
+        }
+    }
+    QLocale::setDefault(previous);
+}
+
+// What arrives from the background read is the catalogue as it stood when the module opened,
+// even when another program writes before the rows are in; and it equals a plain opening.
+TEST(Refresh, BackgroundReadShowsTheCatalogueAsAtOpening) {
+    TempCatalogue catalogue(true);
+    ScopedCwd cwd(catalogue.dir());
+    TDataModule2 module;
+    module.DataModuleCreate();
+    EXPECT_EQ(module.TProgDisc.fieldCount(), 9); // known before the rows arrive
+    const Shown atOpening = fullRead(catalogue, module.TProgDisc);
+
+    // The other program's write waits for the read lock, then lands.
+    catalogue.exec("UPDATE Programas SET NombrePrograma = 'Otro'");
+    EXPECT_EQ(shown(module.TProgDisc), atOpening);
+    EXPECT_EQ(module.TProgramas.RecordCount(), 84);
+    EXPECT_NE(module.TProgramas.FieldByName(QStringLiteral("NombrePrograma")).AsString(),
+              QStringLiteral("Otro"));
+
+    // The next program write notices the other program and reads everything again.
+    renameProgram(module, 1, QStringLiteral("Primero"));
+    EXPECT_FALSE(module.TProgDisc.lastOpeningPatched());
+    EXPECT_EQ(shown(module.TProgDisc), fullRead(catalogue, module.TProgDisc));
+}
