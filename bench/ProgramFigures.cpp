@@ -1,0 +1,289 @@
+// vadrel-figures DIR STEP: starts the whole program offscreen on DIR/db.mdb, as a user would,
+// measures one step and prints "name value unit" lines. One step per process, so every figure
+// that includes start-up starts cold in memory (bench/report runs them and takes medians).
+#include "Application.h"
+#include "Connection.h"
+#include "DBEdit.h"
+#include "MCD.h"
+#include "MProg.h"
+#include "Modulo.h"
+#include "SilentDesktop.h"
+#include "Startup.h"
+#include "TableCursor.h"
+#include "cds_.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QToolButton>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void print(const char *name, double value, const char *unit) {
+    std::printf("%s %.6g %s\n", name, value, unit);
+    std::fflush(stdout);
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Peak resident memory of the process so far, in MB of 10^6 bytes.
+double peakMegabytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').first().toDouble() * 1024 / 1e6;
+    return -1;
+}
+
+// The program as main() starts it, on the catalogue in the working directory; `started` is
+// taken just before the windows are built.
+struct Program {
+    Clock::time_point started = Clock::now();
+    SilentDesktop desktop;
+    std::unique_ptr<Startup> windows = std::make_unique<Startup>(desktop.services());
+    QComboBox *order = Form1->findChild<QComboBox *>("ComboBox1");
+    QLineEdit *search = Form1->findChild<QLineEdit *>("Edit1");
+
+    Program() {
+        Form1->show();
+        QApplication::processEvents();
+    }
+};
+
+// Waits for every row of the programs and the joined view: these calls wait for rows still
+// being read.
+void settle() {
+    DataModule2->TProgramas.RecordCount();
+    DataModule2->TProgDisc.RecordCount();
+}
+
+void process() {
+    QApplication::processEvents();
+}
+
+void showQueries() {
+    Form1->Consultas1Click();
+    process();
+}
+
+void orderBy(Program &program, int column) {
+    program.order->setCurrentIndex(column);
+    Form1->ComboBox1Change();
+    process();
+}
+
+template <typename F> double timed(F &&step) {
+    const Clock::time_point start = Clock::now();
+    step();
+    return secondsSince(start);
+}
+
+// The window usable and nothing more: the caller times the whole process, from exec to exit
+// (which stops the reading still going on in the background).
+void window() {
+    Program program;
+}
+
+void startup() {
+    Program program;
+    print("startup_s", secondsSince(program.started), "s");
+    settle();
+    print("startup_settled_s", secondsSince(program.started), "s"); // counted from the start too
+    print("peak_mb_after_start", peakMegabytes(), "MB");
+}
+
+void queries() {
+    Program program;
+    settle();
+    print("queries_first_show_s", timed(showQueries), "s");
+}
+
+// The user goes to the queries page as soon as the window appears.
+void queriesAtOnce() {
+    Program program;
+    showQueries();
+    print("start_to_queries_s", secondsSince(program.started), "s");
+}
+
+void order() {
+    Program program;
+    settle();
+    showQueries();
+    print("first_order_programa_s", timed([&] { orderBy(program, 2); }), "s");
+    print("first_order_link_s", timed([&] { orderBy(program, 7); }), "s");
+    for (int column = 0; column < program.order->count(); ++column)
+        orderBy(program, column);
+    print("peak_mb_after_orders", peakMegabytes(), "MB");
+}
+
+void keystroke() {
+    Program program;
+    settle();
+    showQueries();
+    orderBy(program, 2); // "Programa"
+    const QString word = QStringLiteral("Visor de Imágenes 4");
+    std::vector<double> times;
+    for (int i = 0; i < 400; ++i) {
+        const int length = i % word.size() + 1;
+        times.push_back(timed([&] {
+            program.search->setText(word.left(length));
+            process(); // the grid repaints around the found row
+        }));
+    }
+    std::sort(times.begin(), times.end());
+    double sum = 0;
+    for (double t : times)
+        sum += t;
+    print("keystroke_mean_ms", sum / double(times.size()) * 1e3, "ms");
+    print("keystroke_p90_ms", times[size_t(std::ceil(0.9 * double(times.size()))) - 1] * 1e3, "ms");
+}
+
+// True when every program of the CD in the joined view carries that description.
+bool viewShows(int cd, const QString &description) {
+    store::TableCursor &view = DataModule2->TProgDisc;
+    view.RecordCount(); // waits for a view still being read
+    if (!view.FindRow(QStringLiteral("NroDisco"), cd, false))
+        return false;
+    const int number = view.fieldIndex(QStringLiteral("NroDisco"));
+    const int text = view.fieldIndex(QStringLiteral("DescripcionDisco"));
+    for (int row = view.currentIndex();
+         row < view.visibleCount() && view.numberAt(row, number) == cd; ++row)
+        if (view.valueAt(row, text).toString() != description)
+            return false;
+    return true;
+}
+
+// A CD's description changed in the Modify CD window, until the queries page would show it.
+void saveCd() {
+    Program program;
+    settle();
+    showQueries();
+    Form1->CDs1Click();
+    process();
+    store::TableCursor &discos = DataModule2->TDiscos;
+    std::vector<double> times;
+    int shown = 0;
+    for (int i = 1; i <= 5; ++i) {
+        const int cd = discos.RecordCount() / 2 + i;
+        const QString description = QStringLiteral("Colección revisada %1").arg(i);
+        discos.FindRow(QStringLiteral("NroDisco"), cd, false);
+        Form1->SpeedButton3Click(); // puts the CD's date in the window; opening is ours
+        Form3->show();
+        discos.EditRow(); // as typing would
+        Form3->DBEdit2->setText(description);
+        bool updated = false;
+        times.push_back(timed([&] {
+            Form3->SpeedButton1->click();
+            process();
+            updated = viewShows(cd, description);
+        }));
+        shown += updated;
+    }
+    if (shown < 5)
+        std::fprintf(stderr,
+                     "save_cd: the queries page shows the new description after %d of 5 "
+                     "saves\n",
+                     shown);
+    print("save_cd_s", median(times), "s");
+    print("save_cd_view_updated", shown == 5, "bool");
+}
+
+void saveProgram() {
+    Program program;
+    settle();
+    showQueries();
+    Form1->Programas1Click();
+    process();
+    std::vector<double> times;
+    for (int n = 1; n <= 5; ++n) {
+        Form6->show();                     // opening selects the licence and CD
+        DataModule2->TProgramas.EditRow(); // as typing a new version would
+        Form6->DBEdit2->setText(QStringLiteral("%1.0").arg(n));
+        times.push_back(timed([] {
+            Form6->SpeedButton1->click();
+            process();
+        }));
+    }
+    print("save_program_s", median(times), "s");
+}
+
+// The store alone: the joined view read whole, as the program's cursor reads it.
+void openView() {
+    store::Connection connection;
+    connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
+                                   QDir::current().filePath(QStringLiteral("db.mdb")) +
+                                   QStringLiteral(";Persist Security Info=False"));
+    connection.setConnected(true);
+    std::vector<double> times;
+    for (int i = 0; i < 5; ++i) {
+        store::TableCursor view(QStringLiteral("ProgDisc"));
+        view.setConnection(&connection);
+        times.push_back(timed([&] {
+            view.Open();
+            view.RecordCount();
+        }));
+        view.Close();
+    }
+    print("open_view_s", median(times), "s");
+}
+
+const struct {
+    const char *name;
+    void (*run)();
+} kSteps[] = {
+    {"window", window},
+    {"startup", startup},
+    {"queries", queries},
+    {"queries_at_once", queriesAtOnce},
+    {"order", order},
+    {"keystroke", keystroke},
+    {"save_cd", saveCd},
+    {"save_program", saveProgram},
+    {"open_view", openView},
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    platform::prepareApplication(app);
+    const auto step = std::find_if(std::begin(kSteps), std::end(kSteps), [&](const auto &s) {
+        return argc == 3 && std::strcmp(argv[2], s.name) == 0;
+    });
+    if (step == std::end(kSteps)) {
+        std::fprintf(stderr, "usage: vadrel-figures DIR STEP\nsteps:");
+        for (const auto &s : kSteps)
+            std::fprintf(stderr, " %s", s.name);
+        std::fprintf(stderr, "\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (!QFile::exists(QDir(folder).filePath(QStringLiteral("db.mdb"))) ||
+        !QDir::setCurrent(folder)) {
+        std::fprintf(stderr, "vadrel-figures: no db.mdb in %s\n", argv[1]);
+        return 1;
+    }
+    step->run();
+    return 0;
+}
