@@ -51,8 +51,9 @@ void BackgroundRead::run() {
         }
         emit rowsReady();
     }
-    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr); // only read: nothing to keep
-    db_.reset();
+    // Only read, so nothing to keep; ending the transaction lets writers in. The connection
+    // itself is closed by finish(), on the thread that owns this object.
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     done_ = true;
 }
 
@@ -60,10 +61,8 @@ void BackgroundRead::finish() {
     if (worker_.joinable())
         worker_.join();
     jobs_.clear();
-    if (!done_) { // never started
-        db_.reset();
-        done_ = true;
-    }
+    db_.reset();
+    done_ = true;
 }
 
 } // namespace store
