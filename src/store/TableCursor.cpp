@@ -156,8 +156,7 @@ void TableCursor::setActive(bool active) {
         hasRetained_ = rows_.hasKeys() && !query_.selectByKey.isEmpty();
         retained_ = hasRetained_ ? std::move(rows_) : Snapshot();
         rows_.reset({});
-        visible_ = {};
-        positionOf_ = {};
+        visible_.clear();
         current_ = -1;
         atEnd_ = true;
         setState(State::Inactive);
@@ -169,8 +168,7 @@ void TableCursor::setActive(bool active) {
                             connection_ ? connection_->dataSource() : QString());
     auto forget = [this] {
         rows_.reset({});
-        visible_ = {};
-        positionOf_ = {};
+        visible_.clear();
         retained_ = Snapshot();
         hasRetained_ = false;
     };
@@ -242,8 +240,7 @@ void TableCursor::openFrom(BackgroundRead &reader, size_t changePosition, qint64
     // The fields are known now; the rows come later. The connection tells the bound controls
     // once the reading has started (they show no rows), and the cursor again when they are in.
     rows_.reset(query_.fields, query_.hiddenKey);
-    visible_ = {};
-    positionOf_ = {};
+    visible_.clear();
     current_ = -1;
     atEnd_ = true;
     retained_ = Snapshot();
@@ -276,8 +273,7 @@ void TableCursor::adoptPending() {
     } catch (DatabaseError &error) {
         // As a failed opening: the cursor is closed.
         rows_.reset({});
-        visible_ = {};
-        positionOf_ = {};
+        visible_.clear();
         current_ = -1;
         atEnd_ = true;
         setState(State::Inactive);
@@ -442,11 +438,15 @@ int TableCursor::orderField(const QString &name) const {
 void TableCursor::rebuildVisible(const FilterRule &filter) {
     const int field = orderField(indexFieldNames_);
     const int count = rows_.rowCount();
-    visible_.clear();
-    visible_.reserve(size_t(count));
+    if (field < 0 && filter.field < 0) {
+        visible_.assignAll(count);
+        return;
+    }
+    std::vector<uint32_t> rows;
+    rows.reserve(size_t(count));
     auto take = [&](uint32_t row) {
         if (passes(filter, row))
-            visible_.push_back(row);
+            rows.push_back(row);
     };
     if (field >= 0) {
         for (uint32_t row : rows_.sortedRows(field))
@@ -455,15 +455,11 @@ void TableCursor::rebuildVisible(const FilterRule &filter) {
         for (int row = 0; row < count; ++row)
             take(uint32_t(row));
     }
-    visible_.shrink_to_fit();
-    positionOf_.assign(size_t(count), -1);
-    for (size_t i = 0; i < visible_.size(); ++i)
-        positionOf_[visible_[i]] = int32_t(i);
+    visible_.assign(std::move(rows), count);
 }
 
 void TableCursor::placeOnRow(int physicalRow, int fallbackIndex) {
-    int index =
-        physicalRow >= 0 && physicalRow < int(positionOf_.size()) ? positionOf_[physicalRow] : -1;
+    int index = visible_.placeOf(physicalRow);
     if (index < 0)
         index = std::min(fallbackIndex, int(visible_.size()) - 1);
     current_ = visible_.empty() ? -1 : std::max(index, 0);
@@ -622,7 +618,7 @@ std::string_view TableCursor::utf8At(int visibleRow, int field) const {
     if (field < 0 || field >= rows_.fieldCount() || rows_.field(field).kind == FieldKind::Integer ||
         rows_.field(field).kind == FieldKind::Date)
         return {};
-    return rows_.utf8(int(visible_[size_t(visibleRow)]), field);
+    return rows_.utf8(int(visible_[visibleRow]), field);
 }
 
 qint64 TableCursor::numberAt(int visibleRow, int field) const {
@@ -630,7 +626,7 @@ qint64 TableCursor::numberAt(int visibleRow, int field) const {
         (rows_.field(field).kind != FieldKind::Integer &&
          rows_.field(field).kind != FieldKind::Date))
         return 0;
-    return rows_.number(int(visible_[size_t(visibleRow)]), field);
+    return rows_.number(int(visible_[visibleRow]), field);
 }
 
 QVariant TableCursor::valueAt(int visibleRow, int field) const {
@@ -1005,9 +1001,10 @@ bool TableCursor::FindRow(const QString &fieldName, const QVariant &key, bool pa
     } catch (const DatabaseError &) {
         return false; // a key that cannot be compared finds nothing
     }
-    if (row < 0 || positionOf_[row] < 0)
+    const int place = visible_.placeOf(row);
+    if (place < 0)
         return false;
-    current_ = positionOf_[row];
+    current_ = place;
     atEnd_ = false;
     emit recordChanged();
     emit rowFound();

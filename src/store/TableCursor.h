@@ -3,6 +3,7 @@
 #include "DatabaseError.h"
 #include "RowReader.h"
 #include "Snapshot.h"
+#include "VisibleRows.h"
 
 #include <QCollator>
 #include <QDateTime>
@@ -123,7 +124,7 @@ public:
     void setIndexFieldNames(const QString &fieldName);
 
     // Row access for grids, by position among the visible rows; nothing is copied.
-    int visibleCount() const { return int(visible_.size()); }
+    int visibleCount() const { return visible_.size(); }
     int currentIndex() const { return current_; }
     void moveTo(int visibleRow);
     QString displayText(int visibleRow, int field) const;
@@ -216,8 +217,7 @@ private:
     QCollator collator_;
     std::shared_ptr<const TextOrder> order_;
     mutable QHash<char16_t, char16_t> foldCache_;
-    std::vector<uint32_t> visible_;
-    std::vector<int32_t> positionOf_; // row -> visible position, -1 when hidden
+    VisibleRows visible_;
     int current_ = -1;
     bool atEnd_ = true;
     std::vector<QVariant> buffer_;
