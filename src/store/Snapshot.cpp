@@ -81,7 +81,8 @@ bool Snapshot::isNumeric(int field) const {
 
 bool Snapshot::isNull(int row, int field) const {
     const Column &column = columns_[field];
-    return isNumeric(field) ? bool(column.nulls[row]) : column.spans[row].offset == kNullOffset;
+    return isNumeric(field) ? bool(column.nulls[row])
+                            : column.spans[size_t(row)].span.offset == kNullOffset;
 }
 
 qint64 Snapshot::number(int row, int field) const {
@@ -91,8 +92,10 @@ qint64 Snapshot::number(int row, int field) const {
 
 std::string_view Snapshot::utf8(int row, int field) const {
     const Column &column = columns_[field];
-    const Span span = column.spans[row];
+    const auto [span, lent] = column.spans[size_t(row)];
     const uint32_t place = span.offset & kOffsetMask;
+    if (lent && span.offset != kNullOffset)
+        return column.lent->at(place, span.length);
     switch (span.offset >> kOffsetBits) {
     case Read:
         return (column.read ? *column.read : column.bytes).at(place, span.length);
@@ -235,7 +238,7 @@ Snapshot::Lender Snapshot::lender() const {
         return lender;
     lender.fields_ = fields_;
     for (int f = 0; f < fieldCount(); ++f) {
-        lender.spans_.push_back(isNumeric(f) ? nullptr : columns_[f].spans.data());
+        lender.spans_.push_back(isNumeric(f) ? nullptr : columns_[f].spans.shared());
         lender.read_.push_back(columns_[f].read);
     }
     lender.keys_ = &columns_[0].numbers;
@@ -266,7 +269,7 @@ int Snapshot::Lender::rowOfKey(qint64 key, int from) const {
 }
 
 std::string_view Snapshot::Lender::utf8(int row, int field) const {
-    const Span span = spans_[field][row];
+    const Span span = (*spans_[field])[size_t(row)];
     if (span.offset == kNullOffset)
         return {};
     return read_[field]->at(span.offset & kOffsetMask, span.length);
@@ -274,12 +277,16 @@ std::string_view Snapshot::Lender::utf8(int row, int field) const {
 
 void Snapshot::appendLentText(int field, const Lender &lender, int lenderRow, int lenderField) {
     Column &column = columns_[field];
-    const Span span = lender.spans_[lenderField][lenderRow];
+    const Span span = (*lender.spans_[lenderField])[size_t(lenderRow)];
     const std::shared_ptr<const TextBuffer> &source = lender.read_[lenderField];
     if (span.offset == kNullOffset) {
         appendNull(field);
-    } else if (span.offset >> kOffsetBits == Read && (!column.lent || column.lent == source)) {
+    } else if (span.offset >> kOffsetBits == Read && (!column.lent || column.lent == source) &&
+               column.spans.pushLent(lender.spans_[lenderField], uint32_t(lenderRow))) {
         column.lent = source;
+        rowsComplete(field);
+    } else if (span.offset >> kOffsetBits == Read && (!column.lent || column.lent == source)) {
+        column.lent = source; // a column that has rows of its own takes the span itself
         column.spans.push_back(
             Span{(span.offset & kOffsetMask) | Lent << kOffsetBits, span.length});
         rowsComplete(field);
@@ -339,7 +346,7 @@ void Snapshot::insertRow(int row, const std::vector<QVariant> &values, qint64 hi
             column.numbers.insert(size_t(row), value.isValid() ? value.toLongLong() : 0);
             column.nulls.insert(column.nulls.begin() + row, !value.isValid());
         } else {
-            column.spans.insert(column.spans.begin() + row, storeWritten(column, value));
+            column.spans.insert(size_t(row), storeWritten(column, value));
         }
         for (uint32_t &entry : column.sorted)
             if (entry >= uint32_t(row))
@@ -370,7 +377,7 @@ void Snapshot::setValue(int row, int field, const QVariant &value) {
         column.numbers.set(size_t(row), value.isValid() ? value.toLongLong() : 0);
     } else {
         // The old text stays in its buffer unused; edits are few next to the rows read.
-        column.spans[row] = storeWritten(column, value);
+        column.spans.set(size_t(row), storeWritten(column, value));
     }
 }
 
@@ -405,7 +412,7 @@ void Snapshot::removeRow(int row) {
             column.numbers.erase(size_t(row));
             column.nulls.erase(column.nulls.begin() + row);
         } else {
-            column.spans.erase(column.spans.begin() + row);
+            column.spans.erase(size_t(row));
         }
     }
     if (hiddenKey_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NumberColumn.h"
+#include "SpanColumn.h"
 #include "TextBuffer.h"
 
 #include <QString>
@@ -35,10 +36,7 @@ struct FieldDef {
 // Values in and out are QVariants of the internal form: null is an invalid QVariant, whole
 // numbers and dates (as seconds from the date zero) are qlonglong, texts are QString.
 class Snapshot {
-    struct Span {
-        uint32_t offset;
-        uint32_t length;
-    };
+    using Span = TextSpan;
 
 public:
     // What another snapshot, loaded after this one, may share of its texts: a view of the rows
@@ -55,7 +53,7 @@ public:
     private:
         friend class Snapshot;
         std::vector<FieldDef> fields_;
-        std::vector<const Span *> spans_;
+        std::vector<std::shared_ptr<const std::vector<Span>>> spans_;
         std::vector<std::shared_ptr<const TextBuffer>> read_;
         const NumberColumn *keys_ = nullptr;
         int rows_ = 0;
@@ -121,7 +119,7 @@ public:
 private:
     // The top two bits of an offset say where the text is: the texts read at loading, the texts
     // written since, or the texts of another snapshot; all ones is null.
-    static constexpr uint32_t kNullOffset = UINT32_MAX;
+    static constexpr uint32_t kNullOffset = TextSpan::kNull;
     static constexpr uint32_t kOffsetBits = 30;
     static constexpr uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
     enum Place : uint32_t { Read = 0, Written = 1, Lent = 2 };
@@ -137,7 +135,7 @@ private:
     struct Column {
         NumberColumn numbers;
         std::vector<bool> nulls;
-        std::vector<Span> spans;
+        SpanColumn spans;
         TextBuffer bytes; // texts read, while loading
         std::shared_ptr<const TextBuffer> read; // the same once loaded, shareable
         TextBuffer written;

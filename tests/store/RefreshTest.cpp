@@ -201,3 +201,29 @@ TEST(Refresh, BackgroundReadShowsTheCatalogueAsAtOpening) {
     EXPECT_FALSE(module.TProgDisc.lastOpeningPatched());
     EXPECT_EQ(shown(module.TProgDisc), fullRead(catalogue, module.TProgDisc));
 }
+
+// The joined view shares the programs' texts; a change to the programs (an edit, a deletion,
+// a new one) must still not show in the view until it is reopened.
+TEST(Refresh, TheViewKeepsItsCopyWhileTheProgramsChange) {
+    TempCatalogue catalogue(true);
+    ScopedCwd cwd(catalogue.dir());
+    TDataModule2 module;
+    module.DataModuleCreate();
+    const Shown before = shown(module.TProgDisc);
+    TableCursor &programas = module.TProgramas;
+    ASSERT_TRUE(programas.FindRow(QStringLiteral("NroPrograma"), 3, false));
+    programas.EditRow();
+    programas.FieldByName(QStringLiteral("NombrePrograma")).setAsString(QStringLiteral("Nuevo nombre"));
+    programas.FieldByName(QStringLiteral("Link")).Clear();
+    programas.PostRow();
+    ASSERT_TRUE(programas.FindRow(QStringLiteral("NroPrograma"), 1, false));
+    programas.DeleteRow();
+    programas.InsertRow({QVariant(), 2, QStringLiteral("Otro más"), QString(), QString(), QString(),
+                         1999, QStringLiteral("http://x.example/"), QString()});
+    EXPECT_EQ(shown(module.TProgDisc), before);
+
+    module.TProgDisc.Close();
+    module.TProgDisc.Open();
+    EXPECT_TRUE(module.TProgDisc.lastOpeningPatched());
+    EXPECT_EQ(shown(module.TProgDisc), fullRead(catalogue, module.TProgDisc));
+}
