@@ -39,8 +39,14 @@ void TDataModule2::DataModuleCreate() {
 void TDataModule2::refreshJoinedView() {
     if (!TProgDisc.Active())
         return;
-    TProgDisc.setActive(false);
-    TProgDisc.setActive(true);
+    // The CD is saved whatever happens here: a view that cannot be read again is reported on
+    // its own, and the command that saved the CD goes on.
+    try {
+        TProgDisc.setActive(false);
+        TProgDisc.setActive(true);
+    } catch (...) {
+        DataProgDisc.reportError(std::current_exception());
+    }
 }
 
 void TDataModule2::writingPrograms(const std::function<void()> &write) {

@@ -8,6 +8,7 @@
 
 #include "QtPrinters.h"
 #include <QLocale>
+#include <QSignalSpy>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -226,4 +227,22 @@ TEST(Refresh, TheViewKeepsItsCopyWhileTheProgramsChange) {
     module.TProgDisc.Open();
     EXPECT_TRUE(module.TProgDisc.lastOpeningPatched());
     EXPECT_EQ(shown(module.TProgDisc), fullRead(catalogue, module.TProgDisc));
+}
+
+// A CD saved is saved: when the joined view cannot be read again afterwards, that is reported on
+// its own and the save goes on as usual.
+TEST(Refresh, ACdSaveStandsWhenTheViewCannotBeReadAgain) {
+    TempCatalogue catalogue(true);
+    ScopedCwd cwd(catalogue.dir());
+    TDataModule2 module;
+    module.DataModuleCreate();
+    module.TProgDisc.RecordCount();
+    QSignalSpy reported(&module.DataProgDisc, &store::TDataSource::errorRaised);
+    catalogue.exec("DROP VIEW ProgDisc");
+
+    module.TDiscos.InsertRow({77, QStringLiteral("Nuevo"), QString(), QString()});
+    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 77"),
+              "Nuevo");
+    EXPECT_EQ(reported.count(), 1);
+    EXPECT_FALSE(module.TProgDisc.Active());
 }
