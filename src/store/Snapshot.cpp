@@ -367,7 +367,8 @@ bool Snapshot::valuesEqual(int field, int row, const QVariant &value) const {
         return isNull(row, field) == !value.isValid();
     if (isNumeric(field))
         return number(row, field) == value.toLongLong();
-    return utf8(row, field) == std::string_view(value.toString().toUtf8());
+    const QByteArray bytes = value.toString().toUtf8();
+    return utf8(row, field) == std::string_view(bytes.constData(), size_t(bytes.size()));
 }
 
 void Snapshot::setValue(int row, int field, const QVariant &value) {
