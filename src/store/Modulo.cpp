@@ -32,8 +32,16 @@ void TDataModule2::DataModuleCreate() {
                                       QDir::separator() +
                                       QStringLiteral("db.mdb;Persist Security Info=False"));
     ADOConnection.setConnected(true);
-    TDiscos.setActive(true);
-    ADOConnection.openInBackground({&TProgramas, &TProgDisc});
+    try {
+        TDiscos.setActive(true);
+        ADOConnection.openInBackground({&TProgramas, &TProgDisc});
+    } catch (const store::DatabaseError &error) {
+        // A table or view of another shape: nothing is read from the file at all, as when
+        // there is no catalogue.
+        if (error.cause() == store::DatabaseError::Cause::MissingField)
+            ADOConnection.setConnected(false);
+        throw;
+    }
 }
 
 void TDataModule2::refreshJoinedView() {

@@ -59,6 +59,41 @@ QVariant cellValue(sqlite3_stmt *stmt, int column, FieldKind kind) {
     return {};
 }
 
+// The fields the program reads of its tables and view, by name, in the place it reads them.
+struct Layout {
+    const char *table;
+    std::vector<const char *> fields;
+};
+const Layout kLayouts[] = {
+    {"Discos", {"NroDisco", "DescripcionDisco", "FechaDisco", "Comentario"}},
+    {"Programas",
+     {"NroPrograma", "NroDisco", "NombrePrograma", "Version", "Empresa", "Licencia", "Anio",
+      "Link", "Comentario"}},
+    {"ProgDisc",
+     {"NroDisco", "DescripcionDisco", "NombrePrograma", "Version", "Empresa", "Licencia", "Anio",
+      "Link", "Comentario"}},
+};
+
+// A table or view of another shape would be read by the wrong place: it is refused, naming
+// the first field missing from its place. Fields after the program's own are allowed.
+void checkLayout(const QString &tableName, const std::vector<FieldDef> &fields,
+                 const QString &path) {
+    for (const Layout &layout : kLayouts) {
+        if (tableName.compare(QLatin1String(layout.table), Qt::CaseInsensitive) != 0)
+            continue;
+        for (size_t i = 0; i < layout.fields.size(); ++i) {
+            const QString wanted = QLatin1String(layout.fields[i]);
+            if (i >= fields.size() || fields[i].name.compare(wanted, Qt::CaseInsensitive) != 0)
+                throw DatabaseError(DatabaseError::Kind::Other,
+                                    QStringLiteral("%1 lacks %2 in place %3")
+                                        .arg(tableName, wanted)
+                                        .arg(i + 1),
+                                    path, DatabaseError::Cause::MissingField)
+                    .about(tableName, wanted);
+        }
+    }
+}
+
 } // namespace
 
 RowQuery describeRows(sqlite3 *db, const QString &path, const QString &tableName) {
@@ -91,6 +126,7 @@ RowQuery describeRows(sqlite3 *db, const QString &path, const QString &tableName
     for (int i = 0; i < count; ++i)
         query.fields.push_back(FieldDef{QString::fromUtf8(sqlite3_column_name(stmt, i)),
                                         kindFromDeclaredType(sqlite3_column_decltype(stmt, i))});
+    checkLayout(tableName, query.fields, path);
     if (!query.isView && !query.fields.empty() && query.fields[0].kind == FieldKind::Integer)
         query.selectByKey =
             "SELECT * FROM " + quoted(tableName) + " WHERE " + quoted(query.fields[0].name) + " = ?";

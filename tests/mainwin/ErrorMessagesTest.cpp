@@ -67,6 +67,16 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
          [](TempCatalogue &c) { c.exec("DROP VIEW ProgDisc"); },
          {},
          " La base de datos %1 no contiene la tabla o consulta ProgDisc "},
+        {"view of another shape",
+         true,
+         [](TempCatalogue &c) {
+             c.exec("DROP VIEW ProgDisc; CREATE VIEW ProgDisc AS SELECT p.NroDisco, "
+                    "d.DescripcionDisco, p.NombrePrograma, p.Version, p.Empresa, p.Licencia, "
+                    "p.Anio, p.Comentario, p.Link FROM Programas p LEFT JOIN Discos d ON "
+                    "d.NroDisco = p.NroDisco");
+         },
+         {},
+         " La tabla o consulta ProgDisc de la base de datos %1 no tiene el campo Link "},
         {"disk full",
          true,
          {},
@@ -88,6 +98,7 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
          true,
          {},
          [this] {
+             data().ADOConnection.finishBackgroundRead(); // its read lock would stop the other
              sqlite3_busy_timeout(data().ADOConnection.handle(), 0);
              sqlite3 *other = nullptr;
              sqlite3_open(QFile::encodeName(catalogue->dbPath()).constData(), &other);

@@ -121,3 +121,42 @@ TEST(DataModule, ReadOnlyCatalogueReadsButRefusesWrites) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(catalogue.fileBytes(), before);
 }
+
+// A table or view without a field the program reads by its place is refused at start-up, naming
+// it; then nothing is open, as without a catalogue, and the file is not touched.
+TEST(DataModule, ATableOfAnotherShapeOpensNothing) {
+    const struct {
+        const char *table;
+        const char *field;
+        const char *sql;
+    } cases[] = {
+        {"Programas", "Link",
+         "DROP VIEW ProgDisc; ALTER TABLE Programas DROP COLUMN Link; CREATE VIEW ProgDisc AS "
+         "SELECT p.NroDisco, d.DescripcionDisco, p.NombrePrograma, p.Version, p.Empresa, "
+         "p.Licencia, p.Anio, p.Comentario FROM Programas p LEFT JOIN Discos d USING (NroDisco)"},
+        {"Discos", "FechaDisco",
+         "DROP VIEW ProgDisc; CREATE TABLE D2 AS SELECT NroDisco, DescripcionDisco, Comentario, "
+         "FechaDisco FROM Discos; PRAGMA foreign_keys = OFF; DROP TABLE Discos; "
+         "ALTER TABLE D2 RENAME TO Discos"},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.table);
+        TempCatalogue catalogue(true);
+        catalogue.exec(QString::fromUtf8(test.sql));
+        const QByteArray before = catalogue.fileBytes();
+        ScopedCwd cwd(catalogue.dir());
+        TDataModule2 module;
+        try {
+            module.DataModuleCreate();
+            ADD_FAILURE() << "opened";
+        } catch (const DatabaseError &error) {
+            EXPECT_EQ(error.cause(), Cause::MissingField);
+            EXPECT_EQ(error.table(), test.table);
+            EXPECT_EQ(error.field(), test.field);
+        }
+        EXPECT_FALSE(module.ADOConnection.Connected());
+        EXPECT_FALSE(module.TDiscos.Active());
+        EXPECT_FALSE(module.TProgramas.Active());
+        EXPECT_EQ(catalogue.fileBytes(), before);
+    }
+}

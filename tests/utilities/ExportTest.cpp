@@ -148,16 +148,16 @@ TEST_F(ExportTest, AnEmptyListAndAFailedWrite) {
               QStringList({"db.mdb", "Listado.txt"})); // no half-written file left behind
 }
 
-// A view of the file's own making: the year computed (no declared type) and no link at all.
-TEST_F(ExportTest, AViewOfAnotherShapeIsListedWithoutFault) {
+// A view of the file's own making: the year computed, so without a declared type.
+TEST_F(ExportTest, AViewWithAComputedYearIsListedWithoutFault) {
     start(true, false, [](TempCatalogue &c) {
         programs(c, "(1, 1, 'Editor', '2.1', 'E', 'Freeware', 2001, 'http://x/', NULL)");
         c.exec("DROP VIEW ProgDisc; CREATE VIEW ProgDisc AS SELECT p.NroDisco, "
                "d.DescripcionDisco, p.NombrePrograma, p.Version, p.Empresa, p.Licencia, "
-               "p.Anio + 0 AS Anio FROM Programas p LEFT JOIN Discos d ON d.NroDisco = "
-               "p.NroDisco");
+               "p.Anio + 0 AS Anio, p.Link, p.Comentario FROM Programas p LEFT JOIN Discos d "
+               "ON d.NroDisco = p.NroDisco");
     });
     EXPECT_EQ(generate({5, 6, 7}), kTitle + kRule +
                                        " Programa      A\xF1o      Link      Nro. CD      \r\n" +
-                                       kRule + "\r\n Editor      2001            1      \r\n");
+                                       kRule + "\r\n Editor      2001      http://x/      1      \r\n");
 }
