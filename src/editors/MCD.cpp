@@ -51,6 +51,10 @@ TForm3::TForm3(platform::Services services, QWidget *parent)
 // does not move the CD's date to today.
 void TForm3::FormActivate() {
     DBEdit2->setFocus();
+    // A CD without a date the program can read (none, or one stored in another form) keeps it
+    // unless the user picks one: the picker's stand-in date is not written.
+    dateShown_ = Date1->date();
+    dateUnread_ = DataModule2->TDiscos.RecordCount() > 0 && DataModule2->TDiscos.Fields(2).IsNull();
 }
 
 void TForm3::SpeedButton1Click() {
@@ -61,8 +65,9 @@ void TForm3::SpeedButton1Click() {
         return;
     }
     discos.EditRow();
-    DBEdit3->setText(
-        store::serialToText(store::toSerial(Date1->date()), services_.clock.shortDateFormat()));
+    if (!dateUnread_ || Date1->date() != dateShown_)
+        DBEdit3->setText(store::serialToText(store::toSerial(Date1->date()),
+                                             services_.clock.shortDateFormat()));
     discos.PostRow();
     close();
 }

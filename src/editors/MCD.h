@@ -3,6 +3,8 @@
 #include "DialogBase.h"
 #include "Platform.h"
 
+#include <QDate>
+
 class DBEdit;
 class DBMemo;
 class QDateEdit;
@@ -31,6 +33,8 @@ public:
 
 private:
     platform::Services services_;
+    QDate dateShown_; // as the opener put it in the picker
+    bool dateUnread_ = false;
 };
 
 extern TForm3 *Form3;

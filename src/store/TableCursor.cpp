@@ -776,7 +776,7 @@ void TableCursor::bindValue(engine::Statement &statement, int index, int field,
 // One statement, so SQLite runs it in a transaction of its own. Returns the new row's key when
 // the engine assigned it.
 qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
-                             const QVariant &oldKey) {
+                             const QVariant &oldKey, const std::vector<int> &changed) {
     sqlite3 *db = connection_->handle();
     const QString path = connection_->dataSource();
     const int count = rows_.fieldCount();
@@ -789,18 +789,24 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
         }
         sql = "INSERT INTO " + quoted(tableName_) + " (" + names + ") VALUES (" + marks + ")";
     } else {
+        // Only the fields that changed: a stored value the program cannot read (a date in
+        // another form) stays as it is unless the user replaces it.
         QByteArray sets;
-        for (int f = 0; f < count; ++f)
-            sets += (f ? "," : "") + quoted(rows_.field(f).name) + "=?";
+        for (int f : changed)
+            sets += (sets.isEmpty() ? "" : ",") + quoted(rows_.field(f).name) + "=?";
+        if (sets.isEmpty())
+            return oldKey.toLongLong(); // nothing to write
         sql = "UPDATE " + quoted(tableName_) + " SET " + sets + " WHERE " +
               quoted(rows_.field(0).name) + " IS ?";
     }
     connection_->finishBackgroundRead(); // its read lock would hold the write back
     engine::Statement statement(db, sql, path);
+    int parameter = 0;
     for (int f = 0; f < count; ++f)
-        bindValue(statement, f + 1, f, f < int(values.size()) ? values[f] : QVariant());
+        if (insert || std::find(changed.begin(), changed.end(), f) != changed.end())
+            bindValue(statement, ++parameter, f, f < int(values.size()) ? values[f] : QVariant());
     if (!insert)
-        bindValue(statement, count + 1, 0, oldKey);
+        bindValue(statement, ++parameter, 0, oldKey);
     const int changesBefore = sqlite3_total_changes(db);
     try {
         statement.step();
@@ -856,7 +862,11 @@ void TableCursor::PostRow() {
     } else {
         const int row = int(visible_[current_]);
         const int index = current_;
-        writeRow(false, values, rows_.value(row, 0));
+        std::vector<int> changed;
+        for (int f = 0; f < rows_.fieldCount(); ++f)
+            if (f >= int(values.size()) || values[f] != rows_.value(row, f))
+                changed.push_back(f);
+        writeRow(false, values, rows_.value(row, 0), changed);
         rows_.setRow(row, values);
         rebuildVisible(activeFilter());
         placeOnRow(row, index);

@@ -195,7 +195,8 @@ private:
     QString foldAccents(const QString &text) const;
     void bindValue(engine::Statement &statement, int index, int field,
                    const QVariant &internal) const;
-    qint64 writeRow(bool insert, const std::vector<QVariant> &values, const QVariant &oldKey);
+    qint64 writeRow(bool insert, const std::vector<QVariant> &values, const QVariant &oldKey,
+                    const std::vector<int> &changed = {});
     void addWrittenRow(std::vector<QVariant> values);
     void setState(State state);
 

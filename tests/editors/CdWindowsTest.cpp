@@ -300,3 +300,27 @@ TEST_F(CdWindowsTest, ModifyWritesOnlyWhatTheUserChanged) {
                      "NroDisco = 1"),
               " (revisado)|610A62");
 }
+
+// A date stored in a form the program cannot read shows empty and stays as stored when another
+// field of the CD changes; a date the user picks replaces it.
+TEST_F(CdWindowsTest, ModifyKeepsADateItCannotReadUnlessOneIsPicked) {
+    start(true, false, [](TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (1, 'Uno', 'el martes', NULL), "
+               "(2, 'Dos', '15.03.2003', NULL)");
+    });
+    auto *grid = Form1->findChild<DBGrid *>("DBGrid2");
+    EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "");
+    modifyCd([&] {
+        QTest::keyClicks(Form3->DBMemo1, "Revisado.");
+        Form3->SpeedButton1->click();
+    });
+    EXPECT_EQ(stored("SELECT FechaDisco || '|' || Comentario FROM Discos WHERE NroDisco = 1"),
+              "el martes|Revisado.");
+
+    data().TDiscos.FindRow("NroDisco", 2);
+    modifyCd([&] {
+        Form3->Date1->setDate(QDate(2026, 1, 2));
+        Form3->SpeedButton1->click();
+    });
+    EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 2"), "2026-01-02");
+}
