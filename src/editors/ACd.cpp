@@ -1,5 +1,7 @@
 #include "ACd.h"
 
+#include <limits>
+
 #include "Conversions.h"
 #include "DatabaseError.h"
 #include "Guard.h"
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
+#include <limits>
 
 TForm2 *Form2 = nullptr;
 
@@ -45,8 +48,19 @@ TForm2::TForm2(platform::Services services, QWidget *parent)
 void TForm2::Limpiar() {
     store::TableCursor &discos = DataModule2->TDiscos;
     discos.GoLast();
-    // The last row carries the highest number: the cursor lists CDs in ascending order.
-    Edit1->setText(QString::number(qint64(discos.Fields(0).AsInteger()) + 1));
+    // The last row carries the highest number: the cursor lists CDs in ascending order. It is
+    // read whole: a number past the whole-number rule has no next one to propose.
+    const qint64 last = discos.RecordCount() > 0 ? discos.numberAt(discos.currentIndex(), 0) : 0;
+    if (last >= std::numeric_limits<qint32>::max()) {
+        Edit1->clear();
+        services_.dialogs.error(
+            this, QStringLiteral(" No hay un número para el nuevo CD: el último CD tiene el número "
+                                 "%1, y un CD no puede llevar uno mayor que %2 ")
+                      .arg(last)
+                      .arg(std::numeric_limits<qint32>::max()));
+    } else {
+        Edit1->setText(QString::number(last + 1));
+    }
     Edit2->clear();
     Date1->setDate(services_.clock.today());
     Memo1->clear();

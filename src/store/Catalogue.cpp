@@ -16,13 +16,13 @@ namespace store {
 const char *catalogueSchema() {
     return R"sql(
 CREATE TABLE Discos (
-  NroDisco INTEGER PRIMARY KEY,
+  NroDisco INTEGER PRIMARY KEY CHECK (NroDisco BETWEEN -2147483648 AND 2147483647),
   DescripcionDisco TEXT, FechaDisco DATE, Comentario MEMO);
 CREATE TABLE Programas (
-  NroPrograma INTEGER PRIMARY KEY,
+  NroPrograma INTEGER PRIMARY KEY CHECK (NroPrograma BETWEEN -2147483648 AND 2147483647),
   NroDisco INTEGER NOT NULL REFERENCES Discos(NroDisco) ON DELETE RESTRICT,
   NombrePrograma TEXT NOT NULL, Version TEXT, Empresa TEXT, Licencia TEXT,
-  Anio INTEGER, Link TEXT, Comentario MEMO);
+  Anio INTEGER CHECK (Anio BETWEEN -2147483648 AND 2147483647), Link TEXT, Comentario MEMO);
 CREATE INDEX ProgramasNroDisco ON Programas(NroDisco);
 CREATE VIEW ProgDisc AS SELECT p.NroDisco, d.DescripcionDisco, p.NombrePrograma,
   p.Version, p.Empresa, p.Licencia, p.Anio, p.Link, p.Comentario

@@ -61,6 +61,35 @@ TEST_F(CdWindowsTest, NumbersFollowTheLastCd) {
     EXPECT_EQ(proposal(), "5");
 }
 
+// A catalogue of older making may hold a number past the whole-number rule: there is then no
+// next number, which New CD says instead of proposing a wrapped one.
+TEST_F(CdWindowsTest, NoNumberIsProposedPastTheLargestOne) {
+    const struct {
+        const char *last;
+        QString proposal;
+        size_t boxes;
+    } cases[] = {{"2147483646", "2147483647", 0}, {"2147483647", "", 1},
+                 {"9223372036854775807", "", 1}};
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.last);
+        fake.dialogs.boxes.clear();
+        start(true, false, [&](TempCatalogue &c) {
+            c.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON; INSERT INTO Discos VALUES "
+                                  "(1, 'a', NULL, NULL), (%1, 'b', NULL, NULL)")
+                       .arg(QLatin1String(test.last)));
+        });
+        EXPECT_EQ(proposal(), test.proposal);
+        ASSERT_EQ(boxCount(), test.boxes);
+        if (test.boxes)
+            EXPECT_EQ(fake.dialogs.boxes[0].text,
+                      QStringLiteral(" No hay un número para el nuevo CD: el último CD tiene el "
+                                     "número %1, y un CD no puede llevar uno mayor que "
+                                     "2147483647 ")
+                          .arg(QLatin1String(test.last)));
+        EXPECT_EQ(data().TDiscos.RecordCount(), 2); // nothing saved
+    }
+}
+
 TEST_F(CdWindowsTest, AcceptStoresTheCdAndPreparesTheNext) {
     start(true);
     const int rows = Form1->findChild<DBGrid *>("DBGrid2")->model()->rowCount();

@@ -33,6 +33,13 @@ TEST(Catalogue, HasTheTablesTheRelationAndTheView) {
     EXPECT_THROW(catalogue.exec("INSERT INTO Programas (NroPrograma, NroDisco, NombrePrograma) "
                                 "VALUES (2, 5, 'p')"),
                  std::runtime_error);
+    // Numbers stay within what the program's whole-number rule can show and take back.
+    for (const char *sql : {"INSERT INTO Discos VALUES (2147483648, 'a', NULL, NULL)",
+                            "INSERT INTO Programas (NroPrograma, NroDisco, NombrePrograma) VALUES "
+                            "(-2147483649, 1, 'p')",
+                            "UPDATE Programas SET Anio = 9223372036854775807"})
+        EXPECT_THROW(catalogue.exec(QString::fromLatin1(sql)), std::runtime_error) << sql;
+    catalogue.exec("INSERT INTO Discos VALUES (2147483647, 'a', NULL, NULL)");
     // One row per program, also for a program whose CD row is gone.
     catalogue.exec("PRAGMA foreign_keys=OFF; DELETE FROM Discos;");
     EXPECT_EQ(catalogue.queryInt("SELECT count(*) FROM ProgDisc"), 1);
