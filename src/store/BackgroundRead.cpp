@@ -4,10 +4,10 @@
 
 namespace store {
 
-BackgroundRead::BackgroundRead(const QString &path, QObject *parent)
+BackgroundRead::BackgroundRead(const QByteArray &fileName, const QString &path, QObject *parent)
     : QObject(parent)
     , path_(path)
-    , db_(engine::open(path, false)) {
+    , db_(engine::open(fileName, path, false)) {
     // The first read takes the shared lock: from here on this connection sees one moment.
     engine::exec(db_.get(), "BEGIN; SELECT count(*) FROM sqlite_master", path_);
 }

@@ -26,7 +26,7 @@ struct PendingRows {
 class BackgroundRead : public QObject {
     Q_OBJECT
 public:
-    explicit BackgroundRead(const QString &path, QObject *parent = nullptr);
+    BackgroundRead(const QByteArray &fileName, const QString &path, QObject *parent = nullptr);
     ~BackgroundRead() override; // stops the reading and waits for the thread
 
     // Prepares the reading now, so that a missing table or view fails here, as at opening.

@@ -4,6 +4,7 @@
 #include "Conversions.h"
 #include "TableCursor.h"
 
+#include <QFile>
 #include <QScopeGuard>
 #include <algorithm>
 #include <sqlite3.h>
@@ -23,6 +24,7 @@ Connection::~Connection() {
 
 void Connection::setConnectionString(const QString &text) {
     connectionString_ = text;
+    fileName_.clear();
 }
 
 QString Connection::dataSource() const {
@@ -39,6 +41,10 @@ QString Connection::dataSource() const {
     return connectionString_.mid(from, end < 0 ? -1 : end - from);
 }
 
+QByteArray Connection::fileName() const {
+    return fileName_.isEmpty() ? QFile::encodeName(dataSource()) : fileName_;
+}
+
 QString Connection::dateFormat() const {
     return dateFormat_.isEmpty() ? shortDateFormat() : dateFormat_;
 }
@@ -50,7 +56,7 @@ void Connection::setConnected(bool connected) {
         const QString path = dataSource();
         if (path.isEmpty())
             throw DatabaseError(DatabaseError::Kind::Io, QStringLiteral("no data source given"));
-        db_ = engine::open(path, false);
+        db_ = engine::open(fileName(), path, false);
     } else {
         reader_.reset(); // stops it: nothing read now would be shown
         for (TableCursor *cursor : cursors_) {
@@ -68,7 +74,7 @@ void Connection::openInBackground(const std::vector<TableCursor *> &cursors) {
     finishBackgroundRead();
     const size_t position = changeCount();
     const qint64 version = dataVersion(); // before the reader's moment: a write between shows
-    auto reader = std::make_unique<BackgroundRead>(dataSource());
+    auto reader = std::make_unique<BackgroundRead>(fileName(), dataSource());
     connect(reader.get(), &BackgroundRead::rowsReady, this,
             [this] {
                 for (TableCursor *cursor : std::vector<TableCursor *>(cursors_))

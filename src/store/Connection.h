@@ -26,6 +26,10 @@ public:
     QString ConnectionString() const { return connectionString_; }
     void setConnectionString(const QString &text);
     QString dataSource() const;
+    // The data source's file name as the file system's own bytes, when the caller has them (a
+    // folder's name that is not valid text would not survive the connection string).
+    void setFileName(const QByteArray &bytes) { fileName_ = bytes; }
+    QByteArray fileName() const;
 
     // The short date format in which the cursors of this connection show dates as text and read
     // text back; the regional one until the program hands over the one its windows use.
@@ -73,6 +77,7 @@ private:
     void detach(TableCursor *cursor);
 
     QString connectionString_;
+    QByteArray fileName_;
     QString dateFormat_;
     engine::DbHandle db_;
     std::vector<TableCursor *> cursors_;

@@ -1,5 +1,7 @@
 #include "Engine.h"
 
+#include <QFile>
+
 #include <QFileInfo>
 #include <sqlite3.h>
 
@@ -83,11 +85,15 @@ void exec(sqlite3 *db, const char *sql, const QString &path) {
 }
 
 DbHandle open(const QString &path, bool create) {
+    return open(QFile::encodeName(path), path, create);
+}
+
+DbHandle open(const QByteArray &fileName, const QString &path, bool create) {
     sqlite3 *raw = nullptr;
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX;
     if (create)
         flags |= SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
+    const int rc = sqlite3_open_v2(fileName.constData(), &raw, flags, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK)
         raise(db.get(), rc, path);

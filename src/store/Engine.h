@@ -25,6 +25,9 @@ DatabaseError::Kind kindOf(int resultCode);
 // cannot be written), or creates it when `create` is set. Sets foreign keys and a busy timeout,
 // and reads the schema so that a file that is not a database fails here, not later.
 DbHandle open(const QString &path, bool create);
+// The same with the file's name as the file system's own bytes (a folder's name need not be
+// valid in any encoding); `path` is what errors show.
+DbHandle open(const QByteArray &fileName, const QString &path, bool create);
 
 class Statement {
 public:

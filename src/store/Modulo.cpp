@@ -1,6 +1,7 @@
 #include "Modulo.h"
 
 #include <QDir>
+#include <QFile>
 #include <cerrno>
 #include <unistd.h>
 #include <vector>
@@ -15,7 +16,7 @@ TDataModule2::TDataModule2(QObject *parent)
     TDiscos.setAfterWrite([this] { refreshJoinedView(); });
 }
 
-QString TDataModule2::Ruta() {
+QByteArray TDataModule2::RutaBytes() {
     // No fixed limit on the path: the buffer grows until the directory fits.
     std::vector<char> buffer(261);
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
@@ -23,7 +24,11 @@ QString TDataModule2::Ruta() {
             return {};
         buffer.resize(buffer.size() * 2);
     }
-    return QString::fromLocal8Bit(buffer.data());
+    return QByteArray(buffer.data());
+}
+
+QString TDataModule2::Ruta() {
+    return QFile::decodeName(RutaBytes());
 }
 
 void TDataModule2::DataModuleCreate() {
@@ -31,6 +36,9 @@ void TDataModule2::DataModuleCreate() {
     ADOConnection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + directory +
                                       QDir::separator() +
                                       QStringLiteral("db.mdb;Persist Security Info=False"));
+    const QByteArray folder = RutaBytes();
+    if (!folder.isEmpty())
+        ADOConnection.setFileName(folder + "/db.mdb");
     ADOConnection.setConnected(true);
     try {
         TDiscos.setActive(true);

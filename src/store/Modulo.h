@@ -17,6 +17,8 @@ public:
     // The process's working directory, or the empty text when it cannot be read. Uses no state,
     // so it works before the data module exists.
     static QString Ruta();
+    // The same as the file system's own bytes.
+    static QByteArray RutaBytes();
 
     // Points the connection at db.mdb in the working directory and opens the connection and the
     // cursors in order; the first failure stops it and propagates. The CDs are read at once; the

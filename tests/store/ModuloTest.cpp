@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using store::DatabaseError;
 using Kind = store::DatabaseError::Kind;
@@ -159,4 +160,25 @@ TEST(DataModule, ATableOfAnotherShapeOpensNothing) {
         EXPECT_FALSE(module.TProgramas.Active());
         EXPECT_EQ(catalogue.fileBytes(), before);
     }
+}
+
+// A folder whose name is not valid UTF-8 (made on another system, say): the file is opened by
+// the file system's own bytes, not by a re-encoded name that does not exist.
+TEST(DataModule, OpensInAFolderWhoseNameIsNotText) {
+    TempCatalogue parent(false, false);
+    const QByteArray made = QFile::encodeName(parent.dir()) + "/made";
+    const QByteArray odd = QFile::encodeName(parent.dir()) + "/cat\xe1logo";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(made)));
+    store::createCatalogue(QFile::decodeName(made), true);
+    ASSERT_EQ(::rename(made.constData(), odd.constData()), 0);
+    const QString previous = QDir::currentPath();
+    ASSERT_EQ(::chdir(odd.constData()), 0);
+    {
+        TDataModule2 module;
+        EXPECT_NO_THROW(module.DataModuleCreate());
+        EXPECT_EQ(module.TDiscos.RecordCount(), 12);
+        EXPECT_EQ(module.TProgDisc.RecordCount(), 84);
+    }
+    QDir::setCurrent(previous);
+    ::rename(odd.constData(), made.constData()); // so that the temporary folder can go
 }
