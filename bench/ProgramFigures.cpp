@@ -251,14 +251,10 @@ const struct {
     const char *name;
     void (*run)();
 } kSteps[] = {
-    {"window", window},
-    {"startup", startup},
-    {"queries", queries},
-    {"queries_at_once", queriesAtOnce},
-    {"order", order},
-    {"keystroke", keystroke},
-    {"save_cd", saveCd},
-    {"save_program", saveProgram},
+    {"window", window},      {"startup", startup},
+    {"queries", queries},    {"queries_at_once", queriesAtOnce},
+    {"order", order},        {"keystroke", keystroke},
+    {"save_cd", saveCd},     {"save_program", saveProgram},
     {"open_view", openView},
 };
 

@@ -1,7 +1,5 @@
 #include "ACd.h"
 
-#include <limits>
-
 #include "Conversions.h"
 #include "DatabaseError.h"
 #include "Guard.h"

@@ -66,8 +66,8 @@ void TForm3::SpeedButton1Click() {
     }
     discos.EditRow();
     if (!dateUnread_ || Date1->date() != dateShown_)
-        DBEdit3->setText(store::serialToText(store::toSerial(Date1->date()),
-                                             services_.clock.shortDateFormat()));
+        DBEdit3->setText(
+            store::serialToText(store::toSerial(Date1->date()), services_.clock.shortDateFormat()));
     discos.PostRow();
     close();
 }

@@ -22,10 +22,8 @@ Startup::Startup(platform::Services services) {
     form1_->bindData(*module_);
     // Dates read and written as text use the format the windows show.
     module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
-    module_->ADOConnection.setWaitObserver(
-        [wait = std::make_shared<RowsWait>(form1_.get())](store::Connection::Wait step) {
-            (*wait)(step);
-        });
+    module_->ADOConnection.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
+                                               store::Connection::Wait step) { (*wait)(step); });
     platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
     // The other windows, hidden; the main window owns them.
     Form2 = new TForm2(services, form1_.get());

@@ -75,12 +75,13 @@ void Connection::openInBackground(const std::vector<TableCursor *> &cursors) {
     const size_t position = changeCount();
     const qint64 version = dataVersion(); // before the reader's moment: a write between shows
     auto reader = std::make_unique<BackgroundRead>(fileName(), dataSource());
-    connect(reader.get(), &BackgroundRead::rowsReady, this,
-            [this] {
-                for (TableCursor *cursor : std::vector<TableCursor *>(cursors_))
-                    cursor->adoptIfReady();
-            },
-            Qt::QueuedConnection);
+    connect(
+        reader.get(), &BackgroundRead::rowsReady, this,
+        [this] {
+            for (TableCursor *cursor : std::vector<TableCursor *>(cursors_))
+                cursor->adoptIfReady();
+        },
+        Qt::QueuedConnection);
     std::vector<TableCursor *> opened;
     // The reading starts, and bound controls hear of the opened cursors, also when a later
     // cursor fails to open.

@@ -54,7 +54,9 @@ public:
     // While an operation waits for rows still being read: told Begin, then Tick every few
     // hundredths of a second (a chance to keep a progress indicator alive), then End.
     enum class Wait { Begin, Tick, End };
-    void setWaitObserver(std::function<void(Wait)> observer) { waitObserver_ = std::move(observer); }
+    void setWaitObserver(std::function<void(Wait)> observer) {
+        waitObserver_ = std::move(observer);
+    }
     void waitFor(const std::function<bool()> &done);
 
     // A row this program wrote through this connection. `wide`: the statement changed other rows

@@ -14,7 +14,9 @@ public:
     qint64 operator[](size_t i) const { return wide_ ? wideValues_[i] : narrowValues_[i]; }
     size_t size() const { return wide_ ? wideValues_.size() : narrowValues_.size(); }
 
-    void reserve(size_t count) { wide_ ? wideValues_.reserve(count) : narrowValues_.reserve(count); }
+    void reserve(size_t count) {
+        wide_ ? wideValues_.reserve(count) : narrowValues_.reserve(count);
+    }
     void push_back(qint64 value) {
         widenFor(value);
         wide_ ? wideValues_.push_back(value) : narrowValues_.push_back(int32_t(value));

@@ -67,8 +67,8 @@ struct Layout {
 const Layout kLayouts[] = {
     {"Discos", {"NroDisco", "DescripcionDisco", "FechaDisco", "Comentario"}},
     {"Programas",
-     {"NroPrograma", "NroDisco", "NombrePrograma", "Version", "Empresa", "Licencia", "Anio",
-      "Link", "Comentario"}},
+     {"NroPrograma", "NroDisco", "NombrePrograma", "Version", "Empresa", "Licencia", "Anio", "Link",
+      "Comentario"}},
     {"ProgDisc",
      {"NroDisco", "DescripcionDisco", "NombrePrograma", "Version", "Empresa", "Licencia", "Anio",
       "Link", "Comentario"}},
@@ -84,11 +84,10 @@ void checkLayout(const QString &tableName, const std::vector<FieldDef> &fields,
         for (size_t i = 0; i < layout.fields.size(); ++i) {
             const QString wanted = QLatin1String(layout.fields[i]);
             if (i >= fields.size() || fields[i].name.compare(wanted, Qt::CaseInsensitive) != 0)
-                throw DatabaseError(DatabaseError::Kind::Other,
-                                    QStringLiteral("%1 lacks %2 in place %3")
-                                        .arg(tableName, wanted)
-                                        .arg(i + 1),
-                                    path, DatabaseError::Cause::MissingField)
+                throw DatabaseError(
+                    DatabaseError::Kind::Other,
+                    QStringLiteral("%1 lacks %2 in place %3").arg(tableName, wanted).arg(i + 1),
+                    path, DatabaseError::Cause::MissingField)
                     .about(tableName, wanted);
         }
     }
@@ -105,10 +104,11 @@ RowQuery describeRows(sqlite3 *db, const QString &path, const QString &tableName
             db, "SELECT type, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE", path);
         kind.bindText(1, tableName.toUtf8());
         if (kind.step()) {
-            query.isView = QByteArray(reinterpret_cast<const char *>(
-                               sqlite3_column_text(kind.get(), 0))) == "view";
-            definition = QByteArray(
-                reinterpret_cast<const char *>(sqlite3_column_text(kind.get(), 1)));
+            query.isView =
+                QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(kind.get(), 0))) ==
+                "view";
+            definition =
+                QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(kind.get(), 1)));
         }
     }
     if (query.isView && isOurJoinedView(tableName, definition)) {
@@ -128,8 +128,8 @@ RowQuery describeRows(sqlite3 *db, const QString &path, const QString &tableName
                                         kindFromDeclaredType(sqlite3_column_decltype(stmt, i))});
     checkLayout(tableName, query.fields, path);
     if (!query.isView && !query.fields.empty() && query.fields[0].kind == FieldKind::Integer)
-        query.selectByKey =
-            "SELECT * FROM " + quoted(tableName) + " WHERE " + quoted(query.fields[0].name) + " = ?";
+        query.selectByKey = "SELECT * FROM " + quoted(tableName) + " WHERE " +
+                            quoted(query.fields[0].name) + " = ?";
     return query;
 }
 

@@ -19,7 +19,7 @@ struct RowQuery {
     // The joined view of our own catalogues is read with the program number beside its fields,
     // so its rows can be found by key; a view of another making cannot be patched.
     bool hiddenKey = false;
-    QByteArray selectAll; // a table's rows in ascending order of its first field
+    QByteArray selectAll;   // a table's rows in ascending order of its first field
     QByteArray selectByKey; // empty when the rows have no key to patch by
     std::vector<FieldDef> fields;
 };

@@ -39,8 +39,8 @@ void Snapshot::reset(std::vector<FieldDef> fields, bool hiddenKey) {
     columns_.resize(fields_.size());
     for (size_t f = 0; f < fields_.size(); ++f)
         if (!isNumeric(int(f)))
-            columns_[f].interned = std::make_unique<Interned>(
-                0, SpanHash{&columns_[f].bytes}, SpanEqual{&columns_[f].bytes});
+            columns_[f].interned = std::make_unique<Interned>(0, SpanHash{&columns_[f].bytes},
+                                                              SpanEqual{&columns_[f].bytes});
     keys_ = NumberColumn();
     hiddenKey_ = hiddenKey;
     keysAscend_ = false;
@@ -329,7 +329,8 @@ void Snapshot::appendRow(const std::vector<QVariant> &values, qint64 hiddenKey) 
     if (hiddenKey_)
         appendKey(hiddenKey);
     const int row = rows_ - 1;
-    keysAscend_ = ascended && (hiddenKey_ || !isNull(row, 0)) && (row == 0 || key(row - 1) < key(row));
+    keysAscend_ =
+        ascended && (hiddenKey_ || !isNull(row, 0)) && (row == 0 || key(row - 1) < key(row));
     for (int f = 0; f < fieldCount(); ++f)
         reorder(f, {uint32_t(row)});
 }
@@ -522,7 +523,8 @@ void Snapshot::reorder(int field, const std::vector<uint32_t> &changed) {
     merged.reserve(size_t(rows_));
     auto from = kept.begin();
     for (uint32_t row : moving) {
-        auto at = std::partition_point(from, kept.end(), [&](uint32_t k) { return before(k, row); });
+        auto at =
+            std::partition_point(from, kept.end(), [&](uint32_t k) { return before(k, row); });
         merged.insert(merged.end(), from, at);
         merged.push_back(row);
         from = at;

@@ -136,7 +136,7 @@ private:
         NumberColumn numbers;
         std::vector<bool> nulls;
         SpanColumn spans;
-        TextBuffer bytes; // texts read, while loading
+        TextBuffer bytes;                       // texts read, while loading
         std::shared_ptr<const TextBuffer> read; // the same once loaded, shareable
         TextBuffer written;
         std::shared_ptr<const TextBuffer> lent;

@@ -292,8 +292,7 @@ void TableCursor::adoptPending() {
 // Rows that arrived while nobody waited for them: the bound controls show them now. A failure
 // goes to whoever shows errors for the controls.
 void TableCursor::adoptIfReady() {
-    if (!pending_ ||
-        pending_->rows.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (!pending_ || pending_->rows.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return;
     try {
         adoptPending();
@@ -821,8 +820,8 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
         throw DatabaseError(Kind::Other, QStringLiteral("no row to update"), path,
                             DatabaseError::Cause::RowGone)
             .about(tableName_);
-    const qint64 key = insert && !values[0].isValid() ? sqlite3_last_insert_rowid(db)
-                                                      : values[0].toLongLong();
+    const qint64 key =
+        insert && !values[0].isValid() ? sqlite3_last_insert_rowid(db) : values[0].toLongLong();
     if (!insert && oldKey != values[0])
         recordWrite(oldKey.toLongLong(), changesBefore); // the row left its old key
     recordWrite(key, changesBefore);
@@ -936,7 +935,8 @@ void TableCursor::InsertRow(const QVariantList &values) {
         internal[f] = toInternal(f, values[f]);
     addWrittenRow(std::move(internal));
     emit dataSetChanged();
-    emit recordChanged();    wrote();
+    emit recordChanged();
+    wrote();
 }
 
 // ---- FindRow ------------------------------------------------------------------------------------

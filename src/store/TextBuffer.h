@@ -28,7 +28,8 @@ public:
             // Small columns stay small: chunks grow from 4 KB to 1 MB. A longer text gets a
             // chunk of its own size, whose place then holds only the chunk's number.
             capacity_ = std::max<size_t>(
-                length, std::min<size_t>(kLargest, size_t(4096) << std::min<size_t>(2 * chunks_.size(), 8)));
+                length, std::min<size_t>(kLargest, size_t(4096)
+                                                       << std::min<size_t>(2 * chunks_.size(), 8)));
             chunks_.push_back(std::make_unique<char[]>(capacity_));
             used_ = 0;
         }

@@ -34,7 +34,9 @@ public:
 
     int size() const { return identity_ ? count_ : int(rows_.size()); }
     bool empty() const { return size() == 0; }
-    uint32_t operator[](int place) const { return identity_ ? uint32_t(place) : rows_[size_t(place)]; }
+    uint32_t operator[](int place) const {
+        return identity_ ? uint32_t(place) : rows_[size_t(place)];
+    }
     // The place of a physical row among the shown ones, or -1 when it is not shown.
     int placeOf(int row) const {
         if (row < 0 || row >= count_)

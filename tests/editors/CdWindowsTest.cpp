@@ -68,8 +68,8 @@ TEST_F(CdWindowsTest, NoNumberIsProposedPastTheLargestOne) {
         const char *last;
         QString proposal;
         size_t boxes;
-    } cases[] = {{"2147483646", "2147483647", 0}, {"2147483647", "", 1},
-                 {"9223372036854775807", "", 1}};
+    } cases[] = {
+        {"2147483646", "2147483647", 0}, {"2147483647", "", 1}, {"9223372036854775807", "", 1}};
     for (const auto &test : cases) {
         SCOPED_TRACE(test.last);
         fake.dialogs.boxes.clear();

@@ -45,8 +45,8 @@ TEST_F(FaultInjectionTest, EveryWritePathFailsCleanlyAtEveryPoint) {
     } paths[] = {
         {"New CD",
          [](TDataModule2 &m) {
-             m.TDiscos.InsertRow({50, QStringLiteral("Nuevo"), QDate(2026, 1, 2),
-                                  QStringLiteral("uno\r\ndos")});
+             m.TDiscos.InsertRow(
+                 {50, QStringLiteral("Nuevo"), QDate(2026, 1, 2), QStringLiteral("uno\r\ndos")});
          }},
         {"Modify CD", editCd},
         {"delete CD",
@@ -111,8 +111,8 @@ TEST_F(FaultInjectionTest, EveryWritePathFailsCleanlyAtEveryPoint) {
             ASSERT_FALSE(fake.dialogs.boxes.empty());
             const QString text = fake.dialogs.boxes.front().text;
             // In Spanish, naming the file (the engine's English words come, if at all, after).
-            EXPECT_TRUE(text.contains(QStringLiteral("la base de datos \"") +
-                                      catalogue->dbPath() + u'"'))
+            EXPECT_TRUE(
+                text.contains(QStringLiteral("la base de datos \"") + catalogue->dbPath() + u'"'))
                 << text.toStdString();
             EXPECT_EQ(catalogue->queryText("PRAGMA integrity_check"), "ok");
             const QString now = contents();

@@ -1,6 +1,6 @@
 #include "AppFixture.h"
-#include "Modulo.h"
 #include "DBGrid.h"
+#include "Modulo.h"
 #include "QtPrinters.h"
 #include "cds_.h"
 

@@ -9,11 +9,11 @@
 
 #include <QAction>
 #include <QDir>
-#include <QTest>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
@@ -87,11 +87,10 @@ TEST_F(MainWindowTest, TheCdWalkTellsTheBoundControlsOnceAndLeavesThemOnTheLastC
     EXPECT_FALSE(data().TDiscos.ControlsDisabled());
 
     Form1->CDs1Click();
-    const QString lastComment = catalogue->queryText(
-        "SELECT Comentario FROM Discos ORDER BY NroDisco DESC LIMIT 1");
+    const QString lastComment =
+        catalogue->queryText("SELECT Comentario FROM Discos ORDER BY NroDisco DESC LIMIT 1");
     ASSERT_FALSE(lastComment.isEmpty());
-    EXPECT_EQ(child<DBMemo>("DBMemo1")->text().replace(u'\n', QStringLiteral("\r\n")),
-              lastComment);
+    EXPECT_EQ(child<DBMemo>("DBMemo1")->text().replace(u'\n', QStringLiteral("\r\n")), lastComment);
     EXPECT_EQ(child<DBGrid>("DBGrid2")->currentIndex().row(), 11);
 }
 

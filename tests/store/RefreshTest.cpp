@@ -91,8 +91,9 @@ const Case kCases[] = {
      [](TDataModule2 &m, TempCatalogue &) { renameProgram(m, 40, QStringLiteral("Ábaco")); }},
     {"renamed to tie another name but for case", true,
      [](TDataModule2 &m, TempCatalogue &c) {
-         renameProgram(m, 70, c.queryText("SELECT upper(NombrePrograma) FROM Programas "
-                                          "WHERE NroPrograma = 5"));
+         renameProgram(m, 70,
+                       c.queryText("SELECT upper(NombrePrograma) FROM Programas "
+                                   "WHERE NroPrograma = 5"));
      }},
     {"renamed to the empty text and back", true,
      [](TDataModule2 &m, TempCatalogue &) {
@@ -119,7 +120,8 @@ const Case kCases[] = {
      [](TDataModule2 &m, TempCatalogue &) {
          ASSERT_TRUE(m.TDiscos.FindRow(QStringLiteral("NroDisco"), 2, false));
          m.TDiscos.EditRow();
-         m.TDiscos.FieldByName(QStringLiteral("DescripcionDisco")).setAsString(QStringLiteral("Ásteroides"));
+         m.TDiscos.FieldByName(QStringLiteral("DescripcionDisco"))
+             .setAsString(QStringLiteral("Ásteroides"));
          m.TDiscos.PostRow();
      }},
     {"CD added, then an empty CD deleted", true,
@@ -214,7 +216,8 @@ TEST(Refresh, TheViewKeepsItsCopyWhileTheProgramsChange) {
     TableCursor &programas = module.TProgramas;
     ASSERT_TRUE(programas.FindRow(QStringLiteral("NroPrograma"), 3, false));
     programas.EditRow();
-    programas.FieldByName(QStringLiteral("NombrePrograma")).setAsString(QStringLiteral("Nuevo nombre"));
+    programas.FieldByName(QStringLiteral("NombrePrograma"))
+        .setAsString(QStringLiteral("Nuevo nombre"));
     programas.FieldByName(QStringLiteral("Link")).Clear();
     programas.PostRow();
     ASSERT_TRUE(programas.FindRow(QStringLiteral("NroPrograma"), 1, false));

@@ -79,10 +79,25 @@ int shimDeviceCharacteristics(sqlite3_file *f) {
 }
 
 // Version 1: no shared memory (the catalogue keeps its rollback journal) and no memory mapping.
-const sqlite3_io_methods kMethods = {
-    1,         shimClose, shimRead, shimWrite, shimTruncate, shimSync, shimFileSize, shimLock,
-    shimUnlock, shimCheckReservedLock, shimFileControl, shimSectorSize, shimDeviceCharacteristics,
-    nullptr,   nullptr,   nullptr,  nullptr,   nullptr,      nullptr};
+const sqlite3_io_methods kMethods = {1,
+                                     shimClose,
+                                     shimRead,
+                                     shimWrite,
+                                     shimTruncate,
+                                     shimSync,
+                                     shimFileSize,
+                                     shimLock,
+                                     shimUnlock,
+                                     shimCheckReservedLock,
+                                     shimFileControl,
+                                     shimSectorSize,
+                                     shimDeviceCharacteristics,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr,
+                                     nullptr};
 
 int shimOpen(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, int *outFlags) {
     auto *shim = reinterpret_cast<ShimFile *>(file);

@@ -11,6 +11,6 @@ public:
 
     // From now on, the `n`th point (1 = the next) fails with `failure`; 0 disarms.
     void failAt(int n, Failure failure);
-    bool fired() const; // the armed point was reached
+    bool fired() const;     // the armed point was reached
     int pointsSeen() const; // since the last failAt
 };

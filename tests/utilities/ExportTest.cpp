@@ -157,7 +157,7 @@ TEST_F(ExportTest, AViewWithAComputedYearIsListedWithoutFault) {
                "p.Anio + 0 AS Anio, p.Link, p.Comentario FROM Programas p LEFT JOIN Discos d "
                "ON d.NroDisco = p.NroDisco");
     });
-    EXPECT_EQ(generate({5, 6, 7}), kTitle + kRule +
-                                       " Programa      A\xF1o      Link      Nro. CD      \r\n" +
-                                       kRule + "\r\n Editor      2001      http://x/      1      \r\n");
+    EXPECT_EQ(generate({5, 6, 7}),
+              kTitle + kRule + " Programa      A\xF1o      Link      Nro. CD      \r\n" + kRule +
+                  "\r\n Editor      2001      http://x/      1      \r\n");
 }
