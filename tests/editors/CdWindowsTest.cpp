@@ -80,12 +80,13 @@ TEST_F(CdWindowsTest, NoNumberIsProposedPastTheLargestOne) {
         });
         EXPECT_EQ(proposal(), test.proposal);
         ASSERT_EQ(boxCount(), test.boxes);
-        if (test.boxes)
+        if (test.boxes) {
             EXPECT_EQ(fake.dialogs.boxes[0].text,
                       QStringLiteral(" No hay un número para el nuevo CD: el último CD tiene el "
                                      "número %1, y un CD no puede llevar uno mayor que "
                                      "2147483647 ")
                           .arg(QLatin1String(test.last)));
+        }
         EXPECT_EQ(data().TDiscos.RecordCount(), 2); // nothing saved
     }
 }
