@@ -63,7 +63,6 @@ void Connection::setConnected(bool connected) {
             cursor->setActive(false);
             // A copy kept for patching belongs to this opening of the file.
             cursor->retained_ = Snapshot();
-            cursor->hasRetained_ = false;
         }
         db_.reset();
         changes_.clear();

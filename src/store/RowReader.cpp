@@ -153,7 +153,7 @@ void readRows(engine::Statement &select, const RowQuery &query, Snapshot &rows,
         rows.reserve(lender->rowCount());
     } else if (!query.isView) {
         sqlite3 *db = sqlite3_db_handle(stmt);
-        engine::Statement count(db, "SELECT count(*) FROM (" + query.selectAll + ")", QString());
+        engine::Statement count(db, "SELECT count(*) FROM " + quoted(query.tableName), QString());
         if (count.step())
             rows.reserve(int(std::min<qint64>(sqlite3_column_int64(count.get(), 0), INT32_MAX)));
     }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <numeric>
 #include <sqlite3.h>
+#include <utility>
 
 namespace store {
 
@@ -119,7 +120,6 @@ void TableCursor::setConnection(Connection *connection) {
         return;
     setActive(false);
     retained_ = Snapshot();
-    hasRetained_ = false;
     if (connection_)
         connection_->detach(this);
     connection_ = connection;
@@ -153,12 +153,9 @@ void TableCursor::setActive(bool active) {
         buffer_.clear();
         modified_ = false;
         pending_.reset();
-        hasRetained_ = rows_.hasKeys() && !query_.selectByKey.isEmpty();
-        retained_ = hasRetained_ ? std::move(rows_) : Snapshot();
-        rows_.reset({});
-        visible_.clear();
-        current_ = -1;
-        atEnd_ = true;
+        const bool patchable = rows_.hasKeys() && !query_.selectByKey.isEmpty();
+        retained_ = patchable ? std::move(rows_) : Snapshot();
+        dropRows();
         setState(State::Inactive);
         emit dataSetChanged();
         return;
@@ -167,17 +164,14 @@ void TableCursor::setActive(bool active) {
         throw DatabaseError(Kind::NotOpen, QStringLiteral("connection not open"),
                             connection_ ? connection_->dataSource() : QString());
     auto forget = [this] {
-        rows_.reset({});
-        visible_.clear();
+        dropRows();
         retained_ = Snapshot();
-        hasRetained_ = false;
     };
     try {
         lastOpeningPatched_ = patchRetained();
         if (!lastOpeningPatched_)
             load();
         retained_ = Snapshot();
-        hasRetained_ = false;
         rebuildVisible(activeFilter());
     } catch (DatabaseError &error) {
         forget();
@@ -193,6 +187,14 @@ void TableCursor::setActive(bool active) {
     setState(State::Browse);
     emit dataSetChanged();
     emit recordChanged();
+}
+
+// No rows and none current; the fields go too.
+void TableCursor::dropRows() {
+    rows_.reset({});
+    visible_.clear();
+    current_ = -1;
+    atEnd_ = true;
 }
 
 void TableCursor::prepareOrder() {
@@ -239,12 +241,9 @@ void TableCursor::openFrom(BackgroundRead &reader, size_t changePosition, qint64
     prepareOrder();
     // The fields are known now; the rows come later. The connection tells the bound controls
     // once the reading has started (they show no rows), and the cursor again when they are in.
+    dropRows();
     rows_.reset(query_.fields, query_.hiddenKey);
-    visible_.clear();
-    current_ = -1;
-    atEnd_ = true;
     retained_ = Snapshot();
-    hasRetained_ = false;
     stampLoad(changePosition, version);
     state_ = State::Browse;
 }
@@ -264,18 +263,14 @@ void TableCursor::settle() const {
 }
 
 void TableCursor::adoptPending() {
-    const std::shared_ptr<PendingRows> pending = std::move(pending_);
-    pending_.reset();
+    const std::shared_ptr<PendingRows> pending = std::move(pending_); // leaves none pending
     try {
         rows_ = pending->rows.get();
         rows_.setTextOrder(order_);
         rebuildVisible(activeFilter());
     } catch (DatabaseError &error) {
         // As a failed opening: the cursor is closed.
-        rows_.reset({});
-        visible_.clear();
-        current_ = -1;
-        atEnd_ = true;
+        dropRows();
         setState(State::Inactive);
         emit dataSetChanged();
         if (error.table().isEmpty())
@@ -308,8 +303,8 @@ void TableCursor::adoptIfReady() {
 // taken, reading only the rows they touched. Refused (false) when another connection wrote, a
 // write reached further than its own row (a trigger, a cascade), or the locale changed.
 bool TableCursor::patchRetained() {
-    if (!hasRetained_ || !connection_ || connection_->dataVersion() != loadedVersion_ ||
-        QLocale().name() != loadedLocale_)
+    if (retained_.fieldCount() == 0 || !connection_ ||
+        connection_->dataVersion() != loadedVersion_ || QLocale().name() != loadedLocale_)
         return false;
     const std::vector<Connection::Change> &changes = connection_->changes();
     const int cdField = query_.hiddenKey ? retained_.fieldIndex(QStringLiteral("NroDisco")) : -1;
@@ -348,8 +343,7 @@ bool TableCursor::patchRetained() {
         else if (row >= 0)
             removed.push_back(row);
     }
-    Snapshot rows = std::move(retained_);
-    hasRetained_ = false;
+    Snapshot rows = std::exchange(retained_, Snapshot());
     rows.setRows(updates);
     std::sort(removed.rbegin(), removed.rend());
     for (const int row : removed)

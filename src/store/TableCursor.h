@@ -166,6 +166,7 @@ private:
     void requireOpen() const;
     void requireWritable() const;
     void settle() const;
+    void dropRows();
     void load();
     void prepareOrder();
     void stampLoad(size_t changePosition, qint64 version);
@@ -207,9 +208,8 @@ private:
     Snapshot rows_;
     RowQuery query_;
     std::shared_ptr<PendingRows> pending_;
-    // The copy kept at closing, for a reopening that can patch it.
+    // The copy kept at closing, for a reopening that can patch it (no fields: none kept).
     Snapshot retained_;
-    bool hasRetained_ = false;
     bool lastOpeningPatched_ = false;
     size_t loadedAt_ = 0;      // the connection's change count the copy includes
     qint64 loadedVersion_ = 0; // the file's data version when the copy was taken
