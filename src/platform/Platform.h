@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileCalls.h"
+
 #include <QDate>
 #include <QString>
 
@@ -52,6 +54,7 @@ struct Services {
     Shell &shell;
     Modal &modal;
     Clock &clock;
+    store::FileCalls &files; // how the program's own files (listing, backup) are written
 };
 
 } // namespace platform

@@ -43,7 +43,9 @@ struct QtPlatform {
     QtShell shell;
     QtModal modal;
     QtClock clock;
-    Services services() { return Services{dialogs, shell, modal, clock}; }
+    Services services() {
+        return Services{dialogs, shell, modal, clock, store::FileCalls::system()};
+    }
 };
 
 } // namespace platform

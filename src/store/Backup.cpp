@@ -44,10 +44,10 @@ qint64 count(sqlite3 *db, const char *table, const QString &path) {
 
 } // namespace
 
-void backupCatalogue(Connection &connection, const QString &destination) {
+void backupCatalogue(Connection &connection, const QString &destination, FileCalls &calls) {
     sqlite3 *source = connection.handle();
     const QString sourcePath = connection.dataSource();
-    ReplacementFile file(destination);
+    ReplacementFile file(destination, calls);
     {
         sqlite3 *raw = nullptr;
         const int rc = sqlite3_open_v2(QFile::encodeName(file.temporaryPath()).constData(), &raw,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileCalls.h"
+
 #include <QString>
 
 namespace store {
@@ -11,6 +13,7 @@ class Connection;
 // temporary name beside the destination, checked (integrity and the row counts of both tables)
 // and only then renamed over it, so a failed copy never destroys an earlier one. Throws
 // FileError naming the destination, or DatabaseError when the catalogue itself cannot be read.
-void backupCatalogue(Connection &connection, const QString &destination);
+void backupCatalogue(Connection &connection, const QString &destination,
+                     FileCalls &calls = FileCalls::system());
 
 } // namespace store

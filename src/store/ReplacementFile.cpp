@@ -35,8 +35,9 @@ FileError FileError::fromErrno(int error, const QString &path) {
     return FileError(cause, path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
-ReplacementFile::ReplacementFile(const QString &target)
-    : target_(target) {
+ReplacementFile::ReplacementFile(const QString &target, FileCalls &calls)
+    : calls_(calls)
+    , target_(target) {
     // A link is followed: the file it points at is the one replaced, and the link stays.
     const QFileInfo link(target);
     replaced_ = link.isSymLink() ? link.symLinkTarget() : target;
@@ -45,7 +46,7 @@ ReplacementFile::ReplacementFile(const QString &target)
     QByteArray name = QFile::encodeName(
         QDir(info.path())
             .filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
-    fd_ = ::mkstemp(name.data());
+    fd_ = calls_.makeTemporary(name.data());
     if (fd_ < 0)
         throw FileError::fromErrno(errno, target_);
     temporary_ = QFile::decodeName(name);
@@ -59,7 +60,7 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::closeFile() {
     if (fd_ >= 0)
-        ::close(fd_);
+        calls_.close(fd_);
     fd_ = -1;
 }
 
@@ -67,7 +68,7 @@ void ReplacementFile::write(const QByteArray &bytes) {
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t written = ::write(fd_, data, size_t(left));
+        const ssize_t written = calls_.write(fd_, data, size_t(left));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -91,15 +92,15 @@ void ReplacementFile::commit() {
             ::fchmod(fd_, 0666 & ~mask);
         }
         // The data must be on the disk before the name points at it.
-        const bool synced = ::fsync(fd_) == 0;
+        const bool synced = calls_.sync(fd_) == 0;
         const int error = errno;
-        const bool closed = ::close(fd_) == 0;
+        const bool closed = calls_.close(fd_) == 0;
         fd_ = -1;
         if (!synced || !closed)
             throw FileError::fromErrno(synced ? errno : error, target_);
     }
-    if (::rename(QFile::encodeName(temporary_).constData(),
-                 QFile::encodeName(replaced_).constData()) != 0)
+    if (calls_.rename(QFile::encodeName(temporary_).constData(),
+                      QFile::encodeName(replaced_).constData()) != 0)
         throw FileError::fromErrno(errno, target_);
     committed_ = true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileCalls.h"
 #include "FileError.h"
 
 #include <QByteArray>
@@ -13,7 +14,7 @@ namespace store {
 // file is removed. Every failure throws FileError naming the target.
 class ReplacementFile {
 public:
-    explicit ReplacementFile(const QString &target);
+    explicit ReplacementFile(const QString &target, FileCalls &calls = FileCalls::system());
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile &) = delete;
     ReplacementFile &operator=(const ReplacementFile &) = delete;
@@ -29,6 +30,7 @@ public:
 private:
     void closeFile();
 
+    FileCalls &calls_;
     QString target_;   // as the caller named it, for messages
     QString replaced_; // the file that is replaced: the target, or what it links to
     QString temporary_;

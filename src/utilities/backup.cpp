@@ -168,7 +168,7 @@ void TForm9::SpeedButton1Click() {
                                        QStringLiteral(".mdb ya existe. Desea sobreescribirlo ?")))
         return;
     // The earlier backup is replaced only by a copy that was written and checked whole.
-    store::backupCatalogue(DataModule2->ADOConnection, destination);
+    store::backupCatalogue(DataModule2->ADOConnection, destination, services_.files);
     services_.dialogs.information(
         this, QStringLiteral("La copia de seguridad se llevo a cabo correctamente en: \r\n\r\n") +
                   destination);

@@ -97,7 +97,7 @@ void TForm8::SpeedButton1Click() {
     // Written beside the old listing and put in its place only when whole: a failure leaves the
     // earlier listing as it was. The lines go out a chunk at a time, so a million programs need
     // no more memory than a few lines.
-    store::ReplacementFile file(path);
+    store::ReplacementFile file(path, services_.files);
     QByteArray lines; // UTF-8 until written
     auto flush = [&] {
         file.write(store::utf8ToWindows1252(lines));

@@ -6,8 +6,16 @@
 #include "Guard.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
+#include "backup.h"
+#include "exportar.h"
 
+#include <QCheckBox>
 #include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
@@ -121,4 +129,93 @@ TEST_F(FaultInjectionTest, EveryWritePathFailsCleanlyAtEveryPoint) {
     }
     std::printf("fault points tried: %d\n", tried);
     EXPECT_GT(tried, 0);
+}
+
+// The listing and the backup, failed at each file call of their own and, for the backup, at
+// each point where the engine writes the copy: each time an error box in Spanish naming the
+// file, the earlier file byte for byte as it was and nothing left beside it.
+TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
+    start(true, true);
+    data().ADOConnection.finishBackgroundRead();
+    const QDir folder(catalogue->dir());
+    const QString backup = folder.filePath(QStringLiteral("07_12_2026.mdb"));
+    // The backup window's tree opened down to the catalogue's folder, as the user would.
+    QTreeWidgetItem *node = Form9->TreeView->topLevelItem(0)->child(0); // "/"
+    for (const QString &name : catalogue->dir().split(u'/', Qt::SkipEmptyParts)) {
+        node->setExpanded(true);
+        QTreeWidgetItem *next = nullptr;
+        for (int i = 0; i < node->childCount() && !next; ++i)
+            if (node->child(i)->text(0) == name)
+                next = node->child(i);
+        ASSERT_NE(next, nullptr) << name.toStdString();
+        node = next;
+    }
+    Form9->TreeView->setCurrentItem(node);
+    for (int n = 2; n <= 8; ++n)
+        Form8->findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(n))->setChecked(true);
+
+    const struct {
+        const char *what;
+        QString file;
+        std::function<void()> act;
+        bool engine; // the engine writes it too
+    } jobs[] = {
+        {"listing", folder.filePath(QStringLiteral("Listado.txt")),
+         [] { Form8->SpeedButton1Click(); }, false},
+        {"backup", backup, [] { Form9->SpeedButton1Click(); }, true},
+    };
+    auto bytes = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    };
+    const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
+    int tried = 0;
+    for (const auto &job : jobs) {
+        SCOPED_TRACE(job.what);
+        // A first run that succeeds leaves the earlier file and counts the points.
+        fake.dialogs.answers.assign(64, true); // "overwrite?", "open the listing?"
+        platform::guarded(nullptr, job.act);
+        ASSERT_TRUE(QFile::exists(job.file));
+        fake.files.failAt(1 << 30, EIO);
+        vfs.failAt(1 << 30, FaultVfs::Failure::Io);
+        fake.dialogs.boxes.clear();
+        platform::guarded(nullptr, job.act);
+        ASSERT_EQ(fake.dialogs.boxes.size(), 2u); // told and offered to open, or asked and told
+        ASSERT_EQ(fake.dialogs.boxes[job.engine ? 1 : 0].kind, FakeDialogs::Box::Information);
+        const int calls = fake.files.callsSeen();
+        const int points = job.engine ? vfs.pointsSeen() : 0;
+        vfs.failAt(0, FaultVfs::Failure::Io);
+        ASSERT_GE(calls, 4); // a temporary file, a write, a sync, a rename at least
+        const QByteArray earlier = bytes(job.file);
+        const QStringList expected = folder.entryList(QDir::Files | QDir::Hidden);
+
+        for (int n = 1; n <= calls + points; ++n) {
+            SCOPED_TRACE(n);
+            fake.dialogs.boxes.clear();
+            fake.dialogs.answers.assign(64, true);
+            if (n <= calls)
+                fake.files.failAt(n, n % 2 ? EIO : ENOSPC);
+            else
+                vfs.failAt(n - calls, n % 2 ? FaultVfs::Failure::Io : FaultVfs::Failure::Full);
+            platform::guarded(nullptr, job.act);
+            const bool fired = n <= calls ? fake.files.fired() : vfs.fired();
+            fake.files.failAt(0, EIO);
+            vfs.failAt(0, FaultVfs::Failure::Io);
+            ++tried;
+            EXPECT_TRUE(fired);
+            const auto error =
+                std::find_if(fake.dialogs.boxes.begin(), fake.dialogs.boxes.end(),
+                             [](const FakeDialogs::Box &box) {
+                                 return box.kind == FakeDialogs::Box::Error;
+                             });
+            ASSERT_NE(error, fake.dialogs.boxes.end());
+            EXPECT_TRUE(error->text.contains(QStringLiteral("el archivo \"") + job.file + u'"') ||
+                        error->text.contains(QStringLiteral("La copia \"") + job.file + u'"'))
+                << error->text.toStdString();
+            EXPECT_TRUE(bytes(job.file) == earlier);
+            EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), expected);
+        }
+    }
+    EXPECT_EQ(catalogue->queryText("PRAGMA integrity_check"), "ok");
+    std::printf("listing and backup fault points tried: %d\n", tried);
 }

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <cerrno>
+#include <unistd.h>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -73,10 +75,57 @@ public:
     QString format = QStringLiteral("dd/MM/yyyy");
 };
 
+// The system's file calls, counted; the armed one fails with `error` as the system's would (a
+// failed close still releases the descriptor, as on Linux).
+class FaultyFileCalls : public store::FileCalls {
+public:
+    // From now on, the `n`th call (1 = the next) fails; 0 disarms.
+    void failAt(int n, int error) {
+        armed_ = n;
+        error_ = error;
+        seen_ = 0;
+        fired_ = false;
+    }
+    bool fired() const { return fired_; }
+    int callsSeen() const { return seen_; }
+
+    int makeTemporary(char *pattern) override {
+        return fail() ? -1 : FileCalls::makeTemporary(pattern);
+    }
+    ssize_t write(int fd, const void *data, size_t size) override {
+        return fail() ? -1 : FileCalls::write(fd, data, size);
+    }
+    int sync(int fd) override { return fail() ? -1 : FileCalls::sync(fd); }
+    int close(int fd) override {
+        if (!fail())
+            return FileCalls::close(fd);
+        FileCalls::close(fd);
+        errno = error_;
+        return -1;
+    }
+    int rename(const char *from, const char *to) override {
+        return fail() ? -1 : FileCalls::rename(from, to);
+    }
+
+private:
+    bool fail() {
+        if (++seen_ != armed_ || armed_ == 0)
+            return false;
+        fired_ = true;
+        errno = error_;
+        return true;
+    }
+    int armed_ = 0;
+    int error_ = EIO;
+    int seen_ = 0;
+    bool fired_ = false;
+};
+
 struct FakePlatform {
     FakeDialogs dialogs;
     FakeShell shell;
     FakeModal modal;
     FakeClock clock;
-    platform::Services services() { return {dialogs, shell, modal, clock}; }
+    FaultyFileCalls files; // passes everything through until armed
+    platform::Services services() { return {dialogs, shell, modal, clock, files}; }
 };
