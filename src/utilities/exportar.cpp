@@ -2,9 +2,9 @@
 
 #include "Conversions.h"
 #include "Guard.h"
+#include "Listing.h"
 #include "Modulo.h"
 #include "ReplacementFile.h"
-#include "Windows1252.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -36,7 +36,6 @@ const Column kColumns[] = {
     {&TForm8::CheckBox8, u"CD      ", 1, false},
 };
 constexpr int kNameField = 2;
-constexpr qsizetype kChunk = 1 << 20; // bytes converted and written at a time
 
 } // namespace
 
@@ -95,26 +94,17 @@ void TForm8::SpeedButton1Click() {
     const QString path = TDataModule2::Ruta() + QDir::separator() + QStringLiteral("Listado.txt");
 
     // Written beside the old listing and put in its place only when whole: a failure leaves the
-    // earlier listing as it was. The lines go out a chunk at a time, so a million programs need
-    // no more memory than a few lines.
+    // earlier listing as it was.
     store::ReplacementFile file(path, services_.files);
-    QByteArray lines; // UTF-8 until written
-    auto flush = [&] {
-        file.write(store::utf8ToWindows1252(lines));
-        lines.clear();
-    };
-    for (const QString &text : {QStringLiteral("LISTADO DE PROGRAMAS :"), separator})
-        lines += text.toUtf8() + "\r\n";
+    store::ListingLines lines([&](const QByteArray &bytes) { file.write(bytes); });
+    lines.line(QStringLiteral("LISTADO DE PROGRAMAS :"));
+    lines.line(separator);
     progDisc.GoFirst();
     for (const QString &text : {heading, separator, QString()})
-        lines += text.toUtf8() + "\r\n";
+        lines.line(text);
     // Rows are read by position among the visible rows: the same rows, in the same order, as
     // the walk from the first row to the last, without moving the grid at every one of them.
     const int rows = progDisc.visibleCount();
-    const std::string_view gap = "      ";
-    auto append = [&](std::string_view bytes) {
-        lines.append(bytes.data(), qsizetype(bytes.size()));
-    };
     // A field stored as the column expects is copied as it is; one of another kind (a view of
     // the file's own making) goes through the usual conversions.
     auto stored = [&](int field, bool number) {
@@ -126,30 +116,29 @@ void TForm8::SpeedButton1Click() {
     };
     auto cell = [&](int row, int field, bool number, bool asStored) {
         if (asStored && number) {
-            lines += QByteArray::number(progDisc.numberAt(row, field)); // empty reads as 0
+            lines.cell(progDisc.numberAt(row, field)); // empty reads as 0
         } else if (asStored) {
-            append(progDisc.utf8At(row, field));
+            lines.cell(progDisc.utf8At(row, field));
         } else {
             const QString text = progDisc.displayText(row, field);
-            lines += number ? QByteArray::number(store::parseWholeNumber(text).value_or(0))
-                            : text.toUtf8();
+            if (number)
+                lines.cell(qint64(store::parseWholeNumber(text).value_or(0)));
+            else
+                lines.cell(text.toUtf8().toStdString());
         }
-        append(gap);
     };
     const bool nameStored = stored(kNameField, false);
     std::vector<bool> asStored;
     for (const Column *column : chosen)
         asStored.push_back(stored(column->field, column->number));
     for (int row = 0; row < rows; ++row) {
-        lines += ' ';
+        lines.beginRow();
         cell(row, kNameField, false, nameStored);
         for (size_t i = 0; i < chosen.size(); ++i)
             cell(row, chosen[i]->field, chosen[i]->number, asStored[i]);
-        lines += "\r\n";
-        if (lines.size() >= kChunk)
-            flush();
+        lines.endRow();
     }
-    flush();
+    lines.finish();
     file.commit();
     progDisc.GoLast(); // where the walk leaves the cursor
 
