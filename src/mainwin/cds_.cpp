@@ -585,13 +585,8 @@ void TForm1::ComboBox2Change(QObject *) {
     store::TableCursor &progDisc = DataModule2->TProgDisc;
     progDisc.setFiltered(false);
     const QString cd = ComboBox2->currentText();
-    if (cd != kAll) {
-        QString quoted = cd;
-        quoted.replace(u'\'', QStringLiteral("''"));
-        progDisc.setFilter(QStringLiteral("NroDisco = '") + quoted + u'\'');
-    } else {
-        progDisc.setFilter(QString());
-    }
+    progDisc.setFilter(cd != kAll ? store::TableCursor::equalsFilter(QStringLiteral("NroDisco"), cd)
+                                  : QString());
     progDisc.setFiltered(true);
     Edit1->setFocus();
 }

@@ -400,8 +400,23 @@ TableCursor::FilterRule TableCursor::parseFilter(const QString &text) const {
             throw invalid(); // no closing quote, or something after it
         value = unquoted;
     }
+    // A whole number is also matched as it is shown, past the 32-bit range that typing allows:
+    // a CD listed with such a number must be found by it.
+    bool wide = false;
+    const qlonglong stored = value.toLongLong(&wide);
+    if (wide && rows_.field(rule.field).kind == FieldKind::Integer &&
+        QString::number(stored) == value && !parseWholeNumber(value)) {
+        rule.value = QVariant(stored);
+        return rule;
+    }
     rule.value = toInternal(rule.field, QVariant(value));
     return rule;
+}
+
+QString TableCursor::equalsFilter(const QString &fieldName, const QString &value) {
+    QString quoted = value;
+    quoted.replace(u'\'', QStringLiteral("''"));
+    return fieldName + QStringLiteral(" = '") + quoted + u'\'';
 }
 
 TableCursor::FilterRule TableCursor::activeFilter() const {

@@ -116,6 +116,9 @@ public:
     void InsertRow(const QVariantList &values);
     bool Modified() const { return modified_; }
 
+    // A filter is "Field = value" or "Field = 'value'", where a quote inside the quotes is
+    // doubled. equalsFilter writes one for any value, taken as it is.
+    static QString equalsFilter(const QString &fieldName, const QString &value);
     QString Filter() const { return filter_; }
     void setFilter(const QString &text);
     bool Filtered() const { return filtered_; }
