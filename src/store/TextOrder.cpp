@@ -762,7 +762,9 @@ private:
         for (;;) {
             if (end - begin <= kSmall) {
                 std::sort(items_.begin() + ptrdiff_t(begin), items_.begin() + ptrdiff_t(end),
-                          [&](const Item &a, const Item &b) { return compare(a, b, depth) < 0; });
+                          [&, at = depth](const Item &a, const Item &b) {
+                              return compare(a, b, at) < 0;
+                          });
                 for (size_t i = begin + 1; i < end; ++i)
                     same_[i] = compare(items_[i - 1], items_[i], depth) == 0;
                 return;
