@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
+#include <limits>
 
 TForm4 *Form4 = nullptr;
 
@@ -101,19 +102,29 @@ void TForm4::SpeedButton1Click() {
     }
 
     TDataModule2 &data = *DataModule2;
+    qint64 last = 0;
     data.writingPrograms([&] {
         store::TableCursor &programas = data.TProgramas;
         programas.GoLast();
         // The last row carries the highest number: the cursor lists programs in ascending order.
         // Read whole: a number past the 32-bit range must not wrap into one already used.
-        const qint64 number = programas.valueAt(programas.currentIndex(), 0).toLongLong() + 1;
+        last = programas.RecordCount() > 0 ? programas.numberAt(programas.currentIndex(), 0) : 0;
+        if (last == std::numeric_limits<qint64>::max())
+            return;
         // The list holds the stored CD numbers as decimal text, whole; the year passed Validar
         // (or is the 0 put there above).
-        programas.InsertRow({number, ComboBox2->currentText().toLongLong(), Edit1->text(),
+        programas.InsertRow({last + 1, ComboBox2->currentText().toLongLong(), Edit1->text(),
                              Edit2->text(), Edit3->text(), ComboBox1->currentText(),
                              *store::parseWholeNumber(Edit4->text()), Edit5->text(),
                              store::toStoredLines(Memo1->toPlainText())});
     });
+    if (last == std::numeric_limits<qint64>::max()) {
+        services_.dialogs.error(
+            this, QStringLiteral(" No hay un número para el nuevo programa: el último programa "
+                                 "tiene el número %1 ")
+                      .arg(last));
+        return;
+    }
     services_.dialogs.information(
         this, QStringLiteral("\r\n Los datos del Programa se guardaron correctamente \r\n"));
     Limpiar();

@@ -63,6 +63,10 @@ QString databaseMessage(const DatabaseError &error) {
     case Cause::MissingValue:
         return box(QStringLiteral("No se pudo guardar el registro: falta un dato obligatorio"),
                    error.engineMessage());
+    case Cause::OutOfRange:
+        return box(QStringLiteral("No se pudo guardar el registro: un número está fuera del "
+                                  "rango que admite la base de datos"),
+                   error.engineMessage());
     case Cause::DeleteRefused:
         return box(QStringLiteral("La base de datos no permitió eliminar el registro de %1")
                        .arg(error.table()),

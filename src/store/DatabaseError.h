@@ -34,6 +34,7 @@ public:
         MissingParent,   // a program on a CD that does not exist
         DuplicateKey,    // a number already in use
         MissingValue,    // a value the table requires is empty
+        OutOfRange,      // a value outside what a check of the table allows
         DeleteRefused,   // a deletion refused for another reason (a trigger, say)
         RowGone,         // the row to update is no longer in the file
         NotAWholeNumber, // a text that does not convert to a whole number

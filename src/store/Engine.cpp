@@ -47,6 +47,8 @@ DatabaseError::Cause causeOf(int resultCode, const QString &message, const QStri
         return Cause::DuplicateKey;
     case SQLITE_CONSTRAINT_NOTNULL:
         return Cause::MissingValue;
+    case SQLITE_CONSTRAINT_CHECK:
+        return Cause::OutOfRange;
     default:
         break;
     }

@@ -172,27 +172,54 @@ TEST_F(ProgramWindowsTest, NumbersFollowTheLastProgram) {
 }
 
 // Numbers past the 32-bit range are read whole: listed as stored, never wrapped into a number
-// already in use.
-TEST_F(ProgramWindowsTest, NumbersPastThirtyTwoBitsStayWhole) {
-    start(true, false, [](TempCatalogue &c) {
-        // A catalogue of older making, without the checks on numbers.
-        c.exec("PRAGMA foreign_keys = OFF; DROP VIEW ProgDisc; DROP TABLE Programas; "
-               "DROP TABLE Discos;" +
-               QString::fromUtf8(store::catalogueSchema())
-                   .remove(QRegularExpression(QStringLiteral(" CHECK \\([^)]*\\)"))));
-        c.exec("INSERT INTO Discos VALUES (4294967297, 'Grande', '2026-01-01', NULL);"
-               "INSERT INTO Programas VALUES (2147483647, 4294967297, 'Ultimo', '', '', '', 0, "
-               "'', NULL)");
-    });
-    newProgram([&] {
-        EXPECT_EQ(Form4->ComboBox2->currentText(), "4294967297");
-        for (const char *name : {"Uno", "Dos"}) {
-            QTest::keyClicks(Form4->Edit1, name);
-            Form4->SpeedButton1->click();
+// already in use. Our own catalogues refuse them, and the largest number has no next one: each
+// says so, saves nothing and keeps what was typed.
+TEST_F(ProgramWindowsTest, NumbersPastThirtyTwoBitsStayWholeOrAreRefused) {
+    const struct {
+        bool checks; // a catalogue of ours, with the checks on numbers
+        const char *last;
+        const char *stored;
+        const char *refusal;
+    } cases[] = {
+        {false, "2147483647", "2147483647 2147483648 2147483649", nullptr},
+        {true, "2147483647", "2147483647", "un número está fuera del rango"},
+        {false, "9223372036854775807", "9223372036854775807",
+         "el último programa tiene el número 9223372036854775807 "},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.stored);
+        start(true, false, [&](TempCatalogue &c) {
+            if (!test.checks)
+                c.exec("PRAGMA foreign_keys = OFF; DROP VIEW ProgDisc; DROP TABLE Programas; "
+                       "DROP TABLE Discos;" +
+                       QString::fromUtf8(store::catalogueSchema())
+                           .remove(QRegularExpression(QStringLiteral(" CHECK \\([^)]*\\)"))));
+            c.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON;"
+                                  "INSERT INTO Discos VALUES (4294967297, 'Grande', NULL, NULL);"
+                                  "INSERT INTO Programas VALUES (%1, 4294967297, 'Ultimo', '', "
+                                  "'', '', 0, '', NULL)")
+                       .arg(QLatin1String(test.last)));
+        });
+        fake.dialogs.boxes.clear();
+        newProgram([&] {
+            EXPECT_EQ(Form4->ComboBox2->currentText(), "4294967297");
+            for (const char *name : {"Uno", "Dos"}) {
+                Form4->Edit1->clear();
+                QTest::keyClicks(Form4->Edit1, name);
+                Form4->SpeedButton1->click();
+            }
+            if (test.refusal) {
+                EXPECT_EQ(Form4->Edit1->text(), "Dos");
+            }
+        });
+        EXPECT_EQ(stored("SELECT group_concat(NroPrograma, ' ') FROM Programas"), test.stored);
+        if (test.refusal) {
+            ASSERT_EQ(fake.dialogs.boxes.size(), 2u);
+            EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
+            EXPECT_TRUE(fake.dialogs.boxes[0].text.contains(QString::fromUtf8(test.refusal)))
+                << fake.dialogs.boxes[0].text.toStdString();
         }
-    });
-    EXPECT_EQ(stored("SELECT group_concat(NroPrograma || ':' || NroDisco, ' ') FROM Programas"),
-              "2147483647:4294967297 2147483648:4294967297 2147483649:4294967297");
+    }
 }
 
 TEST_F(ProgramWindowsTest, ARefusedSaveSaysWhyAndKeepsTheInputsAndTheJoinedView) {
