@@ -18,5 +18,7 @@ struct SilentDesktop : platform::Dialogs, platform::Shell, platform::Modal, plat
     int open(QDialog *) override { return 0; }
     QDate today() const override { return QDate(2026, 12, 7); }
     QString shortDateFormat() const override { return QStringLiteral("dd/MM/yyyy"); }
-    platform::Services services() { return {*this, *this, *this, *this, store::FileCalls::system()}; }
+    platform::Services services() {
+        return {*this, *this, *this, *this, store::FileCalls::system()};
+    }
 };

@@ -106,20 +106,19 @@ QString databaseMessage(const DatabaseError &error) {
 
 QString fileMessage(const store::FileError &error) {
     using Cause = store::FileError::Cause;
-    const QString file =
-        QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(error.path()));
+    const QString file = QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(error.path()));
     switch (error.cause()) {
     case Cause::NotWritable:
         return box(QStringLiteral("No se puede escribir el archivo %1: la carpeta o el archivo "
                                   "son de sólo lectura")
                        .arg(file));
     case Cause::DiskFull:
-        return box(QStringLiteral("No se puede escribir el archivo %1: el disco está lleno")
-                       .arg(file),
-                   error.detail());
+        return box(
+            QStringLiteral("No se puede escribir el archivo %1: el disco está lleno").arg(file),
+            error.detail());
     case Cause::FolderMissing:
-        return box(QStringLiteral("No se puede escribir el archivo %1: la carpeta no existe")
-                       .arg(file));
+        return box(
+            QStringLiteral("No se puede escribir el archivo %1: la carpeta no existe").arg(file));
     case Cause::CheckFailed:
         return box(QStringLiteral("La copia %1 no resultó igual al original; no se guardó y el "
                                   "archivo anterior quedó como estaba")

@@ -15,14 +15,13 @@
 #include <QTemporaryDir>
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace {
 
-const qint64 kCds[] = {0,          1,           7,           255,
-                       -1,         2147483647,  -2147483648, 3000000000,
-                       -3000000000, INT64_MAX,  INT64_MIN};
+const qint64 kCds[] = {0,           1,          7,           255,       -1,       2147483647,
+                       -2147483648, 3000000000, -3000000000, INT64_MAX, INT64_MIN};
 const char *const kNames[] = {"O'Reilly", "''", " a ", "Año", "AÑO", "x", "", "'"};
 
 struct Catalogue {
@@ -131,8 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     case 2: { // a program by its name: quotes and blanks are the name's own
         const int field = cursor.fieldIndex(QStringLiteral("NombrePrograma"));
-        cursor.setFilter(
-            store::TableCursor::equalsFilter(QStringLiteral("NombrePrograma"), text));
+        cursor.setFilter(store::TableCursor::equalsFilter(QStringLiteral("NombrePrograma"), text));
         for (const char *name : kNames) {
             if (text != QString::fromUtf8(name))
                 continue;

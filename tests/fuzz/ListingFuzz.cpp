@@ -77,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     QByteArray whole;
     int ignored = 0;
-    store::ListingLines atOnce([&](const QByteArray &bytes) { whole += bytes; },
-                               qsizetype(1) << 40);
+    store::ListingLines atOnce([&](const QByteArray &bytes) { whole += bytes; }, qsizetype(1)
+                                                                                     << 40);
     write(data + 1, size - 1, atOnce, ignored);
 
     FUZZ_CHECK(chunked == whole);

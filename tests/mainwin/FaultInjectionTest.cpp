@@ -203,11 +203,9 @@ TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
             vfs.failAt(0, FaultVfs::Failure::Io);
             ++tried;
             EXPECT_TRUE(fired);
-            const auto error =
-                std::find_if(fake.dialogs.boxes.begin(), fake.dialogs.boxes.end(),
-                             [](const FakeDialogs::Box &box) {
-                                 return box.kind == FakeDialogs::Box::Error;
-                             });
+            const auto error = std::find_if(
+                fake.dialogs.boxes.begin(), fake.dialogs.boxes.end(),
+                [](const FakeDialogs::Box &box) { return box.kind == FakeDialogs::Box::Error; });
             ASSERT_NE(error, fake.dialogs.boxes.end());
             EXPECT_TRUE(error->text.contains(QStringLiteral("el archivo \"") + job.file + u'"') ||
                         error->text.contains(QStringLiteral("La copia \"") + job.file + u'"'))

@@ -61,13 +61,14 @@ TEST(Crash, KilledAtRandomMomentsKeepsEveryConfirmedSaveAndNoHalfRow) {
                       "AND FechaDisco = '2026-01-02' AND Comentario = 'Comentario del CD ' || "
                       "NroDisco || char(13, 10) || 'con dos líneas'"),
                   highest);
-        ASSERT_EQ(catalogue.queryInt(
-                      "SELECT count(*) FROM Programas WHERE NroDisco = NroPrograma AND Version = "
-                      "'1.' || NroPrograma AND Empresa = 'Empresa' AND Licencia = 'Freeware' AND "
-                      "Anio = 2000 + NroPrograma % 26 AND Link = 'http://p' || NroPrograma || "
-                      "'.example/' AND ifnull(Comentario, '') = '' AND NombrePrograma IN ('Programa ' || "
-                      "NroPrograma, 'Programa ' || NroPrograma || ' renombrado')"),
-                  programsNow);
+        ASSERT_EQ(
+            catalogue.queryInt(
+                "SELECT count(*) FROM Programas WHERE NroDisco = NroPrograma AND Version = "
+                "'1.' || NroPrograma AND Empresa = 'Empresa' AND Licencia = 'Freeware' AND "
+                "Anio = 2000 + NroPrograma % 26 AND Link = 'http://p' || NroPrograma || "
+                "'.example/' AND ifnull(Comentario, '') = '' AND NombrePrograma IN ('Programa ' || "
+                "NroPrograma, 'Programa ' || NroPrograma || ' renombrado')"),
+            programsNow);
         programsBefore = programsNow;
         renamedBefore = renamedNow;
         next = highest + 1;

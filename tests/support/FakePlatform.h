@@ -5,9 +5,9 @@
 #include <QDialog>
 #include <QString>
 #include <cerrno>
-#include <unistd.h>
 #include <deque>
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 // Test doubles for the desktop seams: they record what the program asked for and answer from
