@@ -40,6 +40,43 @@ QString systemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+class StatementRows : public NewRows {
+public:
+    StatementRows(sqlite3 *db, const QString &target)
+        : db_(db)
+        , target_(target)
+        , cd_(db, "INSERT INTO Discos VALUES (?, ?, ?, ?)", target)
+        , program_(db, "INSERT INTO Programas VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", target) {}
+
+    void addCd(const std::array<NewValue, 4> &values) override { insert(cd_, values); }
+    void addProgram(const std::array<NewValue, 9> &values) override { insert(program_, values); }
+    qint64 count(const char *table) override {
+        engine::Statement statement(db_, QByteArray("SELECT count(*) FROM ") + table, target_);
+        return statement.step() ? sqlite3_column_int64(statement.get(), 0) : 0;
+    }
+
+private:
+    template <size_t N>
+    static void insert(engine::Statement &statement, const std::array<NewValue, N> &values) {
+        statement.reset();
+        for (size_t i = 0; i < N; ++i) {
+            const int index = int(i) + 1;
+            if (const auto *number = std::get_if<qint64>(&values[i]))
+                statement.bindInt(index, *number);
+            else if (const auto *text = std::get_if<QByteArray>(&values[i]))
+                statement.bindText(index, *text);
+            else
+                statement.bindNull(index);
+        }
+        statement.step();
+    }
+
+    sqlite3 *db_;
+    QString target_;
+    engine::Statement cd_;
+    engine::Statement program_;
+};
+
 // Removes the temporary file unless it was handed over.
 struct TemporaryFile {
     QByteArray path;
@@ -51,7 +88,9 @@ struct TemporaryFile {
 
 } // namespace
 
-void createCatalogue(const QString &directory, bool sample) {
+namespace {
+
+void create(const QString &directory, bool sample, const std::function<void(NewRows &)> &fill) {
     const QFileInfo folder(directory);
     if (!folder.exists())
         fail(QStringLiteral("the folder %1 does not exist").arg(directory), directory);
@@ -85,6 +124,10 @@ void createCatalogue(const QString &directory, bool sample) {
         engine::exec(db.get(), catalogueSchema(), target);
         if (sample)
             insertSampleData(db.get(), target);
+        {
+            StatementRows rows(db.get(), target);
+            fill(rows);
+        }
         engine::exec(db.get(), "COMMIT", target);
         const int rc = sqlite3_close(db.release());
         if (rc != SQLITE_OK)
@@ -102,6 +145,16 @@ void createCatalogue(const QString &directory, bool sample) {
             fail(QStringLiteral("cannot create %1: %2").arg(target, systemError(errno)), target);
         temporary.path.clear();
     }
+}
+
+} // namespace
+
+void createCatalogue(const QString &directory, bool sample) {
+    create(directory, sample, [](NewRows &) {});
+}
+
+void createCatalogue(const QString &directory, const std::function<void(NewRows &)> &fill) {
+    create(directory, false, fill);
 }
 
 } // namespace store

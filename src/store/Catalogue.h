@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <array>
+#include <functional>
+#include <variant>
 
 struct sqlite3;
 
@@ -13,6 +17,25 @@ namespace store {
 // whole or not at all, and an existing db.mdb is never touched. Throws DatabaseError (kind Io)
 // with a message for the user when the folder is missing or not writable or the file exists.
 void createCatalogue(const QString &directory, bool sample);
+
+// A value on its way into a new catalogue: NULL, a whole number or a text in UTF-8.
+using NewValue = std::variant<std::monostate, qint64, QByteArray>;
+
+// Adds rows to a catalogue while it is being created, with prepared statements.
+class NewRows {
+public:
+    virtual ~NewRows() = default;
+    // NroDisco, DescripcionDisco, FechaDisco (as stored: "2004-02-29"), Comentario.
+    virtual void addCd(const std::array<NewValue, 4> &values) = 0;
+    // The nine fields of Programas in their order.
+    virtual void addProgram(const std::array<NewValue, 9> &values) = 0;
+    // Rows in the table so far.
+    virtual qint64 count(const char *table) = 0;
+};
+
+// Creates DIR/db.mdb as above and lets `fill` add rows in the same transaction: the file
+// appears with every row, or, when `fill` throws, not at all.
+void createCatalogue(const QString &directory, const std::function<void(NewRows &)> &fill);
 
 // The schema, for tools and tests that build catalogues of their own.
 const char *catalogueSchema();

@@ -1,0 +1,210 @@
+#include "AccessReader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+#include <cstring>
+#include <map>
+// libmdb's header uses glib's types without including glib itself.
+#include <glib.h>
+#include <mdbtools.h>
+
+namespace {
+
+MdbColumn *columnAt(MdbTableDef *table, unsigned index) {
+    return static_cast<MdbColumn *>(g_ptr_array_index(table->columns, index));
+}
+
+bool holds(AccessReader::Kind kind, int type) {
+    switch (kind) {
+    case AccessReader::Kind::Number:
+        return type == MDB_BYTE || type == MDB_INT || type == MDB_LONGINT;
+    case AccessReader::Kind::Date:
+        return type == MDB_DATETIME;
+    case AccessReader::Kind::Text:
+        return type == MDB_TEXT || type == MDB_MEMO;
+    }
+    return false;
+}
+
+const char *kindName(AccessReader::Kind kind) {
+    switch (kind) {
+    case AccessReader::Kind::Number:
+        return "a whole number";
+    case AccessReader::Kind::Date:
+        return "a date";
+    case AccessReader::Kind::Text:
+        return "a text";
+    }
+    return "";
+}
+
+} // namespace
+
+struct AccessReader::Private {
+    QString path;
+    MdbHandle *mdb = nullptr;
+    struct Prepared {
+        MdbTableDef *table = nullptr;
+        std::vector<unsigned> places; // of the wanted columns, in the table's own order
+    };
+    std::map<std::string, Prepared> tables;
+
+    ~Private() {
+        for (auto &entry : tables)
+            mdb_free_tabledef(entry.second.table);
+        if (mdb)
+            mdb_close(mdb);
+    }
+
+    // The text of a Text or Memo value. The library writes it into a buffer of its bind size
+    // and cuts what does not fit without a word, so the size is set from the value's own
+    // length first: at most two bytes of UTF-8 for each byte stored.
+    QByteArray text(const MdbColumn *column, const MdbField &field) {
+        size_t stored = size_t(field.siz);
+        if (column->col_type == MDB_MEMO)
+            stored = size_t(mdb_get_int32(mdb->pg_buf, field.start)) & 0x3fffffff;
+        const size_t needed = std::max<size_t>(MDB_BIND_SIZE, 2 * stored + 16);
+        if (mdb->bind_size < needed)
+            mdb_set_bind_size(mdb, needed);
+        char *converted =
+            mdb_col_to_string(mdb, mdb->pg_buf, field.start, column->col_type, field.siz);
+        const QByteArray value(converted ? converted : "");
+        g_free(converted);
+        if (size_t(value.size()) + 1 >= mdb->bind_size)
+            throw ImportError(
+                QStringLiteral("a value of the column %1 is too long to be read whole")
+                    .arg(QString::fromUtf8(column->name))
+                    .toStdString());
+        return value;
+    }
+};
+
+AccessReader::AccessReader(const QString &path)
+    : d_(std::make_unique<Private>()) {
+    d_->path = path;
+    if (!QFileInfo(path).isFile())
+        throw ImportError(QStringLiteral("%1 does not exist").arg(path).toStdString());
+    d_->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    if (!d_->mdb)
+        throw ImportError(
+            QStringLiteral("%1 is not a Microsoft Access file").arg(path).toStdString());
+    // The catalogue is read once: reading a table by name would read it anew and free the
+    // entries this holds.
+    if (!mdb_read_catalog(d_->mdb, MDB_TABLE))
+        throw ImportError(
+            QStringLiteral("the list of tables of %1 cannot be read").arg(path).toStdString());
+}
+
+AccessReader::~AccessReader() = default;
+
+QStringList AccessReader::prepare(const char *table, const std::vector<Column> &columns) {
+    MdbCatalogEntry *entry = nullptr;
+    for (unsigned i = 0; i < d_->mdb->num_catalog && !entry; ++i) {
+        auto *candidate = static_cast<MdbCatalogEntry *>(g_ptr_array_index(d_->mdb->catalog, i));
+        if (candidate->object_type == MDB_TABLE &&
+            QString::fromUtf8(candidate->object_name)
+                    .compare(QLatin1String(table), Qt::CaseInsensitive) == 0)
+            entry = candidate;
+    }
+    if (!entry)
+        throw ImportError(
+            QStringLiteral("%1 has no table %2").arg(d_->path, QLatin1String(table)).toStdString());
+    Private::Prepared prepared;
+    prepared.table = mdb_read_table(entry);
+    if (!prepared.table || !mdb_read_columns(prepared.table)) {
+        if (prepared.table)
+            mdb_free_tabledef(prepared.table);
+        throw ImportError(QStringLiteral("the table %1 of %2 cannot be read")
+                              .arg(QLatin1String(table), d_->path)
+                              .toStdString());
+    }
+    auto drop = [&] { mdb_free_tabledef(prepared.table); };
+    std::vector<bool> used(prepared.table->num_cols, false);
+    for (const Column &wanted : columns) {
+        unsigned place = prepared.table->num_cols;
+        for (unsigned i = 0; i < prepared.table->num_cols && place == prepared.table->num_cols; ++i)
+            if (QString::fromUtf8(columnAt(prepared.table, i)->name)
+                    .compare(QLatin1String(wanted.name), Qt::CaseInsensitive) == 0)
+                place = i;
+        if (place == prepared.table->num_cols) {
+            drop();
+            throw ImportError(QStringLiteral("the table %1 of %2 has no column %3")
+                                  .arg(QLatin1String(table), d_->path, QLatin1String(wanted.name))
+                                  .toStdString());
+        }
+        if (!holds(wanted.kind, columnAt(prepared.table, place)->col_type)) {
+            drop();
+            throw ImportError(QStringLiteral("the column %1 of the table %2 does not hold %3")
+                                  .arg(QLatin1String(wanted.name), QLatin1String(table),
+                                       QLatin1String(kindName(wanted.kind)))
+                                  .toStdString());
+        }
+        prepared.places.push_back(place);
+        used[place] = true;
+    }
+    QStringList others;
+    for (unsigned i = 0; i < prepared.table->num_cols; ++i)
+        if (!used[i])
+            others << QString::fromUtf8(columnAt(prepared.table, i)->name);
+    auto &slot = d_->tables[table];
+    if (slot.table)
+        mdb_free_tabledef(slot.table);
+    slot = prepared;
+    return others;
+}
+
+qint64 AccessReader::read(const char *table,
+                          const std::function<void(const std::vector<AccessValue> &)> &row) {
+    const Private::Prepared &prepared = d_->tables.at(table);
+    MdbTableDef *def = prepared.table;
+    MdbHandle *mdb = d_->mdb;
+    std::vector<MdbField> fields(std::max<unsigned>(def->num_cols, MDB_MAX_COLS));
+    std::vector<AccessValue> values(prepared.places.size());
+    qint64 count = 0;
+    mdb_rewind_table(def);
+    // Nothing is bound: each row fetched is taken apart again here, which says which values
+    // are NULL (a bound column reads NULL and an empty text alike) and where each one lies.
+    while (mdb_fetch_row(def)) {
+        int start = 0;
+        size_t size = 0;
+        if (mdb_find_row(mdb, int(def->cur_row) - 1, &start, &size) != 0 ||
+            mdb_crack_row(def, start, size, fields.data()) < int(def->num_cols))
+            throw ImportError(QStringLiteral("a row of the table %1 of %2 cannot be read")
+                                  .arg(QLatin1String(table), d_->path)
+                                  .toStdString());
+        // Memos last: reading one may use the page buffer the other values lie in.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (size_t i = 0; i < prepared.places.size(); ++i) {
+                const MdbColumn *column = columnAt(def, prepared.places[i]);
+                const MdbField &field = fields[prepared.places[i]];
+                if ((column->col_type == MDB_MEMO) != (pass == 1))
+                    continue;
+                if (field.is_null) {
+                    values[i] = std::monostate();
+                    continue;
+                }
+                switch (column->col_type) {
+                case MDB_BYTE:
+                    values[i] = qint64(mdb->pg_buf[field.start]);
+                    break;
+                case MDB_INT:
+                    values[i] = qint64(qint16(mdb_get_int16(mdb->pg_buf, field.start)));
+                    break;
+                case MDB_LONGINT:
+                    values[i] = qint64(qint32(mdb_get_int32(mdb->pg_buf, field.start)));
+                    break;
+                case MDB_DATETIME:
+                    values[i] = JetDate{mdb_get_double(mdb->pg_buf, field.start)};
+                    break;
+                default:
+                    values[i] = d_->text(column, field);
+                    break;
+                }
+            }
+        }
+        row(values);
+        ++count;
+    }
+    return count;
+}

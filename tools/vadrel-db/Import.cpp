@@ -1,0 +1,97 @@
+#include "Import.h"
+
+#include "AccessReader.h"
+#include "Catalogue.h"
+#include "Conversions.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cmath>
+#include <set>
+
+namespace {
+
+using Kind = AccessReader::Kind;
+const std::vector<AccessReader::Column> kCdColumns = {{"NroDisco", Kind::Number},
+                                                      {"DescripcionDisco", Kind::Text},
+                                                      {"FechaDisco", Kind::Date},
+                                                      {"Comentario", Kind::Text}};
+const std::vector<AccessReader::Column> kProgramColumns = {
+    {"NroPrograma", Kind::Number}, {"NroDisco", Kind::Number}, {"NombrePrograma", Kind::Text},
+    {"Version", Kind::Text},       {"Empresa", Kind::Text},    {"Licencia", Kind::Text},
+    {"Anio", Kind::Number},        {"Link", Kind::Text},       {"Comentario", Kind::Text}};
+
+// Access keeps the time of day as the fraction, also of days before the date zero: -1.25 is
+// 29 December 1899 at 6:00. Rounded to the second, as our dates are kept.
+store::DateSerial toSerial(JetDate date) {
+    if (!std::isfinite(date.days) || std::fabs(date.days) > 3.0e6)
+        throw ImportError("a date outside the years 1 to 9999 cannot be brought across");
+    const double whole = std::trunc(date.days);
+    const qint64 seconds = std::llround(std::fabs(date.days - whole) * 86400.0);
+    return qint64(whole) * 86400 + seconds;
+}
+
+store::NewValue toNew(const AccessValue &value) {
+    if (const auto *number = std::get_if<qint64>(&value))
+        return *number;
+    if (const auto *text = std::get_if<QByteArray>(&value))
+        return *text;
+    if (const auto *date = std::get_if<JetDate>(&value))
+        return store::serialToIso(toSerial(*date));
+    return std::monostate();
+}
+
+template <size_t N> std::array<store::NewValue, N> toRow(const std::vector<AccessValue> &values) {
+    std::array<store::NewValue, N> row;
+    for (size_t i = 0; i < N; ++i)
+        row[i] = toNew(values[i]);
+    return row;
+}
+
+} // namespace
+
+ImportReport importAccessCatalogue(const QString &oldFile, const QString &directory) {
+    ImportReport report;
+    // The cheap refusals first, before the old file is read.
+    if (QFileInfo::exists(QDir(directory).filePath(QStringLiteral("db.mdb"))))
+        throw ImportError(QStringLiteral("%1 already exists; it was left untouched")
+                              .arg(QDir(directory).filePath(QStringLiteral("db.mdb")))
+                              .toStdString());
+    if (!QFileInfo(directory).isDir())
+        throw ImportError(
+            QStringLiteral("the folder %1 does not exist").arg(directory).toStdString());
+
+    AccessReader reader(oldFile);
+    for (const QString &column : reader.prepare("Discos", kCdColumns))
+        report.ignoredColumns << QStringLiteral("Discos.") + column;
+    for (const QString &column : reader.prepare("Programas", kProgramColumns))
+        report.ignoredColumns << QStringLiteral("Programas.") + column;
+
+    store::createCatalogue(directory, [&](store::NewRows &rows) {
+        std::set<qint64> cds;
+        report.cdsRead = reader.read("Discos", [&](const std::vector<AccessValue> &values) {
+            rows.addCd(toRow<4>(values));
+            if (const auto *number = std::get_if<qint64>(&values[0]))
+                cds.insert(*number);
+        });
+        report.programsRead = reader.read("Programas", [&](const std::vector<AccessValue> &values) {
+            // A file without the relation may hold programs on a CD it lacks: the CD is
+            // made, so that no program is lost.
+            const auto *cd = std::get_if<qint64>(&values[1]);
+            if (cd && cds.insert(*cd).second) {
+                rows.addCd({*cd, QByteArray(""), store::serialToIso(0),
+                            QStringLiteral("Añadido al importar el catálogo de Access: tenía "
+                                           "programas en este CD, pero no el CD.")
+                                .toUtf8()});
+                report.addedCds.push_back(*cd);
+            }
+            rows.addProgram(toRow<9>(values));
+        });
+        report.cdsWritten = rows.count("Discos");
+        report.programsWritten = rows.count("Programas");
+        if (report.cdsWritten != report.cdsRead + qint64(report.addedCds.size()) ||
+            report.programsWritten != report.programsRead)
+            throw ImportError("the rows written do not match the rows read");
+    });
+    return report;
+}

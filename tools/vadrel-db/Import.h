@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// What an import read and wrote.
+struct ImportReport {
+    qint64 cdsRead = 0;
+    qint64 programsRead = 0;
+    qint64 cdsWritten = 0;
+    qint64 programsWritten = 0;
+    std::vector<qint64> addedCds; // CDs that programs named but the old file lacked
+    QStringList ignoredColumns;   // "Table.Column", not read
+};
+
+// Brings an old Access catalogue across: DIR/db.mdb is created as `vadrel-db init` creates it
+// and gets every row of Discos and Programas in the same transaction, NULLs kept, texts as they
+// are, dates as stored dates. Throws ImportError or store::DatabaseError with the reason; no
+// db.mdb is left behind then, and the old file is only ever read.
+ImportReport importAccessCatalogue(const QString &oldFile, const QString &directory);
