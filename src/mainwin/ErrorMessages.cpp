@@ -13,13 +13,7 @@ using Cause = DatabaseError::Cause;
 using Kind = DatabaseError::Kind;
 
 QString box(const QString &sentence, const QString &detail = {}) {
-    QString text = u' ' + sentence + u' ';
-    if (!detail.isEmpty()) {
-        constexpr int kLongest = 160; // a hint for whoever helps the user, not a report
-        const QString shown = detail.size() > kLongest ? detail.left(kLongest) + u'…' : detail;
-        text += QStringLiteral("\r\n Detalle técnico: ") + shown + u' ';
-    }
-    return text;
+    return errorText(sentence, detail);
 }
 
 QString file(const DatabaseError &error) {
@@ -148,4 +142,14 @@ QString errorMessage(std::exception_ptr failure) {
     } catch (...) {
         return box(QStringLiteral("La operación no pudo realizarse por un error desconocido"));
     }
+}
+
+QString errorText(const QString &sentence, const QString &detail) {
+    QString text = u' ' + sentence + u' ';
+    if (!detail.isEmpty()) {
+        constexpr int kLongest = 160; // a hint for whoever helps the user, not a report
+        const QString shown = detail.size() > kLongest ? detail.left(kLongest) + u'…' : detail;
+        text += QStringLiteral("\r\n Detalle técnico: ") + shown + u' ';
+    }
+    return text;
 }

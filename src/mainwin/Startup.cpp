@@ -2,6 +2,7 @@
 
 #include "ACd.h"
 #include "AProg.h"
+#include "AccessOffer.h"
 #include "Acerca.h"
 #include "Guard.h"
 #include "MCD.h"
@@ -14,7 +15,9 @@
 #include "exportar.h"
 #include "verdatos.h"
 
-Startup::Startup(platform::Services services) {
+#include <QCoreApplication>
+
+Startup::Startup(platform::Services services, const QString &importer) {
     form1_ = std::make_unique<TForm1>(services);
     Form1 = form1_.get();
     module_ = std::make_unique<TDataModule2>();
@@ -24,7 +27,12 @@ Startup::Startup(platform::Services services) {
     module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
     module_->ADOConnection.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
                                                store::Connection::Wait step) { (*wait)(step); });
-    platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
+    const QString converter =
+        importer.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/vadrel-db")
+                           : importer;
+    // Declined or failed, the program runs on as without a catalogue.
+    if (offerAccessConversion(form1_.get(), services, converter))
+        platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
     // The other windows, hidden; the main window owns them.
     Form2 = new TForm2(services, form1_.get());
     Form3 = new TForm3(services, form1_.get());

@@ -2,6 +2,7 @@
 
 #include "Platform.h"
 
+#include <QString>
 #include <memory>
 
 class TForm1;
@@ -9,10 +10,12 @@ class TDataModule2;
 
 // Creates every window of the program in its fixed order, all hidden, and keeps them for the
 // run: the main window first, then the data module (which opens the catalogue; a failure there
-// is shown by the main window's error handler), then the other windows.
+// is shown by the main window's error handler), then the other windows. An old Access db.mdb is
+// offered for conversion with `importer` (vadrel-db, beside the program when not given) before
+// the data module opens anything.
 class Startup {
 public:
-    explicit Startup(platform::Services services);
+    explicit Startup(platform::Services services, const QString &importer = QString());
     ~Startup();
     Startup(const Startup &) = delete;
     Startup &operator=(const Startup &) = delete;

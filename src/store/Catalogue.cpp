@@ -1,8 +1,10 @@
 #include "Catalogue.h"
 
 #include "Engine.h"
+#include "FileError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
@@ -155,6 +157,73 @@ void createCatalogue(const QString &directory, bool sample) {
 
 void createCatalogue(const QString &directory, const std::function<void(NewRows &)> &fill) {
     create(directory, false, fill);
+}
+
+bool isAccessFile(const QByteArray &path) {
+    QFile file(QFile::decodeName(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(19);
+    return head.size() == 19 && head.startsWith(QByteArray("\x00\x01\x00\x00", 4)) &&
+           (head.mid(4) == "Standard Jet DB" || head.mid(4) == "Standard ACE DB");
+}
+
+bool catalogueHolds(const QByteArray &path, qint64 cds, qint64 programs) {
+    sqlite3 *raw = nullptr;
+    const int rc = sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    engine::DbHandle db(raw);
+    if (rc != SQLITE_OK)
+        return false;
+    const QString name = QFile::decodeName(path);
+    try {
+        engine::Statement check(db.get(), "PRAGMA integrity_check", name);
+        if (!check.step() ||
+            QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(check.get(), 0))) != "ok")
+            return false;
+        for (const auto &[table, expected] :
+             {std::pair{"Discos", cds}, std::pair{"Programas", programs}}) {
+            engine::Statement count(db.get(), QByteArray("SELECT count(*) FROM ") + table, name);
+            if (!count.step() || sqlite3_column_int64(count.get(), 0) != expected)
+                return false;
+        }
+    } catch (const DatabaseError &) {
+        return false;
+    }
+    return true;
+}
+
+QByteArray adoptConvertedCatalogue(const QByteArray &converted, const QByteArray &directory) {
+    const QByteArray target = directory + "/db.mdb";
+    const QString shown = QFile::decodeName(target);
+    QByteArray kept;
+    bool linked = false;
+    for (int n = 1;; ++n) {
+        kept = directory + (n == 1 ? QByteArray("/db-access.mdb")
+                                   : "/db-access-" + QByteArray::number(n) + ".mdb");
+        struct stat taken;
+        if (::lstat(kept.constData(), &taken) == 0)
+            continue;
+        // A second name for the old file first, so that db.mdb never goes missing; a file
+        // system without hard links gets a plain rename.
+        if (::link(target.constData(), kept.constData()) == 0) {
+            linked = true;
+            break;
+        }
+        if (errno == EEXIST)
+            continue;
+        if (::rename(target.constData(), kept.constData()) == 0)
+            break;
+        throw FileError::fromErrno(errno, shown);
+    }
+    if (::rename(converted.constData(), target.constData()) != 0) {
+        const int error = errno;
+        if (linked)
+            ::unlink(kept.constData());
+        else
+            ::rename(kept.constData(), target.constData());
+        throw FileError::fromErrno(error, shown);
+    }
+    return kept;
 }
 
 } // namespace store

@@ -37,6 +37,18 @@ public:
 // appears with every row, or, when `fill` throws, not at all.
 void createCatalogue(const QString &directory, const std::function<void(NewRows &)> &fill);
 
+// True when the file begins as a Microsoft Access (Jet or ACE) database does.
+bool isAccessFile(const QByteArray &path);
+
+// True when the file is a sound catalogue (the engine's integrity check) holding exactly `cds`
+// CDs and `programs` programs.
+bool catalogueHolds(const QByteArray &path, qint64 cds, qint64 programs);
+
+// Puts the catalogue `converted` in the place of DIR/db.mdb, whose file is kept unchanged under
+// the first free name of db-access.mdb, db-access-2.mdb, ...; returns that name. db.mdb names one
+// file or the other at every moment, and a failure leaves both as they were. Throws FileError.
+QByteArray adoptConvertedCatalogue(const QByteArray &converted, const QByteArray &directory);
+
 // The schema, for tools and tests that build catalogues of their own.
 const char *catalogueSchema();
 

@@ -9,7 +9,7 @@ void AppFixture::start(bool withDatabase, bool sample,
     if (arrange)
         arrange(*catalogue);
     cwd = std::make_unique<ScopedCwd>(catalogue->dir());
-    app = std::make_unique<Startup>(fake.services());
+    app = std::make_unique<Startup>(fake.services(), importer);
     Form1->show(); // as the program entry does
 }
 

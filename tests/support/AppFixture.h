@@ -22,6 +22,7 @@ protected:
     TDataModule2 &data() { return app->dataModule(); }
 
     FakePlatform fake;
+    QString importer; // the converter of old Access catalogues; empty: beside the program
     std::unique_ptr<TempCatalogue> catalogue;
     std::unique_ptr<ScopedCwd> cwd;
     std::unique_ptr<Startup> app;

@@ -206,5 +206,14 @@ qint64 AccessReader::read(const char *table,
         row(values);
         ++count;
     }
+    // The library reads past the end of a cut file without a word; the table's own count of
+    // its rows tells.
+    if (count != qint64(def->num_rows))
+        throw ImportError(QStringLiteral("the table %1 of %2 holds %3 rows, but only %4 could be "
+                                         "read: the file is damaged")
+                              .arg(QLatin1String(table), d_->path)
+                              .arg(def->num_rows)
+                              .arg(count)
+                              .toStdString());
     return count;
 }

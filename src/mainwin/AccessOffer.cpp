@@ -1,0 +1,116 @@
+#include "AccessOffer.h"
+
+#include "Catalogue.h"
+#include "ErrorMessages.h"
+#include "FileError.h"
+#include "Modulo.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The child's output, when it says what it wrote: "Wrote N CDs and M programs into ...".
+bool writtenCounts(const QString &output, qint64 &cds, qint64 &programs) {
+    static const QRegularExpression wrote(QStringLiteral("^Wrote (\\d+) CDs and (\\d+) programs "),
+                                          QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = wrote.match(output);
+    if (!match.hasMatch())
+        return false;
+    cds = match.captured(1).toLongLong();
+    programs = match.captured(2).toLongLong();
+    return true;
+}
+
+// Runs the importer into `folder` while a progress window shows; returns why it failed, or an
+// empty text when the folder holds the converted catalogue and it checks out.
+QString convert(QWidget *parent, const QString &importer, const QByteArray &folder) {
+    QProgressDialog progress(QStringLiteral("Convirtiendo el catálogo de Access, un momento ..."),
+                             QString(), 0, 0, parent);
+    progress.setWindowTitle(QStringLiteral("Vadrel"));
+    progress.setWindowModality(Qt::ApplicationModal);
+    progress.setMinimumDuration(0);
+    progress.show();
+
+    QProcess child;
+    QEventLoop loop;
+    QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&child, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    // Relative names: the child works in the same folder, whatever bytes its name holds.
+    child.start(importer,
+                {QStringLiteral("import"), QStringLiteral("db.mdb"), QFile::decodeName(folder)});
+    if (child.waitForStarted(10000) && child.state() != QProcess::NotRunning)
+        loop.exec();
+    child.waitForFinished(-1);
+    progress.close();
+
+    const QString errors = QString::fromLocal8Bit(child.readAllStandardError()).trimmed();
+    if (child.error() == QProcess::FailedToStart)
+        return QStringLiteral("no se pudo ejecutar %1").arg(importer);
+    if (child.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("el conversor terminó de forma anormal");
+    if (child.exitCode() != 0)
+        return errors.isEmpty() ? QStringLiteral("el conversor terminó con error") : errors;
+    qint64 cds = 0, programs = 0;
+    if (!writtenCounts(QString::fromLocal8Bit(child.readAllStandardOutput()), cds, programs) ||
+        !store::catalogueHolds(folder + "/db.mdb", cds, programs))
+        return QStringLiteral("el catálogo convertido no resultó completo");
+    return QString();
+}
+
+} // namespace
+
+bool offerAccessConversion(QWidget *parent, platform::Services services, const QString &importer) {
+    const QByteArray here = TDataModule2::RutaBytes();
+    if (here.isEmpty() || !store::isAccessFile(here + "/db.mdb"))
+        return true;
+    const QString file = QDir::toNativeSeparators(QFile::decodeName(here + "/db.mdb"));
+    auto refuse = [&](const QString &detail) {
+        services.dialogs.error(
+            parent, errorText(QStringLiteral("El archivo \"%1\" es un catálogo antiguo de "
+                                             "Microsoft Access, que Vadrel no abre sin convertir; "
+                                             "no se cambió nada. Para convertirlo, ejecute "
+                                             "\"vadrel-db import db.mdb CARPETA\" y abra Vadrel "
+                                             "en CARPETA")
+                                  .arg(file),
+                              detail));
+        return false;
+    };
+    if (!services.dialogs.confirm(
+            parent, QStringLiteral("\r\n El archivo db.mdb es un catálogo antiguo de Microsoft "
+                                   "Access.\r\n Desea convertirlo ahora ? El archivo original se "
+                                   "conserva sin cambios.\r\n")))
+        return refuse(QString());
+
+    // A fresh folder beside db.mdb, so that the new file is renamed into place within one file
+    // system; it goes away with whatever is left in it.
+    QByteArray folder = ".vadrel-import-XXXXXX";
+    if (!::mkdtemp(folder.data()))
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    struct Remove {
+        QByteArray folder;
+        ~Remove() { QDir(QFile::decodeName(folder)).removeRecursively(); }
+    } remove{folder};
+
+    const QString failure = convert(parent, importer, folder);
+    if (!failure.isEmpty())
+        return refuse(failure);
+    QByteArray kept;
+    try {
+        kept = store::adoptConvertedCatalogue(folder + "/db.mdb", here);
+    } catch (const store::FileError &error) {
+        return refuse(error.detail());
+    }
+    services.dialogs.information(
+        parent, QStringLiteral("\r\n El catálogo de Access se convirtió y se abre ahora.\r\n El "
+                               "archivo original quedó sin cambios en \"%1\" \r\n")
+                    .arg(QDir::toNativeSeparators(QFile::decodeName(kept))));
+    return true;
+}
