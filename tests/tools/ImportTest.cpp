@@ -225,6 +225,11 @@ TEST_F(ImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
          "the table Programas of"},
         // The library reads past the end without a word: the tables' own counts tell.
         {"a file cut short", original.left(150000), false, "the file is damaged"},
+        // CD 2's memo claiming a gigabyte: refused, not read into a buffer that size.
+        {"a memo length out of bounds",
+         QByteArray(original).replace(QByteArray("\x10\xa4\x00\x00", 4),
+                                      QByteArray("\xff\xff\xff\x3f", 4)),
+         false, "of the column Comentario"},
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.what);

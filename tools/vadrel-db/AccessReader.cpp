@@ -43,6 +43,7 @@ const char *kindName(AccessReader::Kind kind) {
 
 struct AccessReader::Private {
     QString path;
+    qint64 fileSize = 0;
     MdbHandle *mdb = nullptr;
     struct Prepared {
         MdbTableDef *table = nullptr;
@@ -64,6 +65,11 @@ struct AccessReader::Private {
         size_t stored = size_t(field.siz);
         if (column->col_type == MDB_MEMO)
             stored = size_t(mdb_get_int32(mdb->pg_buf, field.start)) & 0x3fffffff;
+        // A damaged length must not have the buffer sized after it: a memo lies in the file.
+        if (stored > size_t(fileSize))
+            throw ImportError(QStringLiteral("a value of the column %1 of %2 is damaged")
+                                  .arg(QString::fromUtf8(column->name), path)
+                                  .toStdString());
         const size_t needed = std::max<size_t>(MDB_BIND_SIZE, 2 * stored + 16);
         if (mdb->bind_size < needed)
             mdb_set_bind_size(mdb, needed);
@@ -83,8 +89,10 @@ struct AccessReader::Private {
 AccessReader::AccessReader(const QString &path)
     : d_(std::make_unique<Private>()) {
     d_->path = path;
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (!info.isFile())
         throw ImportError(QStringLiteral("%1 does not exist").arg(path).toStdString());
+    d_->fileSize = info.size();
     d_->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     if (!d_->mdb)
         throw ImportError(
