@@ -96,7 +96,12 @@ bool offerAccessConversion(QWidget *parent, platform::Services services, const Q
         return refuse(QString::fromLocal8Bit(std::strerror(errno)));
     struct Remove {
         QByteArray folder;
-        ~Remove() { QDir(QFile::decodeName(folder)).removeRecursively(); }
+        void now() {
+            if (!folder.isEmpty()) // an empty name would be the working directory itself
+                QDir(QFile::decodeName(folder)).removeRecursively();
+            folder.clear();
+        }
+        ~Remove() { now(); }
     } remove{folder};
 
     const QString failure = convert(parent, importer, folder);
@@ -108,6 +113,7 @@ bool offerAccessConversion(QWidget *parent, platform::Services services, const Q
     } catch (const store::FileError &error) {
         return refuse(error.detail());
     }
+    remove.now(); // gone before the user reads the news
     services.dialogs.information(
         parent, QStringLiteral("\r\n El catálogo de Access se convirtió y se abre ahora.\r\n El "
                                "archivo original quedó sin cambios en \"%1\" \r\n")
