@@ -17,7 +17,7 @@
 
 #include <QCoreApplication>
 
-Startup::Startup(platform::Services services, const QString &importer) {
+Startup::Startup(platform::Services services, const QString &importer, bool openCatalogue) {
     form1_ = std::make_unique<TForm1>(services);
     Form1 = form1_.get();
     module_ = std::make_unique<TDataModule2>();
@@ -31,7 +31,7 @@ Startup::Startup(platform::Services services, const QString &importer) {
         importer.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/vadrel-db")
                            : importer;
     // Declined or failed, the program runs on as without a catalogue.
-    if (offerAccessConversion(form1_.get(), services, converter))
+    if (openCatalogue && offerAccessConversion(form1_.get(), services, converter))
         platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
     // The other windows, hidden; the main window owns them.
     Form2 = new TForm2(services, form1_.get());

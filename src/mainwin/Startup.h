@@ -12,10 +12,11 @@ class TDataModule2;
 // run: the main window first, then the data module (which opens the catalogue; a failure there
 // is shown by the main window's error handler), then the other windows. An old Access db.mdb is
 // offered for conversion with `importer` (vadrel-db, beside the program when not given) before
-// the data module opens anything.
+// the data module opens anything. Without `openCatalogue` nothing is opened at all.
 class Startup {
 public:
-    explicit Startup(platform::Services services, const QString &importer = QString());
+    explicit Startup(platform::Services services, const QString &importer = QString(),
+                     bool openCatalogue = true);
     ~Startup();
     Startup(const Startup &) = delete;
     Startup &operator=(const Startup &) = delete;

@@ -1,0 +1,91 @@
+#include "CommandLine.h"
+
+#include "Catalogue.h"
+#include "DatabaseError.h"
+#include "ErrorMessages.h"
+#include "HelpPages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+#include <unistd.h>
+
+Invocation readArguments(int argc, char **argv) {
+    Invocation invocation;
+    for (int i = 1; i < argc; ++i) {
+        const char *argument = argv[i];
+        if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+            invocation.action = Invocation::Action::Help;
+            return invocation;
+        }
+        if (std::strcmp(argument, "--version") == 0) {
+            invocation.action = Invocation::Action::Version;
+            return invocation;
+        }
+        if (argument[0] == '-' && argument[1] != '\0') {
+            invocation.action = Invocation::Action::Wrong;
+            invocation.problem = QStringLiteral("opción desconocida: %1")
+                                     .arg(QString::fromLocal8Bit(argument));
+            return invocation;
+        }
+        if (!invocation.folder.isEmpty() || argument[0] == '\0') {
+            invocation.action = Invocation::Action::Wrong;
+            invocation.problem = argument[0] == '\0' ? QStringLiteral("la carpeta está vacía")
+                                                     : QStringLiteral("se indicó más de una carpeta");
+            return invocation;
+        }
+        invocation.folder = argument;
+    }
+    return invocation;
+}
+
+QString usageText() {
+    return QStringLiteral(
+        "Uso: vadrel [CARPETA]\n"
+        "     vadrel --help | --version\n"
+        "\n"
+        "Vadrel, catálogo de CDs de software. Abre el catálogo db.mdb de CARPETA, o de la\n"
+        "carpeta desde la que se inicia cuando no se indica ninguna. Si CARPETA no existe o\n"
+        "no tiene catálogo, ofrece crear en ella uno vacío con sus páginas de ayuda.\n"
+        "\n"
+        "  --help      muestra este texto\n"
+        "  --version   muestra la versión\n");
+}
+
+QString versionText() {
+    return QStringLiteral("vadrel %1\n").arg(QStringLiteral(VADREL_VERSION));
+}
+
+bool enterCatalogueFolder(const QByteArray &folder, platform::Services services) {
+    const QString shown = QDir::toNativeSeparators(QFile::decodeName(folder));
+    const QString catalogue = QFile::decodeName(folder + "/db.mdb");
+    const bool exists = QFileInfo(QFile::decodeName(folder)).isDir();
+    if (!exists || !QFileInfo::exists(catalogue)) {
+        if (services.dialogs.confirm(
+                nullptr, QStringLiteral("\r\n No hay un catálogo en la carpeta \"%1\".\r\n Desea "
+                                        "crear en ella un catálogo vacío ?\r\n")
+                             .arg(shown))) {
+            try {
+                if (!QDir().mkpath(QFile::decodeName(folder)))
+                    throw store::DatabaseError(store::DatabaseError::Kind::Io,
+                                               QStringLiteral("the folder cannot be made"));
+                store::createCatalogue(QFile::decodeName(folder), false);
+                store::installHelpPages(QFile::decodeName(folder));
+            } catch (const store::DatabaseError &error) {
+                services.dialogs.error(
+                    nullptr, errorText(QStringLiteral("No se pudo crear el catálogo en la "
+                                                      "carpeta \"%1\"")
+                                           .arg(shown),
+                                       error.engineMessage()));
+            }
+        }
+    }
+    if (::chdir(folder.constData()) == 0)
+        return true;
+    services.dialogs.error(
+        nullptr, errorMessage(std::make_exception_ptr(store::DatabaseError(
+                     store::DatabaseError::Kind::Io, QStringLiteral("no such folder"), catalogue,
+                     store::DatabaseError::Cause::FileMissing))));
+    return false;
+}
