@@ -176,7 +176,9 @@ qint64 AccessReader::read(const char *table,
     while (mdb_fetch_row(def)) {
         int start = 0;
         size_t size = 0;
-        if (mdb_find_row(mdb, int(def->cur_row) - 1, &start, &size) != 0 ||
+        // A row said to lie outside its page is damage the library would read blindly.
+        if (mdb_find_row(mdb, int(def->cur_row) - 1, &start, &size) != 0 || start <= 0 ||
+            size == 0 || size_t(start) + size > size_t(mdb->fmt->pg_size) ||
             mdb_crack_row(def, start, size, fields.data()) < int(def->num_cols))
             throw ImportError(QStringLiteral("a row of the table %1 of %2 cannot be read")
                                   .arg(QLatin1String(table), d_->path)

@@ -67,26 +67,35 @@ ImportReport importAccessCatalogue(const QString &oldFile, const QString &direct
     for (const QString &column : reader.prepare("Programas", kProgramColumns))
         report.ignoredColumns << QStringLiteral("Programas.") + column;
 
+    // Everything is read before anything is written: a reader that dies on a damaged file
+    // leaves no file behind, not even the hidden one a catalogue is built in.
+    std::vector<std::array<store::NewValue, 4>> cds;
+    std::vector<std::array<store::NewValue, 9>> programs;
+    std::set<qint64> numbers;
+    report.cdsRead = reader.read("Discos", [&](const std::vector<AccessValue> &values) {
+        cds.push_back(toRow<4>(values));
+        if (const auto *number = std::get_if<qint64>(&values[0]))
+            numbers.insert(*number);
+    });
+    report.programsRead = reader.read("Programas", [&](const std::vector<AccessValue> &values) {
+        // A file without the relation may hold programs on a CD it lacks: the CD is made, so
+        // that no program is lost.
+        const auto *cd = std::get_if<qint64>(&values[1]);
+        if (cd && numbers.insert(*cd).second) {
+            cds.push_back({*cd, QByteArray(""), store::serialToIso(0),
+                           QStringLiteral("Añadido al importar el catálogo de Access: tenía "
+                                          "programas en este CD, pero no el CD.")
+                               .toUtf8()});
+            report.addedCds.push_back(*cd);
+        }
+        programs.push_back(toRow<9>(values));
+    });
+
     store::createCatalogue(directory, [&](store::NewRows &rows) {
-        std::set<qint64> cds;
-        report.cdsRead = reader.read("Discos", [&](const std::vector<AccessValue> &values) {
-            rows.addCd(toRow<4>(values));
-            if (const auto *number = std::get_if<qint64>(&values[0]))
-                cds.insert(*number);
-        });
-        report.programsRead = reader.read("Programas", [&](const std::vector<AccessValue> &values) {
-            // A file without the relation may hold programs on a CD it lacks: the CD is
-            // made, so that no program is lost.
-            const auto *cd = std::get_if<qint64>(&values[1]);
-            if (cd && cds.insert(*cd).second) {
-                rows.addCd({*cd, QByteArray(""), store::serialToIso(0),
-                            QStringLiteral("Añadido al importar el catálogo de Access: tenía "
-                                           "programas en este CD, pero no el CD.")
-                                .toUtf8()});
-                report.addedCds.push_back(*cd);
-            }
-            rows.addProgram(toRow<9>(values));
-        });
+        for (const auto &cd : cds)
+            rows.addCd(cd);
+        for (const auto &program : programs)
+            rows.addProgram(program);
         report.cdsWritten = rows.count("Discos");
         report.programsWritten = rows.count("Programas");
         if (report.cdsWritten != report.cdsRead + qint64(report.addedCds.size()) ||
