@@ -1,8 +1,10 @@
 #include "AccessOffer.h"
 
 #include "Catalogue.h"
+#include "DatabaseError.h"
 #include "ErrorMessages.h"
 #include "FileError.h"
+#include "HelpPages.h"
 #include "Modulo.h"
 
 #include <QDir>
@@ -114,6 +116,12 @@ bool offerAccessConversion(QWidget *parent, platform::Services services, const Q
         return refuse(error.detail());
     }
     remove.now(); // gone before the user reads the news
+    // A folder the old program left without its help pages gets them, as init gives them.
+    try {
+        store::installHelpPages(QFile::decodeName(here));
+    } catch (const store::DatabaseError &) {
+        // The catalogue is what matters here; "Ayuda" says itself when its pages are missing.
+    }
     services.dialogs.information(
         parent, QStringLiteral("\r\n El catálogo de Access se convirtió y se abre ahora.\r\n El "
                                "archivo original quedó sin cambios en \"%1\" \r\n")

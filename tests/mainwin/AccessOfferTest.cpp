@@ -98,7 +98,7 @@ TEST_F(AccessOfferTest, AcceptedConvertsAndKeepsTheOldFileUnderAFreeName) {
     EXPECT_TRUE(read(folder.filePath(QStringLiteral("db-access-2.mdb"))) == old);
     EXPECT_EQ(read(folder.filePath(QStringLiteral("db-access.mdb"))), taken);
     EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({"db-access-2.mdb", "db-access.mdb", "db.mdb"}));
+              QStringList({"ayuda", "db-access-2.mdb", "db-access.mdb", "db.mdb"}));
     // The program runs on the converted catalogue.
     EXPECT_EQ(catalogue->queryText("PRAGMA integrity_check"), "ok");
     EXPECT_EQ(data().TDiscos.RecordCount(), 6);
