@@ -34,8 +34,9 @@ bool writtenCounts(const QString &output, qint64 &cds, qint64 &programs) {
 // Runs the importer into `folder` while a progress window shows; returns why it failed, or an
 // empty text when the folder holds the converted catalogue and it checks out.
 QString convert(QWidget *parent, const QString &importer, const QByteArray &folder) {
+    // A damaged file can keep the reader busy for ever: the user may stop it.
     QProgressDialog progress(QStringLiteral("Convirtiendo el catálogo de Access, un momento ..."),
-                             QString(), 0, 0, parent);
+                             QStringLiteral("Cancelar"), 0, 0, parent);
     progress.setWindowTitle(QStringLiteral("Vadrel"));
     progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(0);
@@ -43,15 +44,24 @@ QString convert(QWidget *parent, const QString &importer, const QByteArray &fold
 
     QProcess child;
     QEventLoop loop;
+    bool cancelled = false;
     QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&child, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    const QMetaObject::Connection stop =
+        QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+            cancelled = true;
+            child.kill();
+        });
     // Relative names: the child works in the same folder, whatever bytes its name holds.
     child.start(importer,
                 {QStringLiteral("import"), QStringLiteral("db.mdb"), QFile::decodeName(folder)});
     if (child.waitForStarted(10000) && child.state() != QProcess::NotRunning)
         loop.exec();
     child.waitForFinished(-1);
+    QObject::disconnect(stop); // closing the window says "cancelled" too
     progress.close();
+    if (cancelled)
+        return QStringLiteral("la conversión se canceló");
 
     const QString errors = QString::fromLocal8Bit(child.readAllStandardError()).trimmed();
     if (child.error() == QProcess::FailedToStart)

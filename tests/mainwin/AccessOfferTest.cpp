@@ -5,8 +5,13 @@
 #include "Modulo.h"
 #include "QtPrinters.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -38,12 +43,18 @@ TEST_F(AccessOfferTest, DeclinedOrFailedChangesNothingAndSaysHowToConvert) {
     const QByteArray old = read(QStringLiteral(VADREL_LEGACY_FIXTURE));
     if (old.size() < 8192)
         GTEST_SKIP() << "the legacy fixture is not at " VADREL_LEGACY_FIXTURE;
+    // A converter stuck on a damaged file.
+    QTemporaryDir tools;
+    const QString hanging = QDir(tools.path()).filePath(QStringLiteral("vadrel-db"));
+    write(hanging, "#!/bin/sh\nexec sleep 60\n");
+    QFile::setPermissions(hanging, QFile::ReadOwner | QFile::ExeOwner);
     const struct {
         const char *what;
         bool yes;
         QString importer;
         QByteArray file;
-        const char *detail; // part of the error box's technical line
+        const char *detail;  // part of the error box's technical line
+        bool cancel = false; // the user presses "Cancelar" while it runs
     } cases[] = {
         {"declined", false, QStringLiteral(VADREL_DB), old, nullptr},
         {"a damaged file", true, QStringLiteral(VADREL_DB), old.left(8192), "Detalle técnico"},
@@ -51,9 +62,16 @@ TEST_F(AccessOfferTest, DeclinedOrFailedChangesNothingAndSaysHowToConvert) {
          "el conversor terminó con error"},
         {"no converter", true, QStringLiteral("/nonexistent/vadrel-db"), old,
          "no se pudo ejecutar"},
+        {"a converter that never ends, cancelled", true, hanging, old, "se canceló", true},
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.what);
+        if (test.cancel)
+            QTimer::singleShot(200, [] {
+                for (QWidget *window : QApplication::topLevelWidgets())
+                    if (auto *progress = qobject_cast<QProgressDialog *>(window))
+                        progress->findChild<QPushButton *>()->click();
+            });
         importer = test.importer;
         fake.dialogs.boxes.clear();
         fake.dialogs.answers = {test.yes};
