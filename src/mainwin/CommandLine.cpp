@@ -7,8 +7,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Invocation readArguments(int argc, char **argv) {
@@ -25,14 +26,15 @@ Invocation readArguments(int argc, char **argv) {
         }
         if (argument[0] == '-' && argument[1] != '\0') {
             invocation.action = Invocation::Action::Wrong;
-            invocation.problem = QStringLiteral("opción desconocida: %1")
-                                     .arg(QString::fromLocal8Bit(argument));
+            invocation.problem =
+                QStringLiteral("opción desconocida: %1").arg(QString::fromLocal8Bit(argument));
             return invocation;
         }
         if (!invocation.folder.isEmpty() || argument[0] == '\0') {
             invocation.action = Invocation::Action::Wrong;
-            invocation.problem = argument[0] == '\0' ? QStringLiteral("la carpeta está vacía")
-                                                     : QStringLiteral("se indicó más de una carpeta");
+            invocation.problem = argument[0] == '\0'
+                                     ? QStringLiteral("la carpeta está vacía")
+                                     : QStringLiteral("se indicó más de una carpeta");
             return invocation;
         }
         invocation.folder = argument;
@@ -57,35 +59,55 @@ QString versionText() {
     return QStringLiteral("vadrel %1\n").arg(QStringLiteral(VADREL_VERSION));
 }
 
+namespace {
+
+// mkdir -p on the file system's own bytes: a folder name need not be valid text.
+bool makeFolders(const QByteArray &folder) {
+    for (qsizetype at = 1; at <= folder.size(); ++at) {
+        if (at < folder.size() && folder[at] != '/')
+            continue;
+        const QByteArray part = folder.left(at);
+        struct stat info;
+        if (::stat(part.constData(), &info) == 0 ? !S_ISDIR(info.st_mode)
+                                                 : ::mkdir(part.constData(), 0777) != 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool enterCatalogueFolder(const QByteArray &folder, platform::Services services) {
     const QString shown = QDir::toNativeSeparators(QFile::decodeName(folder));
-    const QString catalogue = QFile::decodeName(folder + "/db.mdb");
-    const bool exists = QFileInfo(QFile::decodeName(folder)).isDir();
-    if (!exists || !QFileInfo::exists(catalogue)) {
-        if (services.dialogs.confirm(
-                nullptr, QStringLiteral("\r\n No hay un catálogo en la carpeta \"%1\".\r\n Desea "
-                                        "crear en ella un catálogo vacío ?\r\n")
-                             .arg(shown))) {
-            try {
-                if (!QDir().mkpath(QFile::decodeName(folder)))
-                    throw store::DatabaseError(store::DatabaseError::Kind::Io,
-                                               QStringLiteral("the folder cannot be made"));
-                store::createCatalogue(QFile::decodeName(folder), false);
-                store::installHelpPages(QFile::decodeName(folder));
-            } catch (const store::DatabaseError &error) {
-                services.dialogs.error(
-                    nullptr, errorText(QStringLiteral("No se pudo crear el catálogo en la "
-                                                      "carpeta \"%1\"")
-                                           .arg(shown),
-                                       error.engineMessage()));
-            }
+    struct stat info;
+    const bool isFolder = ::stat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    const bool hasCatalogue = isFolder && ::lstat((folder + "/db.mdb").constData(), &info) == 0;
+    if (!hasCatalogue &&
+        services.dialogs.confirm(nullptr,
+                                 QStringLiteral("\r\n No hay un catálogo en la carpeta \"%1\".\r\n "
+                                                "Desea crear en ella un catálogo vacío ?\r\n")
+                                     .arg(shown))) {
+        // Made from inside the folder, so that its name goes to the system as it is.
+        try {
+            if (!makeFolders(folder) || ::chdir(folder.constData()) != 0)
+                throw store::DatabaseError(store::DatabaseError::Kind::Io,
+                                           QString::fromLocal8Bit(std::strerror(errno)));
+            store::createCatalogue(QStringLiteral("."), false);
+            store::installHelpPages(QStringLiteral("."));
+        } catch (const store::DatabaseError &error) {
+            services.dialogs.error(
+                nullptr,
+                errorText(
+                    QStringLiteral("No se pudo crear el catálogo en la carpeta \"%1\"").arg(shown),
+                    error.engineMessage()));
         }
     }
     if (::chdir(folder.constData()) == 0)
         return true;
     services.dialogs.error(
-        nullptr, errorMessage(std::make_exception_ptr(store::DatabaseError(
-                     store::DatabaseError::Kind::Io, QStringLiteral("no such folder"), catalogue,
-                     store::DatabaseError::Cause::FileMissing))));
+        nullptr,
+        errorMessage(std::make_exception_ptr(store::DatabaseError(
+            store::DatabaseError::Kind::Io, QStringLiteral("no such folder"),
+            QFile::decodeName(folder + "/db.mdb"), store::DatabaseError::Cause::FileMissing))));
     return false;
 }

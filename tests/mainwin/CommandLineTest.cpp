@@ -1,13 +1,19 @@
 // `vadrel [CARPETA]`: the arguments, and the first run in a folder without a catalogue.
-#include "Catalogue.h"
 #include "CommandLine.h"
+#include "Catalogue.h"
 #include "FakePlatform.h"
 #include "QtPrinters.h"
 #include "TempCatalogue.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <vector>
 
 TEST(CommandLine, ArgumentsAreReadBeforeAnythingElse) {
@@ -43,6 +49,23 @@ TEST(CommandLine, ArgumentsAreReadBeforeAnythingElse) {
     EXPECT_TRUE(versionText().startsWith(QStringLiteral("vadrel 1.")));
 }
 
+namespace {
+
+// A folder's entries as the file system names them, in order; none when it is missing.
+QList<QByteArray> entries(const QByteArray &folder) {
+    QList<QByteArray> names;
+    if (DIR *dir = ::opendir(folder.constData())) {
+        while (const dirent *entry = ::readdir(dir))
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names << QByteArray(entry->d_name);
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
 // The folder becomes the working directory; one without a catalogue is offered an empty one
 // with its help pages and nothing else, and "No" creates nothing.
 TEST(CommandLine, AFolderWithoutACatalogueIsOfferedOne) {
@@ -54,17 +77,33 @@ TEST(CommandLine, AFolderWithoutACatalogueIsOfferedOne) {
         bool entered;
         QStringList files; // in the folder afterwards
         int boxes;         // offer, error
+        QByteArray name = "datos/vadrel";
     } cases[] = {
         {"a catalogue folder", true, true, false, true, {"ayuda", "db.mdb"}, 0},
         {"no folder, yes", false, false, true, true, {"ayuda", "db.mdb"}, 1},
         {"no folder, no", false, false, false, false, {}, 2},
         {"an empty folder, yes", true, false, true, true, {"ayuda", "db.mdb"}, 1},
         {"an empty folder, no", true, false, false, true, {}, 1},
+        // A name that is no valid text reaches the file system as it is.
+        {"no folder named in Latin-1, yes",
+         false,
+         false,
+         true,
+         true,
+         {"ayuda", "db.mdb"},
+         1,
+         "datos/cat\xe1logo"},
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.what);
         QTemporaryDir home;
-        const QString folder = QDir(home.path()).filePath(QStringLiteral("datos/vadrel"));
+        const QByteArray bytes = QFile::encodeName(home.path()) + '/' + test.name;
+        const QString folder = QFile::decodeName(bytes);
+        // Qt cannot name a folder whose name is no valid text, so it is removed by its bytes.
+        const auto cleanup = qScopeGuard([&] {
+            std::error_code ignored;
+            std::filesystem::remove_all(bytes.constData(), ignored);
+        });
         if (test.folderThere) {
             ASSERT_TRUE(QDir().mkpath(folder));
         }
@@ -76,7 +115,7 @@ TEST(CommandLine, AFolderWithoutACatalogueIsOfferedOne) {
         FakePlatform fake;
         fake.dialogs.answers = {test.yes};
         const ScopedCwd back(QDir::currentPath());
-        EXPECT_EQ(enterCatalogueFolder(QFile::encodeName(folder), fake.services()), test.entered);
+        EXPECT_EQ(enterCatalogueFolder(bytes, fake.services()), test.entered);
         ASSERT_EQ(int(fake.dialogs.boxes.size()), test.boxes);
         if (test.boxes > 0) {
             EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Confirm);
@@ -86,15 +125,22 @@ TEST(CommandLine, AFolderWithoutACatalogueIsOfferedOne) {
             EXPECT_TRUE(fake.dialogs.boxes[1].text.contains(
                 QStringLiteral("No se encuentra la base de datos")));
         }
+        char here[4096];
         if (test.entered) {
-            EXPECT_EQ(QDir::currentPath(), folder);
+            EXPECT_EQ(QByteArray(::getcwd(here, sizeof here)), bytes);
         }
-        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                  test.files);
+        // By the file system's own names: no second folder under another spelling.
+        EXPECT_EQ(entries(QFile::encodeName(home.path()) + "/datos"),
+                  test.folderThere || test.yes ? QList<QByteArray>{test.name.mid(6)}
+                                               : QList<QByteArray>());
+        QList<QByteArray> files;
+        for (const QString &file : test.files)
+            files << file.toUtf8();
+        EXPECT_EQ(entries(bytes), files);
         if (test.yes) {
             // Empty and sound, as init makes it.
-            EXPECT_TRUE(store::catalogueHolds(QFile::encodeName(folder) + "/db.mdb", 0, 0));
-            EXPECT_TRUE(QFileInfo::exists(QDir(folder).filePath("ayuda/ayuda.htm")));
+            EXPECT_TRUE(store::catalogueHolds(bytes + "/db.mdb", 0, 0));
+            EXPECT_EQ(::access((bytes + "/ayuda/ayuda.htm").constData(), R_OK), 0);
         }
     }
 }
