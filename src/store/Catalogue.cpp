@@ -160,12 +160,16 @@ void createCatalogue(const QString &directory, const std::function<void(NewRows 
 }
 
 bool isAccessFile(const QByteArray &path) {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly))
+    // Read by the path's own bytes: a folder name need not be valid text.
+    char head[19];
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    const QByteArray head = file.read(19);
-    return head.size() == 19 && head.startsWith(QByteArray("\x00\x01\x00\x00", 4)) &&
-           (head.mid(4) == "Standard Jet DB" || head.mid(4) == "Standard ACE DB");
+    const ssize_t got = ::read(fd, head, sizeof head);
+    ::close(fd);
+    const QByteArray bytes(head, got == ssize_t(sizeof head) ? qsizetype(sizeof head) : 0);
+    return bytes.startsWith(QByteArray("\x00\x01\x00\x00", 4)) &&
+           (bytes.mid(4) == "Standard Jet DB" || bytes.mid(4) == "Standard ACE DB");
 }
 
 bool catalogueHolds(const QByteArray &path, qint64 cds, qint64 programs) {
