@@ -2,6 +2,7 @@
 // the legacy fixture's rows with libmdb, and writing rows into a new catalogue.
 #include "AccessReader.h"
 #include "Catalogue.h"
+#include "Import.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -9,17 +10,10 @@
 
 namespace {
 
-const std::vector<AccessReader::Column> kPrograms = {
-    {"NroPrograma", AccessReader::Kind::Number}, {"NroDisco", AccessReader::Kind::Number},
-    {"NombrePrograma", AccessReader::Kind::Text}, {"Version", AccessReader::Kind::Text},
-    {"Empresa", AccessReader::Kind::Text},        {"Licencia", AccessReader::Kind::Text},
-    {"Anio", AccessReader::Kind::Number},         {"Link", AccessReader::Kind::Text},
-    {"Comentario", AccessReader::Kind::Text}};
-
 // The fixture's 25 programs, read again and again (the file stays in the page cache).
 void BM_ReadAccessPrograms(benchmark::State &state) {
     AccessReader reader(QStringLiteral(VADREL_LEGACY_FIXTURE));
-    reader.prepare("Programas", kPrograms);
+    reader.prepare("Programas", kAccessProgramColumns);
     qint64 rows = 0;
     for (auto _ : state)
         rows += reader.read("Programas", [](const std::vector<AccessValue> &values) {

@@ -3,6 +3,7 @@
 // is well formed. Crashes inside libmdb itself are why the program runs the import as a child.
 #include "AccessReader.h"
 #include "Check.h"
+#include "Import.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -15,14 +16,6 @@
 namespace {
 
 using Kind = AccessReader::Kind;
-const std::vector<AccessReader::Column> kCds = {{"NroDisco", Kind::Number},
-                                                {"DescripcionDisco", Kind::Text},
-                                                {"FechaDisco", Kind::Date},
-                                                {"Comentario", Kind::Text}};
-const std::vector<AccessReader::Column> kPrograms = {
-    {"NroPrograma", Kind::Number}, {"NroDisco", Kind::Number}, {"NombrePrograma", Kind::Text},
-    {"Version", Kind::Text},       {"Empresa", Kind::Text},    {"Licencia", Kind::Text},
-    {"Anio", Kind::Number},        {"Link", Kind::Text},       {"Comentario", Kind::Text}};
 
 const QString &scratch() {
     static const QString path =
@@ -60,11 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
     try {
         AccessReader reader(scratch());
-        reader.prepare("Discos", kCds);
-        reader.prepare("Programas", kPrograms);
-        reader.read("Discos", [](const std::vector<AccessValue> &values) { check(values, kCds); });
-        reader.read("Programas",
-                    [](const std::vector<AccessValue> &values) { check(values, kPrograms); });
+        reader.prepare("Discos", kAccessCdColumns);
+        reader.prepare("Programas", kAccessProgramColumns);
+        reader.read("Discos", [](const std::vector<AccessValue> &values) {
+            check(values, kAccessCdColumns);
+        });
+        reader.read("Programas", [](const std::vector<AccessValue> &values) {
+            check(values, kAccessProgramColumns);
+        });
     } catch (const ImportError &) {
         // A refusal with its reason is a good outcome for a damaged file.
     }

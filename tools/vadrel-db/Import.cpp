@@ -1,6 +1,5 @@
 #include "Import.h"
 
-#include "AccessReader.h"
 #include "Catalogue.h"
 #include "Conversions.h"
 
@@ -9,17 +8,17 @@
 #include <cmath>
 #include <set>
 
-namespace {
-
 using Kind = AccessReader::Kind;
-const std::vector<AccessReader::Column> kCdColumns = {{"NroDisco", Kind::Number},
-                                                      {"DescripcionDisco", Kind::Text},
-                                                      {"FechaDisco", Kind::Date},
-                                                      {"Comentario", Kind::Text}};
-const std::vector<AccessReader::Column> kProgramColumns = {
+const std::vector<AccessReader::Column> kAccessCdColumns = {{"NroDisco", Kind::Number},
+                                                            {"DescripcionDisco", Kind::Text},
+                                                            {"FechaDisco", Kind::Date},
+                                                            {"Comentario", Kind::Text}};
+const std::vector<AccessReader::Column> kAccessProgramColumns = {
     {"NroPrograma", Kind::Number}, {"NroDisco", Kind::Number}, {"NombrePrograma", Kind::Text},
     {"Version", Kind::Text},       {"Empresa", Kind::Text},    {"Licencia", Kind::Text},
     {"Anio", Kind::Number},        {"Link", Kind::Text},       {"Comentario", Kind::Text}};
+
+namespace {
 
 // Access keeps the time of day as the fraction, also of days before the date zero: -1.25 is
 // 29 December 1899 at 6:00. Rounded to the second, as our dates are kept.
@@ -62,9 +61,9 @@ ImportReport importAccessCatalogue(const QString &oldFile, const QString &direct
             QStringLiteral("the folder %1 does not exist").arg(directory).toStdString());
 
     AccessReader reader(oldFile);
-    for (const QString &column : reader.prepare("Discos", kCdColumns))
+    for (const QString &column : reader.prepare("Discos", kAccessCdColumns))
         report.ignoredColumns << QStringLiteral("Discos.") + column;
-    for (const QString &column : reader.prepare("Programas", kProgramColumns))
+    for (const QString &column : reader.prepare("Programas", kAccessProgramColumns))
         report.ignoredColumns << QStringLiteral("Programas.") + column;
 
     // Everything is read before anything is written: a reader that dies on a damaged file

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "AccessReader.h"
+
 #include <QString>
 #include <QStringList>
 #include <vector>
+
+// The columns the import reads from the old file's Discos and Programas, in our order.
+extern const std::vector<AccessReader::Column> kAccessCdColumns;
+extern const std::vector<AccessReader::Column> kAccessProgramColumns;
 
 // What an import read and wrote.
 struct ImportReport {
