@@ -13,7 +13,6 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
-#include <QTreeWidget>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -139,18 +138,7 @@ TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
     data().ADOConnection.finishBackgroundRead();
     const QDir folder(catalogue->dir());
     const QString backup = folder.filePath(QStringLiteral("07_12_2026.mdb"));
-    // The backup window's tree opened down to the catalogue's folder, as the user would.
-    QTreeWidgetItem *node = Form9->TreeView->topLevelItem(0)->child(0); // "/"
-    for (const QString &name : catalogue->dir().split(u'/', Qt::SkipEmptyParts)) {
-        node->setExpanded(true);
-        QTreeWidgetItem *next = nullptr;
-        for (int i = 0; i < node->childCount() && !next; ++i)
-            if (node->child(i)->text(0) == name)
-                next = node->child(i);
-        ASSERT_NE(next, nullptr) << name.toStdString();
-        node = next;
-    }
-    Form9->TreeView->setCurrentItem(node);
+    selectBackupFolder(catalogue->dir());
     for (int n = 2; n <= 8; ++n)
         Form8->findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(n))->setChecked(true);
 

@@ -20,6 +20,9 @@ protected:
                const std::function<void(TempCatalogue &)> &arrange = {});
     void TearDown() override;
     TDataModule2 &data() { return app->dataModule(); }
+    // Selects the folder in the backup window's tree by opening the nodes on the way to it, as
+    // the user would.
+    void selectBackupFolder(const QString &path);
 
     FakePlatform fake;
     QString importer; // the converter of old Access catalogues; empty: beside the program

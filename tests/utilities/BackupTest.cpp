@@ -21,20 +21,6 @@ protected:
         ASSERT_TRUE(target.isValid());
         fake.clock.date = QDate(2026, 12, 6);
     }
-    // Selects the folder in the tree by opening the nodes on the way to it, as the user would.
-    void selectFolder(const QString &path) {
-        QTreeWidgetItem *node = Form9->TreeView->topLevelItem(0)->child(0); // "/"
-        for (const QString &name : path.split(u'/', Qt::SkipEmptyParts)) {
-            node->setExpanded(true);
-            QTreeWidgetItem *next = nullptr;
-            for (int i = 0; i < node->childCount() && !next; ++i)
-                if (node->child(i)->text(0) == name)
-                    next = node->child(i);
-            ASSERT_NE(next, nullptr) << name.toStdString();
-            node = next;
-        }
-        Form9->TreeView->setCurrentItem(node);
-    }
     // Opens the window from the menu and presses "GENERAR COPIA DE SEGURIDAD".
     void backUp(const std::function<void()> &before = {}) {
         fake.modal.inside = [&](QDialog *) {
@@ -82,7 +68,7 @@ TEST_F(BackupTest, TheNameKeepsOnlyLettersAndDigitsOfTheDate) {
         fake.dialogs.boxes.clear();
         fake.dialogs.answers = {true}; // replaces the backup of a format that gave the same name
         start();
-        backUp([&] { selectFolder(target.path()); });
+        backUp([&] { selectBackupFolder(target.path()); });
         const QString file = target.filePath(QString::fromLatin1(c.name) + ".mdb");
         EXPECT_TRUE(QFile::exists(file));
         ASSERT_FALSE(fake.dialogs.boxes.empty());
@@ -96,7 +82,7 @@ TEST_F(BackupTest, TheNameKeepsOnlyLettersAndDigitsOfTheDate) {
 TEST_F(BackupTest, ASecondBackupOnOneDayAsksAndACheckedCopyReplacesTheFirst) {
     start();
     const QString file = target.filePath("06_12_2026.mdb");
-    backUp([&] { selectFolder(target.path()); });
+    backUp([&] { selectBackupFolder(target.path()); });
     EXPECT_EQ(rows(file, "Discos"), 12);
     EXPECT_EQ(rows(file, "Programas"), 84);
     const QByteArray first = bytes(file);
