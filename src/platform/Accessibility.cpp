@@ -3,23 +3,68 @@
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QComboBox>
+#include <QEvent>
 #include <QLineEdit>
 
 namespace platform {
 
 namespace {
 
-// Qt's own interface for drop-down lists answers the name with the current entry on Linux, so a
-// screen reader never says what the list is for. This one takes the name from the label.
+// Keeps the popup list's selected item on the list's current entry. Qt selects it only when the
+// popup opens, and hovering in the popup moves it without changing the entry.
+class ListFollower : public QObject {
+public:
+    explicit ListFollower(QComboBox *combo)
+        : QObject(combo)
+        , combo_(combo) {
+        setObjectName(QLatin1String(kName));
+        select();
+        connect(combo, &QComboBox::currentIndexChanged, this, &ListFollower::select);
+        if (combo->view())
+            combo->view()->installEventFilter(this);
+    }
+    static void follow(QComboBox *combo) {
+        // By name: a class of its own without a meta-object would match any child.
+        if (!combo->findChild<QObject *>(QLatin1String(kName), Qt::FindDirectChildrenOnly))
+            new ListFollower(combo);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Hide)
+            select();
+        return false;
+    }
+
+private:
+    static constexpr const char *kName = "vadrel-list-follower";
+    void select() {
+        QAbstractItemView *list = combo_->view();
+        if (!list || !list->selectionModel())
+            return;
+        const QModelIndex current = combo_->model()->index(
+            combo_->currentIndex(), combo_->modelColumn(), combo_->rootModelIndex());
+        if (current.isValid())
+            list->selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+        else
+            list->selectionModel()->clear();
+    }
+    QComboBox *combo_;
+};
+
+// A drop-down list as the toolkits present it to screen readers: the name is the current entry,
+// the label comes through the labelled-by relation (QAccessibleWidget finds the buddy label), and
+// the popup list's selected item is the current entry.
 class AccessibleComboBox : public QAccessibleWidget {
 public:
     explicit AccessibleComboBox(QComboBox *combo)
-        : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+        : QAccessibleWidget(combo, QAccessible::ComboBox) {
+        ListFollower::follow(combo);
+    }
 
-    // The name stays QAccessibleWidget's: the accessible name if set, else the buddy label's text.
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value)
-            return combo()->currentText();
+        if (t == QAccessible::Name || t == QAccessible::Value)
+            return combo()->isEditable() ? combo()->lineEdit()->text() : combo()->currentText();
         return QAccessibleWidget::text(t);
     }
 

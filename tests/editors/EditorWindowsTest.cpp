@@ -81,8 +81,15 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
             };
             for (size_t i = 0; i < w.inputs.size(); ++i) {
                 const auto &[input, label] = w.inputs[i];
+                // Found by its label; a drop-down list is named by its entry, as screen readers
+                // expect.
                 QAccessibleInterface *named = QAccessible::queryAccessibleInterface(input);
-                EXPECT_EQ(named->text(QAccessible::Name).toStdString(), label);
+                const auto labels = named->relations(QAccessible::Label);
+                ASSERT_EQ(labels.size(), 1) << label;
+                EXPECT_EQ(labels[0].first->text(QAccessible::Name).toStdString(), label);
+                auto *list = qobject_cast<QComboBox *>(input);
+                EXPECT_EQ(named->text(QAccessible::Name).toStdString(),
+                          list ? list->currentText().toStdString() : label);
                 if (i + 1 < w.inputs.size()) {
                     EXPECT_EQ(nextStop(input), w.inputs[i + 1].first) << label;
                 }
