@@ -128,7 +128,7 @@ bool offerAccessConversion(QWidget *parent, platform::Services services, const Q
     remove.now(); // gone before the user reads the news
     // A folder the old program left without its help pages gets them, as init gives them.
     try {
-        store::installHelpPages(QFile::decodeName(here));
+        store::installHelpPages(QStringLiteral(".")); // the folder by its own bytes
     } catch (const store::DatabaseError &) {
         // The catalogue is what matters here; "Ayuda" says itself when its pages are missing.
     }

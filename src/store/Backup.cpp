@@ -3,9 +3,15 @@
 #include "Connection.h"
 #include "Engine.h"
 #include "ReplacementFile.h"
+#include "WorkingDirectory.h"
 
 #include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace store {
 
@@ -50,8 +56,8 @@ void backupCatalogue(Connection &connection, const QString &destination, FileCal
     ReplacementFile file(destination, calls);
     {
         sqlite3 *raw = nullptr;
-        const int rc = sqlite3_open_v2(QFile::encodeName(file.temporaryPath()).constData(), &raw,
-                                       SQLITE_OPEN_READWRITE, nullptr);
+        const int rc =
+            sqlite3_open_v2(file.temporaryPath().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
         engine::DbHandle copy(raw);
         if (rc != SQLITE_OK)
             copyFailed(copy.get(), rc, destination, QString::fromUtf8(sqlite3_errstr(rc)));
@@ -85,6 +91,48 @@ void backupCatalogue(Connection &connection, const QString &destination, FileCal
             throw FileError(FileError::Cause::CheckFailed, destination,
                             QStringLiteral("the copy does not read back as the catalogue"));
     }
+    file.commit();
+}
+
+void copyCatalogueFile(const QString &source, const QString &destination, FileCalls &calls) {
+    auto unreadable = [&](int error) {
+        return DatabaseError(DatabaseError::Kind::Io, QString::fromLocal8Bit(std::strerror(error)),
+                             source,
+                             error == ENOENT || error == ENOTDIR ? DatabaseError::Cause::FileMissing
+                                                                 : DatabaseError::Cause::Unknown);
+    };
+    const int fd = ::open(fileSystemPath(source).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw unreadable(errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat before {};
+    if (::fstat(fd, &before) != 0)
+        throw unreadable(errno);
+    if (!S_ISREG(before.st_mode))
+        throw unreadable(EISDIR);
+
+    ReplacementFile file(destination, calls);
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    qint64 copied = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.data(), size_t(chunk.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw unreadable(errno);
+        if (got == 0)
+            break;
+        file.write(QByteArray::fromRawData(chunk.constData(), got));
+        copied += got;
+    }
+    // A file that changed size meanwhile (another program writing it) gave no faithful copy.
+    struct stat after {};
+    if (copied != before.st_size || ::fstat(fd, &after) != 0 || after.st_size != copied)
+        throw FileError(FileError::Cause::CheckFailed, destination,
+                        QStringLiteral("%1 bytes copied of %2").arg(copied).arg(before.st_size));
     file.commit();
 }
 

@@ -16,4 +16,11 @@ class Connection;
 void backupCatalogue(Connection &connection, const QString &destination,
                      FileCalls &calls = FileCalls::system());
 
+// Copies the catalogue file `source` to `destination` byte for byte, for a catalogue that is not
+// open (an old Access file, one that failed to open): through a temporary file beside the
+// destination, checked against the source's size, then renamed over it. Throws FileError naming
+// the destination, or DatabaseError naming the source when it cannot be read.
+void copyCatalogueFile(const QString &source, const QString &destination,
+                       FileCalls &calls = FileCalls::system());
+
 } // namespace store

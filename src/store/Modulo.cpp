@@ -1,10 +1,9 @@
 #include "Modulo.h"
 
+#include "WorkingDirectory.h"
+
 #include <QDir>
 #include <QFile>
-#include <cerrno>
-#include <unistd.h>
-#include <vector>
 
 TDataModule2 *DataModule2 = nullptr;
 
@@ -17,18 +16,11 @@ TDataModule2::TDataModule2(QObject *parent)
 }
 
 QByteArray TDataModule2::RutaBytes() {
-    // No fixed limit on the path: the buffer grows until the directory fits.
-    std::vector<char> buffer(261);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE || buffer.size() > (1u << 20))
-            return {};
-        buffer.resize(buffer.size() * 2);
-    }
-    return QByteArray(buffer.data());
+    return store::workingDirectoryBytes();
 }
 
 QString TDataModule2::Ruta() {
-    return QFile::decodeName(RutaBytes());
+    return store::workingDirectoryText();
 }
 
 void TDataModule2::DataModuleCreate() {

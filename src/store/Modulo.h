@@ -17,7 +17,7 @@ public:
     // The process's working directory, or the empty text when it cannot be read. Uses no state,
     // so it works before the data module exists.
     static QString Ruta();
-    // The same as the file system's own bytes.
+    // The same as the file system's own bytes (a folder's name need not be valid text).
     static QByteArray RutaBytes();
 
     // Points the connection at db.mdb in the working directory and opens the connection and the

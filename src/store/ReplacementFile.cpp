@@ -1,9 +1,9 @@
 #include "ReplacementFile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "WorkingDirectory.h"
+
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -39,23 +39,32 @@ ReplacementFile::ReplacementFile(const QString &target, FileCalls &calls)
     : calls_(calls)
     , target_(target) {
     // A link is followed: the file it points at is the one replaced, and the link stays.
-    const QFileInfo link(target);
-    replaced_ = link.isSymLink() ? link.symLinkTarget() : target;
+    replaced_ = fileSystemPath(target);
+    struct stat info;
+    if (::lstat(replaced_.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        QByteArray link(qsizetype(info.st_size > 0 ? info.st_size : PATH_MAX) + 1, '\0');
+        const ssize_t size = ::readlink(replaced_.constData(), link.data(), size_t(link.size()));
+        if (size > 0 && size < link.size()) {
+            link.truncate(size);
+            replaced_ =
+                link.startsWith('/') ? link : replaced_.left(replaced_.lastIndexOf('/') + 1) + link;
+        }
+    }
     // A hidden name beside it: the rename stays within one file system.
-    const QFileInfo info(replaced_);
-    QByteArray name = QFile::encodeName(
-        QDir(info.path())
-            .filePath(QStringLiteral(".") + info.fileName() + QStringLiteral(".XXXXXX")));
-    fd_ = calls_.makeTemporary(name.data());
-    if (fd_ < 0)
-        throw FileError::fromErrno(errno, target_);
-    temporary_ = QFile::decodeName(name);
+    const qsizetype slash = replaced_.lastIndexOf('/');
+    temporary_ = replaced_.left(slash + 1) + '.' + replaced_.mid(slash + 1) + ".XXXXXX";
+    fd_ = calls_.makeTemporary(temporary_.data());
+    if (fd_ < 0) {
+        const int error = errno;
+        temporary_.clear();
+        throw FileError::fromErrno(error, target_);
+    }
 }
 
 ReplacementFile::~ReplacementFile() {
     closeFile();
     if (!committed_ && !temporary_.isEmpty())
-        ::unlink(QFile::encodeName(temporary_).constData());
+        ::unlink(temporary_.constData());
 }
 
 void ReplacementFile::closeFile() {
@@ -84,7 +93,7 @@ void ReplacementFile::commit() {
         // mkstemp makes the file its owner's only: the result keeps the permissions of the file
         // it replaces, or gets the usual ones.
         struct stat old {};
-        if (::stat(QFile::encodeName(replaced_).constData(), &old) == 0) {
+        if (::stat(replaced_.constData(), &old) == 0) {
             ::fchmod(fd_, old.st_mode & 07777);
         } else {
             const mode_t mask = ::umask(0);
@@ -99,8 +108,7 @@ void ReplacementFile::commit() {
         if (!synced || !closed)
             throw FileError::fromErrno(synced ? errno : error, target_);
     }
-    if (calls_.rename(QFile::encodeName(temporary_).constData(),
-                      QFile::encodeName(replaced_).constData()) != 0)
+    if (calls_.rename(temporary_.constData(), replaced_.constData()) != 0)
         throw FileError::fromErrno(errno, target_);
     committed_ = true;
 }

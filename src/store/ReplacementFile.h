@@ -20,8 +20,8 @@ public:
     ReplacementFile &operator=(const ReplacementFile &) = delete;
 
     const QString &target() const { return target_; }
-    // For writers that open the file themselves (the database engine).
-    const QString &temporaryPath() const { return temporary_; }
+    // For writers that open the file themselves (the database engine): its file-system name.
+    const QByteArray &temporaryPath() const { return temporary_; }
 
     void write(const QByteArray &bytes);
     // Flushes the data to the disk and renames the file over the target.
@@ -31,9 +31,9 @@ private:
     void closeFile();
 
     FileCalls &calls_;
-    QString target_;   // as the caller named it, for messages
-    QString replaced_; // the file that is replaced: the target, or what it links to
-    QString temporary_;
+    QString target_;      // as the caller named it, for messages
+    QByteArray replaced_; // the file that is replaced: the target, or what it links to
+    QByteArray temporary_;
     int fd_ = -1;
     bool committed_ = false;
 };

@@ -167,8 +167,14 @@ void TForm9::SpeedButton1Click() {
                                    QStringLiteral(" El archivo ") + name +
                                        QStringLiteral(".mdb ya existe. Desea sobreescribirlo ?")))
         return;
-    // The earlier backup is replaced only by a copy that was written and checked whole.
-    store::backupCatalogue(DataModule2->ADOConnection, destination, services_.files);
+    // The earlier backup is replaced only by a copy that was written and checked whole: a
+    // consistent snapshot of the open catalogue, or the file as it is when none is open.
+    if (DataModule2 && DataModule2->ADOConnection.Connected())
+        store::backupCatalogue(DataModule2->ADOConnection, destination, services_.files);
+    else
+        store::copyCatalogueFile(TDataModule2::Ruta() + QDir::separator() +
+                                     QStringLiteral("db.mdb"),
+                                 destination, services_.files);
     services_.dialogs.information(
         this, QStringLiteral("La copia de seguridad se llevo a cabo correctamente en: \r\n\r\n") +
                   destination);

@@ -5,6 +5,7 @@
 #include "Listing.h"
 #include "Modulo.h"
 #include "ReplacementFile.h"
+#include "WorkingDirectory.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -13,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QToolButton>
+#include <unistd.h>
 
 TForm8 *Form8 = nullptr;
 
@@ -142,15 +144,12 @@ void TForm8::SpeedButton1Click() {
     file.commit();
     progDisc.GoLast(); // where the walk leaves the cursor
 
-    services_.dialogs.information(
-        this, QStringLiteral("\r\n El Listado de Programas se generó en ") + TDataModule2::Ruta() +
-                  QDir::separator() + QStringLiteral("Listado.txt \r\n"));
-    const QString written =
-        TDataModule2::Ruta() + QDir::separator() + QStringLiteral("Listado.txt");
-    if (QFile::exists(written) &&
+    services_.dialogs.information(this,
+                                  QStringLiteral("\r\n El Listado de Programas se generó en ") +
+                                      path + QStringLiteral(" \r\n"));
+    if (::access(store::fileSystemPath(path).constData(), F_OK) == 0 &&
         services_.dialogs.confirm(this, QStringLiteral("\r\n Desea ver el Listado ?\r\n")))
-        services_.shell.open(parentWidget(), written, QStringLiteral("open"),
-                             platform::Shell::Normal);
+        services_.shell.open(parentWidget(), path, QStringLiteral("open"), platform::Shell::Normal);
 }
 
 void TForm8::SpeedButton2Click() {

@@ -3,7 +3,14 @@
 #include "backup.h"
 #include "cds_.h"
 
+#include "HelpPages.h"
+
+#include <QFile>
 #include <QTreeWidget>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 void AppFixture::start(bool withDatabase, bool sample,
                        const std::function<void(TempCatalogue &)> &arrange) {
@@ -16,9 +23,31 @@ void AppFixture::start(bool withDatabase, bool sample,
     Form1->show(); // as the program entry does
 }
 
+QByteArray AppFixture::startInFolderNamed(const QByteArray &name) {
+    TearDown();
+    catalogue = std::make_unique<TempCatalogue>(true);
+    const QByteArray root = QFile::encodeName(catalogue->dir());
+    byteFolder_ = root + '/' + name;
+    if (::mkdir(byteFolder_.constData(), 0777) != 0 ||
+        ::rename((root + "/db.mdb").constData(), (byteFolder_ + "/db.mdb").constData()) != 0)
+        throw std::runtime_error("cannot make the catalogue folder");
+    cwd = std::make_unique<ScopedCwd>(catalogue->dir());
+    if (::chdir(name.constData()) != 0)
+        throw std::runtime_error("cannot enter the catalogue folder");
+    store::installHelpPages(QStringLiteral("."));
+    app = std::make_unique<Startup>(fake.services(), importer);
+    Form1->show();
+    return byteFolder_;
+}
+
 void AppFixture::TearDown() {
     app.reset();
     cwd.reset();
+    if (!byteFolder_.isEmpty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(byteFolder_.constData(), ignored);
+        byteFolder_.clear();
+    }
 }
 
 void AppFixture::selectBackupFolder(const QString &path) {

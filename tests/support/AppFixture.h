@@ -18,6 +18,10 @@ protected:
     // the program started before.
     void start(bool withDatabase = true, bool sample = true,
                const std::function<void(TempCatalogue &)> &arrange = {});
+    // The same, with the sample catalogue and its help pages in a sub-folder of the temporary
+    // folder named by `name`'s bytes (a name that is no valid text, say) as the working
+    // directory. Returns the folder's path as bytes.
+    QByteArray startInFolderNamed(const QByteArray &name);
     void TearDown() override;
     TDataModule2 &data() { return app->dataModule(); }
     // Selects the folder in the backup window's tree by opening the nodes on the way to it, as
@@ -29,4 +33,7 @@ protected:
     std::unique_ptr<TempCatalogue> catalogue;
     std::unique_ptr<ScopedCwd> cwd;
     std::unique_ptr<Startup> app;
+
+private:
+    QByteArray byteFolder_; // removed by its bytes: Qt cannot name it
 };

@@ -129,3 +129,45 @@ TEST_F(BackupTest, TheComputerAtTheRootIsNoFolder) {
     EXPECT_EQ(fake.dialogs.boxes[0].text, " No ha seleccionado una carpeta de destino ");
     EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList{"db.mdb"});
 }
+
+// With no catalogue open (a file that is no catalogue, an old Access file left unconverted) the
+// file is copied as it is; with none there at all, the box says so and nothing is written.
+TEST_F(BackupTest, WithoutAnOpenCatalogueTheFileIsCopiedAsItIs) {
+    const struct {
+        const char *what;
+        QByteArray file; // db.mdb's bytes; empty: no db.mdb
+    } cases[] = {
+        {"no catalogue", QByteArray("not a catalogue at all\n").repeated(50000)},
+        {"an Access file, not converted",
+         QByteArray("\0\x01\0\0Standard Jet DB\0\x01", 21) + QByteArray(4096, '\x5a')},
+        {"no file", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.dialogs.answers = {false}; // no conversion of the Access file
+        start(false, false, [&](TempCatalogue &catalogue) {
+            QFile file(catalogue.dbPath());
+            ASSERT_TRUE(c.file.isEmpty() ||
+                        (file.open(QIODevice::WriteOnly) && file.write(c.file) == c.file.size()));
+        });
+        ASSERT_FALSE(data().ADOConnection.Connected());
+        fake.dialogs.boxes.clear();
+        const QString file = target.filePath("06_12_2026.mdb");
+        QFile::remove(file);
+        backUp([&] { selectBackupFolder(target.path()); });
+        ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+        if (c.file.isEmpty()) {
+            EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
+            EXPECT_TRUE(fake.dialogs.boxes[0].text.startsWith(
+                " No se encuentra la base de datos \"" + catalogue->dbPath() + "\""))
+                << fake.dialogs.boxes[0].text.toStdString();
+            EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+            continue;
+        }
+        EXPECT_EQ(fake.dialogs.boxes[0].text,
+                  "La copia de seguridad se llevo a cabo correctamente en: \r\n\r\n" + file);
+        EXPECT_TRUE(bytes(file) == c.file);
+        EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"06_12_2026.mdb"});
+    }
+}
