@@ -86,10 +86,7 @@ void TForm1::Contacto1Click(QObject *) {
 void TForm1::Ayuda2Click(QObject *) {
     if (!Form10)
         return;
-    // Shown beside the main window; a second request brings the same window to the front.
-    Form10->show();
-    Form10->raise();
-    Form10->activateWindow();
+    Form10->showHelp();
 }
 
 void TForm1::Acercade1Click(QObject *) {

@@ -2,26 +2,67 @@
 
 #include "Guard.h"
 #include "Modulo.h"
+#include "WorkingDirectory.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextBrowser>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 TForm10 *Form10 = nullptr;
 
+namespace {
+
+// Reads pages, style sheets and pictures by the folder's own bytes: the browser's own reading
+// would name them by their text, which cannot name a folder whose name is no valid text.
+class HelpBrowser : public QTextBrowser {
+public:
+    using QTextBrowser::QTextBrowser;
+
+    QVariant loadResource(int type, const QUrl &name) override {
+        const QUrl address = name.isRelative() ? source().resolved(name) : name;
+        if (!address.isLocalFile())
+            return QTextBrowser::loadResource(type, name);
+        const int fd =
+            ::open(store::fileSystemPath(address.toLocalFile()).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return {};
+        QFile file;
+        if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return {};
+        }
+        return file.readAll();
+    }
+};
+
+} // namespace
+
 TForm10::TForm10(platform::Services services, QWidget *parent)
-    : DialogBase(QStringLiteral("Form10"), QString(), QSize(626, 518), parent)
+    // A title of one blank: the desktop would show the program's name in an empty one.
+    : DialogBase(QStringLiteral("Form10"), QStringLiteral(" "), QSize(626, 518), parent)
     , services_(services) {
     // It stays open beside the main window.
     setModal(false);
-    WebBrowser = new QTextBrowser(this);
+    WebBrowser = new HelpBrowser(this);
     WebBrowser->setObjectName(QStringLiteral("WebBrowser"));
     WebBrowser->setAccessibleName(QStringLiteral("Ayuda de Vadrel"));
     WebBrowser->setGeometry(8, 8, 609, 500);
     WebBrowser->setOpenLinks(false);
     connect(WebBrowser, &QTextBrowser::anchorClicked, this,
             [this](const QUrl &link) { platform::guarded(WebBrowser, [&] { followLink(link); }); });
+    // Which of the program's windows was active before this one tells a return from another
+    // application apart from a move among the program's own windows.
+    qApp->installEventFilter(this);
+}
+
+TForm10::~TForm10() {
+    qApp->removeEventFilter(this);
 }
 
 QString TForm10::helpPage() {
@@ -29,21 +70,50 @@ QString TForm10::helpPage() {
            QStringLiteral("ayuda.htm");
 }
 
+void TForm10::showHelp() {
+    show();
+    // Desktops that refuse an application's own activation request would leave the page as it
+    // was: it is loaded here, not left to the activation.
+    FormActivate();
+    raise();
+    activateWindow();
+}
+
 void TForm10::showEvent(QShowEvent *event) {
     // The page loads on every activation, which showing brings, not once per opening.
     QDialog::showEvent(event);
 }
 
+bool TForm10::isOwn(const QWidget *window) const {
+    return window && (window == this || window->parentWidget() == this);
+}
+
+bool TForm10::eventFilter(QObject *watched, QEvent *event) {
+    // Only activations count: a return from another application activates this window again
+    // with no other window of the program activated in between.
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        auto *window = static_cast<QWidget *>(watched);
+        if (window->isWindow()) {
+            if (window == this)
+                before_ = lastActive_;
+            lastActive_ = window;
+        }
+    }
+    return false;
+}
+
 bool TForm10::event(QEvent *event) {
     const bool handled = DialogBase::event(event);
-    if (event->type() == QEvent::WindowActivate)
+    // Coming back from another application, or from a box of its own, keeps the reader's place.
+    if (event->type() == QEvent::WindowActivate && !isOwn(before_))
         platform::guarded(this, [this] { FormActivate(); });
     return handled;
 }
 
 void TForm10::FormActivate() {
     const QString page = helpPage();
-    if (!QFileInfo(page).isFile()) {
+    struct stat info;
+    if (::stat(store::fileSystemPath(page).constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
         WebBrowser->setHtml(
             QStringLiteral(
                 "<h3>No se encontró la ayuda</h3><p>Vadrel busca la página de ayuda "

@@ -6,10 +6,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QMenuBar>
 #include <QTest>
 #include <QTextBrowser>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -73,6 +75,45 @@ TEST_F(HelpWindowTest, ShowsTheFolderHelpBesideTheMainWindow) {
     activate(Form10);
     EXPECT_EQ(Form10->WebBrowser->source(), page("ayuda.htm"));
     EXPECT_TRUE(fake.dialogs.boxes.empty());
+}
+
+// "Ayuda" reloads the page even where the desktop never grants the window its activation; a
+// return from another application, or from a box of the window's own, keeps the reader's place.
+TEST_F(HelpWindowTest, AyudaReloadsAtOnceAndAReturnFromElsewhereKeepsThePlace) {
+    startWithHelp();
+    ayuda();
+    emit Form10->WebBrowser->anchorClicked(QUrl("errores.htm"));
+    activate(Form1);
+    // No events are handled in between: the desktop has not activated the window.
+    Form1->menuBar()->findChild<QAction *>("Ayuda2")->trigger();
+    EXPECT_EQ(Form10->WebBrowser->source(), page("ayuda.htm"));
+    QCoreApplication::processEvents();
+
+    const struct {
+        const char *what;
+        std::function<void()> away; // leaves the help window, which is active
+        QUrl after;                 // the page shown once the help window is active again
+    } cases[] = {
+        {"another application", [] { QApplication::setActiveWindow(nullptr); }, page("cds.htm")},
+        {"a box of its own",
+         [] {
+             auto *box = new QDialog(Form10);
+             box->setAttribute(Qt::WA_DeleteOnClose);
+             box->show();
+             QApplication::setActiveWindow(box);
+             box->close();
+         },
+         page("cds.htm")},
+        {"the main window", [] { QApplication::setActiveWindow(Form1); }, page("ayuda.htm")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QApplication::setActiveWindow(Form10);
+        emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
+        c.away();
+        QApplication::setActiveWindow(Form10);
+        EXPECT_EQ(Form10->WebBrowser->source(), c.after);
+    }
 }
 
 TEST_F(HelpWindowTest, MissingPageShowsANoticeInsteadOfAnError) {
