@@ -61,6 +61,11 @@ void TForm3::SpeedButton1Click() {
     store::TableCursor &discos = DataModule2->TDiscos;
     // There is no CD to change: typing may have begun a new row, which is not this window's job.
     if (discos.RecordCount() == 0 || discos.state() == store::TableCursor::State::Insert) {
+        // Closing without a word would look like a save.
+        services_.dialogs.information(
+            this,
+            QStringLiteral(
+                "\r\n No hay ningún CD para modificar: el catálogo todavía no tiene CDs. \r\n"));
         close();
         return;
     }

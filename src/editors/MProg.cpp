@@ -83,6 +83,10 @@ void TForm6::SpeedButton1Click() {
     // There is no program to change: typing may have begun a new row, which is not this window's
     // job.
     if (programas.RecordCount() == 0 || programas.state() == store::TableCursor::State::Insert) {
+        // Closing without a word would look like a save.
+        services_.dialogs.information(
+            this, QStringLiteral("\r\n No hay ningún programa para modificar: el catálogo todavía "
+                                 "no tiene programas. \r\n"));
         close();
         return;
     }

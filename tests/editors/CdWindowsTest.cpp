@@ -246,19 +246,26 @@ TEST_F(CdWindowsTest, ModifyCannotChangeTheNumber) {
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 1"), 1);
 }
 
-TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothing) {
+// Typed into or not, "ACEPTAR" says there is nothing to change instead of closing as a save would.
+TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothingAndSaysSo) {
     start(true, false);
-    modifyCd([&] {
-        EXPECT_EQ(Form3->DBEdit2->text(), "");
-        QTest::keyClicks(Form3->DBEdit2, "fantasma");
-        Form3->SpeedButton1->click();
-        EXPECT_FALSE(Form3->isVisible());
-    });
-    ASSERT_EQ(fake.modal.opened.size(), 1u);
-    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 0);
-    EXPECT_EQ(data().TDiscos.RecordCount(), 0);
-    EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
-    EXPECT_EQ(boxCount(), 0u);
+    for (const char *typed : {"fantasma", ""}) {
+        SCOPED_TRACE(typed);
+        fake.dialogs.boxes.clear();
+        modifyCd([&] {
+            EXPECT_EQ(Form3->DBEdit2->text(), "");
+            QTest::keyClicks(Form3->DBEdit2, typed);
+            Form3->SpeedButton1->click();
+            EXPECT_FALSE(Form3->isVisible());
+        });
+        EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 0);
+        EXPECT_EQ(data().TDiscos.RecordCount(), 0);
+        EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
+        ASSERT_EQ(boxCount(), 1u);
+        EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Information);
+        EXPECT_EQ(fake.dialogs.boxes[0].text, "\r\n No hay ningún CD para modificar: el catálogo "
+                                              "todavía no tiene CDs. \r\n");
+    }
 }
 
 TEST_F(CdWindowsTest, TypingSurvivesMinimisingAndRestoring) {

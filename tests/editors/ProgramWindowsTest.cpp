@@ -342,17 +342,25 @@ TEST_F(ProgramWindowsTest, AStoppedModifyKeepsTheEditsUntilCancel) {
     }
 }
 
-TEST_F(ProgramWindowsTest, ModifyOnAnEmptyTableCreatesNoRow) {
+TEST_F(ProgramWindowsTest, ModifyOnAnEmptyTableCreatesNoRowAndSaysSo) {
     start(true, false, [](TempCatalogue &c) {
         c.exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-01-01', NULL)");
     });
-    modifyProgram([&] {
-        EXPECT_EQ(Form6->DBEdit1->text(), "");
-        QTest::keyClicks(Form6->DBEdit1, "Fantasma");
-        Form6->SpeedButton1->click();
-        EXPECT_FALSE(Form6->isVisible());
-    });
-    EXPECT_EQ(programs(), 0);
-    EXPECT_EQ(data().TProgramas.RecordCount(), 0);
-    EXPECT_TRUE(boxes().empty());
+    for (const char *typed : {"Fantasma", ""}) {
+        SCOPED_TRACE(typed);
+        fake.dialogs.boxes.clear();
+        modifyProgram([&] {
+            EXPECT_EQ(Form6->DBEdit1->text(), "");
+            QTest::keyClicks(Form6->DBEdit1, typed);
+            Form6->SpeedButton1->click();
+            EXPECT_FALSE(Form6->isVisible());
+        });
+        EXPECT_EQ(programs(), 0);
+        EXPECT_EQ(data().TProgramas.RecordCount(), 0);
+        // Not the missing name's error: there is nothing to modify, and it says so.
+        ASSERT_EQ(boxes().size(), 1u);
+        EXPECT_EQ(boxes()[0].kind, FakeDialogs::Box::Information);
+        EXPECT_EQ(boxes()[0].text, "\r\n No hay ningún programa para modificar: el catálogo "
+                                   "todavía no tiene programas. \r\n");
+    }
 }
