@@ -15,6 +15,7 @@ struct SilentDesktop : platform::Dialogs, platform::Shell, platform::Modal, plat
     bool confirm(QWidget *, const QString &) override { return false; }
     void open(QWidget *, const QString &, const QString &, ShowMode) override {}
     void start(const QString &) override {}
+    bool startDefault(const QString &) override { return false; }
     int open(QDialog *) override { return 0; }
     QDate today() const override { return QDate(2026, 12, 7); }
     QString shortDateFormat() const override { return QStringLiteral("dd/MM/yyyy"); }

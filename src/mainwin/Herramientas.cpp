@@ -14,6 +14,10 @@
 
 namespace {
 
+// What the desktop itself names for the tool, tried before the lists below; the calculator has
+// no such type.
+const std::array<const char *, 3> kDefaultFor = {"text/plain", "inode/directory", nullptr};
+
 // In order of preference: the desktops' own first, then the lighter ones.
 const std::array<std::vector<const char *>, 3> kCandidates = {{
     {"gnome-text-editor", "gedit", "mousepad", "kate", "kwrite", "xed", "pluma", "leafpad"},
@@ -53,6 +57,9 @@ QString findTool(const QStringList &directories, Tool tool) {
 }
 
 void EjecutarHerramienta(platform::Shell &shell, const QStringList &directories, Tool tool) {
+    const char *type = kDefaultFor[size_t(tool)];
+    if (type && shell.startDefault(QLatin1String(type)))
+        return;
     const QString program = findTool(directories, tool);
     if (!program.isEmpty())
         shell.start(program);

@@ -31,6 +31,9 @@ public:
                       ShowMode mode) = 0;
     // Starts a program by its path, detached, without arguments.
     virtual void start(const QString &program) = 0;
+    // Starts the desktop's default program for a MIME type ("text/plain"), detached, without
+    // arguments; false when the desktop names none or it cannot be started.
+    virtual bool startDefault(const QString &mimeType) = 0;
 };
 
 // Opening a window modally: the caller waits until it closes.

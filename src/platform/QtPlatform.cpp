@@ -1,11 +1,12 @@
 #include "QtPlatform.h"
 
 #include "Conversions.h"
+#include "DesktopApps.h"
+#include "WorkingDirectory.h"
 
 #include <QDesktopServices>
 #include <QDialog>
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -47,22 +48,50 @@ bool QtDialogs::confirm(QWidget *parent, const QString &text) {
     return showBox(parent, QMessageBox::Question, QStringLiteral("Confirm"), text, true) == 1;
 }
 
-QUrl shellTarget(const QString &target, const QString &workingDirectory) {
+QUrl shellTarget(const QString &target, const QByteArray &workingDirectory) {
     // Two letters at least: "C:" is a drive, not a scheme.
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     if (scheme.match(target).hasMatch())
         return QUrl(target, QUrl::TolerantMode);
-    if (QFileInfo(target).isAbsolute())
-        return QUrl::fromLocalFile(target);
-    return QUrl::fromLocalFile(QDir(workingDirectory).filePath(target));
+    // A path built from the working directory's text names the folder by its bytes again.
+    QByteArray path = store::fileSystemPath(target);
+    if (!path.startsWith('/') && !workingDirectory.isEmpty()) {
+        if (path.isEmpty())
+            path = workingDirectory;
+        else
+            path.prepend(workingDirectory.endsWith('/') ? workingDirectory
+                                                        : workingDirectory + '/');
+    }
+    const QString text = QFile::decodeName(path);
+    if (QFile::encodeName(text) == path)
+        return QUrl::fromLocalFile(text);
+    // Stray bytes are kept percent-encoded: as text they would become U+FFFD and name another
+    // file. (QUrl's own percent-encoding takes text, so the bytes' own is used.)
+    return QUrl::fromEncoded("file://" + path.toPercentEncoding("/"));
 }
 
 void QtShell::open(QWidget *, const QString &target, const QString &, ShowMode) {
-    QDesktopServices::openUrl(shellTarget(target, QDir::currentPath()));
+    const QUrl url = shellTarget(target, store::workingDirectoryBytes());
+    const QByteArray address = url.toEncoded();
+    // Browsers claim http and https, never about: such a page goes to the default browser.
+    if (url.scheme() == u"about") {
+        desktop::openInBrowser(address);
+        return;
+    }
+    // The mail program named for mailto: takes the address as it is, a bare "mailto:" too.
+    if (url.scheme() == u"mailto" && desktop::openWithSchemeHandler(address))
+        return;
+    // Without xdg-open (or any platform service) the desktop's defaults are asked directly.
+    if (!QDesktopServices::openUrl(url))
+        desktop::openWithDefault(address);
 }
 
 void QtShell::start(const QString &program) {
     QProcess::startDetached(program, {});
+}
+
+bool QtShell::startDefault(const QString &mimeType) {
+    return desktop::startDefault(mimeType.toUtf8());
 }
 
 int QtModal::open(QDialog *dialog) {

@@ -2,6 +2,7 @@
 
 #include "Platform.h"
 
+#include <QByteArray>
 #include <QUrl>
 
 // The real desktop.
@@ -10,8 +11,9 @@ namespace platform {
 // What the desktop is asked to open for a link, as the shell would: a text with a URL scheme
 // (http:, mailto:, file: ...) as that address, anything else as a file path, relative to the
 // working directory when it is not absolute. A path that exists nowhere is handed over all the
-// same.
-QUrl shellTarget(const QString &target, const QString &workingDirectory);
+// same. The working directory comes as the system's own bytes, since its name need not be valid
+// text; the file's address keeps those bytes (its encoded form, not its text, names the file).
+QUrl shellTarget(const QString &target, const QByteArray &workingDirectory);
 
 class QtDialogs : public Dialogs {
 public:
@@ -24,6 +26,7 @@ class QtShell : public Shell {
 public:
     void open(QWidget *owner, const QString &target, const QString &verb, ShowMode mode) override;
     void start(const QString &program) override;
+    bool startDefault(const QString &mimeType) override;
 };
 
 class QtModal : public Modal {

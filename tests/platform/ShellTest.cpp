@@ -4,7 +4,16 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,10 +26,108 @@ public slots:
     void open(const QUrl &url) { opened << url; }
 };
 
+// A desktop of this test program's own, made of the same files a real one is: desktop entries
+// and the defaults of mimeapps.list in the XDG directories. Each entry's program writes down the
+// arguments it was started with. GLib reads the XDG directories once, at its first use in the
+// process, so they are set before main.
+class TestDesktop {
+public:
+    TestDesktop() {
+        const QDir root(dir_.path());
+        for (const char *sub : {"data/applications", "config", "config-dirs", "system"})
+            root.mkpath(QLatin1String(sub));
+        write("record",
+              "#!/bin/sh\n"
+              "# record NAME ARGS...: NAME.args gets the number of ARGS, then each on a line.\n"
+              "dir=$(dirname \"$0\"); name=$1; shift\n"
+              "{ echo $#; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >\"$dir/$name.tmp\"\n"
+              "mv \"$dir/$name.tmp\" \"$dir/$name.args\"\n",
+              true);
+        // Browsers that claim the web's schemes and pages, a mail program, a text editor that
+        // takes files and a file manager that takes folders.
+        entry("browser", "%u", "x-scheme-handler/https;x-scheme-handler/http;text/html;");
+        entry("oldbrowser", "%u", "x-scheme-handler/http;text/html;");
+        entry("mail", "%u", "x-scheme-handler/mailto;");
+        entry("editor", "%F", "text/plain;");
+        entry("files", "%U", "inode/directory;");
+        write("config/mimeapps.list", "[Default Applications]\n"
+                                      "x-scheme-handler/https=vadrel-test-browser.desktop\n"
+                                      "x-scheme-handler/http=vadrel-test-oldbrowser.desktop\n"
+                                      "x-scheme-handler/mailto=vadrel-test-mail.desktop\n"
+                                      "text/plain=vadrel-test-editor.desktop\n"
+                                      "inode/directory=vadrel-test-files.desktop\n");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(root.filePath("system")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath("config")));
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root.filePath("config-dirs")));
+        qunsetenv("XDG_CURRENT_DESKTOP");
+    }
+
+    // The arguments `app` was started with, once it has written them down; the record is taken
+    // away, so the next start is seen afresh. Nothing when it was not started.
+    std::optional<QByteArrayList> started(const char *app) const {
+        QFile record(QDir(dir_.path()).filePath(QLatin1String(app) + QStringLiteral(".args")));
+        if (!QTest::qWaitFor([&] { return record.exists(); }, 10000) ||
+            !record.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        QByteArrayList lines = record.readAll().split('\n');
+        record.remove();
+        lines.removeLast(); // after the last line's end
+        if (lines.isEmpty() || lines.takeFirst().toInt() != lines.size())
+            return QByteArrayList{"(damaged record)"};
+        return lines;
+    }
+    // The records nobody took: programs started that should not have been.
+    QStringList untaken() const { return QDir(dir_.path()).entryList({QStringLiteral("*.args")}); }
+
+private:
+    void write(const QString &name, const QByteArray &text, bool program = false) {
+        QFile file(QDir(dir_.path()).filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            qFatal("cannot write the test desktop's %s", qPrintable(name));
+        if (program)
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void entry(const char *name, const char *field, const char *types) {
+        write(QStringLiteral("data/applications/vadrel-test-%1.desktop").arg(QLatin1String(name)),
+              QStringLiteral("[Desktop Entry]\nType=Application\nName=%1\nExec=\"%2\" %1 %3\n"
+                             "MimeType=%4\n")
+                  .arg(QLatin1String(name), QDir(dir_.path()).filePath("record"),
+                       QLatin1String(field), QLatin1String(types))
+                  .toUtf8());
+    }
+    QTemporaryDir dir_;
+};
+
+// A folder named in Latin-1 ("café", no valid text) holding a text file; made and removed by its
+// bytes, which QTemporaryDir cannot do.
+struct Latin1Folder {
+    explicit Latin1Folder(const QByteArray &parent)
+        : path(parent + "/caf\xe9")
+        , file(path + "/LEEME.txt") {
+        std::FILE *text = ::mkdir(path, 0700) == 0 ? std::fopen(file, "w") : nullptr;
+        made = text && std::fputs("Léame primero.\n", text) >= 0;
+        if (text)
+            std::fclose(text);
+    }
+    ~Latin1Folder() {
+        ::unlink(file);
+        ::rmdir(path);
+    }
+    QByteArray path, file;
+    bool made;
+};
+
+const TestDesktop &testDesktop() {
+    static const TestDesktop desktop;
+    return desktop;
+}
+[[maybe_unused]] const TestDesktop &setBeforeMain = testDesktop();
+
 } // namespace
 
 TEST(Shell, LinksOpenAsAddressesOrAsPathsFromTheWorkingDirectory) {
-    const QString cwd = QStringLiteral("/srv/catálogo");
+    const QByteArray cwd = QByteArrayLiteral("/srv/catálogo");
     const struct {
         const char *link;
         QUrl expected;
@@ -36,10 +143,30 @@ TEST(Shell, LinksOpenAsAddressesOrAsPathsFromTheWorkingDirectory) {
         {"/media/cdrom/setup.sh", QUrl::fromLocalFile("/media/cdrom/setup.sh")},
         {"C:\\Programas\\setup.exe", QUrl::fromLocalFile("/srv/catálogo/C:\\Programas\\setup.exe")},
         {"www.example.com", QUrl::fromLocalFile("/srv/catálogo/www.example.com")},
+        {"100% #1?.txt", QUrl::fromLocalFile("/srv/catálogo/100% #1?.txt")},
     };
     for (const auto &c : cases) {
         const QUrl url = platform::shellTarget(QString::fromUtf8(c.link), cwd);
         EXPECT_EQ(url, c.expected) << c.link << " -> " << url.toString().toStdString();
+    }
+}
+
+// A working directory whose name is no valid text (Latin-1 "café") keeps its bytes in the
+// address; an absolute path never looks at it.
+TEST(Shell, RelativeLinksKeepTheWorkingDirectorysOwnBytes) {
+    const struct {
+        QByteArray cwd;
+        const char *link;
+        QByteArray expected;
+    } cases[] = {
+        {"/srv/caf\xe9", "LEEME.txt", "file:///srv/caf%E9/LEEME.txt"},
+        {"/srv/caf\xe9/", "docs/Léeme.txt", "file:///srv/caf%E9/docs/L%C3%A9eme.txt"},
+        {"/", "LEEME.txt", "file:///LEEME.txt"},
+        {"/srv/caf\xe9", "/media/cdrom/LEEME.txt", "file:///media/cdrom/LEEME.txt"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(platform::shellTarget(QString::fromUtf8(c.link), c.cwd).toEncoded(), c.expected)
+            << c.link;
     }
 }
 
@@ -58,6 +185,52 @@ TEST(Shell, OpenHandsTheDesktopAFileForARelativeLink) {
     EXPECT_TRUE(recorder.opened[0].isLocalFile());
     EXPECT_EQ(recorder.opened[0].toLocalFile(), QDir::current().filePath("docs/Léeme ahora.txt"));
     EXPECT_EQ(recorder.opened[1], QUrl("http://docs/"));
+}
+
+// The real shell against the test desktop: each address reaches the program its defaults name,
+// as that program's argument. Offscreen, Qt itself has no desktop to hand links to, so web links
+// and files take the way they take where xdg-open is missing.
+TEST(Shell, TheDesktopsDefaultProgramsReceiveTheirAddresses) {
+    const TestDesktop &desktop = testDesktop();
+    platform::QtShell shell;
+
+    // Nothing is named for this type: nothing starts, and the caller hears so.
+    EXPECT_FALSE(shell.startDefault(QStringLiteral("application/x-vadrel-unknown")));
+
+    // A relative file name is opened from a working directory whose name is no valid text.
+    QTemporaryDir root;
+    const Latin1Folder folder(QFile::encodeName(root.path()));
+    ASSERT_TRUE(folder.made);
+    const std::unique_ptr<char, decltype(&std::free)> here(::getcwd(nullptr, 0), std::free);
+    ASSERT_TRUE(here && ::chdir(folder.path) == 0);
+
+    const struct {
+        const char *target; // opened; a MIME type started when `startDefault`
+        bool startDefault;
+        const char *program;
+        QByteArrayList arguments;
+    } cases[] = {
+        {"about:blank", false, "browser", {"about:blank"}},
+        {"mailto:", false, "mail", {"mailto:"}},
+        {"mailto:someone@example.org", false, "mail", {"mailto:someone@example.org"}},
+        {"http://winzip.example/", false, "oldbrowser", {"http://winzip.example/"}},
+        {"LEEME.txt", false, "editor", {folder.file}},
+        {"text/plain", true, "editor", {}},
+        {"inode/directory", true, "files", {}},
+    };
+    for (const auto &c : cases) {
+        if (c.startDefault)
+            EXPECT_TRUE(shell.startDefault(QLatin1String(c.target))) << c.target;
+        else
+            shell.open(nullptr, QString::fromUtf8(c.target), QString(), platform::Shell::Normal);
+        EXPECT_EQ(desktop.started(c.program), c.arguments) << c.target;
+    }
+    // The whole path as the windows build it from the working directory's text, in which the
+    // folder's stray byte became U+FFFD.
+    shell.open(nullptr, QFile::decodeName(folder.file), QString(), platform::Shell::Normal);
+    EXPECT_EQ(desktop.started("editor"), QByteArrayList{folder.file});
+    EXPECT_EQ(::chdir(here.get()), 0);
+    EXPECT_EQ(desktop.untaken(), QStringList());
 }
 
 #include "ShellTest.moc"

@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <QDialog>
+#include <QSet>
 #include <QString>
 #include <cerrno>
 #include <deque>
@@ -46,8 +47,15 @@ public:
         opened.push_back({target, verb, mode});
     }
     void start(const QString &program) override { started.push_back(program); }
+    // Starts only what the test made the desktop's default; none by default.
+    bool startDefault(const QString &mimeType) override {
+        askedDefault.push_back(mimeType);
+        return defaults.contains(mimeType);
+    }
     std::vector<Call> opened;
     std::vector<QString> started;
+    std::vector<QString> askedDefault; // every MIME type asked for, answered or not
+    QSet<QString> defaults;            // the MIME types the desktop has a default program for
 };
 
 // Shows the window without a modal loop, lets the test act inside it, and closes it afterwards

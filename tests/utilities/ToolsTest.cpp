@@ -1,5 +1,4 @@
 #include "AppFixture.h"
-#include "Contact.h"
 #include "Herramientas.h"
 #include "QtPrinters.h"
 #include "cds_.h"
@@ -45,31 +44,68 @@ private:
 
 } // namespace
 
-// The first candidate in the tool's order found anywhere on PATH wins; a later candidate only
-// when every earlier one is missing; nothing found starts nothing and shows nothing.
-TEST_F(ToolsTest, ToolCommandsStartTheFirstCandidateOnThePath) {
+// The desktop's default program for the job comes first (plain text for the editor, folders for
+// the file manager; the calculator has none). Without one, the first candidate in the tool's order
+// found anywhere on PATH wins; a later candidate only when every earlier one is missing; nothing
+// found starts nothing and shows nothing.
+TEST_F(ToolsTest, ToolCommandsStartTheDesktopDefaultElseTheFirstCandidateOnThePath) {
     start();
     const struct {
         const char *command;
-        QStringList path; // an empty entry is skipped, not taken as the working directory
-        int at;           // the folder of `path` the program is started from; -1: none
+        QStringList defaults; // the MIME types the desktop names a program for
+        QStringList path;     // an empty entry is skipped, not taken as the working directory
+        QStringList asked;    // the defaults the command asks the desktop for, in order
+        int at;               // the folder of `path` the program is started from; -1: none
         const char *program;
     } cases[] = {
         {"Blockdenotas1",
+         {},
          {folder({"mousepad"}), folder({"gedit", "gnome-text-editor"})},
+         {"text/plain"},
          1,
          "gnome-text-editor"},
-        {"Blockdenotas1", {folder({"-gedit", "vim"}), folder({"leafpad"})}, 1, "leafpad"},
-        {"ExploradordeWindows1", {folder({"nautilus"}), folder({"nautilus"})}, 0, "nautilus"},
-        {"Calculadorqa1", {folder({"bc"}), "", folder({"mate-calc"})}, 2, "mate-calc"},
-        {"Calculadorqa1", {folder({"calc.exe", "-gnome-calculator"})}, -1, ""},
+        {"Blockdenotas1",
+         {},
+         {folder({"-gedit", "vim"}), folder({"leafpad"})},
+         {"text/plain"},
+         1,
+         "leafpad"},
+        {"ExploradordeWindows1",
+         {},
+         {folder({"nautilus"}), folder({"nautilus"})},
+         {"inode/directory"},
+         0,
+         "nautilus"},
+        {"Calculadorqa1", {}, {folder({"bc"}), "", folder({"mate-calc"})}, {}, 2, "mate-calc"},
+        {"Calculadorqa1", {}, {folder({"calc.exe", "-gnome-calculator"})}, {}, -1, ""},
+        // The desktop's own choice wins over every program on PATH.
+        {"Blockdenotas1", {"text/plain"}, {folder({"gedit"})}, {"text/plain"}, -1, ""},
+        {"ExploradordeWindows1",
+         {"inode/directory"},
+         {folder({"nautilus"})},
+         {"inode/directory"},
+         -1,
+         ""},
+        // A default for another job is not this tool's.
+        {"ExploradordeWindows1",
+         {"text/plain"},
+         {folder({"thunar"})},
+         {"inode/directory"},
+         0,
+         "thunar"},
+        {"Calculadorqa1", {"text/plain", "inode/directory"}, {folder({"kcalc"})}, {}, 0, "kcalc"},
     };
     for (const auto &c : cases) {
         qputenv("PATH", QFile::encodeName(c.path.join(u':')));
+        fake.shell.defaults = QSet<QString>(c.defaults.begin(), c.defaults.end());
+        fake.shell.askedDefault.clear();
         fake.shell.started.clear();
         trigger(c.command);
+        EXPECT_EQ(QStringList(fake.shell.askedDefault.begin(), fake.shell.askedDefault.end()),
+                  c.asked)
+            << c.command;
         if (c.at < 0) {
-            EXPECT_TRUE(fake.shell.started.empty());
+            EXPECT_TRUE(fake.shell.started.empty()) << c.command;
             continue;
         }
         ASSERT_EQ(fake.shell.started.size(), 1u) << c.program;
@@ -92,7 +128,7 @@ TEST_F(ToolsTest, BrowserMailAndContactGoThroughTheShell) {
     } cases[] = {
         {"Navegadorpredeterminado1", "about:blank", "", platform::Shell::Normal},
         {"Clientedecorreo1", "mailto:", "open", platform::Shell::Maximized},
-        {"Contacto1", "mailto:" + kContactAddress, "open", platform::Shell::Maximized},
+        {"Contacto1", "mailto:vadrel@example.org", "open", platform::Shell::Maximized},
     };
     for (const auto &c : cases) {
         fake.shell.opened.clear();
@@ -102,5 +138,6 @@ TEST_F(ToolsTest, BrowserMailAndContactGoThroughTheShell) {
         EXPECT_EQ(fake.shell.opened[0].verb, c.verb);
         EXPECT_EQ(fake.shell.opened[0].mode, c.mode);
     }
-    EXPECT_TRUE(fake.shell.started.empty() && fake.dialogs.boxes.empty());
+    EXPECT_TRUE(fake.shell.started.empty() && fake.shell.askedDefault.empty() &&
+                fake.dialogs.boxes.empty());
 }
