@@ -3,7 +3,6 @@
 #include "Connection.h"
 #include "Engine.h"
 #include "ReplacementFile.h"
-#include "WorkingDirectory.h"
 
 #include <QFile>
 #include <cerrno>
@@ -50,10 +49,11 @@ qint64 count(sqlite3 *db, const char *table, const QString &path) {
 
 } // namespace
 
-void backupCatalogue(Connection &connection, const QString &destination, FileCalls &calls) {
+void backupCatalogue(Connection &connection, const FilePath &target, FileCalls &calls) {
+    const QString &destination = target.text;
     sqlite3 *source = connection.handle();
     const QString sourcePath = connection.dataSource();
-    ReplacementFile file(destination, calls);
+    ReplacementFile file(target, calls);
     {
         sqlite3 *raw = nullptr;
         const int rc =
@@ -94,14 +94,14 @@ void backupCatalogue(Connection &connection, const QString &destination, FileCal
     file.commit();
 }
 
-void copyCatalogueFile(const QString &source, const QString &destination, FileCalls &calls) {
+void copyCatalogueFile(const FilePath &source, const FilePath &destination, FileCalls &calls) {
     auto unreadable = [&](int error) {
         return DatabaseError(DatabaseError::Kind::Io, QString::fromLocal8Bit(std::strerror(error)),
-                             source,
+                             source.text,
                              error == ENOENT || error == ENOTDIR ? DatabaseError::Cause::FileMissing
                                                                  : DatabaseError::Cause::Unknown);
     };
-    const int fd = ::open(fileSystemPath(source).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(source.bytes.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw unreadable(errno);
     struct Closer {
@@ -131,7 +131,7 @@ void copyCatalogueFile(const QString &source, const QString &destination, FileCa
     // A file that changed size meanwhile (another program writing it) gave no faithful copy.
     struct stat after {};
     if (copied != before.st_size || ::fstat(fd, &after) != 0 || after.st_size != copied)
-        throw FileError(FileError::Cause::CheckFailed, destination,
+        throw FileError(FileError::Cause::CheckFailed, destination.text,
                         QStringLiteral("%1 bytes copied of %2").arg(copied).arg(before.st_size));
     file.commit();
 }

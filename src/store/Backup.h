@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileCalls.h"
+#include "WorkingDirectory.h"
 
 #include <QString>
 
@@ -13,14 +14,14 @@ class Connection;
 // temporary name beside the destination, checked (integrity and the row counts of both tables)
 // and only then renamed over it, so a failed copy never destroys an earlier one. Throws
 // FileError naming the destination, or DatabaseError when the catalogue itself cannot be read.
-void backupCatalogue(Connection &connection, const QString &destination,
+void backupCatalogue(Connection &connection, const FilePath &destination,
                      FileCalls &calls = FileCalls::system());
 
 // Copies the catalogue file `source` to `destination` byte for byte, for a catalogue that is not
 // open (an old Access file, one that failed to open): through a temporary file beside the
 // destination, checked against the source's size, then renamed over it. Throws FileError naming
 // the destination, or DatabaseError naming the source when it cannot be read.
-void copyCatalogueFile(const QString &source, const QString &destination,
+void copyCatalogueFile(const FilePath &source, const FilePath &destination,
                        FileCalls &calls = FileCalls::system());
 
 } // namespace store

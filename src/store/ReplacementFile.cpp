@@ -1,7 +1,5 @@
 #include "ReplacementFile.h"
 
-#include "WorkingDirectory.h"
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -35,11 +33,11 @@ FileError FileError::fromErrno(int error, const QString &path) {
     return FileError(cause, path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
-ReplacementFile::ReplacementFile(const QString &target, FileCalls &calls)
+ReplacementFile::ReplacementFile(const FilePath &target, FileCalls &calls)
     : calls_(calls)
-    , target_(target) {
+    , target_(target.text) {
     // A link is followed: the file it points at is the one replaced, and the link stays.
-    replaced_ = fileSystemPath(target);
+    replaced_ = target.bytes;
     struct stat info;
     if (::lstat(replaced_.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
         QByteArray link(qsizetype(info.st_size > 0 ? info.st_size : PATH_MAX) + 1, '\0');

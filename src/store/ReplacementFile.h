@@ -2,6 +2,7 @@
 
 #include "FileCalls.h"
 #include "FileError.h"
+#include "WorkingDirectory.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,7 +15,7 @@ namespace store {
 // file is removed. Every failure throws FileError naming the target.
 class ReplacementFile {
 public:
-    explicit ReplacementFile(const QString &target, FileCalls &calls = FileCalls::system());
+    explicit ReplacementFile(const FilePath &target, FileCalls &calls = FileCalls::system());
     ~ReplacementFile();
     ReplacementFile(const ReplacementFile &) = delete;
     ReplacementFile &operator=(const ReplacementFile &) = delete;

@@ -17,4 +17,17 @@ QString workingDirectoryText();
 // gets that part back as the folder's own bytes; any other path is encoded as usual.
 QByteArray fileSystemPath(const QString &path);
 
+// A file's path as the file system names it and as the user reads it. Made from text, its bytes
+// come through fileSystemPath; a folder listed by its bytes gives both.
+struct FilePath {
+    FilePath(const QString &path) // NOLINT: every path the program builds as text is one
+        : bytes(fileSystemPath(path))
+        , text(path) {}
+    FilePath(const QByteArray &bytes, const QString &text)
+        : bytes(bytes)
+        , text(text) {}
+    QByteArray bytes;
+    QString text;
+};
+
 } // namespace store

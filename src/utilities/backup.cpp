@@ -5,7 +5,9 @@
 #include "Guard.h"
 #include "Modulo.h"
 
+#include <QCollator>
 #include <QDir>
+#include <QFile>
 #include <QFileIconProvider>
 #include <QGroupBox>
 #include <QMenu>
@@ -14,22 +16,53 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <vector>
 
 TForm9 *Form9 = nullptr;
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;
+constexpr int kPathRole = Qt::UserRole; // the folder's path as text, as the user reads it
 constexpr int kFilledRole = Qt::UserRole + 1;
+constexpr int kBytesRole = Qt::UserRole + 2; // and as the file system names it
 
-QTreeWidgetItem *folderNode(QTreeWidgetItem *parent, const QString &path, const QString &label,
+QByteArray joined(const QByteArray &folder, const QByteArray &name) {
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
+QTreeWidgetItem *folderNode(QTreeWidgetItem *parent, const QByteArray &path, const QString &label,
                             const QIcon &icon) {
     auto *node = new QTreeWidgetItem(parent, {label});
-    node->setData(0, kPathRole, path);
+    node->setData(0, kPathRole, QFile::decodeName(path));
+    node->setData(0, kBytesRole, path);
     node->setIcon(0, icon);
     // Sub-folders are read the first time the node is opened.
     node->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     return node;
+}
+
+// The visible sub-folders of `folder` by their own bytes (a name need not be valid text), in the
+// order of their names as shown.
+std::vector<QByteArray> subFolders(const QByteArray &folder) {
+    std::vector<QByteArray> names;
+    if (DIR *dir = ::opendir(folder.constData())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            struct stat info;
+            if (!name.startsWith('.') && ::stat(joined(folder, name).constData(), &info) == 0 &&
+                S_ISDIR(info.st_mode))
+                names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    QCollator order;
+    std::sort(names.begin(), names.end(), [&](const QByteArray &a, const QByteArray &b) {
+        return order.compare(QFile::decodeName(a), QFile::decodeName(b)) < 0;
+    });
+    return names;
 }
 
 } // namespace
@@ -62,9 +95,8 @@ TForm9::TForm9(platform::Services services, QWidget *parent)
     QFileIconProvider icons;
     auto *computer = new QTreeWidgetItem(TreeView, {QSysInfo::machineHostName()});
     computer->setIcon(0, icons.icon(QFileIconProvider::Computer));
-    folderNode(computer, QStringLiteral("/"), QStringLiteral("/"),
-               icons.icon(QFileIconProvider::Drive));
-    folderNode(computer, QDir::homePath(), QDir::home().dirName(),
+    folderNode(computer, "/", QStringLiteral("/"), icons.icon(QFileIconProvider::Drive));
+    folderNode(computer, QFile::encodeName(QDir::homePath()), QDir::home().dirName(),
                icons.icon(QFileIconProvider::Folder));
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         const QString root = volume.rootPath();
@@ -73,7 +105,8 @@ TForm9::TForm9(platform::Services services, QWidget *parent)
               root.startsWith(QStringLiteral("/mnt/")) ||
               root.startsWith(QStringLiteral("/run/media/"))))
             continue; // the system's own mounts are reached through "/"
-        folderNode(computer, root, volume.displayName(), icons.icon(QFileIconProvider::Drive));
+        folderNode(computer, QFile::encodeName(root), volume.displayName(),
+                   icons.icon(QFileIconProvider::Drive));
     }
     computer->setExpanded(true);
     TreeView->setCurrentItem(computer);
@@ -98,18 +131,19 @@ QString TForm9::folderOf(const QTreeWidgetItem *node) {
     return node ? node->data(0, kPathRole).toString() : QString();
 }
 
+QByteArray TForm9::folderBytes(const QTreeWidgetItem *node) {
+    return node ? node->data(0, kBytesRole).toByteArray() : QByteArray();
+}
+
 // Lists the node's visible sub-folders once; later changes on disk are not followed.
 void TForm9::fillFolder(QTreeWidgetItem *node) {
-    const QString path = folderOf(node);
+    const QByteArray path = folderBytes(node);
     if (path.isEmpty() || node->data(0, kFilledRole).toBool())
         return;
     node->setData(0, kFilledRole, true);
-    QFileIconProvider icons;
-    const QIcon folder = icons.icon(QFileIconProvider::Folder);
-    const QDir dir(path);
-    for (const QString &name :
-         dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::LocaleAware))
-        folderNode(node, dir.filePath(name), name, folder);
+    const QIcon folder = QFileIconProvider().icon(QFileIconProvider::Folder);
+    for (const QByteArray &name : subFolders(path))
+        folderNode(node, joined(path, name), QFile::decodeName(name), folder);
     node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
@@ -128,24 +162,26 @@ void TForm9::showMenu(const QPoint &position) {
     if (chosen == open) {
         services_.shell.open(this, path, QStringLiteral("open"), platform::Shell::Normal);
     } else if (chosen == create) {
+        const QByteArray bytes = folderBytes(node);
         QString name = QStringLiteral("Nueva carpeta");
-        for (int n = 2; QDir(path).exists(name); ++n)
+        auto at = [&] { return joined(bytes, QFile::encodeName(name)); };
+        struct stat info;
+        for (int n = 2; ::lstat(at().constData(), &info) == 0; ++n)
             name = QStringLiteral("Nueva carpeta (%1)").arg(n);
-        if (!QDir(path).mkdir(name)) {
+        if (::mkdir(at().constData(), 0777) != 0) {
             services_.dialogs.error(this,
                                     QStringLiteral(" No se pudo crear la carpeta \"%1\" ")
                                         .arg(QDir::toNativeSeparators(QDir(path).filePath(name))));
             return;
         }
         fillFolder(node);
-        if (node->data(0, kFilledRole).toBool() && node->childCount() >= 0) {
+        if (node->data(0, kFilledRole).toBool()) {
             // Already listed before: the new folder is added by hand (no automatic refresh).
             bool listed = false;
             for (int i = 0; i < node->childCount(); ++i)
                 listed = listed || node->child(i)->text(0) == name;
             if (!listed)
-                folderNode(node, QDir(path).filePath(name), name,
-                           QFileIconProvider().icon(QFileIconProvider::Folder));
+                folderNode(node, at(), name, QFileIconProvider().icon(QFileIconProvider::Folder));
         }
         node->setExpanded(true);
     }
@@ -160,9 +196,13 @@ void TForm9::SpeedButton1Click() {
                                 QStringLiteral(" No ha seleccionado una carpeta de destino "));
         return;
     }
-    // Joined as they come, as every path of the program: "/" gives "//06_12_2026.mdb".
+    // Joined as they come, as every path of the program: "/" gives "//06_12_2026.mdb". The file
+    // system is told the folder's own bytes, which its text may have lost.
     const QString destination = folder + QDir::separator() + name + QStringLiteral(".mdb");
-    if (QFileInfo::exists(destination) &&
+    const store::FilePath target(
+        folderBytes(TreeView->currentItem()) + '/' + QFile::encodeName(name) + ".mdb", destination);
+    struct stat info;
+    if (::stat(target.bytes.constData(), &info) == 0 &&
         !services_.dialogs.confirm(this,
                                    QStringLiteral(" El archivo ") + name +
                                        QStringLiteral(".mdb ya existe. Desea sobreescribirlo ?")))
@@ -170,11 +210,11 @@ void TForm9::SpeedButton1Click() {
     // The earlier backup is replaced only by a copy that was written and checked whole: a
     // consistent snapshot of the open catalogue, or the file as it is when none is open.
     if (DataModule2 && DataModule2->ADOConnection.Connected())
-        store::backupCatalogue(DataModule2->ADOConnection, destination, services_.files);
+        store::backupCatalogue(DataModule2->ADOConnection, target, services_.files);
     else
         store::copyCatalogueFile(TDataModule2::Ruta() + QDir::separator() +
                                      QStringLiteral("db.mdb"),
-                                 destination, services_.files);
+                                 target, services_.files);
     services_.dialogs.information(
         this, QStringLiteral("La copia de seguridad se llevo a cabo correctamente en: \r\n\r\n") +
                   destination);

@@ -22,6 +22,8 @@ public:
 
     // The folder a node stands for; empty for the computer at the root, which is no folder.
     static QString folderOf(const QTreeWidgetItem *node);
+    // The same folder as the file system names it.
+    static QByteArray folderBytes(const QTreeWidgetItem *node);
 
     QGroupBox *GroupBox1;
     QTreeWidget *TreeView;

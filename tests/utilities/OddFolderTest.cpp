@@ -50,16 +50,22 @@ TEST_F(OddFolderTest, ListingHelpAndBackupUseTheFolderByItsBytes) {
     EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Los CDs");
     EXPECT_EQ(fake.shell.opened.size(), 1u);
 
-    // The backup of the open catalogue, into an ordinary folder.
-    QTemporaryDir target;
-    fake.dialogs.boxes.clear();
-    fake.modal.inside = [&](QDialog *) {
-        selectBackupFolder(target.path());
-        Form9->SpeedButton1->click();
-    };
-    Form1->findChild<QAction *>("RepararBasededatos1")->trigger();
-    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Information);
-    EXPECT_EQ(readBytes(QFile::encodeName(target.filePath("07_12_2026.mdb"))).left(16),
-              QByteArray("SQLite format 3", 16));
+    // The backup of the open catalogue, into an ordinary folder and into the folder itself,
+    // picked in the tree by the name it shows.
+    QTemporaryDir elsewhere;
+    for (const QByteArray &target : {QFile::encodeName(elsewhere.path()), folder}) {
+        SCOPED_TRACE(target.toStdString());
+        fake.dialogs.boxes.clear();
+        fake.modal.inside = [&](QDialog *) {
+            selectBackupFolder(QFile::decodeName(target));
+            Form9->SpeedButton1->click();
+        };
+        Form1->findChild<QAction *>("RepararBasededatos1")->trigger();
+        ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+        EXPECT_EQ(fake.dialogs.boxes[0].text,
+                  "La copia de seguridad se llevo a cabo correctamente en: \r\n\r\n" +
+                      QFile::decodeName(target) + "/07_12_2026.mdb");
+        EXPECT_EQ(readBytes(target + "/07_12_2026.mdb").left(16),
+                  QByteArray("SQLite format 3", 16));
+    }
 }
