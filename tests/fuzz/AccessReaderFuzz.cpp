@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         file.write(reinterpret_cast<const char *>(data), qint64(size));
     }
     try {
-        AccessReader reader(scratch());
+        AccessReader reader(QFile::encodeName(scratch()));
         reader.prepare("Discos", kAccessCdColumns);
         reader.prepare("Programas", kAccessProgramColumns);
         reader.read("Discos", [](const std::vector<AccessValue> &values) {

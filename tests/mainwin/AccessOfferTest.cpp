@@ -2,6 +2,7 @@
 // file kept byte for byte under a free name; left exactly as it was when the user says no or the
 // conversion fails, the program then running as without a catalogue.
 #include "AppFixture.h"
+#include "Fixture.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
 
@@ -40,9 +41,8 @@ class AccessOfferTest : public AppFixture {};
 } // namespace
 
 TEST_F(AccessOfferTest, DeclinedOrFailedChangesNothingAndSaysHowToConvert) {
-    const QByteArray old = read(QStringLiteral(VADREL_LEGACY_FIXTURE));
-    if (old.size() < 8192)
-        GTEST_SKIP() << "the legacy fixture is not at " VADREL_LEGACY_FIXTURE;
+    const QByteArray old = read(legacyFixturePath());
+    SKIP_OR_FAIL_WITHOUT_FIXTURE(old.size() >= 8192, legacyFixturePath());
     // A converter stuck on a damaged file.
     QTemporaryDir tools;
     const QString hanging = QDir(tools.path()).filePath(QStringLiteral("vadrel-db"));
@@ -97,9 +97,8 @@ TEST_F(AccessOfferTest, DeclinedOrFailedChangesNothingAndSaysHowToConvert) {
 }
 
 TEST_F(AccessOfferTest, AcceptedConvertsAndKeepsTheOldFileUnderAFreeName) {
-    const QByteArray old = read(QStringLiteral(VADREL_LEGACY_FIXTURE));
-    if (old.size() < 8192)
-        GTEST_SKIP() << "the legacy fixture is not at " VADREL_LEGACY_FIXTURE;
+    const QByteArray old = read(legacyFixturePath());
+    SKIP_OR_FAIL_WITHOUT_FIXTURE(old.size() >= 8192, legacyFixturePath());
     importer = QStringLiteral(VADREL_DB);
     fake.dialogs.answers = {true};
     const QByteArray taken = "an earlier db-access.mdb of the user's";

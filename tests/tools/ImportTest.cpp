@@ -1,7 +1,10 @@
 // vadrel-db import on the legacy Access fixture, run as the user runs it: every row read back
-// from the new catalogue, the refusals that leave nothing behind, and a program whose CD the
-// old file lacks.
+// from the new catalogue, the refusals that leave nothing behind, a program whose CD the old
+// file lacks, texts in UTF-8 whatever libmdb is told, and folders whose names are no valid text.
+#include "Catalogue.h"
+#include "Fixture.h"
 #include "QtPrinters.h"
+#include "RunTool.h"
 #include "TempCatalogue.h"
 
 #include <QCryptographicHash>
@@ -13,13 +16,8 @@
 
 namespace {
 
-QString fixturePath() {
-    const QString set = qEnvironmentVariable("VADREL_LEGACY_FIXTURE");
-    return set.isEmpty() ? QStringLiteral(VADREL_LEGACY_FIXTURE) : set;
-}
-
 QByteArray fixture() {
-    QFile file(fixturePath());
+    QFile file(legacyFixturePath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -72,8 +70,7 @@ const char *const kLongMemoSha256 =
 class ImportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (fixture().isEmpty())
-            GTEST_SKIP() << "the legacy fixture is not at " << fixturePath().toStdString();
+        SKIP_OR_FAIL_WITHOUT_FIXTURE(!fixture().isEmpty(), legacyFixturePath());
     }
 };
 
@@ -82,7 +79,7 @@ protected:
 TEST_F(ImportTest, EveryRowOfTheFixtureComesAcrossAsItWas) {
     TempCatalogue catalogue(false, false);
     const QByteArray before = fixture();
-    const Outcome run = import(fixturePath(), catalogue.dir());
+    const Outcome run = import(legacyFixturePath(), catalogue.dir());
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains("Read 6 CDs and 25 programs")) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains("Wrote 6 CDs and 25 programs")) << run.out.toStdString();
@@ -292,4 +289,65 @@ TEST_F(ImportTest, AProgramWhoseCdIsMissingGetsItsCd) {
     EXPECT_EQ(catalogue.queryText("SELECT group_concat(NroPrograma) FROM Programas WHERE "
                                   "NroDisco = 8"),
               "23,24,25");
+}
+
+// mdbtools' own commands write texts in the code set MDBICONV names; a user who set it for them
+// must still get a catalogue in UTF-8.
+TEST_F(ImportTest, TextsComeAcrossInUtf8WhateverMdbiconvSays) {
+    TempCatalogue catalogue(false, false);
+    qputenv("MDBICONV", "ISO-8859-1");
+    const ToolRun run = runTool(VADREL_DB, {"import", QFile::encodeName(legacyFixturePath()),
+                                            QFile::encodeName(catalogue.dir())});
+    qunsetenv("MDBICONV");
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(catalogue.queryText("SELECT hex(DescripcionDisco) FROM Discos WHERE NroDisco = 1"),
+              QString::fromLatin1(QByteArray("Utilidades año 2003").toHex().toUpper()));
+}
+
+// The old file and the new catalogue in folders whose names are no valid text (Latin-1, from an
+// older system), given as the shell gives them; a relative old file is read from where the user
+// was, though the import goes on inside the new folder.
+TEST_F(ImportTest, FolderNamesThatAreNoValidText) {
+    const QByteArray old = fixture();
+    const QByteArray oldFolder = "dep\xf3sito", target = "caf\xe9";
+    for (const bool relative : {false, true}) {
+        SCOPED_TRACE(relative ? "relative paths" : "absolute paths");
+        ByteTempDir parent;
+        const QByteArray root = parent.path();
+        ASSERT_EQ(::mkdir((root + '/' + oldFolder).constData(), 0777), 0);
+        ASSERT_EQ(::mkdir((root + '/' + target).constData(), 0777), 0);
+        ASSERT_TRUE(writeFile(root + '/' + oldFolder + "/viejo.mdb", old));
+        const QByteArray base = relative ? QByteArray() : root + '/';
+        const QByteArray oldFile = base + oldFolder + "/viejo.mdb", folder = base + target;
+
+        const ToolRun run = runTool(VADREL_DB, {"import", oldFile, folder}, root);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, "Read 6 CDs and 25 programs from " + oldFile +
+                               "\nWrote 6 CDs and 25 programs into " + folder +
+                               "/db.mdb\nWrote the help pages into " + folder + "/ayuda\n");
+        EXPECT_TRUE(store::catalogueHolds(root + '/' + target + "/db.mdb", 6, 25));
+        EXPECT_TRUE(isFile(root + '/' + target + "/ayuda/ayuda.htm"));
+        EXPECT_EQ(entries(root), std::set<QByteArray>({oldFolder, target}));
+        EXPECT_EQ(entries(root + '/' + oldFolder), std::set<QByteArray>({"viejo.mdb"}));
+        EXPECT_TRUE(readFile(root + '/' + oldFolder + "/viejo.mdb") == old);
+
+        // Refused again, naming the folder as typed, the catalogue untouched.
+        const QByteArray made = readFile(root + '/' + target + "/db.mdb");
+        const ToolRun again = runTool(VADREL_DB, {"import", oldFile, folder}, root);
+        EXPECT_EQ(again.status, 1);
+        EXPECT_EQ(again.err, "vadrel-db: " + folder +
+                                 "/db.mdb already exists; it was left "
+                                 "untouched\n");
+        EXPECT_TRUE(readFile(root + '/' + target + "/db.mdb") == made);
+    }
+
+    // An old file that is not there: refused, nothing made in the folder.
+    ByteTempDir parent;
+    const QByteArray folder = parent.path() + '/' + target;
+    ASSERT_EQ(::mkdir(folder.constData(), 0777), 0);
+    const ToolRun run = runTool(VADREL_DB, {"import", folder + "/nada.mdb", folder});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.startsWith("vadrel-db: ") && run.err.endsWith("nada.mdb does not exist\n"))
+        << run.err.toStdString();
+    EXPECT_TRUE(entries(folder).empty());
 }

@@ -1,10 +1,11 @@
 #include "AccessReader.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <sys/stat.h>
 // libmdb's header uses glib's types without including glib itself.
 #include <glib.h>
 #include <mdbtools.h>
@@ -86,23 +87,30 @@ struct AccessReader::Private {
     }
 };
 
-AccessReader::AccessReader(const QString &path)
+AccessReader::AccessReader(const QByteArray &path)
     : d_(std::make_unique<Private>()) {
-    d_->path = path;
-    const QFileInfo info(path);
-    if (!info.isFile())
-        throw ImportError(QStringLiteral("%1 does not exist").arg(path).toStdString());
-    d_->fileSize = info.size();
-    d_->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    // The name is only decoded for messages; the file is found by its bytes.
+    d_->path = QFile::decodeName(path);
+    struct stat info;
+    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw ImportError(QStringLiteral("%1 does not exist").arg(d_->path).toStdString());
+    d_->fileSize = info.st_size;
+    // libmdb hands texts over in the code set MDBICONV names, UTF-8 when unset; ours are UTF-8
+    // whatever the user set for mdbtools' own commands.
+    ::setenv("MDBICONV", "UTF-8", 1);
+    d_->mdb = mdb_open(path.constData(), MDB_NOFLAGS);
     if (!d_->mdb)
         throw ImportError(
-            QStringLiteral("%1 is not a Microsoft Access file").arg(path).toStdString());
+            QStringLiteral("%1 is not a Microsoft Access file").arg(d_->path).toStdString());
     // The catalogue is read once: reading a table by name would read it anew and free the
     // entries this holds.
     if (!mdb_read_catalog(d_->mdb, MDB_TABLE))
         throw ImportError(
-            QStringLiteral("the list of tables of %1 cannot be read").arg(path).toStdString());
+            QStringLiteral("the list of tables of %1 cannot be read").arg(d_->path).toStdString());
 }
+
+AccessReader::AccessReader(const QString &path)
+    : AccessReader(QFile::encodeName(path)) {}
 
 AccessReader::~AccessReader() = default;
 

@@ -32,7 +32,11 @@ public:
         Kind kind;
     };
 
-    // Throws ImportError when the file is missing or is no Access file.
+    // Opens the file by its path's own bytes, so a name that is no valid text is found; the
+    // file stays open, so a later change of working directory does not matter. Throws
+    // ImportError when the file is missing or is no Access file.
+    explicit AccessReader(const QByteArray &path);
+    // For a path known to be valid text (benchmarks).
     explicit AccessReader(const QString &path);
     ~AccessReader();
     AccessReader(const AccessReader &) = delete;

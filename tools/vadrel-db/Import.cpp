@@ -3,8 +3,6 @@
 #include "Catalogue.h"
 #include "Conversions.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <cmath>
 #include <set>
 
@@ -49,18 +47,8 @@ template <size_t N> std::array<store::NewValue, N> toRow(const std::vector<Acces
 
 } // namespace
 
-ImportReport importAccessCatalogue(const QString &oldFile, const QString &directory) {
+ImportReport importAccessCatalogue(AccessReader &reader, const QString &directory) {
     ImportReport report;
-    // The cheap refusals first, before the old file is read.
-    if (QFileInfo::exists(QDir(directory).filePath(QStringLiteral("db.mdb"))))
-        throw ImportError(QStringLiteral("%1 already exists; it was left untouched")
-                              .arg(QDir(directory).filePath(QStringLiteral("db.mdb")))
-                              .toStdString());
-    if (!QFileInfo(directory).isDir())
-        throw ImportError(
-            QStringLiteral("the folder %1 does not exist").arg(directory).toStdString());
-
-    AccessReader reader(oldFile);
     for (const QString &column : reader.prepare("Discos", kAccessCdColumns))
         report.ignoredColumns << QStringLiteral("Discos.") + column;
     for (const QString &column : reader.prepare("Programas", kAccessProgramColumns))

@@ -20,8 +20,10 @@ struct ImportReport {
     QStringList ignoredColumns;   // "Table.Column", not read
 };
 
-// Brings an old Access catalogue across: DIR/db.mdb is created as `vadrel-db init` creates it
-// and gets every row of Discos and Programas in the same transaction, NULLs kept, texts as they
-// are, dates as stored dates. Throws ImportError or store::DatabaseError with the reason; no
-// db.mdb is left behind then, and the old file is only ever read.
-ImportReport importAccessCatalogue(const QString &oldFile, const QString &directory);
+// Brings the old Access catalogue open in `reader` across: DIR/db.mdb is created as `vadrel-db
+// init` creates it and gets every row of Discos and Programas in the same transaction, NULLs
+// kept, texts as they are, dates as stored dates. Throws ImportError or store::DatabaseError
+// with the reason; no db.mdb is left behind then, and the old file is only ever read. Whatever
+// the caller can refuse cheaply (a db.mdb already there, no folder) it refuses before opening
+// the old file.
+ImportReport importAccessCatalogue(AccessReader &reader, const QString &directory);

@@ -5,9 +5,13 @@
 #include "HelpPages.h"
 #include "Import.h"
 
+#include <QByteArray>
 #include <QString>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,7 +19,7 @@ const char kUsage[] =
     "Usage: vadrel-db init [--sample] DIR\n"
     "       vadrel-db install-help DIR\n"
     "       vadrel-db import OLD.mdb DIR\n"
-    "       vadrel-db --help\n"
+    "       vadrel-db --help | --version\n"
     "\n"
     "init creates DIR/db.mdb, the catalogue that Vadrel opens from its working\n"
     "directory: the tables Discos and Programas, the relation that refuses deleting\n"
@@ -38,17 +42,79 @@ const char kUsage[] =
     "An existing DIR/ayuda is never overwritten either; it is kept as it is.\n"
     "Start Vadrel with DIR as its working directory to use the catalogue.\n";
 
-int usageError(const char *message) {
-    std::fprintf(stderr, "vadrel-db: %s\n\n%s", message, kUsage);
+// A wrong call gets what was wrong and where to read more, not the whole usage.
+int wrongCall(const QByteArray &problem) {
+    std::fprintf(stderr, "vadrel-db: %s\nTry 'vadrel-db --help' for more information.\n",
+                 problem.constData());
     return 2;
 }
 
-} // namespace
+int failure(const QByteArray &message) {
+    std::fprintf(stderr, "vadrel-db: %s\n", message.constData());
+    return 1;
+}
+
+QByteArray quoted(const char *argument) {
+    return '\'' + QByteArray(argument) + '\'';
+}
+
+QByteArray cannotEnter(const char *directory, int error) {
+    return "cannot enter the folder " + QByteArray(directory) + ": " + std::strerror(error);
+}
+
+// DIR is looked at and entered by the bytes the system gave: its name need not be valid text,
+// and a QString would spell it otherwise. Each returns what was wrong, or nothing.
+QByteArray checkFolder(const char *directory) {
+    struct stat info;
+    if (::stat(directory, &info) != 0) {
+        const int error = errno;
+        return error == ENOENT || error == ENOTDIR
+                   ? "the folder " + QByteArray(directory) + " does not exist"
+                   : cannotEnter(directory, error);
+    }
+    if (!S_ISDIR(info.st_mode))
+        return QByteArray(directory) + " is not a folder";
+    return {};
+}
+
+// Made the working directory, the store creates everything in it as ".".
+QByteArray enterFolder(const char *directory) {
+    QByteArray problem = checkFolder(directory);
+    if (problem.isEmpty() && ::chdir(directory) != 0)
+        problem = cannotEnter(directory, errno);
+    return problem;
+}
+
+// The store, working inside the folder, names it "." ("./db.mdb", "the folder .: ..."); the
+// user reads it under the name they typed.
+QByteArray spelled(const QString &message, const char *directory) {
+    const QByteArray text = message.toLocal8Bit();
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool startsWord = i == 0 || text[i - 1] == ' ';
+        const bool endsWord = i + 1 == text.size() || std::strchr("/: ", text[i + 1]);
+        if (text[i] == '.' && startsWord && endsWord)
+            out += directory;
+        else
+            out += text[i];
+    }
+    return out;
+}
 
 int import(const char *oldFile, const char *directory) {
-    const QString folder = QString::fromLocal8Bit(directory);
+    // The cheap refusals first, before the old file is read.
+    struct stat info;
+    if (::lstat((QByteArray(directory) + "/db.mdb").constData(), &info) == 0)
+        return failure(QByteArray(directory) + "/db.mdb already exists; it was left untouched");
+    if (const QByteArray problem = checkFolder(directory); !problem.isEmpty())
+        return failure(problem);
     try {
-        const ImportReport report = importAccessCatalogue(QString::fromLocal8Bit(oldFile), folder);
+        // Opened before the folder is entered, so that a relative OLD.mdb is where the user
+        // meant; the file stays open.
+        AccessReader reader{QByteArray(oldFile)};
+        if (::chdir(directory) != 0)
+            return failure(cannotEnter(directory, errno));
+        const ImportReport report = importAccessCatalogue(reader, QStringLiteral("."));
         for (const QString &column : report.ignoredColumns)
             std::fprintf(stderr, "vadrel-db: warning: the column %s is not brought across\n",
                          column.toLocal8Bit().constData());
@@ -61,59 +127,73 @@ int import(const char *oldFile, const char *directory) {
         std::printf("Wrote %lld CDs and %lld programs into %s/db.mdb\n",
                     static_cast<long long>(report.cdsWritten),
                     static_cast<long long>(report.programsWritten), directory);
-        if (store::installHelpPages(folder))
+        if (store::installHelpPages(QStringLiteral(".")))
             std::printf("Wrote the help pages into %s/ayuda\n", directory);
     } catch (const ImportError &error) {
-        std::fprintf(stderr, "vadrel-db: %s\n", error.what());
-        return 1;
+        return failure(error.what());
     } catch (const store::DatabaseError &error) {
-        std::fprintf(stderr, "vadrel-db: %s\n", error.engineMessage().toLocal8Bit().constData());
-        return 1;
+        return failure(spelled(error.engineMessage(), directory));
     }
     return 0;
 }
 
-int main(int argc, char **argv) {
-    if (argc >= 2 && std::strcmp(argv[1], "import") == 0) {
-        if (argc != 4)
-            return usageError("import takes the old file and the folder");
-        return import(argv[2], argv[3]);
+int create(const char *directory, bool sample, bool helpOnly) {
+    if (const QByteArray problem = enterFolder(directory); !problem.isEmpty())
+        return failure(problem);
+    try {
+        if (!helpOnly) {
+            store::createCatalogue(QStringLiteral("."), sample);
+            std::printf("Created %s/db.mdb%s\n", directory,
+                        sample ? " with the sample catalogue" : "");
+        }
+        if (store::installHelpPages(QStringLiteral(".")))
+            std::printf("Wrote the help pages into %s/ayuda\n", directory);
+        else
+            std::printf("%s/ayuda already exists; it was left untouched\n", directory);
+    } catch (const store::DatabaseError &error) {
+        return failure(spelled(error.engineMessage(), directory));
     }
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::fputs(kUsage, stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2)
+        return wrongCall("expected the command init, install-help or import");
+    const QByteArray command = argv[1];
+    if (command == "--help" || command == "-h" || command == "--version") {
+        if (argc > 2)
+            return wrongCall(quoted(argv[1]) + " takes no arguments");
+        if (command == "--version")
+            std::printf("vadrel-db %s\n", VADREL_VERSION);
+        else
+            std::fputs(kUsage, stdout);
         return 0;
     }
-    const bool helpOnly = argc >= 2 && std::strcmp(argv[1], "install-help") == 0;
-    if (argc < 2 || (std::strcmp(argv[1], "init") != 0 && !helpOnly))
-        return usageError("expected the command init, install-help or import");
+    if (command == "import") {
+        if (argc != 4)
+            return wrongCall("import takes the old file and the folder");
+        return import(argv[2], argv[3]);
+    }
+    const bool helpOnly = command == "install-help";
+    if (command != "init" && !helpOnly)
+        return wrongCall(command.startsWith('-') && command.size() > 1
+                             ? "unknown option " + quoted(argv[1])
+                             : "unknown command " + quoted(argv[1]));
     bool sample = false;
     const char *directory = nullptr;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--sample") == 0 && !helpOnly)
             sample = true;
         else if (argv[i][0] == '-' && argv[i][1] != '\0')
-            return usageError("unknown option");
+            return wrongCall("unknown option " + quoted(argv[i]));
         else if (!directory)
             directory = argv[i];
         else
-            return usageError("only one folder can be given");
+            return wrongCall("only one folder can be given");
     }
     if (!directory)
-        return usageError("no folder given");
-    const QString folder = QString::fromLocal8Bit(directory);
-    try {
-        if (!helpOnly) {
-            store::createCatalogue(folder, sample);
-            std::printf("Created %s/db.mdb%s\n", directory,
-                        sample ? " with the sample catalogue" : "");
-        }
-        if (store::installHelpPages(folder))
-            std::printf("Wrote the help pages into %s/ayuda\n", directory);
-        else
-            std::printf("%s/ayuda already exists; it was left untouched\n", directory);
-    } catch (const store::DatabaseError &error) {
-        std::fprintf(stderr, "vadrel-db: %s\n", error.engineMessage().toLocal8Bit().constData());
-        return 1;
-    }
-    return 0;
+        return wrongCall(command + " takes the folder");
+    return create(directory, sample, helpOnly);
 }
