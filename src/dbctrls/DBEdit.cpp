@@ -1,5 +1,7 @@
 #include "DBEdit.h"
 
+#include <limits>
+
 #include <QApplication>
 #include <QKeyEvent>
 
@@ -9,6 +11,8 @@ DBEdit::DBEdit(QWidget *parent)
           this, [this](const QString &text) { QLineEdit::setText(text); },
           [this] { return text(); })) {
     connect(this, &QLineEdit::textEdited, link_, &FieldLink::userEdited);
+    // A field holds texts of any length; Qt's own limit would cut a long one on save.
+    setMaxLength(std::numeric_limits<int>::max());
 }
 
 void DBEdit::setText(const QString &text) {

@@ -95,6 +95,24 @@ TEST_F(BoundControlsTest, TypingEditsAndTheTextReachesTheFieldOnFocusLossAndAtPo
     EXPECT_EQ(errors, 0);
 }
 
+// A long text comes back whole after a change of one character: no limit but the field's.
+TEST_F(BoundControlsTest, ALongTextIsSavedWhole) {
+    const QString longText(100000, u'a');
+    catalogue.exec("UPDATE Discos SET DescripcionDisco = '" + longText + "' WHERE NroDisco = 2");
+    discos.setActive(false);
+    discos.setActive(true);
+    discos.GoNext();
+    EXPECT_EQ(description.text().size(), 100000);
+    description.setFocus();
+    description.end(false);
+    QTest::keyClick(&description, Qt::Key_Backspace);
+    QTest::keyClicks(&description, "z");
+    discos.PostRow();
+    EXPECT_EQ(stored("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 2"),
+              QString(99999, u'a') + u'z');
+    EXPECT_EQ(errors, 0);
+}
+
 TEST_F(BoundControlsTest, EscapeBringsBackTheFieldValue) {
     description.setFocus();
     QTest::keyClicks(&description, "zzz");
