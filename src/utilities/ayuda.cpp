@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,8 +19,21 @@ TForm10 *Form10 = nullptr;
 
 namespace {
 
+// Rendering takes about half a second a megabyte here: a larger page would hold the program up
+// (a 50 MB page took 15 s and 3 GB), so it is described instead of shown.
+constexpr qint64 kLargestPage = 1000 * 1000;
+// The notices' way back to the page the user came from.
+const QUrl kBack(QStringLiteral("vadrel:atras"));
+
+QString notice(const QString &title, const QString &text, bool back) {
+    return QStringLiteral("<h3>%1</h3><p>%2</p>").arg(title, text) +
+           (back ? QStringLiteral("<p><a href=\"%1\">Atrás</a></p>").arg(kBack.toString())
+                 : QString());
+}
+
 // Reads pages, style sheets and pictures by the folder's own bytes: the browser's own reading
-// would name them by their text, which cannot name a folder whose name is no valid text.
+// would name them by their text, which cannot name a folder whose name is no valid text. A page
+// that is missing or too large gets a notice in its place.
 class HelpBrowser : public QTextBrowser {
 public:
     using QTextBrowser::QTextBrowser;
@@ -28,14 +42,37 @@ public:
         const QUrl address = name.isRelative() ? source().resolved(name) : name;
         if (!address.isLocalFile())
             return QTextBrowser::loadResource(type, name);
-        const int fd =
-            ::open(store::fileSystemPath(address.toLocalFile()).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return {};
+        const QString path = address.toLocalFile();
+        const bool page = type == QTextDocument::HtmlResource;
+        const bool back = path != TForm10::helpPage();
+        const int fd = ::open(store::fileSystemPath(path).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat info;
+        if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            if (fd >= 0)
+                ::close(fd);
+            if (!page)
+                return {};
+            return notice(QStringLiteral("No se encontró la página"),
+                          QStringLiteral("La página <tt>%1</tt> no existe en la carpeta de la "
+                                         "ayuda.")
+                              .arg(path.toHtmlEscaped()),
+                          back);
+        }
         QFile file;
         if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
             ::close(fd);
             return {};
+        }
+        if (info.st_size > kLargestPage) {
+            if (!page)
+                return {};
+            return notice(QStringLiteral("Página demasiado grande"),
+                          QStringLiteral("La página <tt>%1</tt> ocupa %2 MB; la ayuda no muestra "
+                                         "páginas de más de 1 MB, que la harían esperar. Puede "
+                                         "abrirla con un navegador.")
+                              .arg(path.toHtmlEscaped())
+                              .arg(double(info.st_size) / 1e6, 0, 'f', 1),
+                          back);
         }
         return file.readAll();
     }
@@ -133,15 +170,30 @@ void TForm10::FormActivate() {
 }
 
 void TForm10::followLink(const QUrl &link) {
-    const QUrl source = WebBrowser->source();
-    const QUrl target = source.resolved(link);
-    const QString folder = QFileInfo(source.toLocalFile()).absolutePath() + u'/';
-    if (source.isLocalFile() && target.isLocalFile() &&
-        QDir::cleanPath(target.toLocalFile()).startsWith(folder)) {
-        WebBrowser->setSource(target);
+    if (link == kBack) {
+        WebBrowser->backward();
         return;
     }
-    services_.shell.open(parentWidget(),
-                         target.isLocalFile() ? target.toLocalFile() : link.toString(), QString(),
-                         platform::Shell::Normal);
+    const QUrl source = WebBrowser->source();
+    const QUrl target = source.resolved(link);
+    if (target.isLocalFile()) {
+        // Only the help folder's own pages: a link may not reach the rest of the disk.
+        const QString folder = QFileInfo(source.toLocalFile()).absolutePath() + u'/';
+        if (source.isLocalFile() && QDir::cleanPath(target.toLocalFile()).startsWith(folder)) {
+            WebBrowser->setSource(target);
+            return;
+        }
+        services_.dialogs.error(this, QStringLiteral(" El enlace lleva al archivo \"%1\", fuera "
+                                                     "de la carpeta de la ayuda; no se abre. ")
+                                          .arg(QDir::toNativeSeparators(target.toLocalFile())));
+        return;
+    }
+    const QString scheme = target.scheme().toLower();
+    if (scheme == u"http" || scheme == u"https" || scheme == u"mailto") {
+        services_.shell.open(parentWidget(), link.toString(), QString(), platform::Shell::Normal);
+        return;
+    }
+    services_.dialogs.error(this, QStringLiteral(" El enlace \"%1\" no es una página de la ayuda "
+                                                 "ni una dirección web o de correo; no se abre. ")
+                                      .arg(link.toString()));
 }

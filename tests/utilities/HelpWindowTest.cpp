@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QMenuBar>
 #include <QTest>
 #include <QTextBrowser>
@@ -54,15 +55,8 @@ TEST_F(HelpWindowTest, ShowsTheFolderHelpBesideTheMainWindow) {
     EXPECT_EQ(Form10->WebBrowser->source(), page("ayuda.htm"));
     EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Ayuda de Vadrel");
 
-    // A page of the help folder opens in the window; a web address on the desktop.
     emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
     EXPECT_EQ(Form10->WebBrowser->source(), page("cds.htm"));
-    emit Form10->WebBrowser->anchorClicked(QUrl("https://example.org/vadrel"));
-    emit Form10->WebBrowser->anchorClicked(QUrl("../db.mdb"));
-    EXPECT_EQ(Form10->WebBrowser->source(), page("cds.htm"));
-    ASSERT_EQ(fake.shell.opened.size(), 2u);
-    EXPECT_EQ(fake.shell.opened[0].target, "https://example.org/vadrel");
-    EXPECT_EQ(fake.shell.opened[1].target, QDir(catalogue->dir()).filePath("db.mdb"));
 
     // "Ayuda" again: the same window, back at the start of the page.
     ayuda();
@@ -114,6 +108,97 @@ TEST_F(HelpWindowTest, AyudaReloadsAtOnceAndAReturnFromElsewhereKeepsThePlace) {
         QApplication::setActiveWindow(Form10);
         EXPECT_EQ(Form10->WebBrowser->source(), c.after);
     }
+}
+
+// Pages of the help folder open in the window; web and mail addresses go to the desktop; any
+// other link is refused with a box that names it, and nothing opens.
+TEST_F(HelpWindowTest, LinksOpenHelpPagesAndWebOrMailAddressesOnly) {
+    startWithHelp();
+    ayuda();
+    const QString folder = QDir(catalogue->dir()).filePath("ayuda");
+    enum Outcome { Here, Desktop, Refused };
+    const struct {
+        const char *link;
+        Outcome outcome;
+        QString box; // what the refusal says
+    } cases[] = {
+        {"cds.htm#agregar", Here, {}},
+        {"https://example.org/vadrel", Desktop, {}},
+        {"http://example.org/", Desktop, {}},
+        {"mailto:alguien@example.org", Desktop, {}},
+        {"../db.mdb", Refused,
+         " El enlace lleva al archivo \"" + QDir(catalogue->dir()).filePath("db.mdb") +
+             "\", fuera de la carpeta de la ayuda; no se abre. "},
+        {"file:///etc/passwd", Refused,
+         " El enlace lleva al archivo \"/etc/passwd\", fuera de la carpeta de la ayuda; no se "
+         "abre. "},
+        {"javascript:alert(1)", Refused,
+         " El enlace \"javascript:alert(1)\" no es una página de la ayuda ni una dirección web "
+         "o de correo; no se abre. "},
+        {"smb://servidor/compartido", Refused,
+         " El enlace \"smb://servidor/compartido\" no es una página de la ayuda ni una dirección "
+         "web o de correo; no se abre. "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.link);
+        fake.shell.opened.clear();
+        fake.dialogs.boxes.clear();
+        emit Form10->WebBrowser->anchorClicked(page("ayuda.htm"));
+        emit Form10->WebBrowser->anchorClicked(QUrl(c.link));
+        EXPECT_EQ(Form10->WebBrowser->source().adjusted(QUrl::RemoveFragment),
+                  c.outcome == Here ? page("cds.htm") : page("ayuda.htm"));
+        ASSERT_EQ(fake.shell.opened.size(), c.outcome == Desktop ? 1u : 0u);
+        if (c.outcome == Desktop) {
+            EXPECT_EQ(fake.shell.opened[0].target, c.link);
+        }
+        ASSERT_EQ(fake.dialogs.boxes.size(), c.outcome == Refused ? 1u : 0u);
+        if (c.outcome == Refused) {
+            EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
+            EXPECT_EQ(fake.dialogs.boxes[0].text, c.box);
+        }
+    }
+}
+
+// A page missing from the folder, or too large to show without a long wait, gets a notice that
+// names it; "Atrás" leads back to where the user came from.
+TEST_F(HelpWindowTest, MissingAndOversizedPagesGetANoticeWithTheWayBack) {
+    startWithHelp();
+    {
+        QFile big(QDir(catalogue->dir()).filePath("ayuda/grande.htm"));
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        const QByteArray line = "<p>Una línea de una página muy grande.</p>\n";
+        for (qint64 written = 0; written < 2'000'000; written += line.size())
+            big.write(line);
+    }
+    ayuda();
+    const struct {
+        const char *link;
+        QString says;
+    } cases[] = {
+        {"falta.htm", "No se encontró la página"},
+        {"grande.htm", "Página demasiado grande"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.link);
+        emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
+        emit Form10->WebBrowser->anchorClicked(QUrl(c.link));
+        const QString text = Form10->WebBrowser->toPlainText();
+        EXPECT_TRUE(text.startsWith(c.says)) << text.toStdString();
+        EXPECT_TRUE(text.contains(QDir(catalogue->dir()).filePath("ayuda/") + c.link));
+        emit Form10->WebBrowser->anchorClicked(QUrl("vadrel:atras"));
+        EXPECT_EQ(Form10->WebBrowser->source(), page("cds.htm"));
+        EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Los CDs");
+    }
+    EXPECT_TRUE(fake.dialogs.boxes.empty() && fake.shell.opened.empty());
+
+    // The start page itself too large: the notice, with no way back to offer.
+    QFile::remove(QDir(catalogue->dir()).filePath("ayuda/ayuda.htm"));
+    QFile::rename(QDir(catalogue->dir()).filePath("ayuda/grande.htm"),
+                  QDir(catalogue->dir()).filePath("ayuda/ayuda.htm"));
+    ayuda();
+    const QString text = Form10->WebBrowser->toPlainText();
+    EXPECT_TRUE(text.startsWith("Página demasiado grande")) << text.toStdString();
+    EXPECT_FALSE(text.contains("Atrás"));
 }
 
 TEST_F(HelpWindowTest, MissingPageShowsANoticeInsteadOfAnError) {
