@@ -61,24 +61,62 @@ QString versionText() {
 
 namespace {
 
-// mkdir -p on the file system's own bytes: a folder name need not be valid text.
+// mkdir -p on the file system's own bytes: a folder name need not be valid text. On failure
+// errno says why.
 bool makeFolders(const QByteArray &folder) {
     for (qsizetype at = 1; at <= folder.size(); ++at) {
         if (at < folder.size() && folder[at] != '/')
             continue;
         const QByteArray part = folder.left(at);
         struct stat info;
-        if (::stat(part.constData(), &info) == 0 ? !S_ISDIR(info.st_mode)
-                                                 : ::mkdir(part.constData(), 0777) != 0)
+        if (::stat(part.constData(), &info) == 0) {
+            if (!S_ISDIR(info.st_mode)) {
+                errno = ENOTDIR;
+                return false;
+            }
+        } else if (::mkdir(part.constData(), 0777) != 0) {
             return false;
+        }
     }
     return true;
+}
+
+// Why `folder` can hold no catalogue, in words for the user; empty when it is a folder or is
+// missing and may be made.
+QString folderProblem(const QByteArray &folder) {
+    struct stat info;
+    if (::stat(folder.constData(), &info) == 0)
+        return S_ISDIR(info.st_mode) ? QString() : QStringLiteral("es un archivo, no una carpeta");
+    switch (errno) {
+    case ENOENT:
+        if (::lstat(folder.constData(), &info) == 0 && S_ISLNK(info.st_mode))
+            return QStringLiteral("es un enlace simbólico a algo que no existe");
+        return {};
+    case ENOTDIR:
+        return QStringLiteral("una parte de su ruta es un archivo, no una carpeta");
+    case ELOOP:
+        return QStringLiteral("sus enlaces simbólicos forman un ciclo");
+    case EACCES:
+        return QStringLiteral("no tiene permiso para entrar en ella");
+    case ENAMETOOLONG:
+        return QStringLiteral("su nombre es demasiado largo");
+    default:
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
 }
 
 } // namespace
 
 bool enterCatalogueFolder(const QByteArray &folder, platform::Services services) {
     const QString shown = QDir::toNativeSeparators(QFile::decodeName(folder));
+    // Nothing is offered where no catalogue can be: the box says why.
+    if (const QString problem = folderProblem(folder); !problem.isEmpty()) {
+        services.dialogs.error(
+            nullptr,
+            errorText(
+                QStringLiteral("No se puede abrir un catálogo en \"%1\": %2").arg(shown, problem)));
+        return false;
+    }
     struct stat info;
     const bool isFolder = ::stat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode);
     const bool hasCatalogue = isFolder && ::lstat((folder + "/db.mdb").constData(), &info) == 0;

@@ -144,3 +144,40 @@ TEST(CommandLine, AFolderWithoutACatalogueIsOfferedOne) {
         }
     }
 }
+
+// A path that can hold no catalogue gets a box with the real reason, no offer, and nothing is
+// made anywhere.
+TEST(CommandLine, APathThatCanHoldNoCatalogueSaysWhy) {
+    QTemporaryDir home;
+    const QByteArray root = QFile::encodeName(home.path());
+    ASSERT_TRUE(QFile(home.filePath("archivo")).open(QIODevice::WriteOnly));
+    ASSERT_EQ(::symlink("nada", (root + "/colgante").constData()), 0);
+    ASSERT_EQ(::symlink("ciclo-b", (root + "/ciclo-a").constData()), 0);
+    ASSERT_EQ(::symlink("ciclo-a", (root + "/ciclo-b").constData()), 0);
+    const QList<QByteArray> before = entries(root);
+    const struct {
+        const char *name;
+        const char *reason;
+    } cases[] = {
+        {"archivo", "es un archivo, no una carpeta"},
+        {"archivo/sub", "una parte de su ruta es un archivo, no una carpeta"},
+        {"colgante", "es un enlace simbólico a algo que no existe"},
+        {"ciclo-a", "sus enlaces simbólicos forman un ciclo"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform fake;
+        fake.dialogs.answers = {true}; // would create, were it asked
+        const ScopedCwd back(QDir::currentPath());
+        const QByteArray path = root + '/' + c.name;
+        const QString here = QDir::currentPath();
+        EXPECT_FALSE(enterCatalogueFolder(path, fake.services()));
+        EXPECT_EQ(QDir::currentPath(), here);
+        ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+        EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
+        EXPECT_EQ(fake.dialogs.boxes[0].text,
+                  QStringLiteral(" No se puede abrir un catálogo en \"%1\": %2 ")
+                      .arg(QFile::decodeName(path), QString::fromUtf8(c.reason)));
+        EXPECT_EQ(entries(root), before);
+    }
+}
