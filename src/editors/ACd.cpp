@@ -43,7 +43,7 @@ TForm2::TForm2(platform::Services services, QWidget *parent)
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
 }
 
-void TForm2::Limpiar() {
+bool TForm2::proposeNumber() {
     store::TableCursor &discos = DataModule2->TDiscos;
     discos.GoLast();
     // The last row carries the highest number: the cursor lists CDs in ascending order. It is
@@ -56,9 +56,14 @@ void TForm2::Limpiar() {
                                  "%1, y un CD no puede llevar uno mayor que %2 ")
                       .arg(last)
                       .arg(std::numeric_limits<qint32>::max()));
-    } else {
-        Edit1->setText(QString::number(last + 1));
+        return false;
     }
+    Edit1->setText(QString::number(last + 1));
+    return true;
+}
+
+void TForm2::Limpiar() {
+    proposeNumber();
     Edit2->clear();
     Date1->setDate(services_.clock.today());
     Memo1->clear();
@@ -76,8 +81,27 @@ void TForm2::SpeedButton1Click() {
                                    QStringLiteral("proposed number does not convert"), {},
                                    store::DatabaseError::Cause::NotAWholeNumber)
             .about(QStringLiteral("Discos"), QStringLiteral("NroDisco"), Edit1->text());
-    DataModule2->TDiscos.InsertRow({*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)),
-                                    store::toStoredLines(Memo1->toPlainText())});
+    try {
+        DataModule2->TDiscos.InsertRow({*number, Edit2->text(),
+                                        QDateTime(Date1->date(), QTime(0, 0)),
+                                        store::toStoredLines(Memo1->toPlainText())});
+    } catch (const store::DatabaseError &error) {
+        if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
+            throw;
+        // Another program added a CD since the number was proposed: the lists are read again
+        // and the next free number proposed, with the typing kept.
+        DataModule2->rereadAll();
+        if (!proposeNumber())
+            return;
+        if (Edit1->text() == QString::number(*number))
+            throw; // not a number another program took
+        services_.dialogs.error(this, QStringLiteral(" El número %1 ya lo usó otro programa; se "
+                                                     "propone el %2. Revise los datos y pulse "
+                                                     "ACEPTAR de nuevo. ")
+                                          .arg(*number)
+                                          .arg(Edit1->text()));
+        return;
+    }
     services_.dialogs.information(
         this, QStringLiteral("\r\n Los datos del CD se guardaron correctamente \r\n"));
     Limpiar();

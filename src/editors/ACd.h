@@ -29,6 +29,10 @@ public:
     QToolButton *SpeedButton2;
 
 private:
+    // Puts the number after the last CD's in Edit1; false (Edit1 empty, the user told) when
+    // there is none.
+    bool proposeNumber();
+
     platform::Services services_;
 };
 

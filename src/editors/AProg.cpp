@@ -1,6 +1,7 @@
 #include "AProg.h"
 
 #include "Conversions.h"
+#include "DatabaseError.h"
 #include "Guard.h"
 #include "MainForm.h"
 #include "Modulo.h"
@@ -103,7 +104,7 @@ void TForm4::SpeedButton1Click() {
 
     TDataModule2 &data = *DataModule2;
     qint64 last = 0;
-    data.writingPrograms([&] {
+    auto add = [&] {
         store::TableCursor &programas = data.TProgramas;
         programas.GoLast();
         // The last row carries the highest number: the cursor lists programs in ascending order.
@@ -117,7 +118,17 @@ void TForm4::SpeedButton1Click() {
                              Edit2->text(), Edit3->text(), ComboBox1->currentText(),
                              *store::parseWholeNumber(Edit4->text()), Edit5->text(),
                              store::toStoredLines(Memo1->toPlainText())});
-    });
+    };
+    try {
+        data.writingPrograms(add);
+    } catch (const store::DatabaseError &error) {
+        if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
+            throw;
+        // Another program added a program since the programs were read. The number is never
+        // shown, so there is nothing for the user to review: the next free one is taken.
+        data.TProgramas.reread();
+        data.writingPrograms(add);
+    }
     if (last == std::numeric_limits<qint64>::max()) {
         services_.dialogs.error(
             this, QStringLiteral(" No hay un número para el nuevo programa: el último programa "

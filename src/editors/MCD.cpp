@@ -3,6 +3,7 @@
 #include "Conversions.h"
 #include "DBEdit.h"
 #include "DBMemo.h"
+#include "DatabaseError.h"
 #include "Guard.h"
 #include "Modulo.h"
 
@@ -54,6 +55,7 @@ void TForm3::FormActivate() {
     // A CD without a date the program can read (none, or one stored in another form) keeps it
     // unless the user picks one: the picker's stand-in date is not written.
     dateShown_ = Date1->date();
+    rowGone_ = false;
     dateUnread_ = DataModule2->TDiscos.RecordCount() > 0 && DataModule2->TDiscos.Fields(2).IsNull();
 }
 
@@ -69,11 +71,31 @@ void TForm3::SpeedButton1Click() {
         close();
         return;
     }
+    // The CD is no longer in the file: the row the cursor moved to is not this window's.
+    if (rowGone_)
+        throw store::DatabaseError(store::DatabaseError::Kind::Other,
+                                   QStringLiteral("the CD is no longer in the file"), {},
+                                   store::DatabaseError::Cause::RowGone)
+            .about(QStringLiteral("Discos"));
     discos.EditRow();
     if (!dateUnread_ || Date1->date() != dateShown_)
         DBEdit3->setText(
             store::serialToText(store::toSerial(Date1->date()), services_.clock.shortDateFormat()));
-    discos.PostRow();
+    const QString number = DBEdit1->text(), description = DBEdit2->text(),
+                  comment = DBMemo1->text();
+    try {
+        discos.PostRow();
+    } catch (const store::DatabaseError &error) {
+        // Another program changed the CD: the cursor read it again and keeps the typing on it.
+        // It removed the CD: the boxes keep showing what the user typed, for them to copy.
+        if (error.cause() == store::DatabaseError::Cause::RowGone) {
+            rowGone_ = true;
+            DBEdit1->setText(number);
+            DBEdit2->setText(description);
+            DBMemo1->setText(comment);
+        }
+        throw;
+    }
     close();
 }
 

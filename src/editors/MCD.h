@@ -35,6 +35,7 @@ private:
     platform::Services services_;
     QDate dateShown_; // as the opener put it in the picker
     bool dateUnread_ = false;
+    bool rowGone_ = false; // another program removed the CD while this window showed it
 };
 
 extern TForm3 *Form3;

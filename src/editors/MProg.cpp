@@ -3,6 +3,7 @@
 #include "AProg.h"
 #include "DBEdit.h"
 #include "DBMemo.h"
+#include "DatabaseError.h"
 #include "Guard.h"
 #include "MainForm.h"
 #include "Modulo.h"
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QToolButton>
+#include <vector>
 
 TForm6 *Form6 = nullptr;
 
@@ -76,6 +78,7 @@ void TForm6::FormActivate() {
         }
     }
     DBEdit1->setFocus();
+    rowGone_ = false;
 }
 
 void TForm6::SpeedButton1Click() {
@@ -95,14 +98,37 @@ void TForm6::SpeedButton1Click() {
                                 QStringLiteral("\r\n Debe ingresar un nombre de Programa \r\n"));
         return;
     }
-    DataModule2->writingPrograms([&] {
-        programas.EditRow();
-        if (ComboBox1->currentIndex() >= 0)
-            DBEdit4->setText(ComboBox1->currentText());
-        if (ComboBox2->currentIndex() >= 0)
-            DBEdit7->setText(ComboBox2->currentText());
-        programas.PostRow();
-    });
+    // The program is no longer in the file: the row the cursor moved to is not this window's.
+    if (rowGone_)
+        throw store::DatabaseError(store::DatabaseError::Kind::Other,
+                                   QStringLiteral("the program is no longer in the file"), {},
+                                   store::DatabaseError::Cause::RowGone)
+            .about(QStringLiteral("Programas"));
+    const std::vector<DBEdit *> edits = {DBEdit1, DBEdit2, DBEdit3, DBEdit5, DBEdit6};
+    std::vector<QString> typed;
+    for (DBEdit *box : edits)
+        typed.push_back(box->text());
+    const QString comment = DBMemo1->text();
+    try {
+        DataModule2->writingPrograms([&] {
+            programas.EditRow();
+            if (ComboBox1->currentIndex() >= 0)
+                DBEdit4->setText(ComboBox1->currentText());
+            if (ComboBox2->currentIndex() >= 0)
+                DBEdit7->setText(ComboBox2->currentText());
+            programas.PostRow();
+        });
+    } catch (const store::DatabaseError &error) {
+        // Another program changed the program: the cursor read it again and keeps the typing on
+        // it. It removed the program: the boxes keep showing what the user typed, to copy.
+        if (error.cause() == store::DatabaseError::Cause::RowGone) {
+            rowGone_ = true;
+            for (size_t i = 0; i < edits.size(); ++i)
+                edits[i]->setText(typed[i]);
+            DBMemo1->setText(comment);
+        }
+        throw;
+    }
     close();
 }
 

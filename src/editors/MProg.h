@@ -41,6 +41,7 @@ public:
 private:
     platform::Services services_;
     MainForm &form1_;
+    bool rowGone_ = false; // another program removed the program while this window showed it
 };
 
 extern TForm6 *Form6;

@@ -68,6 +68,10 @@ QString databaseMessage(const DatabaseError &error) {
     case Cause::RowGone:
         return box(QStringLiteral("No se pudo guardar el registro: ya no está en la base de datos "
                                   "(otro programa lo eliminó)"));
+    case Cause::ChangedElsewhere:
+        return box(QStringLiteral("Otro programa cambió o borró este registro mientras usted lo "
+                                  "tenía abierto; no se hizo ningún cambio. Los datos se leyeron "
+                                  "de nuevo: revíselos antes de intentarlo otra vez"));
     case Cause::NotAWholeNumber:
         return box(QStringLiteral("'%1' no es un número entero válido para el campo %2")
                        .arg(error.value(), error.field()));

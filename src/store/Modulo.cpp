@@ -13,6 +13,10 @@ TDataModule2::TDataModule2(QObject *parent)
     TProgramas.setConnection(&ADOConnection);
     TProgDisc.setConnection(&ADOConnection);
     TDiscos.setAfterWrite([this] { refreshJoinedView(); });
+    // A modify or delete refused because another program got there first: every list shows
+    // the file as it is now.
+    TDiscos.setAfterConflict([this] { rereadOthers(&TDiscos); });
+    TProgramas.setAfterConflict([this] { rereadOthers(&TProgramas); });
 }
 
 QByteArray TDataModule2::RutaBytes() {
@@ -70,4 +74,16 @@ void TDataModule2::writingPrograms(const std::function<void()> &write) {
         throw;
     }
     TProgDisc.setActive(true);
+}
+
+void TDataModule2::rereadAll() {
+    rereadOthers(nullptr);
+}
+
+// The joined view is closed while programs are written; the bracket opens it again, in full
+// when another program wrote.
+void TDataModule2::rereadOthers(const store::TableCursor *done) {
+    for (store::TableCursor *cursor : {&TDiscos, &TProgramas, &TProgDisc})
+        if (cursor != done)
+            cursor->reread();
 }

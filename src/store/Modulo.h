@@ -29,6 +29,10 @@ public:
     // the queries page shows the CD's new description at once.
     void refreshJoinedView();
 
+    // Reads every open cursor again from the file (another program wrote to it), each staying on
+    // its current row and keeping an edit in progress there (TableCursor::reread).
+    void rereadAll();
+
     // Every write to programs is bracketed so that the joined view shows it: TProgDisc is
     // closed, `write` runs, and TProgDisc is opened again. It is opened again also when the write
     // fails, so the queries page never goes empty; the write's own error is what propagates.
@@ -41,6 +45,9 @@ public:
     store::TDataSource DataDiscos{&TDiscos};
     store::TDataSource DataProg{&TProgramas};
     store::TDataSource DataProgDisc{&TProgDisc};
+
+private:
+    void rereadOthers(const store::TableCursor *done);
 };
 
 // The single instance, created at start-up right after the main window.

@@ -10,6 +10,7 @@
 #include <QStringBuilder>
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <sqlite3.h>
 #include <utility>
 
@@ -23,6 +24,37 @@ QByteArray quoted(const QString &identifier) {
     QString text = identifier;
     text.replace(u'"', QStringLiteral("\"\""));
     return ('"' + text + '"').toUtf8();
+}
+
+// Holds the file's write lock from the check of a row to its write, so that no other program
+// writes in between. Rolled back unless committed.
+class WriteTransaction {
+public:
+    WriteTransaction(sqlite3 *db, const QString &path)
+        : db_(db)
+        , path_(path) {
+        engine::exec(db_, "BEGIN IMMEDIATE", path_);
+    }
+    ~WriteTransaction() {
+        if (!committed_ && !sqlite3_get_autocommit(db_))
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    WriteTransaction(const WriteTransaction &) = delete;
+    WriteTransaction &operator=(const WriteTransaction &) = delete;
+    void commit() {
+        engine::exec(db_, "COMMIT", path_);
+        committed_ = true;
+    }
+
+private:
+    sqlite3 *db_;
+    QString path_;
+    bool committed_ = false;
+};
+
+bool isConflict(const DatabaseError &error) {
+    return error.cause() == DatabaseError::Cause::ChangedElsewhere ||
+           error.cause() == DatabaseError::Cause::RowGone;
 }
 
 } // namespace
@@ -781,10 +813,11 @@ void TableCursor::bindValue(engine::Statement &statement, int index, int field,
     }
 }
 
-// One statement, so SQLite runs it in a transaction of its own. Returns the new row's key when
-// the engine assigned it.
+// An insert is one statement, which SQLite runs in a transaction of its own; an update checks
+// first, in the same transaction, that the row still holds what the copy read at `readRow`.
+// Returns the new row's key when the engine assigned it.
 qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
-                             const QVariant &oldKey, const std::vector<int> &changed) {
+                             const QVariant &oldKey, const std::vector<int> &changed, int readRow) {
     sqlite3 *db = connection_->handle();
     const QString path = connection_->dataSource();
     const int count = rows_.fieldCount();
@@ -815,9 +848,19 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
             bindValue(statement, ++parameter, f, f < int(values.size()) ? values[f] : QVariant());
     if (!insert)
         bindValue(statement, ++parameter, 0, oldKey);
+    std::optional<WriteTransaction> transaction;
+    if (!insert) {
+        transaction.emplace(db, path);
+        requireUnchanged(readRow, DatabaseError::Cause::RowGone);
+    }
     const int changesBefore = sqlite3_total_changes(db);
     try {
         statement.step();
+        if (!insert && sqlite3_changes(db) == 0)
+            throw DatabaseError(Kind::Other, QStringLiteral("no row to update"), path,
+                                DatabaseError::Cause::RowGone);
+        if (transaction)
+            transaction->commit();
     } catch (DatabaseError &error) {
         if (error.cause() == DatabaseError::Cause::Relation)
             throw DatabaseError(error.kind(), error.engineMessage(), error.path(),
@@ -825,16 +868,81 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
                 .about(tableName_);
         throw std::move(error.about(tableName_));
     }
-    if (!insert && sqlite3_changes(db) == 0)
-        throw DatabaseError(Kind::Other, QStringLiteral("no row to update"), path,
-                            DatabaseError::Cause::RowGone)
-            .about(tableName_);
     const qint64 key =
         insert && !values[0].isValid() ? sqlite3_last_insert_rowid(db) : values[0].toLongLong();
     if (!insert && oldKey != values[0])
         recordWrite(oldKey.toLongLong(), changesBefore); // the row left its old key
     recordWrite(key, changesBefore);
     return sqlite3_last_insert_rowid(db);
+}
+
+// The row of the copy's `row` key as the file holds it now, read and converted as an opening
+// reads it (an unreadable date reads as empty on both sides), must equal the copy's: otherwise
+// another program changed it since this cursor read it, and nothing is written.
+void TableCursor::requireUnchanged(int row, DatabaseError::Cause whenGone) const {
+    if (row < 0 || query_.selectByKey.isEmpty())
+        return;
+    const QString path = connection_->dataSource();
+    engine::Statement select(connection_->handle(), query_.selectByKey, path);
+    const std::optional<std::vector<QVariant>> stored =
+        readRowByKey(select, query_, rows_.key(row));
+    if (!stored)
+        throw DatabaseError(Kind::Other, QStringLiteral("the row is no longer in the file"), path,
+                            whenGone)
+            .about(tableName_);
+    for (int f = 0; f < rows_.fieldCount(); ++f)
+        if ((*stored)[size_t(f)] != rows_.value(row, f))
+            throw DatabaseError(
+                Kind::Other,
+                QStringLiteral("another program changed the row (%1)").arg(rows_.field(f).name),
+                path, DatabaseError::Cause::ChangedElsewhere)
+                .about(tableName_, rows_.field(f).name);
+}
+
+// A refused modify or delete: the user is told, and sees the rows as the file holds them now.
+// A failure to read them again is reported on its own; the refusal is what propagates.
+void TableCursor::conflicted(std::exception_ptr error) {
+    try {
+        reread();
+        if (afterConflict_)
+            afterConflict_();
+    } catch (...) {
+        if (!sources_.empty())
+            sources_.front()->reportError(std::current_exception());
+    }
+    std::rethrow_exception(error);
+}
+
+void TableCursor::reread() {
+    if (!Active())
+        return;
+    settle();
+    const int index = current_;
+    const int row = current_ >= 0 ? int(visible_[current_]) : -1;
+    const bool keyed =
+        !isView_ && row >= 0 && rows_.field(0).kind == FieldKind::Integer && !rows_.isNull(row, 0);
+    const qint64 key = keyed ? rows_.number(row, 0) : 0;
+    std::vector<std::pair<int, QVariant>> typed;
+    if (state_ == State::Edit && row >= 0)
+        for (int f = 0; f < rows_.fieldCount() && f < int(buffer_.size()); ++f)
+            if (buffer_[size_t(f)] != rows_.value(row, f))
+                typed.emplace_back(f, buffer_[size_t(f)]);
+    setActive(false);
+    retained_ = Snapshot(); // every row, not a patch of this program's own writes
+    setActive(true);
+    int found = -1;
+    if (keyed)
+        found =
+            rows_.hasKeys() ? rows_.rowOfKey(key) : findMatch(0, QVariant(qlonglong(key)), false);
+    placeOnRow(found, index);
+    if (found >= 0 && state_ == State::Browse && visible_.placeOf(found) >= 0 && !typed.empty()) {
+        buffer_ = rows_.rowValues(found);
+        for (const auto &[field, value] : typed)
+            buffer_[size_t(field)] = value;
+        modified_ = true;
+        setState(State::Edit);
+    }
+    emit recordChanged();
 }
 
 // Tells the connection which row this write changed; a write that changed more than its own
@@ -874,7 +982,13 @@ void TableCursor::PostRow() {
         for (int f = 0; f < rows_.fieldCount(); ++f)
             if (f >= int(values.size()) || values[f] != rows_.value(row, f))
                 changed.push_back(f);
-        writeRow(false, values, rows_.value(row, 0), changed);
+        try {
+            writeRow(false, values, rows_.value(row, 0), changed, row);
+        } catch (const DatabaseError &error) {
+            if (isConflict(error))
+                conflicted(std::current_exception());
+            throw;
+        }
         rows_.setRow(row, values);
         rebuildVisible(activeFilter());
         placeOnRow(row, index);
@@ -911,11 +1025,18 @@ void TableCursor::DeleteRow() {
                                     connection_->dataSource());
         bindValue(statement, 1, 0, rows_.value(row, 0));
         connection_->finishBackgroundRead();
-        const int changesBefore = sqlite3_total_changes(connection_->handle());
+        // Only the row as this program read it is deleted, never one another program changed
+        // or put under the same number since.
         try {
+            WriteTransaction transaction(connection_->handle(), connection_->dataSource());
+            requireUnchanged(row, DatabaseError::Cause::ChangedElsewhere);
+            const int changesBefore = sqlite3_total_changes(connection_->handle());
             statement.step();
+            transaction.commit();
             recordWrite(rows_.number(row, 0), changesBefore);
         } catch (const DatabaseError &error) {
+            if (isConflict(error))
+                conflicted(std::current_exception());
             if (error.kind() != Kind::Refused)
                 throw;
             // The relation refuses a CD that programs still point at; a trigger of the file's

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -91,6 +92,15 @@ public:
     // Called after each write this cursor made succeeded (the data module keeps the joined view
     // current with it).
     void setAfterWrite(std::function<void()> listener) { afterWrite_ = std::move(listener); }
+    // Called after a modify or delete was refused because another program had changed or
+    // removed the row, once this cursor has read its rows again (the data module re-reads the
+    // others with it).
+    void setAfterConflict(std::function<void()> listener) { afterConflict_ = std::move(listener); }
+
+    // Reads every row again from the file, staying on the current row's key. An edit in progress
+    // survives on that row when it is still there: the values it changed are kept over the ones
+    // just read. When the row is gone the edit is dropped.
+    void reread();
 
     void GoFirst();
     void GoLast();
@@ -200,7 +210,9 @@ private:
     void bindValue(engine::Statement &statement, int index, int field,
                    const QVariant &internal) const;
     qint64 writeRow(bool insert, const std::vector<QVariant> &values, const QVariant &oldKey,
-                    const std::vector<int> &changed = {});
+                    const std::vector<int> &changed = {}, int readRow = -1);
+    void requireUnchanged(int row, DatabaseError::Cause whenGone) const;
+    [[noreturn]] void conflicted(std::exception_ptr error);
     void addWrittenRow(std::vector<QVariant> values);
     void setState(State state);
 
@@ -218,6 +230,7 @@ private:
     qint64 loadedVersion_ = 0; // the file's data version when the copy was taken
     QString loadedLocale_;
     std::function<void()> afterWrite_;
+    std::function<void()> afterConflict_;
     QCollator collator_;
     std::shared_ptr<const TextOrder> order_;
     mutable QHash<char16_t, char16_t> foldCache_;

@@ -173,10 +173,11 @@ TEST_F(CdWindowsTest, ARefusedCdKeepsTheInputsAsTyped) {
         ASSERT_EQ(boxCount(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
         EXPECT_TRUE(Form2->isVisible());
-        EXPECT_EQ(Form2->Edit1->text(), "13");
+        // The CDs were read again and the next free number is proposed.
+        EXPECT_EQ(Form2->Edit1->text(), "14");
         EXPECT_EQ(Form2->Edit2->text(), "Mio");
     });
-    EXPECT_EQ(data().TDiscos.RecordCount(), 12);
+    EXPECT_EQ(data().TDiscos.RecordCount(), 13);
     EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
 }
 
@@ -304,7 +305,7 @@ TEST_F(CdWindowsTest, ModifyCdSavesWhateverTheDateFormat) {
     }
 }
 
-TEST_F(CdWindowsTest, ARefusedPostKeepsModifyCdOpenWithTheEditPending) {
+TEST_F(CdWindowsTest, ARefusedPostKeepsModifyCdOpenWithTheTyping) {
     start(true);
     data().TDiscos.GoLast(); // CD 12, without programs
     modifyCd([&] {
@@ -316,7 +317,8 @@ TEST_F(CdWindowsTest, ARefusedPostKeepsModifyCdOpenWithTheEditPending) {
                   " No se pudo guardar el registro: ya no está en la base de datos (otro "
                   "programa lo eliminó) ");
         EXPECT_TRUE(Form3->isVisible());
-        EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Edit);
+        // The CDs were read again, without the removed one; the typing stays in the window.
+        EXPECT_EQ(data().TDiscos.RecordCount(), 11);
         EXPECT_TRUE(Form3->DBEdit2->text().endsWith(" y mas"));
     });
     EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);

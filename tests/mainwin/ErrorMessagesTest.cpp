@@ -117,7 +117,21 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
              };
              click(Form1, "SpeedButton1");
          },
-         " No se pudo guardar el registro: ya existe uno con ese número ",
+         " El número 13 ya lo usó otro programa; se propone el 14. Revise los datos y pulse "
+         "ACEPTAR de nuevo. ",
+         true},
+        {"CD changed by another program meanwhile",
+         true,
+         {},
+         [this] {
+             data().TDiscos.GoLast();
+             catalogue->exec("UPDATE Discos SET Comentario = 'otro' WHERE NroDisco = 12");
+             fake.dialogs.answers = {true};
+             click(Form1, "SpeedButton2");
+         },
+         " Otro programa cambió o borró este registro mientras usted lo tenía abierto; no se "
+         "hizo ningún cambio. Los datos se leyeron de nuevo: revíselos antes de intentarlo otra "
+         "vez ",
          true},
         {"program on a CD that is not there",
          true,

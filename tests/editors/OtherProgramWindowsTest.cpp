@@ -1,0 +1,211 @@
+// Two programs on one catalogue, through the windows: the other program writes with plain SQL
+// while this one has a window open.
+#include "ACd.h"
+#include "AProg.h"
+#include "AppFixture.h"
+#include "DBEdit.h"
+#include "DBMemo.h"
+#include "MCD.h"
+#include "MProg.h"
+#include "Modulo.h"
+#include "QtPrinters.h"
+#include "cds_.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kChanged = " Otro programa cambió o borró este registro mientras usted lo tenía "
+                         "abierto; no se hizo ningún cambio. Los datos se leyeron de nuevo: "
+                         "revíselos antes de intentarlo otra vez ";
+const QString kGone = " No se pudo guardar el registro: ya no está en la base de datos (otro "
+                      "programa lo eliminó) ";
+
+class OtherProgramWindowsTest : public AppFixture {
+protected:
+    void startWithOurRows() {
+        start(true, true, [](TempCatalogue &c) {
+            c.exec("INSERT INTO Discos VALUES (100, 'Nuestro CD', '2003-03-15', 'nota')");
+            c.exec("INSERT INTO Programas (NroPrograma, NroDisco, NombrePrograma, Version) "
+                   "VALUES (1000, 1, 'Nuestro programa', '1.0')");
+        });
+        data().TDiscos.GoLast();
+        data().TProgramas.GoLast();
+    }
+    void inside(const char *button, const std::function<void()> &act) {
+        fake.modal.inside = [&](QDialog *) { act(); };
+        Form1->findChild<QToolButton *>(QLatin1String(button))->click();
+        fake.modal.inside = nullptr;
+    }
+    QString stored(const QString &sql) { return catalogue->queryText(sql); }
+    QStringList boxTexts() {
+        QStringList texts;
+        for (const auto &box : fake.dialogs.boxes)
+            if (box.kind != FakeDialogs::Box::Confirm)
+                texts << box.text;
+        return texts;
+    }
+};
+
+// One modify window, named by what the test needs of it.
+struct ModifyWindow {
+    const char *what;
+    const char *button;
+    std::function<QDialog *()> window;
+    std::function<QLineEdit *()> box; // the name or description the user retypes
+    const char *readBack;             // that field in the file
+    const char *sameField, *deleted;  // what the other program does
+};
+
+} // namespace
+
+TEST_F(OtherProgramWindowsTest, ModifyWindowsKeepTheTypingWhenAnotherProgramGotThereFirst) {
+    const ModifyWindow windows[] = {
+        {"CD", "SpeedButton3", [] { return Form3; }, [] { return Form3->DBEdit2; },
+         "SELECT DescripcionDisco FROM Discos WHERE NroDisco = 100",
+         "UPDATE Discos SET DescripcionDisco = 'de B' WHERE NroDisco = 100",
+         "DELETE FROM Discos WHERE NroDisco = 100"},
+        {"program", "SpeedButton6", [] { return Form6; }, [] { return Form6->DBEdit1; },
+         "SELECT NombrePrograma FROM Programas WHERE NroPrograma = 1000",
+         "UPDATE Programas SET NombrePrograma = 'de B' WHERE NroPrograma = 1000",
+         "DELETE FROM Programas WHERE NroPrograma = 1000"},
+    };
+    for (const ModifyWindow &w : windows) {
+        for (const bool gone : {false, true}) {
+            SCOPED_TRACE(std::string(w.what) + (gone ? ", deleted" : ", same field changed"));
+            fake.dialogs.boxes.clear();
+            startWithOurRows();
+            const int rowsBefore = int(catalogue->queryInt(w.button == std::string("SpeedButton3")
+                                                               ? "SELECT count(*) FROM Discos"
+                                                               : "SELECT count(*) FROM Programas"));
+            inside(w.button, [&] {
+                QLineEdit *box = w.box();
+                box->selectAll();
+                QTest::keyClicks(box, "Mio");
+                catalogue->exec(gone ? w.deleted : w.sameField);
+                w.window()->findChild<QToolButton *>("SpeedButton1")->click();
+                // Told, not saved; the window stays with what the user typed.
+                EXPECT_EQ(boxTexts(), QStringList{gone ? kGone : kChanged});
+                EXPECT_TRUE(w.window()->isVisible());
+                EXPECT_EQ(w.box()->text(), "Mio");
+                EXPECT_EQ(stored(w.readBack), gone ? "" : "de B");
+                // Pressed again: over a changed row the user's choice is saved; a deleted row
+                // is never brought back, nor is another row changed in its place.
+                w.window()->findChild<QToolButton *>("SpeedButton1")->click();
+                EXPECT_EQ(w.window()->isVisible(), gone);
+                if (gone)
+                    w.window()->findChild<QToolButton *>("SpeedButton2")->click();
+            });
+            EXPECT_EQ(stored(w.readBack), gone ? "" : "Mio");
+            if (gone) {
+                EXPECT_EQ(boxTexts(), (QStringList{kGone, kGone}));
+                EXPECT_EQ(catalogue->queryInt(w.button == std::string("SpeedButton3")
+                                                  ? "SELECT count(*) FROM Discos"
+                                                  : "SELECT count(*) FROM Programas"),
+                          rowsBefore - 1);
+                EXPECT_EQ(stored("SELECT count(*) FROM Discos WHERE DescripcionDisco = 'Mio' OR "
+                                 "Comentario = 'Mio'") +
+                              stored("SELECT count(*) FROM Programas WHERE NombrePrograma = "
+                                     "'Mio'"),
+                          "00");
+            }
+        }
+    }
+}
+
+TEST_F(OtherProgramWindowsTest, DeletionsSkipARowAnotherProgramChangedAndReadTheListsAgain) {
+    const struct {
+        const char *what;
+        const char *button;
+        const char *other;
+        const char *count;
+    } cases[] = {
+        {"CD changed", "SpeedButton2",
+         "UPDATE Discos SET DescripcionDisco = 'de B' WHERE NroDisco = 100",
+         "SELECT count(*) FROM Discos WHERE NroDisco = 100 AND DescripcionDisco = 'de B'"},
+        {"CD number reused", "SpeedButton2",
+         "DELETE FROM Discos WHERE NroDisco = 100; INSERT INTO Discos VALUES (100, 'de B', NULL, "
+         "NULL)",
+         "SELECT count(*) FROM Discos WHERE NroDisco = 100 AND DescripcionDisco = 'de B'"},
+        {"program changed", "SpeedButton5",
+         "UPDATE Programas SET NombrePrograma = 'de B' WHERE NroPrograma = 1000",
+         "SELECT count(*) FROM Programas WHERE NroPrograma = 1000 AND NombrePrograma = 'de B'"},
+        {"program number reused", "SpeedButton5",
+         "DELETE FROM Programas WHERE NroPrograma = 1000; INSERT INTO Programas (NroPrograma, "
+         "NroDisco, NombrePrograma) VALUES (1000, 2, 'de B')",
+         "SELECT count(*) FROM Programas WHERE NroPrograma = 1000 AND NombrePrograma = 'de B'"},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.what);
+        fake.dialogs.boxes.clear();
+        startWithOurRows();
+        catalogue->exec(test.other);
+        fake.dialogs.answers.push_back(true);
+        Form1->findChild<QToolButton *>(QLatin1String(test.button))->click();
+        EXPECT_EQ(boxTexts(), QStringList{kChanged});
+        EXPECT_EQ(catalogue->queryInt(test.count), 1);
+        // The lists show the file as it is now.
+        EXPECT_TRUE(data().TDiscos.FindRow("DescripcionDisco", "de B", false) ||
+                    data().TProgDisc.FindRow("NombrePrograma", "de B", false));
+        EXPECT_EQ(data().TDiscos.RecordCount(), catalogue->queryInt("SELECT count(*) FROM Discos"));
+        EXPECT_EQ(data().TProgDisc.RecordCount(),
+                  catalogue->queryInt("SELECT count(*) FROM Programas"));
+    }
+}
+
+TEST_F(OtherProgramWindowsTest, NewCdProposesTheNextNumberWhenAnotherProgramTookIt) {
+    start(true, true);
+    const qint64 last = catalogue->queryInt("SELECT max(NroDisco) FROM Discos");
+    inside("SpeedButton1", [&] {
+        EXPECT_EQ(Form2->Edit1->text(), QString::number(last + 1));
+        QTest::keyClicks(Form2->Edit2, "Mi CD");
+        Form2->Memo1->setPlainText("mi nota");
+        catalogue->exec(
+            QStringLiteral("INSERT INTO Discos VALUES (%1, 'de B', NULL, NULL)").arg(last + 1));
+        Form2->SpeedButton1->click();
+        EXPECT_EQ(boxTexts(), QStringList{QStringLiteral(" El número %1 ya lo usó otro programa; "
+                                                         "se propone el %2. Revise los datos y "
+                                                         "pulse ACEPTAR de nuevo. ")
+                                              .arg(last + 1)
+                                              .arg(last + 2)});
+        EXPECT_EQ(Form2->Edit1->text(), QString::number(last + 2));
+        EXPECT_EQ(Form2->Edit2->text(), "Mi CD");
+        EXPECT_EQ(Form2->Memo1->toPlainText(), "mi nota");
+        Form2->SpeedButton1->click();
+        Form2->SpeedButton2->click();
+    });
+    EXPECT_EQ(boxTexts().size(), 2);
+    EXPECT_EQ(stored(QStringLiteral("SELECT DescripcionDisco || '|' || Comentario FROM Discos "
+                                    "WHERE NroDisco = %1")
+                         .arg(last + 2)),
+              "Mi CD|mi nota");
+    EXPECT_EQ(stored(QStringLiteral("SELECT DescripcionDisco FROM Discos WHERE NroDisco = %1")
+                         .arg(last + 1)),
+              "de B");
+}
+
+TEST_F(OtherProgramWindowsTest, NewProgramTakesTheNextNumberWhenAnotherProgramTookIt) {
+    start(true, true);
+    const qint64 last = catalogue->queryInt("SELECT max(NroPrograma) FROM Programas");
+    inside("SpeedButton4", [&] {
+        QTest::keyClicks(Form4->Edit1, "Mi programa");
+        catalogue->exec(QStringLiteral("INSERT INTO Programas (NroPrograma, NroDisco, "
+                                       "NombrePrograma) VALUES (%1, 1, 'de B')")
+                            .arg(last + 1));
+        Form4->SpeedButton1->click();
+        Form4->SpeedButton2->click();
+    });
+    EXPECT_EQ(boxTexts(),
+              QStringList{"\r\n Los datos del Programa se guardaron correctamente \r\n"});
+    EXPECT_EQ(stored(QStringLiteral("SELECT NombrePrograma FROM Programas WHERE NroPrograma = %1")
+                         .arg(last + 2)),
+              "Mi programa");
+    EXPECT_EQ(stored(QStringLiteral("SELECT NombrePrograma FROM Programas WHERE NroPrograma = %1")
+                         .arg(last + 1)),
+              "de B");
+    EXPECT_TRUE(data().TProgDisc.FindRow("NombrePrograma", "Mi programa", false));
+}
