@@ -6,6 +6,7 @@
 #include "FileError.h"
 #include "HelpPages.h"
 #include "Modulo.h"
+#include "StaleFiles.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -14,8 +15,11 @@
 #include <QProgressDialog>
 #include <QRegularExpression>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +33,19 @@ bool writtenCounts(const QString &output, qint64 &cds, qint64 &programs) {
     cds = match.captured(1).toLongLong();
     programs = match.captured(2).toLongLong();
     return true;
+}
+
+// The reason the importer gave for failing: its own line ("vadrel-db: ..."), not the library's
+// remarks on stderr around it, which may be many and come after.
+QString importerReason(const QString &errors) {
+    const QString ours = QStringLiteral("vadrel-db: ");
+    QString reason;
+    for (const QString &line : errors.split(u'\n')) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(ours) && !trimmed.startsWith(ours + QStringLiteral("warning:")))
+            reason = trimmed.mid(ours.size());
+    }
+    return reason.isEmpty() ? errors : reason;
 }
 
 // Runs the importer into `folder` while a progress window shows; returns why it failed, or an
@@ -52,6 +69,7 @@ QString convert(QWidget *parent, const QString &importer, const QByteArray &fold
             cancelled = true;
             child.kill();
         });
+    endsWithThisProcess(child);
     // Relative names: the child works in the same folder, whatever bytes its name holds.
     child.start(importer,
                 {QStringLiteral("import"), QStringLiteral("db.mdb"), QFile::decodeName(folder)});
@@ -69,7 +87,8 @@ QString convert(QWidget *parent, const QString &importer, const QByteArray &fold
     if (child.exitStatus() != QProcess::NormalExit)
         return QStringLiteral("el conversor terminó de forma anormal");
     if (child.exitCode() != 0)
-        return errors.isEmpty() ? QStringLiteral("el conversor terminó con error") : errors;
+        return errors.isEmpty() ? QStringLiteral("el conversor terminó con error")
+                                : importerReason(errors);
     qint64 cds = 0, programs = 0;
     if (!writtenCounts(QString::fromLocal8Bit(child.readAllStandardOutput()), cds, programs) ||
         !store::catalogueHolds(folder + "/db.mdb", cds, programs))
@@ -79,8 +98,24 @@ QString convert(QWidget *parent, const QString &importer, const QByteArray &fold
 
 } // namespace
 
+void endsWithThisProcess(QProcess &child) {
+    const pid_t parent = ::getpid();
+    child.setChildProcessModifier([parent] {
+        // Only calls that are safe between fork and exec. This process may have died before the
+        // request was made: then the child has a new parent already and stops at once.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(1);
+    });
+}
+
 bool offerAccessConversion(QWidget *parent, platform::Services services, const QString &importer) {
     const QByteArray here = TDataModule2::RutaBytes();
+    // What a conversion or a listing killed part way left in the catalogue folder.
+    if (!here.isEmpty()) {
+        store::removeStaleImportFolders(here);
+        store::removeStaleReplacements(here, "Listado.txt");
+    }
     if (here.isEmpty() || !store::isAccessFile(here + "/db.mdb"))
         return true;
     const QString file = QDir::toNativeSeparators(QFile::decodeName(here + "/db.mdb"));

@@ -1,7 +1,8 @@
 #include "ReplacementFile.h"
 
+#include "StaleFiles.h"
+
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -36,21 +37,15 @@ FileError FileError::fromErrno(int error, const QString &path) {
 ReplacementFile::ReplacementFile(const FilePath &target, FileCalls &calls)
     : calls_(calls)
     , target_(target.text) {
-    // A link is followed: the file it points at is the one replaced, and the link stays.
+    // The name is replaced, never what it may link to: a link is replaced by the new file like
+    // any other entry, wherever it points (inside this folder too), so nothing outside the
+    // target's own name is ever written.
     replaced_ = target.bytes;
-    struct stat info;
-    if (::lstat(replaced_.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        QByteArray link(qsizetype(info.st_size > 0 ? info.st_size : PATH_MAX) + 1, '\0');
-        const ssize_t size = ::readlink(replaced_.constData(), link.data(), size_t(link.size()));
-        if (size > 0 && size < link.size()) {
-            link.truncate(size);
-            replaced_ =
-                link.startsWith('/') ? link : replaced_.left(replaced_.lastIndexOf('/') + 1) + link;
-        }
-    }
     // A hidden name beside it: the rename stays within one file system.
     const qsizetype slash = replaced_.lastIndexOf('/');
-    temporary_ = replaced_.left(slash + 1) + '.' + replaced_.mid(slash + 1) + ".XXXXXX";
+    const QByteArray folder = replaced_.left(slash + 1), name = replaced_.mid(slash + 1);
+    removeStaleReplacements(folder, name); // left by a run that was killed
+    temporary_ = folder + '.' + name + ".XXXXXX";
     fd_ = calls_.makeTemporary(temporary_.data());
     if (fd_ < 0) {
         const int error = errno;
@@ -88,10 +83,10 @@ void ReplacementFile::write(const QByteArray &bytes) {
 
 void ReplacementFile::commit() {
     if (fd_ >= 0) {
-        // mkstemp makes the file its owner's only: the result keeps the permissions of the file
-        // it replaces, or gets the usual ones.
+        // mkstemp makes the file its owner's only: the result keeps the permissions of the
+        // regular file it replaces, or gets the usual ones (a link's target lends none).
         struct stat old {};
-        if (::stat(replaced_.constData(), &old) == 0) {
+        if (::lstat(replaced_.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
             ::fchmod(fd_, old.st_mode & 07777);
         } else {
             const mode_t mask = ::umask(0);

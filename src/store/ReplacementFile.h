@@ -11,7 +11,8 @@ namespace store {
 
 // A file that takes the place of `target` only once it is complete: it is written under a
 // temporary name in the same folder and renamed over the target in one step, so a failure part
-// way leaves the earlier file byte for byte as it was. Dropped without commit(), the temporary
+// way leaves the earlier file byte for byte as it was. A symbolic link named `target` is itself
+// replaced; the file it points at is never written. Dropped without commit(), the temporary
 // file is removed. Every failure throws FileError naming the target.
 class ReplacementFile {
 public:
@@ -33,7 +34,7 @@ private:
 
     FileCalls &calls_;
     QString target_;      // as the caller named it, for messages
-    QByteArray replaced_; // the file that is replaced: the target, or what it links to
+    QByteArray replaced_; // the target's own name on the file system
     QByteArray temporary_;
     int fd_ = -1;
     bool committed_ = false;

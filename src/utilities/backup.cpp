@@ -201,8 +201,10 @@ void TForm9::SpeedButton1Click() {
     const QString destination = folder + QDir::separator() + name + QStringLiteral(".mdb");
     const store::FilePath target(
         folderBytes(TreeView->currentItem()) + '/' + QFile::encodeName(name) + ".mdb", destination);
+    // Any entry by that name is asked about, a link (even a dangling one) included: the backup
+    // replaces the name itself.
     struct stat info;
-    if (::stat(target.bytes.constData(), &info) == 0 &&
+    if (::lstat(target.bytes.constData(), &info) == 0 &&
         !services_.dialogs.confirm(this,
                                    QStringLiteral(" El archivo ") + name +
                                        QStringLiteral(".mdb ya existe. Desea sobreescribirlo ?")))

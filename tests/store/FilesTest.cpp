@@ -1,10 +1,13 @@
 #include "QtPrinters.h"
 #include "ReplacementFile.h"
+#include "StaleFiles.h"
 #include "TempCatalogue.h"
 #include "Windows1252.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -28,30 +31,156 @@ TEST(Windows1252, OneByteACharacterAndAQuestionMarkForTheRest) {
         EXPECT_EQ(utf8ToWindows1252(c.utf8), c.expected) << c.utf8.toStdString();
 }
 
-TEST(ReplacementFile, ReplacesWholeThroughALinkAndKeepsThePermissions) {
-    TempCatalogue folder(false, false);
-    const QDir dir(folder.dir());
-    QFile real(dir.filePath("real.txt"));
-    ASSERT_TRUE(real.open(QIODevice::WriteOnly));
-    real.write("old contents, longer than the new");
-    real.close();
-    ASSERT_EQ(::chmod(QFile::encodeName(real.fileName()).constData(), 0640), 0);
-    ASSERT_TRUE(QFile::link(real.fileName(), dir.filePath("Listado.txt")));
+namespace {
 
-    {
-        ReplacementFile dropped(dir.filePath("Listado.txt"));
-        dropped.write("never committed");
-    } // dropped: nothing changes, nothing is left behind
-    EXPECT_EQ(dir.entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
+QByteArray contents(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+void put(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// Sets a file's times to a day long before this process started.
+void makeOld(const QString &path) {
+    const timespec times[2] = {{978307200, 0}, {978307200, 0}}; // 1 January 2001
+    ASSERT_EQ(
+        ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+QStringList everything(const QDir &dir) {
+    return dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDir::Name);
+}
+
+} // namespace
+
+// The new file takes the name's place in its folder: a link by that name is replaced, and no
+// file it leads to (outside, inside the folder, through another link) is written.
+TEST(ReplacementFile, ReplacesTheNameNeverWhatALinkLeadsTo) {
+    const struct {
+        const char *what;
+        const char *link; // where Listado.txt leads, relative to the folder; null: a plain file
+        bool absolute;    // the link holds the absolute path
+    } cases[] = {
+        {"a plain file", nullptr, false},
+        {"a link to a file in another folder", "../outside/real.txt", true},
+        {"a relative link to a file in another folder", "../outside/real.txt", false},
+        {"a dangling link", "../outside/missing.txt", true},
+        {"a chain of two links", "../outside/middle.txt", true},
+        {"a link to a file in the same folder", "real.txt", false},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.what);
+        QTemporaryDir root;
+        const QDir top(root.path());
+        ASSERT_TRUE(top.mkdir("folder") && top.mkdir("outside"));
+        const QDir dir(top.filePath("folder")), outside(top.filePath("outside"));
+        put(outside.filePath("real.txt"), "the file elsewhere, longer than the new");
+        put(dir.filePath("real.txt"), "the file beside it, longer than the new");
+        ASSERT_TRUE(QFile::link("real.txt", outside.filePath("middle.txt")));
+        const QString listing = dir.filePath("Listado.txt");
+        if (test.link) {
+            const QString to = test.absolute ? QDir::cleanPath(dir.filePath(test.link)) : test.link;
+            ASSERT_EQ(::symlink(QFile::encodeName(to).constData(),
+                                QFile::encodeName(listing).constData()),
+                      0);
+        } else {
+            put(listing, "the old listing, longer than the new");
+            ASSERT_EQ(::chmod(QFile::encodeName(listing).constData(), 0640), 0);
+        }
+        const QStringList outsideBefore = everything(outside), insideBefore = everything(dir);
+
+        {
+            ReplacementFile dropped(listing);
+            dropped.write("never committed");
+        } // dropped: nothing changes, nothing is left behind
+        EXPECT_EQ(everything(dir), insideBefore);
+
+        ReplacementFile file(listing);
+        file.write("new");
+        file.commit();
+        struct stat status {};
+        ASSERT_EQ(::lstat(QFile::encodeName(listing).constData(), &status), 0);
+        EXPECT_TRUE(S_ISREG(status.st_mode));
+        EXPECT_EQ(contents(listing), "new");
+        // A plain file keeps its permissions; one that was a link gets the usual ones.
+        EXPECT_EQ(status.st_mode & 07777, test.link ? 0666u &
+                                                          ~[] {
+                                                              const mode_t mask = ::umask(0);
+                                                              ::umask(mask);
+                                                              return unsigned(mask);
+                                                          }()
+                                                    : 0640u);
+        EXPECT_EQ(contents(outside.filePath("real.txt")),
+                  "the file elsewhere, longer than the new");
+        EXPECT_EQ(contents(dir.filePath("real.txt")), "the file beside it, longer than the new");
+        EXPECT_TRUE(QFileInfo(outside.filePath("middle.txt")).isSymLink());
+        EXPECT_EQ(everything(outside), outsideBefore);
+        EXPECT_EQ(everything(dir), insideBefore);
+    }
+}
+
+// What a killed run left: only our exact names, older than this process, go; the next
+// replacement of the same name removes its own, and the start-up the conversion folders.
+TEST(StaleFiles, OnlyOurOwnOldTemporariesAreRemoved) {
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("elsewhere")));
+    put(dir.filePath("elsewhere/keep.txt"), "outside");
+    enum Kind { File, Folder, Link };
+    const struct {
+        const char *name;
+        Kind kind;
+        bool old;
+        bool removed; // by the replacement of Listado.txt, then by removeStaleImportFolders
+    } cases[] = {
+        {".Listado.txt.Ab3xZ9", File, true, true},
+        {".Listado.txt.Ab3xZ8", File, false, false}, // another program's, still at work
+        {".Listado.txt.Ab3xZ", File, true, false},   // five characters
+        {".Listado.txt.Ab3xZ90", File, true, false}, // seven
+        {".Listado.txt.Ab-xZ9", File, true, false},
+        {"Listado.txt.Ab3xZ9", File, true, false},
+        {".Listado.txt.Ab3xZ7", Folder, true, false},
+        {".Listado.txt.Ab3xZ6", Link, true, false},
+        {".Otro.txt.Ab3xZ9", File, true, false},
+        {".06_12_2026.mdb.Ab3xZ9", File, true, false},
+        {".vadrel-import-q1W2e3", Folder, true, true},
+        {".vadrel-import-q1W2e4", Folder, false, false},
+        {".vadrel-import-q1W2e", Folder, true, false},
+        {".vadrel-import-q1W2e5", File, true, false},
+        {".vadrel-import-q1W2e6", Link, true, false},
+        {"vadrel-import-q1W2e3", Folder, true, false},
+    };
+    for (const auto &test : cases) {
+        const QString path = dir.filePath(test.name);
+        if (test.kind == File) {
+            put(path, "left behind");
+        } else if (test.kind == Folder) {
+            ASSERT_TRUE(dir.mkdir(test.name));
+            put(path + "/db.mdb", "half a catalogue");
+            ASSERT_TRUE(dir.mkdir(QString(test.name) + "/sub"));
+            ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), path + "/sub/to-elsewhere"));
+        } else {
+            ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), path));
+        }
+        if (test.old)
+            makeOld(path);
+    }
 
     ReplacementFile file(dir.filePath("Listado.txt"));
     file.write("new");
     file.commit();
-    EXPECT_TRUE(QFileInfo(dir.filePath("Listado.txt")).isSymLink());
-    ASSERT_TRUE(real.open(QIODevice::ReadOnly));
-    EXPECT_EQ(real.readAll(), "new");
-    struct stat status {};
-    ASSERT_EQ(::stat(QFile::encodeName(real.fileName()).constData(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
-    EXPECT_EQ(dir.entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
+    removeStaleImportFolders(QFile::encodeName(root.path()));
+
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        struct stat status {};
+        EXPECT_EQ(::lstat(QFile::encodeName(dir.filePath(test.name)).constData(), &status) != 0,
+                  test.removed);
+    }
+    EXPECT_EQ(contents(dir.filePath("elsewhere/keep.txt")), "outside");
+    EXPECT_EQ(contents(dir.filePath("Listado.txt")), "new");
 }

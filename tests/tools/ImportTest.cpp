@@ -64,6 +64,17 @@ QString row(std::initializer_list<QString> fields) {
     return QStringList(fields).join(u'\t');
 }
 
+// CD 2's long memo: its stored length (42 000 bytes) and, in the byte after, its flags.
+constexpr qsizetype kMemoFlags = 139190;
+// The number of rows the table Programas says it holds (25), in its definition page.
+constexpr qsizetype kProgramasRowCount = 27 * 4096 + 16;
+
+QByteArray withByte(QByteArray bytes, qsizetype at, char value) {
+    if (at < bytes.size())
+        bytes[at] = value;
+    return bytes;
+}
+
 const char *const kLongMemoSha256 =
     "f2798d290a24dda2842ed36c7aabc5d09cbe36bee448feac7cab3bdc14606ef3";
 
@@ -221,12 +232,31 @@ TEST_F(ImportTest, RefusalsSayWhyAndLeaveNothingBehind) {
         {"no column Link", QByteArray(original).replace(utf16("Link"), utf16("Lino")), false,
          "the table Programas of"},
         // The library reads past the end without a word: the tables' own counts tell.
-        {"a file cut short", original.left(150000), false, "the file is damaged"},
+        // Cut inside CD 2's long memo, whose pages then end early.
+        {"a file cut short", original.left(150000), false,
+         "/viejo.mdb is damaged: its stored length is 42000 bytes, but the file gives 8144\n"},
         // CD 2's memo claiming a gigabyte: refused, not read into a buffer that size.
         {"a memo length out of bounds",
          QByteArray(original).replace(QByteArray("\x10\xa4\x00\x00", 4),
                                       QByteArray("\xff\xff\xff\x3f", 4)),
-         false, "of the column Comentario"},
+         false,
+         "the memo in the column Comentario of the row with NroDisco 2 of the table Discos of "},
+        // One bit of the same memo's flags: the library would hand over an empty text or a NUL.
+        {"a memo said to lie within its row", withByte(original, kMemoFlags, '\x80'), false,
+         "/viejo.mdb is damaged: its stored length is 42000 bytes, but the file gives 0\n"},
+        {"a memo said to fill one page", withByte(original, kMemoFlags, '\x40'), false,
+         "/viejo.mdb is damaged: its stored length is 42000 bytes, but the file gives 4076\n"},
+        // The table's own count of its rows, in its definition page, against what was read.
+        {"a table that counts fewer rows than it holds",
+         withByte(original, kProgramasRowCount, '\x14'), false,
+         "/viejo.mdb counts 20 rows, but 25 were read: the file is damaged\n"},
+        // A bit the library takes for a flag it does not know, and for us is part of the length.
+        {"a memo with flags the library does not know", withByte(original, kMemoFlags, '\x20'),
+         false,
+         "/viejo.mdb is damaged: its stored length is 536912912 bytes, but the file gives 0\n"},
+        {"a table that counts more rows than it holds",
+         withByte(original, kProgramasRowCount, '\x28'), false,
+         "/viejo.mdb counts 40 rows, but 25 were read: the file is damaged\n"},
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.what);
@@ -350,4 +380,67 @@ TEST_F(ImportTest, FolderNamesThatAreNoValidText) {
     EXPECT_TRUE(run.err.startsWith("vadrel-db: ") && run.err.endsWith("nada.mdb does not exist\n"))
         << run.err.toStdString();
     EXPECT_TRUE(entries(folder).empty());
+}
+
+// An old file that is no file at all is named for what it is; a FIFO is never waited on.
+TEST_F(ImportTest, AnOldFileThatIsNoFileIsNamedForWhatItIs) {
+    ByteTempDir parent;
+    const QByteArray root = parent.path();
+    ASSERT_EQ(::mkdir((root + "/carpeta.mdb").constData(), 0777), 0);
+    ASSERT_EQ(::mkfifo((root + "/tubo.mdb").constData(), 0666), 0);
+    ASSERT_EQ(::mkdir((root + "/destino").constData(), 0777), 0);
+    const struct {
+        const char *old;
+        QByteArray said;
+    } cases[] = {
+        {"carpeta.mdb", "vadrel-db: " + root + "/carpeta.mdb is a folder, not an Access file\n"},
+        {"tubo.mdb", "vadrel-db: " + root + "/tubo.mdb is not a regular file\n"},
+        {"nada.mdb", "vadrel-db: " + root + "/nada.mdb does not exist\n"},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.old);
+        QProcess process;
+        process.start(QStringLiteral(VADREL_DB),
+                      {QStringLiteral("import"), QFile::decodeName(root + '/' + test.old),
+                       QFile::decodeName(root + "/destino")});
+        ASSERT_TRUE(process.waitForFinished(20000)) << "still waiting";
+        EXPECT_EQ(process.exitCode(), 1);
+        EXPECT_EQ(process.readAllStandardError(), test.said);
+        EXPECT_TRUE(entries(root + "/destino").empty());
+    }
+}
+
+// The disk fills up after the catalogue was written, while the help pages are: the import
+// fails and takes its catalogue away again; an ayuda already there is neither needed nor
+// touched.
+TEST_F(ImportTest, AFailureAfterTheCatalogueWasWrittenLeavesNothing) {
+    ByteTempDir parent;
+    const QByteArray folder = parent.path() + "/nuevo";
+    ASSERT_EQ(::mkdir(folder.constData(), 0777), 0);
+    const QByteArray asan = qgetenv("ASAN_OPTIONS");
+    qputenv("LD_PRELOAD", VADREL_NO_ROOM_FOR_HELP);
+    // The sanitized build's runtime must otherwise come first.
+    qputenv("ASAN_OPTIONS", asan + (asan.isEmpty() ? "" : ":") + "verify_asan_link_order=0");
+    const ToolRun run =
+        runTool(VADREL_DB, {"import", QFile::encodeName(legacyFixturePath()), folder});
+    const std::set<QByteArray> left = entries(folder);
+    ASSERT_EQ(::mkdir((folder + "/ayuda").constData(), 0777), 0);
+    ASSERT_TRUE(writeFile(folder + "/ayuda/mia.htm", "<p>mine</p>"));
+    const ToolRun kept =
+        runTool(VADREL_DB, {"import", QFile::encodeName(legacyFixturePath()), folder});
+    qunsetenv("LD_PRELOAD");
+    if (asan.isEmpty())
+        qunsetenv("ASAN_OPTIONS");
+    else
+        qputenv("ASAN_OPTIONS", asan);
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err,
+              "vadrel-db: cannot write in the folder " + folder + ": No space left on device\n");
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_TRUE(left.empty());
+    ASSERT_EQ(kept.status, 0) << kept.err.toStdString();
+    EXPECT_EQ(entries(folder), std::set<QByteArray>({"ayuda", "db.mdb"}));
+    EXPECT_EQ(entries(folder + "/ayuda"), std::set<QByteArray>({"mia.htm"}));
+    EXPECT_TRUE(store::catalogueHolds(folder + "/db.mdb", 6, 25));
 }

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -169,5 +171,50 @@ TEST_F(BackupTest, WithoutAnOpenCatalogueTheFileIsCopiedAsItIs) {
         EXPECT_TRUE(bytes(file) == c.file);
         EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"06_12_2026.mdb"});
+    }
+}
+
+// A link named as the day's backup, wherever it leads (another file, nowhere, another link), is
+// asked about like a file; "Yes" replaces the link itself and leaves what it led to as it was.
+TEST_F(BackupTest, ALinkNamedAsTheBackupIsReplacedNotItsTarget) {
+    start();
+    QTemporaryDir elsewhere;
+    const QString precious = QDir(elsewhere.path()).filePath("precious.txt");
+    const QString middle = QDir(elsewhere.path()).filePath("middle.mdb");
+    {
+        QFile file(precious);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("not a catalogue") == 15);
+    }
+    ASSERT_TRUE(QFile::link(precious, middle));
+    const struct {
+        const char *what;
+        QString to;
+    } cases[] = {
+        {"a link to a file elsewhere", precious},
+        {"a dangling link", QDir(elsewhere.path()).filePath("missing.mdb")},
+        {"a chain of two links", middle},
+    };
+    const QString file = target.filePath("06_12_2026.mdb");
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.what);
+        QFile::remove(file);
+        ASSERT_TRUE(QFile::link(test.to, file));
+        for (const bool yes : {false, true}) {
+            fake.dialogs.boxes.clear();
+            fake.dialogs.answers = {yes};
+            backUp([&] { selectBackupFolder(target.path()); });
+            ASSERT_GE(fake.dialogs.boxes.size(), 1u);
+            EXPECT_EQ(fake.dialogs.boxes[0].text,
+                      " El archivo 06_12_2026.mdb ya existe. Desea sobreescribirlo ?");
+            EXPECT_EQ(QFileInfo(file).isSymLink(), !yes);
+        }
+        EXPECT_EQ(rows(file, "Programas"), 84);
+        EXPECT_EQ(bytes(precious), "not a catalogue");
+        EXPECT_TRUE(QFileInfo(middle).isSymLink());
+        EXPECT_FALSE(QFileInfo::exists(QDir(elsewhere.path()).filePath("missing.mdb")));
+        EXPECT_EQ(
+            QDir(elsewhere.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList({"middle.mdb", "precious.txt"}));
     }
 }

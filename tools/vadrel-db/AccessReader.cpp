@@ -1,11 +1,14 @@
 #include "AccessReader.h"
 
 #include <QFile>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 // libmdb's header uses glib's types without including glib itself.
 #include <glib.h>
 #include <mdbtools.h>
@@ -59,6 +62,63 @@ struct AccessReader::Private {
             mdb_close(mdb);
     }
 
+    // How many bytes of a memo the library reaches, following its pages as it reads them:
+    // within the row, on one page of its own, or along a chain of pages. A memo whose flags it
+    // does not know, or whose pages are missing, gives less than its stored length, and the
+    // library then hands over a cut or empty text without a word.
+    size_t memoReachable(const MdbField &field) {
+        if (field.siz < MDB_MEMO_OVERHEAD)
+            return 0;
+        const quint32 header = quint32(mdb_get_int32(mdb->pg_buf, field.start));
+        if (header & 0x80000000u)
+            return size_t(field.siz - MDB_MEMO_OVERHEAD);
+        if (header & 0xff000000u && !(header & 0x40000000u))
+            return 0;
+        const size_t stored = header & 0x3fffffff;
+        const bool onePage = header & 0x40000000u;
+        int pageRow = int(mdb_get_int32(mdb->pg_buf, field.start + 4));
+        size_t reached = 0;
+        std::set<int> visited; // a chain that loops is damage too
+        while (pageRow != 0 && visited.insert(pageRow).second && reached <= stored) {
+            void *page = nullptr;
+            int start = 0;
+            size_t size = 0;
+            if (mdb_find_pg_row(mdb, pageRow, &page, &start, &size) != 0 || start <= 0 ||
+                size_t(start) + size > size_t(mdb->fmt->pg_size))
+                break;
+            if (onePage)
+                return size;
+            if (size <= 4)
+                break;
+            reached += size - 4; // each page of the chain starts with the next one's place
+            pageRow = int(mdb_get_int32(page, start));
+        }
+        return reached;
+    }
+
+    // A memo the library cannot read whole is damage: it would come across cut or empty.
+    void checkMemo(const char *table, const MdbColumn *keyColumn, const AccessValue &key,
+                   const MdbColumn *column, const MdbField &field) {
+        const size_t stored = field.siz < MDB_MEMO_OVERHEAD
+                                  ? 0
+                                  : size_t(mdb_get_int32(mdb->pg_buf, field.start)) & 0x3fffffff;
+        // A length past the file's end is not followed at all.
+        const size_t reached = stored > size_t(fileSize) ? 0 : memoReachable(field);
+        if (field.siz >= MDB_MEMO_OVERHEAD && reached == stored)
+            return;
+        const auto *number = std::get_if<qint64>(&key);
+        throw ImportError(QStringLiteral("the memo in the column %1 of the row with %2 %3 of the "
+                                         "table %4 of %5 is damaged: its stored length is %6 "
+                                         "bytes, but the file gives %7")
+                              .arg(QString::fromUtf8(column->name),
+                                   QString::fromUtf8(keyColumn->name),
+                                   number ? QString::number(*number) : QStringLiteral("NULL"),
+                                   QLatin1String(table), path)
+                              .arg(stored)
+                              .arg(reached)
+                              .toStdString());
+    }
+
     // The text of a Text or Memo value. The library writes it into a buffer of its bind size
     // and cuts what does not fit without a word, so the size is set from the value's own
     // length first: at most two bytes of UTF-8 for each byte stored.
@@ -91,9 +151,21 @@ AccessReader::AccessReader(const QByteArray &path)
     : d_(std::make_unique<Private>()) {
     // The name is only decoded for messages; the file is found by its bytes.
     d_->path = QFile::decodeName(path);
+    // Looked at before it is opened: libmdb would wait for ever on a FIFO, and calls whatever
+    // it cannot open missing.
     struct stat info;
-    if (::stat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        throw ImportError(QStringLiteral("%1 does not exist").arg(d_->path).toStdString());
+    auto refuse = [&](const QString &why) { throw ImportError(why.arg(d_->path).toStdString()); };
+    if (::stat(path.constData(), &info) != 0)
+        refuse(errno == ENOENT ? QStringLiteral("%1 does not exist")
+                               : QStringLiteral("%1 cannot be read: ") +
+                                     QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISDIR(info.st_mode))
+        refuse(QStringLiteral("%1 is a folder, not an Access file"));
+    if (!S_ISREG(info.st_mode))
+        refuse(QStringLiteral("%1 is not a regular file"));
+    if (::access(path.constData(), R_OK) != 0)
+        refuse(QStringLiteral("%1 cannot be read: ") +
+               QString::fromLocal8Bit(std::strerror(errno)));
     d_->fileSize = info.st_size;
     // libmdb hands texts over in the code set MDBICONV names, UTF-8 when unset; ours are UTF-8
     // whatever the user set for mdbtools' own commands.
@@ -202,6 +274,9 @@ qint64 AccessReader::read(const char *table,
                     values[i] = std::monostate();
                     continue;
                 }
+                if (column->col_type == MDB_MEMO && field.siz > 0)
+                    d_->checkMemo(table, columnAt(def, prepared.places[0]), values[0], column,
+                                  field);
                 switch (column->col_type) {
                 case MDB_BYTE:
                     values[i] = qint64(mdb->pg_buf[field.start]);
@@ -227,8 +302,8 @@ qint64 AccessReader::read(const char *table,
     // The library reads past the end of a cut file without a word; the table's own count of
     // its rows tells.
     if (count != qint64(def->num_rows))
-        throw ImportError(QStringLiteral("the table %1 of %2 holds %3 rows, but only %4 could be "
-                                         "read: the file is damaged")
+        throw ImportError(QStringLiteral("the table %1 of %2 counts %3 rows, but %4 were read: "
+                                         "the file is damaged")
                               .arg(QLatin1String(table), d_->path)
                               .arg(def->num_rows)
                               .arg(count)

@@ -115,6 +115,15 @@ int import(const char *oldFile, const char *directory) {
         if (::chdir(directory) != 0)
             return failure(cannotEnter(directory, errno));
         const ImportReport report = importAccessCatalogue(reader, QStringLiteral("."));
+        // db.mdb is this run's from here on: a failure still to come takes it away again, so
+        // that a failed import leaves nothing (an ayuda that was there is never touched).
+        bool helpWritten = false;
+        try {
+            helpWritten = store::installHelpPages(QStringLiteral("."));
+        } catch (const store::DatabaseError &error) {
+            ::unlink("db.mdb");
+            return failure(spelled(error.engineMessage(), directory));
+        }
         for (const QString &column : report.ignoredColumns)
             std::fprintf(stderr, "vadrel-db: warning: the column %s is not brought across\n",
                          column.toLocal8Bit().constData());
@@ -127,7 +136,7 @@ int import(const char *oldFile, const char *directory) {
         std::printf("Wrote %lld CDs and %lld programs into %s/db.mdb\n",
                     static_cast<long long>(report.cdsWritten),
                     static_cast<long long>(report.programsWritten), directory);
-        if (store::installHelpPages(QStringLiteral(".")))
+        if (helpWritten)
             std::printf("Wrote the help pages into %s/ayuda\n", directory);
     } catch (const ImportError &error) {
         return failure(error.what());
