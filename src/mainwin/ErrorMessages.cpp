@@ -27,6 +27,11 @@ QString databaseMessage(const DatabaseError &error) {
                               "información (Programas) asociada a este registro ");
     case Cause::FileMissing:
         return box(QStringLiteral("No se encuentra la base de datos %1").arg(file(error)));
+    case Cause::PathTooLong:
+        return box(QStringLiteral("No se puede abrir la base de datos %1: su ruta es más larga "
+                                  "de lo que admite el motor de la base de datos (512 bytes); "
+                                  "lleve el catálogo a una carpeta de ruta más corta")
+                       .arg(file(error)));
     case Cause::ReadOnly:
         return box(QStringLiteral("No se puede escribir en la base de datos %1: el archivo o su "
                                   "carpeta son de sólo lectura")

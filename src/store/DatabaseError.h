@@ -23,6 +23,7 @@ public:
     enum class Cause {
         Unknown,
         FileMissing, // the database file does not exist
+        PathTooLong, // the file's path is longer than the engine takes
         ReadOnly,    // the file or its folder cannot be written
         DiskFull,
         NotDatabase,      // not a database, or a damaged one

@@ -1,9 +1,10 @@
 #include "Engine.h"
 
-#include <QFile>
+#include "WorkingDirectory.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace store::engine {
 
@@ -58,8 +59,20 @@ DatabaseError::Cause causeOf(int resultCode, const QString &message, const QStri
         return Cause::ReadOnly;
     case SQLITE_FULL:
         return Cause::DiskFull;
-    case SQLITE_CANTOPEN:
-        return !path.isEmpty() && !QFileInfo::exists(path) ? Cause::FileMissing : Cause::ReadOnly;
+    case SQLITE_CANTOPEN: {
+        if (path.isEmpty())
+            return Cause::ReadOnly;
+        // The engine turns every name into a whole path first, and takes none past its limit:
+        // a name relative to a deep folder does not get round it.
+        QByteArray whole = fileSystemPath(path);
+        if (!whole.startsWith('/'))
+            whole = workingDirectoryBytes() + '/' + whole;
+        if (const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+            vfs && whole.size() > vfs->mxPathname)
+            return Cause::PathTooLong;
+        struct stat info;
+        return ::stat(whole.constData(), &info) != 0 ? Cause::FileMissing : Cause::ReadOnly;
+    }
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return Cause::NotDatabase;

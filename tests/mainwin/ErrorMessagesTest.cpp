@@ -188,3 +188,17 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
         }
     }
 }
+
+// A catalogue deeper than the engine's longest path: the box says so, not "read-only".
+TEST_F(ErrorMessagesTest, ACatalogueTooDeepForTheEngineSaysSo) {
+    QByteArray deep;
+    for (int level = 0; deep.size() < 600; ++level)
+        deep += (level ? "/" : "") + QByteArray("una-carpeta-con-un-nombre-largo-") +
+                QByteArray::number(level);
+    const QByteArray folder = startInFolderNamed(deep);
+    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(fake.dialogs.boxes[0].text,
+              " No se puede abrir la base de datos \"" + QFile::decodeName(folder) +
+                  "/db.mdb\": su ruta es más larga de lo que admite el motor de la base de datos "
+                  "(512 bytes); lleve el catálogo a una carpeta de ruta más corta ");
+}

@@ -27,9 +27,13 @@ QByteArray AppFixture::startInFolderNamed(const QByteArray &name) {
     TearDown();
     catalogue = std::make_unique<TempCatalogue>(true);
     const QByteArray root = QFile::encodeName(catalogue->dir());
-    byteFolder_ = root + '/' + name;
-    if (::mkdir(byteFolder_.constData(), 0777) != 0 ||
-        ::rename((root + "/db.mdb").constData(), (byteFolder_ + "/db.mdb").constData()) != 0)
+    byteFolder_ = root + '/' + name.left(name.indexOf('/'));
+    const QByteArray folder = root + '/' + name;
+    for (qsizetype at = root.size() + 1; at <= folder.size(); ++at)
+        if (at == folder.size() || folder[at] == '/')
+            ::mkdir(folder.left(at).constData(), 0777);
+    if (::access(folder.constData(), F_OK) != 0 ||
+        ::rename((root + "/db.mdb").constData(), (folder + "/db.mdb").constData()) != 0)
         throw std::runtime_error("cannot make the catalogue folder");
     cwd = std::make_unique<ScopedCwd>(catalogue->dir());
     if (::chdir(name.constData()) != 0)
@@ -37,7 +41,7 @@ QByteArray AppFixture::startInFolderNamed(const QByteArray &name) {
     store::installHelpPages(QStringLiteral("."));
     app = std::make_unique<Startup>(fake.services(), importer);
     Form1->show();
-    return byteFolder_;
+    return folder;
 }
 
 void AppFixture::TearDown() {

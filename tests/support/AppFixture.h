@@ -19,8 +19,8 @@ protected:
     void start(bool withDatabase = true, bool sample = true,
                const std::function<void(TempCatalogue &)> &arrange = {});
     // The same, with the sample catalogue and its help pages in a sub-folder of the temporary
-    // folder named by `name`'s bytes (a name that is no valid text, say) as the working
-    // directory. Returns the folder's path as bytes.
+    // folder named by `name`'s bytes (a name that is no valid text, or a path of several
+    // folders) as the working directory. Returns the folder's path as bytes.
     QByteArray startInFolderNamed(const QByteArray &name);
     void TearDown() override;
     TDataModule2 &data() { return app->dataModule(); }

@@ -142,3 +142,18 @@ TEST(VadrelDbTest, AWrongCallGetsAOneLineHint) {
         EXPECT_TRUE(entries(cwd.path() + "/dir").empty());
     }
 }
+
+// A folder deeper than the engine's longest path: the reason, and nothing made.
+TEST(VadrelDbTest, AFolderTooDeepForTheEngineSaysSo) {
+    ByteTempDir parent;
+    QByteArray deep = parent.path();
+    for (int level = 0; deep.size() < 600; ++level) {
+        deep += "/una-carpeta-con-un-nombre-largo-" + QByteArray::number(level);
+        ASSERT_EQ(::mkdir(deep.constData(), 0777), 0);
+    }
+    const ToolRun run = runTool(kTool, {"init", deep});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "vadrel-db: the path of " + deep +
+                           "/db.mdb is longer than the database engine takes (512 bytes)\n");
+    EXPECT_TRUE(entries(deep).empty());
+}

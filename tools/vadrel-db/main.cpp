@@ -101,6 +101,14 @@ QByteArray spelled(const QString &message, const char *directory) {
     return out;
 }
 
+// What the store's failure means, naming the folder as the user typed it.
+QByteArray reason(const store::DatabaseError &error, const char *directory) {
+    if (error.cause() == store::DatabaseError::Cause::PathTooLong)
+        return "the path of " + QByteArray(directory) +
+               "/db.mdb is longer than the database engine takes (512 bytes)";
+    return spelled(error.engineMessage(), directory);
+}
+
 int import(const char *oldFile, const char *directory) {
     // The cheap refusals first, before the old file is read.
     struct stat info;
@@ -122,7 +130,7 @@ int import(const char *oldFile, const char *directory) {
             helpWritten = store::installHelpPages(QStringLiteral("."));
         } catch (const store::DatabaseError &error) {
             ::unlink("db.mdb");
-            return failure(spelled(error.engineMessage(), directory));
+            return failure(reason(error, directory));
         }
         for (const QString &column : report.ignoredColumns)
             std::fprintf(stderr, "vadrel-db: warning: the column %s is not brought across\n",
@@ -141,7 +149,7 @@ int import(const char *oldFile, const char *directory) {
     } catch (const ImportError &error) {
         return failure(error.what());
     } catch (const store::DatabaseError &error) {
-        return failure(spelled(error.engineMessage(), directory));
+        return failure(reason(error, directory));
     }
     return 0;
 }
@@ -160,7 +168,7 @@ int create(const char *directory, bool sample, bool helpOnly) {
         else
             std::printf("%s/ayuda already exists; it was left untouched\n", directory);
     } catch (const store::DatabaseError &error) {
-        return failure(spelled(error.engineMessage(), directory));
+        return failure(reason(error, directory));
     }
     return 0;
 }
