@@ -24,6 +24,7 @@ TForm2::TForm2(platform::Services services, QWidget *parent)
     Edit1->setReadOnly(true);
     Edit2 = new QLineEdit(GroupBox1);
     Edit2->setObjectName(QStringLiteral("Edit2"));
+    Edit2->setMaxLength(std::numeric_limits<int>::max()); // Qt's own limit would cut a long text
     Date1 = new QDateEdit(GroupBox1);
     Date1->setObjectName(QStringLiteral("Date1"));
     Date1->setCalendarPopup(true);

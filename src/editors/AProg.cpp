@@ -20,6 +20,7 @@ namespace {
 QLineEdit *edit(const char *name, QWidget *parent) {
     auto *box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
+    box->setMaxLength(std::numeric_limits<int>::max()); // Qt's own limit would cut a long text
     return box;
 }
 

@@ -110,5 +110,10 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
         EXPECT_FALSE(licences->isEditable());
     }
     EXPECT_EQ(Form4->Edit4->maxLength(), 4);
+    // Every other text box takes a text of any length whole.
+    for (QLineEdit *box : {Form2->Edit2, Form4->Edit1, Form4->Edit2, Form4->Edit3, Form4->Edit5}) {
+        box->setText(QString(100000, u'a'));
+        EXPECT_EQ(box->text().size(), 100000) << box->objectName().toStdString();
+    }
     EXPECT_TRUE(Form6->DBEdit4->isHidden() && Form6->DBEdit7->isHidden());
 }
