@@ -1,7 +1,7 @@
 // The listing export (every column) through the real window, and a backup of the open
 // catalogue, on large catalogues. Compare with the commands in README: the export against
 // sqlite3 writing the same columns, the backup against cp of the same file.
-#include "Backup.h"
+#include "CatalogueBackup.h"
 #include "Modulo.h"
 #include "RunningProgram.h"
 #include "cds_.h"

@@ -4,6 +4,7 @@
 #include "DatabaseError.h"
 #include "Guard.h"
 #include "Modulo.h"
+#include "NextNumber.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -45,21 +46,19 @@ TForm2::TForm2(platform::Services services, QWidget *parent)
 }
 
 bool TForm2::proposeNumber() {
-    store::TableCursor &discos = DataModule2->TDiscos;
-    discos.GoLast();
-    // The last row carries the highest number: the cursor lists CDs in ascending order. It is
-    // read whole: a number past the whole-number rule has no next one to propose.
-    const qint64 last = discos.RecordCount() > 0 ? discos.numberAt(discos.currentIndex(), 0) : 0;
-    if (last >= std::numeric_limits<qint32>::max()) {
+    // A number past the whole-number rule has no next one to propose.
+    const store::NextNumber number =
+        store::nextNumber(DataModule2->TDiscos, std::numeric_limits<qint32>::max());
+    if (!number.next) {
         Edit1->clear();
         services_.dialogs.error(
             this, QStringLiteral(" No hay un número para el nuevo CD: el último CD tiene el número "
                                  "%1, y un CD no puede llevar uno mayor que %2 ")
-                      .arg(last)
+                      .arg(number.highest)
                       .arg(std::numeric_limits<qint32>::max()));
         return false;
     }
-    Edit1->setText(QString::number(last + 1));
+    Edit1->setText(QString::number(*number.next));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "Guard.h"
 #include "MainForm.h"
 #include "Modulo.h"
+#include "NextNumber.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -104,18 +105,15 @@ void TForm4::SpeedButton1Click() {
     }
 
     TDataModule2 &data = *DataModule2;
-    qint64 last = 0;
+    store::NextNumber number;
     auto add = [&] {
         store::TableCursor &programas = data.TProgramas;
-        programas.GoLast();
-        // The last row carries the highest number: the cursor lists programs in ascending order.
-        // Read whole: a number past the 32-bit range must not wrap into one already used.
-        last = programas.RecordCount() > 0 ? programas.numberAt(programas.currentIndex(), 0) : 0;
-        if (last == std::numeric_limits<qint64>::max())
+        number = store::nextNumber(programas, std::numeric_limits<qint64>::max());
+        if (!number.next)
             return;
         // The list holds the stored CD numbers as decimal text, whole; the year passed Validar
         // (or is the 0 put there above).
-        programas.InsertRow({last + 1, ComboBox2->currentText().toLongLong(), Edit1->text(),
+        programas.InsertRow({*number.next, ComboBox2->currentText().toLongLong(), Edit1->text(),
                              Edit2->text(), Edit3->text(), ComboBox1->currentText(),
                              *store::parseWholeNumber(Edit4->text()), Edit5->text(),
                              store::toStoredLines(Memo1->toPlainText())});
@@ -130,11 +128,11 @@ void TForm4::SpeedButton1Click() {
         data.TProgramas.reread();
         data.writingPrograms(add);
     }
-    if (last == std::numeric_limits<qint64>::max()) {
+    if (!number.next) {
         services_.dialogs.error(
             this, QStringLiteral(" No hay un número para el nuevo programa: el último programa "
                                  "tiene el número %1 ")
-                      .arg(last));
+                      .arg(number.highest));
         return;
     }
     services_.dialogs.information(

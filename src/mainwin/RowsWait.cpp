@@ -13,13 +13,13 @@ RowsWait::RowsWait(QWidget *parent)
 
 RowsWait::~RowsWait() = default;
 
-void RowsWait::operator()(store::Connection::Wait step) {
+void RowsWait::operator()(store::CursorSession::Wait step) {
     switch (step) {
-    case store::Connection::Wait::Begin:
+    case store::CursorSession::Wait::Begin:
         since_.start();
         QApplication::setOverrideCursor(Qt::WaitCursor);
         break;
-    case store::Connection::Wait::Tick:
+    case store::CursorSession::Wait::Tick:
         if (!dialog_ && since_.elapsed() >= kWindowAfterMs) {
             dialog_ = std::make_unique<QProgressDialog>(
                 QStringLiteral(" Leyendo el catálogo, un momento ... "), QString(), 0, 0,
@@ -33,7 +33,7 @@ void RowsWait::operator()(store::Connection::Wait step) {
         if (dialog_)
             QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         break;
-    case store::Connection::Wait::End:
+    case store::CursorSession::Wait::End:
         dialog_.reset();
         QApplication::restoreOverrideCursor();
         break;

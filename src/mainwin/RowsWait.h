@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Connection.h"
+#include "CursorSession.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -15,7 +15,7 @@ class RowsWait {
 public:
     explicit RowsWait(QWidget *parent);
     ~RowsWait();
-    void operator()(store::Connection::Wait step);
+    void operator()(store::CursorSession::Wait step);
 
 private:
     QPointer<QWidget> parent_;

@@ -25,8 +25,8 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
     form1_->bindData(*module_);
     // Dates read and written as text use the format the windows show.
     module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
-    module_->ADOConnection.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
-                                               store::Connection::Wait step) { (*wait)(step); });
+    module_->Reads.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
+                                               store::CursorSession::Wait step) { (*wait)(step); });
     const QString converter =
         importer.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/vadrel-db")
                            : importer;

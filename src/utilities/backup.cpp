@@ -1,6 +1,6 @@
 #include "backup.h"
 
-#include "Backup.h"
+#include "CatalogueBackup.h"
 #include "Conversions.h"
 #include "Guard.h"
 #include "Modulo.h"

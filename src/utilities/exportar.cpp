@@ -1,10 +1,8 @@
 #include "exportar.h"
 
-#include "Conversions.h"
 #include "Guard.h"
-#include "Listing.h"
 #include "Modulo.h"
-#include "ReplacementFile.h"
+#include "ProgramListing.h"
 #include "WorkingDirectory.h"
 
 #include <QCheckBox>
@@ -20,24 +18,20 @@ TForm8 *Form8 = nullptr;
 
 namespace {
 
-// The optional columns in the order of the heading and of every line: box, heading piece, field
-// of the joined view (by position) and whether it is read as a whole number.
+// The box of each optional column.
 struct Column {
     QCheckBox *TForm8::*box;
-    const char16_t *heading;
-    int field;
-    bool number;
+    store::ListingColumn column;
 };
 const Column kColumns[] = {
-    {&TForm8::CheckBox2, u"Versión      ", 3, false},
-    {&TForm8::CheckBox3, u"Empresa      ", 4, false},
-    {&TForm8::CheckBox4, u"Licencia      ", 5, false},
-    {&TForm8::CheckBox5, u"Año      ", 6, true},
-    {&TForm8::CheckBox6, u"Link      ", 7, false},
-    {&TForm8::CheckBox7, u"Nro. CD      ", 0, true},
-    {&TForm8::CheckBox8, u"CD      ", 1, false},
+    {&TForm8::CheckBox2, store::ListingColumn::Version},
+    {&TForm8::CheckBox3, store::ListingColumn::Publisher},
+    {&TForm8::CheckBox4, store::ListingColumn::Licence},
+    {&TForm8::CheckBox5, store::ListingColumn::Year},
+    {&TForm8::CheckBox6, store::ListingColumn::Link},
+    {&TForm8::CheckBox7, store::ListingColumn::CdNumber},
+    {&TForm8::CheckBox8, store::ListingColumn::Cd},
 };
-constexpr int kNameField = 2;
 
 } // namespace
 
@@ -83,66 +77,12 @@ void TForm8::FormActivate() {
 }
 
 void TForm8::SpeedButton1Click() {
-    store::TableCursor &progDisc = DataModule2->TProgDisc;
-    std::vector<const Column *> chosen;
-    QString heading = QStringLiteral(" Programa      ");
-    for (const Column &column : kColumns) {
-        if ((this->*column.box)->isChecked()) {
-            chosen.push_back(&column);
-            heading += QString::fromUtf16(column.heading);
-        }
-    }
-    const QString separator(109, u'-');
+    std::vector<store::ListingColumn> chosen;
+    for (const Column &column : kColumns)
+        if ((this->*column.box)->isChecked())
+            chosen.push_back(column.column);
     const QString path = TDataModule2::Ruta() + QDir::separator() + QStringLiteral("Listado.txt");
-
-    // Written beside the old listing and put in its place only when whole: a failure leaves the
-    // earlier listing as it was.
-    store::ReplacementFile file(path, services_.files);
-    store::ListingLines lines([&](const QByteArray &bytes) { file.write(bytes); });
-    lines.line(QStringLiteral("LISTADO DE PROGRAMAS :"));
-    lines.line(separator);
-    progDisc.GoFirst();
-    for (const QString &text : {heading, separator, QString()})
-        lines.line(text);
-    // Rows are read by position among the visible rows: the same rows, in the same order, as
-    // the walk from the first row to the last, without moving the grid at every one of them.
-    const int rows = progDisc.visibleCount();
-    // A field stored as the column expects is copied as it is; one of another kind (a view of
-    // the file's own making) goes through the usual conversions.
-    auto stored = [&](int field, bool number) {
-        if (field >= progDisc.fieldCount())
-            return false;
-        const store::FieldKind kind = progDisc.fieldDef(field).kind;
-        return number ? kind == store::FieldKind::Integer
-                      : kind == store::FieldKind::Text || kind == store::FieldKind::Memo;
-    };
-    auto cell = [&](int row, int field, bool number, bool asStored) {
-        if (asStored && number) {
-            lines.cell(progDisc.numberAt(row, field)); // empty reads as 0
-        } else if (asStored) {
-            lines.cell(progDisc.utf8At(row, field));
-        } else {
-            const QString text = progDisc.displayText(row, field);
-            if (number)
-                lines.cell(qint64(store::parseWholeNumber(text).value_or(0)));
-            else
-                lines.cell(text.toUtf8().toStdString());
-        }
-    };
-    const bool nameStored = stored(kNameField, false);
-    std::vector<bool> asStored;
-    for (const Column *column : chosen)
-        asStored.push_back(stored(column->field, column->number));
-    for (int row = 0; row < rows; ++row) {
-        lines.beginRow();
-        cell(row, kNameField, false, nameStored);
-        for (size_t i = 0; i < chosen.size(); ++i)
-            cell(row, chosen[i]->field, chosen[i]->number, asStored[i]);
-        lines.endRow();
-    }
-    lines.finish();
-    file.commit();
-    progDisc.GoLast(); // where the walk leaves the cursor
+    store::writeProgramListing(DataModule2->TProgDisc, chosen, path, services_.files);
 
     services_.dialogs.information(this,
                                   QStringLiteral("\r\n El Listado de Programas se generó en ") +

@@ -2,7 +2,7 @@
 // the same bytes as converting the whole at once, every chunk ends a line, and there is one
 // CR LF-ended line per line and row written.
 #include "Check.h"
-#include "Listing.h"
+#include "ListingLines.h"
 #include "Windows1252.h"
 
 #include <QByteArray>

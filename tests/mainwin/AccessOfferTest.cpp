@@ -146,7 +146,7 @@ TEST_F(AccessOfferTest, AcceptedConvertsAndKeepsTheOldFileUnderAFreeName) {
     // The program runs on the converted catalogue.
     EXPECT_EQ(catalogue->queryText("PRAGMA integrity_check"), "ok");
     EXPECT_EQ(data().TDiscos.RecordCount(), 6);
-    data().ADOConnection.finishBackgroundRead();
+    data().Reads.finishBackgroundRead();
     EXPECT_EQ(data().TProgramas.RecordCount(), 25);
 }
 

@@ -98,7 +98,7 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
          true,
          {},
          [this] {
-             data().ADOConnection.finishBackgroundRead(); // its read lock would stop the other
+             data().Reads.finishBackgroundRead(); // its read lock would stop the other
              sqlite3_busy_timeout(data().ADOConnection.handle(), 0);
              sqlite3 *other = nullptr;
              sqlite3_open(QFile::encodeName(catalogue->dbPath()).constData(), &other);

@@ -92,7 +92,7 @@ TEST_F(FaultInjectionTest, EveryWritePathFailsCleanlyAtEveryPoint) {
         SCOPED_TRACE(path.what);
         // Without a fault first: what the file holds before and after, and how many points.
         start(true, true);
-        data().ADOConnection.finishBackgroundRead();
+        data().Reads.finishBackgroundRead();
         fake.dialogs.boxes.clear();
         const QString before = contents();
         vfs.failAt(1 << 30, FaultVfs::Failure::Io);
@@ -107,7 +107,7 @@ TEST_F(FaultInjectionTest, EveryWritePathFailsCleanlyAtEveryPoint) {
         for (int n = 1; n <= points; ++n) {
             SCOPED_TRACE(n);
             start(true, true);
-            data().ADOConnection.finishBackgroundRead();
+            data().Reads.finishBackgroundRead();
             fake.dialogs.boxes.clear();
             vfs.failAt(n, n % 2 ? FaultVfs::Failure::Io : FaultVfs::Failure::Full);
             platform::guarded(nullptr, [&] { path.act(data()); });
@@ -135,7 +135,7 @@ TEST_F(FaultInjectionTest, EveryWritePathFailsCleanlyAtEveryPoint) {
 // file, the earlier file byte for byte as it was and nothing left beside it.
 TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
     start(true, true);
-    data().ADOConnection.finishBackgroundRead();
+    data().Reads.finishBackgroundRead();
     const QDir folder(catalogue->dir());
     const QString backup = folder.filePath(QStringLiteral("07_12_2026.mdb"));
     selectBackupFolder(catalogue->dir());

@@ -2,19 +2,29 @@
 
 #include "Catalogue.h"
 #include "Conversions.h"
+#include "Schema.h"
 
 #include <cmath>
 #include <set>
 
 using Kind = AccessReader::Kind;
-const std::vector<AccessReader::Column> kAccessCdColumns = {{"NroDisco", Kind::Number},
-                                                            {"DescripcionDisco", Kind::Text},
-                                                            {"FechaDisco", Kind::Date},
-                                                            {"Comentario", Kind::Text}};
-const std::vector<AccessReader::Column> kAccessProgramColumns = {
-    {"NroPrograma", Kind::Number}, {"NroDisco", Kind::Number}, {"NombrePrograma", Kind::Text},
-    {"Version", Kind::Text},       {"Empresa", Kind::Text},    {"Licencia", Kind::Text},
-    {"Anio", Kind::Number},        {"Link", Kind::Text},       {"Comentario", Kind::Text}};
+namespace schema = store::schema;
+
+// The old catalogue's tables have the same fields as ours, in the same order.
+template <size_t N>
+std::vector<AccessReader::Column> accessColumns(const char *const (&names)[N],
+                                                std::initializer_list<Kind> kinds) {
+    std::vector<AccessReader::Column> columns;
+    auto kind = kinds.begin();
+    for (const char *name : names)
+        columns.push_back({name, *kind++});
+    return columns;
+}
+const std::vector<AccessReader::Column> kAccessCdColumns =
+    accessColumns(schema::cds::fields, {Kind::Number, Kind::Text, Kind::Date, Kind::Text});
+const std::vector<AccessReader::Column> kAccessProgramColumns = accessColumns(
+    schema::programs::fields, {Kind::Number, Kind::Number, Kind::Text, Kind::Text, Kind::Text,
+                               Kind::Text, Kind::Number, Kind::Text, Kind::Text});
 
 namespace {
 
@@ -49,42 +59,43 @@ template <size_t N> std::array<store::NewValue, N> toRow(const std::vector<Acces
 
 ImportReport importAccessCatalogue(AccessReader &reader, const QString &directory) {
     ImportReport report;
-    for (const QString &column : reader.prepare("Discos", kAccessCdColumns))
-        report.ignoredColumns << QStringLiteral("Discos.") + column;
-    for (const QString &column : reader.prepare("Programas", kAccessProgramColumns))
-        report.ignoredColumns << QStringLiteral("Programas.") + column;
+    for (const QString &column : reader.prepare(schema::cds::table, kAccessCdColumns))
+        report.ignoredColumns << schema::table(schema::cds::table) + u'.' + column;
+    for (const QString &column : reader.prepare(schema::programs::table, kAccessProgramColumns))
+        report.ignoredColumns << schema::table(schema::programs::table) + u'.' + column;
 
     // Everything is read before anything is written: a reader that dies on a damaged file
     // leaves no file behind, not even the hidden one a catalogue is built in.
     std::vector<std::array<store::NewValue, 4>> cds;
     std::vector<std::array<store::NewValue, 9>> programs;
     std::set<qint64> numbers;
-    report.cdsRead = reader.read("Discos", [&](const std::vector<AccessValue> &values) {
+    report.cdsRead = reader.read(schema::cds::table, [&](const std::vector<AccessValue> &values) {
         cds.push_back(toRow<4>(values));
         if (const auto *number = std::get_if<qint64>(&values[0]))
             numbers.insert(*number);
     });
-    report.programsRead = reader.read("Programas", [&](const std::vector<AccessValue> &values) {
-        // A file without the relation may hold programs on a CD it lacks: the CD is made, so
-        // that no program is lost.
-        const auto *cd = std::get_if<qint64>(&values[1]);
-        if (cd && numbers.insert(*cd).second) {
-            cds.push_back({*cd, QByteArray(""), store::serialToIso(0),
-                           QStringLiteral("Añadido al importar el catálogo de Access: tenía "
-                                          "programas en este CD, pero no el CD.")
-                               .toUtf8()});
-            report.addedCds.push_back(*cd);
-        }
-        programs.push_back(toRow<9>(values));
-    });
+    report.programsRead =
+        reader.read(schema::programs::table, [&](const std::vector<AccessValue> &values) {
+            // A file without the relation may hold programs on a CD it lacks: the CD is made, so
+            // that no program is lost.
+            const auto *cd = std::get_if<qint64>(&values[1]);
+            if (cd && numbers.insert(*cd).second) {
+                cds.push_back({*cd, QByteArray(""), store::serialToIso(0),
+                               QStringLiteral("Añadido al importar el catálogo de Access: tenía "
+                                              "programas en este CD, pero no el CD.")
+                                   .toUtf8()});
+                report.addedCds.push_back(*cd);
+            }
+            programs.push_back(toRow<9>(values));
+        });
 
     store::createCatalogue(directory, [&](store::NewRows &rows) {
         for (const auto &cd : cds)
             rows.addCd(cd);
         for (const auto &program : programs)
             rows.addProgram(program);
-        report.cdsWritten = rows.count("Discos");
-        report.programsWritten = rows.count("Programas");
+        report.cdsWritten = rows.count(schema::cds::table);
+        report.programsWritten = rows.count(schema::programs::table);
         if (report.cdsWritten != report.cdsRead + qint64(report.addedCds.size()) ||
             report.programsWritten != report.programsRead)
             throw ImportError("the rows written do not match the rows read");

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "Connection.h"
+#include "CursorSession.h"
 #include "DataSource.h"
+#include "Schema.h"
 #include "TableCursor.h"
 
 #include <QObject>
@@ -39,9 +41,11 @@ public:
     void writingPrograms(const std::function<void()> &write);
 
     store::Connection ADOConnection;
-    store::TableCursor TDiscos{QStringLiteral("Discos")};
-    store::TableCursor TProgramas{QStringLiteral("Programas")};
-    store::TableCursor TProgDisc{QStringLiteral("ProgDisc")};
+    // The connection's background read, its wait and this program's writes, for the cursors.
+    store::CursorSession &Reads = store::CursorSession::of(ADOConnection);
+    store::TableCursor TDiscos{store::schema::table(store::schema::cds::table)};
+    store::TableCursor TProgramas{store::schema::table(store::schema::programs::table)};
+    store::TableCursor TProgDisc{store::schema::table(store::schema::joined::table)};
     store::TDataSource DataDiscos{&TDiscos};
     store::TDataSource DataProg{&TProgramas};
     store::TDataSource DataProgDisc{&TProgDisc};

@@ -1,8 +1,9 @@
-#include "Backup.h"
+#include "CatalogueBackup.h"
 
 #include "Connection.h"
 #include "Engine.h"
 #include "ReplacementFile.h"
+#include "Schema.h"
 
 #include <QFile>
 #include <cerrno>
@@ -81,7 +82,7 @@ void backupCatalogue(Connection &connection, const FilePath &target, FileCalls &
             engine::Statement check(copy.get(), "PRAGMA integrity_check", destination);
             sound = check.step() && QByteArray(reinterpret_cast<const char *>(
                                         sqlite3_column_text(check.get(), 0))) == "ok";
-            for (const char *table : {"Discos", "Programas"})
+            for (const char *table : {schema::cds::table, schema::programs::table})
                 sound = sound &&
                         count(copy.get(), table, destination) == count(source, table, sourcePath);
         } catch (const DatabaseError &error) {

@@ -1,4 +1,4 @@
-#include "Listing.h"
+#include "ListingLines.h"
 
 #include "Windows1252.h"
 

@@ -3,6 +3,7 @@
 // accented letters, and one CD that holds no programs yet.
 #include "Catalogue.h"
 #include "Engine.h"
+#include "Schema.h"
 
 #include <sqlite3.h>
 
@@ -231,7 +232,7 @@ void bindText(sqlite3_stmt *stmt, int index, const char *text) {
 } // namespace
 
 void insertSampleData(sqlite3 *db, const QString &path) {
-    engine::Statement cd(db, "INSERT INTO Discos VALUES (?,?,?,?)", path);
+    engine::Statement cd(db, schema::insertSql(schema::cds::table, 4), path);
     for (const SampleCd &row : kCds) {
         cd.bindInt(1, row.number);
         bindText(cd.get(), 2, row.description);
@@ -240,7 +241,7 @@ void insertSampleData(sqlite3 *db, const QString &path) {
         cd.step();
         cd.reset();
     }
-    engine::Statement program(db, "INSERT INTO Programas VALUES (?,?,?,?,?,?,?,?,?)", path);
+    engine::Statement program(db, schema::insertSql(schema::programs::table, 9), path);
     int number = 0;
     for (const SampleProgram &row : kPrograms) {
         program.bindInt(1, ++number);

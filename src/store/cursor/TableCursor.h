@@ -24,6 +24,7 @@ class Statement;
 }
 class BackgroundRead;
 class Connection;
+class CursorSession;
 class TableCursor;
 class TDataSource;
 class TextOrder;
@@ -61,7 +62,7 @@ private:
 // at once, keyed on the first field, and update the copy; other cursors see them only after
 // they are reopened.
 //
-// The rows may also arrive from a background read (Connection::openInBackground): the cursor is
+// The rows may also arrive from a background read (CursorSession::openInBackground): the cursor is
 // open at once, and anything that needs its rows waits for them. Reopening after the program's
 // own writes patches the copy kept at closing instead of reading every row again, when no other
 // program wrote meanwhile; what the user sees is the same as after a full read.
@@ -168,7 +169,7 @@ signals:
 
 private:
     friend class Field;
-    friend class Connection;
+    friend class CursorSession;
     friend class TDataSource;
 
     struct FilterRule {
@@ -218,6 +219,7 @@ private:
 
     QString tableName_;
     Connection *connection_ = nullptr;
+    CursorSession *session_ = nullptr; // the connection's, while there is one
     bool isView_ = false;
     State state_ = State::Inactive;
     Snapshot rows_;

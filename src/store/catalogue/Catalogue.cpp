@@ -2,6 +2,7 @@
 
 #include "Engine.h"
 #include "FileError.h"
+#include "Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,20 +17,7 @@
 namespace store {
 
 const char *catalogueSchema() {
-    return R"sql(
-CREATE TABLE Discos (
-  NroDisco INTEGER PRIMARY KEY CHECK (NroDisco BETWEEN -2147483648 AND 2147483647),
-  DescripcionDisco TEXT, FechaDisco DATE, Comentario MEMO);
-CREATE TABLE Programas (
-  NroPrograma INTEGER PRIMARY KEY CHECK (NroPrograma BETWEEN -2147483648 AND 2147483647),
-  NroDisco INTEGER NOT NULL REFERENCES Discos(NroDisco) ON DELETE RESTRICT,
-  NombrePrograma TEXT NOT NULL, Version TEXT, Empresa TEXT, Licencia TEXT,
-  Anio INTEGER CHECK (Anio BETWEEN -2147483648 AND 2147483647), Link TEXT, Comentario MEMO);
-CREATE INDEX ProgramasNroDisco ON Programas(NroDisco);
-CREATE VIEW ProgDisc AS SELECT p.NroDisco, d.DescripcionDisco, p.NombrePrograma,
-  p.Version, p.Empresa, p.Licencia, p.Anio, p.Link, p.Comentario
-  FROM Programas p LEFT JOIN Discos d ON d.NroDisco = p.NroDisco;
-)sql";
+    return schema::createSql;
 }
 
 namespace {
@@ -47,8 +35,8 @@ public:
     StatementRows(sqlite3 *db, const QString &target)
         : db_(db)
         , target_(target)
-        , cd_(db, "INSERT INTO Discos VALUES (?, ?, ?, ?)", target)
-        , program_(db, "INSERT INTO Programas VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)", target) {}
+        , cd_(db, schema::insertSql(schema::cds::table, 4), target)
+        , program_(db, schema::insertSql(schema::programs::table, 9), target) {}
 
     void addCd(const std::array<NewValue, 4> &values) override { insert(cd_, values); }
     void addProgram(const std::array<NewValue, 9> &values) override { insert(program_, values); }
@@ -185,7 +173,7 @@ bool catalogueHolds(const QByteArray &path, qint64 cds, qint64 programs) {
             QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(check.get(), 0))) != "ok")
             return false;
         for (const auto &[table, expected] :
-             {std::pair{"Discos", cds}, std::pair{"Programas", programs}}) {
+             {std::pair{schema::cds::table, cds}, std::pair{schema::programs::table, programs}}) {
             engine::Statement count(db.get(), QByteArray("SELECT count(*) FROM ") + table, name);
             if (!count.step() || sqlite3_column_int64(count.get(), 0) != expected)
                 return false;

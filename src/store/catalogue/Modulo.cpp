@@ -38,7 +38,7 @@ void TDataModule2::DataModuleCreate() {
     ADOConnection.setConnected(true);
     try {
         TDiscos.setActive(true);
-        ADOConnection.openInBackground({&TProgramas, &TProgDisc});
+        Reads.openInBackground({&TProgramas, &TProgDisc});
     } catch (const store::DatabaseError &error) {
         // A table or view of another shape: nothing is read from the file at all, as when
         // there is no catalogue.

@@ -1,6 +1,9 @@
 #include "RowReader.h"
 
 #include "Conversions.h"
+#include "Schema.h"
+
+#include <iterator>
 
 #include <sqlite3.h>
 
@@ -64,14 +67,13 @@ struct Layout {
     const char *table;
     std::vector<const char *> fields;
 };
+template <size_t N> std::vector<const char *> names(const char *const (&fields)[N]) {
+    return {std::begin(fields), std::end(fields)};
+}
 const Layout kLayouts[] = {
-    {"Discos", {"NroDisco", "DescripcionDisco", "FechaDisco", "Comentario"}},
-    {"Programas",
-     {"NroPrograma", "NroDisco", "NombrePrograma", "Version", "Empresa", "Licencia", "Anio", "Link",
-      "Comentario"}},
-    {"ProgDisc",
-     {"NroDisco", "DescripcionDisco", "NombrePrograma", "Version", "Empresa", "Licencia", "Anio",
-      "Link", "Comentario"}},
+    {schema::cds::table, names(schema::cds::fields)},
+    {schema::programs::table, names(schema::programs::fields)},
+    {schema::joined::table, names(schema::joined::fields)},
 };
 
 // A table or view of another shape would be read by the wrong place: it is refused, naming

@@ -1,0 +1,157 @@
+#include "TableCursor.h"
+
+#include "BackgroundRead.h"
+#include "Connection.h"
+#include "CursorSession.h"
+#include "DataSource.h"
+#include "Engine.h"
+#include "Schema.h"
+
+#include <sqlite3.h>
+
+// Rows that arrive from a background read, and the reopening that patches the copy kept at closing
+// with this program's own writes.
+
+namespace store {
+
+using Kind = DatabaseError::Kind;
+
+// ---- Reading in the background ------------------------------------------------------------------
+
+void TableCursor::openFrom(BackgroundRead &reader, size_t changePosition, qint64 version) {
+    if (Active())
+        return;
+    try {
+        pending_ = reader.add(tableName_);
+    } catch (DatabaseError &error) {
+        if (error.table().isEmpty())
+            error.about(tableName_);
+        throw;
+    }
+    query_ = pending_->query;
+    isView_ = query_.isView;
+    prepareOrder();
+    // The fields are known now; the rows come later. The connection tells the bound controls
+    // once the reading has started (they show no rows), and the cursor again when they are in.
+    dropRows();
+    rows_.reset(query_.fields, query_.hiddenKey);
+    retained_ = Snapshot();
+    stampLoad(changePosition, version);
+    state_ = State::Browse;
+}
+
+void TableCursor::settle() const {
+    if (!pending_)
+        return;
+    auto *self = const_cast<TableCursor *>(this);
+    if (pending_->rows.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        session_->waitFor([self] {
+            return !self->pending_ ||
+                   self->pending_->rows.wait_for(std::chrono::milliseconds(40)) ==
+                       std::future_status::ready;
+        });
+    if (pending_)
+        self->adoptPending();
+}
+
+void TableCursor::adoptPending() {
+    const std::shared_ptr<PendingRows> pending = std::move(pending_); // leaves none pending
+    try {
+        rows_ = pending->rows.get();
+        rows_.setTextOrder(order_);
+        rebuildVisible(activeFilter());
+    } catch (DatabaseError &error) {
+        // As a failed opening: the cursor is closed.
+        dropRows();
+        setState(State::Inactive);
+        emit dataSetChanged();
+        if (error.table().isEmpty())
+            error.about(tableName_);
+        throw;
+    }
+    current_ = visible_.empty() ? -1 : 0;
+    atEnd_ = visible_.empty();
+    emit stateChanged();
+    emit dataSetChanged();
+    emit recordChanged();
+}
+
+// Rows that arrived while nobody waited for them: the bound controls show them now. A failure
+// goes to whoever shows errors for the controls.
+void TableCursor::adoptIfReady() {
+    if (!pending_ || pending_->rows.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    try {
+        adoptPending();
+    } catch (...) {
+        if (!sources_.empty())
+            sources_.front()->reportError(std::current_exception());
+    }
+}
+
+// ---- Refreshing by patching ---------------------------------------------------------------------
+
+// The copy kept at closing is brought up to date with the writes this program made since it was
+// taken, reading only the rows they touched. Refused (false) when another connection wrote, a
+// write reached further than its own row (a trigger, a cascade), or the locale changed.
+bool TableCursor::patchRetained() {
+    if (retained_.fieldCount() == 0 || !connection_ ||
+        connection_->dataVersion() != loadedVersion_ || QLocale().name() != loadedLocale_)
+        return false;
+    const std::vector<CursorSession::Change> &changes = session_->changes();
+    const int cdField =
+        query_.hiddenKey ? retained_.fieldIndex(schema::field(schema::joined::Cd)) : -1;
+    std::vector<qint64> keys;
+    for (size_t i = loadedAt_; i < changes.size(); ++i) {
+        const CursorSession::Change &change = changes[i];
+        if (change.wide)
+            return false;
+        const bool programs =
+            change.table.compare(QLatin1String(schema::programs::table), Qt::CaseInsensitive) == 0;
+        const bool cds =
+            change.table.compare(QLatin1String(schema::cds::table), Qt::CaseInsensitive) == 0;
+        if (change.table.compare(tableName_, Qt::CaseInsensitive) == 0 ||
+            (query_.hiddenKey && programs)) {
+            keys.push_back(change.key);
+        } else if (query_.hiddenKey && cds && cdField >= 0) {
+            // A CD's description shows on each of its programs.
+            for (int r = 0; r < retained_.rowCount(); ++r)
+                if (!retained_.isNull(r, cdField) && retained_.number(r, cdField) == change.key)
+                    keys.push_back(retained_.key(r));
+        }
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+
+    const QString path = connection_->dataSource();
+    engine::Statement select(connection_->handle(), query_.selectByKey, path);
+    std::vector<std::pair<int, std::vector<QVariant>>> updates;
+    std::vector<std::pair<qint64, std::vector<QVariant>>> added;
+    std::vector<int> removed;
+    for (const qint64 key : keys) {
+        std::optional<std::vector<QVariant>> values = readRowByKey(select, query_, key);
+        const int row = retained_.rowOfKey(key);
+        if (values && row >= 0)
+            updates.emplace_back(row, std::move(*values));
+        else if (values)
+            added.emplace_back(key, std::move(*values));
+        else if (row >= 0)
+            removed.push_back(row);
+    }
+    Snapshot rows = std::exchange(retained_, Snapshot());
+    rows.setRows(updates);
+    std::sort(removed.rbegin(), removed.rend());
+    for (const int row : removed)
+        rows.removeRow(row);
+    for (auto &[key, values] : added) { // in ascending key order
+        int row = rows.rowCount();
+        while (row > 0 && rows.key(row - 1) > key)
+            --row;
+        rows.insertRow(row, values, key);
+    }
+    rows_ = std::move(rows);
+    stampLoad(changes.size(), loadedVersion_);
+    return true;
+}
+
+} // namespace store
