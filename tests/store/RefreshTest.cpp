@@ -9,6 +9,7 @@
 #include "QtPrinters.h"
 #include <QLocale>
 #include <QSignalSpy>
+#include <cctype>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -148,39 +149,52 @@ const Case kCases[] = {
 
 } // namespace
 
-TEST(Refresh, ReopeningAfterWritesShowsWhatAFullReadShows) {
-    const QLocale previous;
-    QLocale::setDefault(QLocale(QStringLiteral("es_AR")));
-    for (const Case &test : kCases) {
-        SCOPED_TRACE(test.name);
-        TempCatalogue catalogue(true);
-        ScopedCwd cwd(catalogue.dir());
-        TDataModule2 module;
-        module.DataModuleCreate();
-        TableCursor &view = module.TProgDisc;
-        for (const QString &order : kOrders) // every order computed, so each must be mended
-            view.setIndexFieldNames(order);
-        view.setIndexFieldNames(QStringLiteral("NombrePrograma"));
-        const bool filtered = std::string(test.name).find("CD") != std::string::npos;
-        if (filtered) {
-            view.setFilter(QStringLiteral("NroDisco = '2'"));
-            view.setFiltered(true);
-        }
+class RefreshAfterWrites : public testing::TestWithParam<Case> {
+protected:
+    void SetUp() override { QLocale::setDefault(QLocale(QStringLiteral("es_AR"))); }
+    void TearDown() override { QLocale::setDefault(previous_); }
 
-        test.write(module, catalogue);
-        if (!std::string(test.name).starts_with("CD")) // CD writes refresh the view themselves
-            ASSERT_EQ(view.lastOpeningPatched(), test.patched);
-        else
-            ASSERT_TRUE(view.lastOpeningPatched());
-        for (const QString &order : kOrders) {
-            SCOPED_TRACE(order.toStdString());
-            view.setIndexFieldNames(order);
-            view.GoFirst();
-            EXPECT_EQ(shown(view), fullRead(catalogue, view));
-        }
+private:
+    const QLocale previous_;
+};
+
+TEST_P(RefreshAfterWrites, ReopeningAfterWritesShowsWhatAFullReadShows) {
+    const Case &test = GetParam();
+    TempCatalogue catalogue(true);
+    ScopedCwd cwd(catalogue.dir());
+    TDataModule2 module;
+    module.DataModuleCreate();
+    TableCursor &view = module.TProgDisc;
+    for (const QString &order : kOrders) // every order computed, so each must be mended
+        view.setIndexFieldNames(order);
+    view.setIndexFieldNames(QStringLiteral("NombrePrograma"));
+    const bool filtered = std::string(test.name).find("CD") != std::string::npos;
+    if (filtered) {
+        view.setFilter(QStringLiteral("NroDisco = '2'"));
+        view.setFiltered(true);
     }
-    QLocale::setDefault(previous);
+
+    test.write(module, catalogue);
+    if (!std::string(test.name).starts_with("CD")) // CD writes refresh the view themselves
+        ASSERT_EQ(view.lastOpeningPatched(), test.patched);
+    else
+        ASSERT_TRUE(view.lastOpeningPatched());
+    for (const QString &order : kOrders) {
+        SCOPED_TRACE(order.toStdString());
+        view.setIndexFieldNames(order);
+        view.GoFirst();
+        EXPECT_EQ(shown(view), fullRead(catalogue, view));
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Writes, RefreshAfterWrites, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case> &info) {
+                             std::string name = info.param.name;
+                             for (char &c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 // What arrives from the background read is the catalogue as it stood when the module opened,
 // even when another program writes before the rows are in; and it equals a plain opening.
