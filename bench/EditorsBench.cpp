@@ -42,8 +42,8 @@ void BM_ModifyProgramAccept(benchmark::State &state) {
     int n = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        Form6->show();                     // opening selects the licence and CD
-        DataModule2->TProgramas.EditRow(); // as typing a new version would
+        Form6->show();                                      // opening selects the licence and CD
+        program.windows->dataModule().TProgramas.EditRow(); // as typing a new version would
         Form6->DBEdit2->setText(QStringLiteral("%1.0").arg(++n));
         state.ResumeTiming();
         Form6->SpeedButton1->click();

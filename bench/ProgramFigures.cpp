@@ -63,6 +63,7 @@ struct Program {
     std::unique_ptr<Startup> windows = std::make_unique<Startup>(desktop.services());
     QComboBox *order = Form1->findChild<QComboBox *>("ComboBox1");
     QLineEdit *search = Form1->findChild<QLineEdit *>("Edit1");
+    TDataModule2 &data = windows->dataModule();
 
     Program() {
         Form1->show();
@@ -72,9 +73,9 @@ struct Program {
 
 // Waits for every row of the programs and the joined view: these calls wait for rows still
 // being read.
-void settle() {
-    DataModule2->TProgramas.RecordCount();
-    DataModule2->TProgDisc.RecordCount();
+void settle(Program &program) {
+    program.data.TProgramas.RecordCount();
+    program.data.TProgDisc.RecordCount();
 }
 
 void process() {
@@ -107,14 +108,14 @@ void window() {
 void startup() {
     Program program;
     print("startup_s", secondsSince(program.started), "s");
-    settle();
+    settle(program);
     print("startup_settled_s", secondsSince(program.started), "s"); // counted from the start too
     print("peak_mb_after_start", peakMegabytes(), "MB");
 }
 
 void queries() {
     Program program;
-    settle();
+    settle(program);
     print("queries_first_show_s", timed(showQueries), "s");
 }
 
@@ -127,7 +128,7 @@ void queriesAtOnce() {
 
 void order() {
     Program program;
-    settle();
+    settle(program);
     showQueries();
     print("first_order_programa_s", timed([&] { orderBy(program, 2); }), "s");
     print("first_order_link_s", timed([&] { orderBy(program, 7); }), "s");
@@ -138,7 +139,7 @@ void order() {
 
 void keystroke() {
     Program program;
-    settle();
+    settle(program);
     showQueries();
     orderBy(program, 2); // "Programa"
     const QString word = QStringLiteral("Visor de Imágenes 4");
@@ -159,8 +160,8 @@ void keystroke() {
 }
 
 // True when every program of the CD in the joined view carries that description.
-bool viewShows(int cd, const QString &description) {
-    store::TableCursor &view = DataModule2->TProgDisc;
+bool viewShows(Program &program, int cd, const QString &description) {
+    store::TableCursor &view = program.data.TProgDisc;
     view.RecordCount(); // waits for a view still being read
     if (!view.FindRow(QStringLiteral("NroDisco"), cd, false))
         return false;
@@ -176,11 +177,11 @@ bool viewShows(int cd, const QString &description) {
 // A CD's description changed in the Modify CD window, until the queries page would show it.
 void saveCd() {
     Program program;
-    settle();
+    settle(program);
     showQueries();
     Form1->CDs1Click();
     process();
-    store::TableCursor &discos = DataModule2->TDiscos;
+    store::TableCursor &discos = program.data.TDiscos;
     std::vector<double> times;
     int shown = 0;
     for (int i = 1; i <= 5; ++i) {
@@ -195,7 +196,7 @@ void saveCd() {
         times.push_back(timed([&] {
             Form3->SpeedButton1->click();
             process();
-            updated = viewShows(cd, description);
+            updated = viewShows(program, cd, description);
         }));
         shown += updated;
     }
@@ -210,14 +211,14 @@ void saveCd() {
 
 void saveProgram() {
     Program program;
-    settle();
+    settle(program);
     showQueries();
     Form1->Programas1Click();
     process();
     std::vector<double> times;
     for (int n = 1; n <= 5; ++n) {
         Form6->show();                     // opening selects the licence and CD
-        DataModule2->TProgramas.EditRow(); // as typing a new version would
+        program.data.TProgramas.EditRow(); // as typing a new version would
         Form6->DBEdit2->setText(QStringLiteral("%1.0").arg(n));
         times.push_back(timed([] {
             Form6->SpeedButton1->click();

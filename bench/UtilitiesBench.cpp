@@ -34,7 +34,8 @@ void BM_Backup(benchmark::State &state) {
     Program program(int(state.range(0)));
     QTemporaryDir folder;
     for (auto _ : state)
-        store::backupCatalogue(DataModule2->ADOConnection, folder.filePath("copia.mdb"));
+        store::backupCatalogue(program.windows->dataModule().ADOConnection,
+                               folder.filePath("copia.mdb"));
 }
 
 } // namespace

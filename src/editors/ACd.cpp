@@ -5,6 +5,7 @@
 #include "Guard.h"
 #include "Modulo.h"
 #include "NextNumber.h"
+#include "Schema.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -12,12 +13,16 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 #include <limits>
+#include <tuple>
+
+namespace schema = store::schema;
 
 TForm2 *Form2 = nullptr;
 
-TForm2::TForm2(platform::Services services, QWidget *parent)
+TForm2::TForm2(platform::Services services, TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("Form2"), QStringLiteral("Nuevo CD"), QSize(433, 322), parent)
-    , services_(services) {
+    , services_(services)
+    , data_(data) {
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     Edit1 = new QLineEdit(GroupBox1);
@@ -38,17 +43,14 @@ TForm2::TForm2(platform::Services services, QWidget *parent)
                         {QStringLiteral("Fecha :"), Date1},
                         {QStringLiteral("Comentario :"), Memo1}});
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
-                              [this] { SpeedButton1Click(); });
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
-                              [this] { SpeedButton2Click(); });
-    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
+    std::tie(SpeedButton1, SpeedButton2) = acceptAndCancel(
+        GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
 }
 
 bool TForm2::proposeNumber() {
     // A number past the whole-number rule has no next one to propose.
     const store::NextNumber number =
-        store::nextNumber(DataModule2->TDiscos, std::numeric_limits<qint32>::max());
+        store::nextNumber(data_.TDiscos, std::numeric_limits<qint32>::max());
     if (!number.next) {
         Edit1->clear();
         services_.dialogs.error(
@@ -80,17 +82,17 @@ void TForm2::SpeedButton1Click() {
         throw store::DatabaseError(store::DatabaseError::Kind::Conversion,
                                    QStringLiteral("proposed number does not convert"), {},
                                    store::DatabaseError::Cause::NotAWholeNumber)
-            .about(QStringLiteral("Discos"), QStringLiteral("NroDisco"), Edit1->text());
+            .about(schema::table(schema::cds::table), schema::field(schema::cds::Number),
+                   Edit1->text());
     try {
-        DataModule2->TDiscos.InsertRow({*number, Edit2->text(),
-                                        QDateTime(Date1->date(), QTime(0, 0)),
-                                        store::toStoredLines(Memo1->toPlainText())});
+        data_.TDiscos.InsertRow({*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)),
+                                 store::toStoredLines(Memo1->toPlainText())});
     } catch (const store::DatabaseError &error) {
         if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
             throw;
         // Another program added a CD since the number was proposed: the lists are read again
         // and the next free number proposed, with the typing kept.
-        DataModule2->rereadAll();
+        data_.rereadAll();
         if (!proposeNumber())
             return;
         if (Edit1->text() == QString::number(*number))

@@ -4,6 +4,7 @@
 #include "Platform.h"
 
 class QDateEdit;
+class TDataModule2;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -13,7 +14,7 @@ class QToolButton;
 class TForm2 : public DialogBase {
     Q_OBJECT
 public:
-    explicit TForm2(platform::Services services, QWidget *parent = nullptr);
+    TForm2(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
 
     void Limpiar();
     void FormActivate() override;
@@ -34,6 +35,7 @@ private:
     bool proposeNumber();
 
     platform::Services services_;
+    TDataModule2 &data_;
 };
 
 extern TForm2 *Form2;

@@ -6,6 +6,7 @@
 #include "MainForm.h"
 #include "Modulo.h"
 #include "NextNumber.h"
+#include "Schema.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 #include <limits>
+#include <tuple>
 
 TForm4 *Form4 = nullptr;
 
@@ -27,16 +29,10 @@ QLineEdit *edit(const char *name, QWidget *parent) {
 
 } // namespace
 
-const QStringList &licenceCategories() {
-    static const QStringList categories = {QStringLiteral("Freeware"),  QStringLiteral("Comercial"),
-                                           QStringLiteral("Demo"),      QStringLiteral("Trial"),
-                                           QStringLiteral("Shareware"), QStringLiteral("Warez")};
-    return categories;
-}
-
-TForm4::TForm4(platform::Services services, MainForm &form1, QWidget *parent)
+TForm4::TForm4(platform::Services services, TDataModule2 &data, MainForm &form1, QWidget *parent)
     : DialogBase(QStringLiteral("Form4"), QStringLiteral("Nuevo Programa"), QSize(434, 440), parent)
     , services_(services)
+    , data_(data)
     , form1_(form1) {
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -44,7 +40,7 @@ TForm4::TForm4(platform::Services services, MainForm &form1, QWidget *parent)
     Edit2 = edit("Edit2", GroupBox1);
     Edit3 = edit("Edit3", GroupBox1);
     ComboBox1 = choiceList("ComboBox1", GroupBox1);
-    ComboBox1->addItems(licenceCategories());
+    ComboBox1->addItems(store::schema::licences());
     Edit4 = edit("Edit4", GroupBox1);
     Edit4->setMaxLength(4);
     Edit4->setFixedWidth(60);
@@ -62,11 +58,8 @@ TForm4::TForm4(platform::Services services, MainForm &form1, QWidget *parent)
                         {QStringLiteral("Nro. CD :"), ComboBox2},
                         {QStringLiteral("Comentario :"), Memo1}});
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
-                              [this] { SpeedButton1Click(); });
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
-                              [this] { SpeedButton2Click(); });
-    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
+    std::tie(SpeedButton1, SpeedButton2) = acceptAndCancel(
+        GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
 }
 
 void TForm4::Limpiar() {
@@ -75,7 +68,7 @@ void TForm4::Limpiar() {
     Memo1->clear();
     ComboBox1->setCurrentIndex(0);
     ComboBox2->clear();
-    form1_.extraercds(ComboBox2, DataModule2->TDiscos);
+    form1_.extraercds(ComboBox2, data_.TDiscos);
     // The CD with the highest number; nothing when no CD is recorded.
     ComboBox2->setCurrentIndex(ComboBox2->count() - 1);
     Edit1->setFocus();
@@ -104,10 +97,9 @@ void TForm4::SpeedButton1Click() {
         return;
     }
 
-    TDataModule2 &data = *DataModule2;
     store::NextNumber number;
     auto add = [&] {
-        store::TableCursor &programas = data.TProgramas;
+        store::TableCursor &programas = data_.TProgramas;
         number = store::nextNumber(programas, std::numeric_limits<qint64>::max());
         if (!number.next)
             return;
@@ -119,14 +111,14 @@ void TForm4::SpeedButton1Click() {
                              store::toStoredLines(Memo1->toPlainText())});
     };
     try {
-        data.writingPrograms(add);
+        data_.writingPrograms(add);
     } catch (const store::DatabaseError &error) {
         if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
             throw;
         // Another program added a program since the programs were read. The number is never
         // shown, so there is nothing for the user to review: the next free one is taken.
-        data.TProgramas.reread();
-        data.writingPrograms(add);
+        data_.TProgramas.reread();
+        data_.writingPrograms(add);
     }
     if (!number.next) {
         services_.dialogs.error(

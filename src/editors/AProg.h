@@ -3,20 +3,20 @@
 #include "DialogBase.h"
 #include "Platform.h"
 
-#include <QStringList>
-
 class MainForm;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QToolButton;
+class TDataModule2;
 
 // The New program window: adds one program per valid "ACEPTAR" and stays open for the next.
 class TForm4 : public DialogBase {
     Q_OBJECT
 public:
-    TForm4(platform::Services services, MainForm &form1, QWidget *parent = nullptr);
+    TForm4(platform::Services services, TDataModule2 &data, MainForm &form1,
+           QWidget *parent = nullptr);
 
     void Limpiar();
     void FormActivate() override;
@@ -39,10 +39,8 @@ public:
 
 private:
     platform::Services services_;
+    TDataModule2 &data_;
     MainForm &form1_;
 };
 
 extern TForm4 *Form4;
-
-// The licence categories, in the order both program editors offer them.
-const QStringList &licenceCategories();

@@ -6,33 +6,38 @@
 #include "DatabaseError.h"
 #include "Guard.h"
 #include "Modulo.h"
+#include "Schema.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QToolButton>
+#include <tuple>
+
+namespace schema = store::schema;
 
 TForm3 *Form3 = nullptr;
 
-TForm3::TForm3(platform::Services services, QWidget *parent)
+TForm3::TForm3(platform::Services services, TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("Form3"), QStringLiteral("Modificación CD"), QSize(433, 322),
                  parent)
-    , services_(services) {
-    store::TDataSource *source = &DataModule2->DataDiscos;
+    , services_(services)
+    , data_(data) {
+    store::TDataSource *source = &data_.DataDiscos;
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    auto bound = [&](const char *name, const char *field) {
-        return boundEdit(name, source, field, GroupBox1);
+    auto bound = [&](const char *name, schema::cds::Field field) {
+        return boundEdit(name, source, schema::field(field), GroupBox1);
     };
-    DBEdit1 = bound("DBEdit1", "NroDisco");
+    DBEdit1 = bound("DBEdit1", schema::cds::Number);
     DBEdit1->setReadOnly(true);
-    DBEdit2 = bound("DBEdit2", "DescripcionDisco");
+    DBEdit2 = bound("DBEdit2", schema::cds::Description);
     Date1 = new QDateEdit(GroupBox1);
     Date1->setObjectName(QStringLiteral("Date1"));
     Date1->setCalendarPopup(true);
     Date1->setDisplayFormat(services_.clock.shortDateFormat());
-    DBMemo1 = boundMemo("DBMemo1", source, "Comentario", GroupBox1);
+    DBMemo1 = boundMemo("DBMemo1", source, schema::field(schema::cds::Comment), GroupBox1);
     // Carries the picked date into the row as text just before the post; never seen.
-    DBEdit3 = bound("DBEdit3", "FechaDisco");
+    DBEdit3 = bound("DBEdit3", schema::cds::Date);
     DBEdit3->hide();
 
     layRows(GroupBox1, {{QStringLiteral("Nro. CD :"), DBEdit1},
@@ -41,11 +46,8 @@ TForm3::TForm3(platform::Services services, QWidget *parent)
                         {QStringLiteral("Comentario :"), DBMemo1}});
     setTabOrder(DBMemo1, DBEdit3);
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
-                              [this] { SpeedButton1Click(); });
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
-                              [this] { SpeedButton2Click(); });
-    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
+    std::tie(SpeedButton1, SpeedButton2) = acceptAndCancel(
+        GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
 }
 
 // The picker keeps the CD's stored date that the opener put there, so confirming another change
@@ -56,11 +58,12 @@ void TForm3::FormActivate() {
     // unless the user picks one: the picker's stand-in date is not written.
     dateShown_ = Date1->date();
     rowGone_ = false;
-    dateUnread_ = DataModule2->TDiscos.RecordCount() > 0 && DataModule2->TDiscos.Fields(2).IsNull();
+    dateUnread_ =
+        data_.TDiscos.RecordCount() > 0 && data_.TDiscos.Fields(schema::cds::Date).IsNull();
 }
 
 void TForm3::SpeedButton1Click() {
-    store::TableCursor &discos = DataModule2->TDiscos;
+    store::TableCursor &discos = data_.TDiscos;
     // There is no CD to change: typing may have begun a new row, which is not this window's job.
     if (discos.RecordCount() == 0 || discos.state() == store::TableCursor::State::Insert) {
         // Closing without a word would look like a save.
@@ -76,7 +79,7 @@ void TForm3::SpeedButton1Click() {
         throw store::DatabaseError(store::DatabaseError::Kind::Other,
                                    QStringLiteral("the CD is no longer in the file"), {},
                                    store::DatabaseError::Cause::RowGone)
-            .about(QStringLiteral("Discos"));
+            .about(schema::table(schema::cds::table));
     discos.EditRow();
     if (!dateUnread_ || Date1->date() != dateShown_)
         DBEdit3->setText(
@@ -104,5 +107,5 @@ void TForm3::SpeedButton2Click() {
 }
 
 void TForm3::FormClose() {
-    DataModule2->TDiscos.CancelRow();
+    data_.TDiscos.CancelRow();
 }

@@ -10,12 +10,13 @@ class DBMemo;
 class QDateEdit;
 class QGroupBox;
 class QToolButton;
+class TDataModule2;
 
 // The Modify CD window: edits the current CD of the CDs page in place and posts it once.
 class TForm3 : public DialogBase {
     Q_OBJECT
 public:
-    explicit TForm3(platform::Services services, QWidget *parent = nullptr);
+    TForm3(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
 
     void FormActivate() override;
     void FormClose() override;
@@ -33,6 +34,7 @@ public:
 
 private:
     platform::Services services_;
+    TDataModule2 &data_;
     QDate dateShown_; // as the opener put it in the picker
     bool dateUnread_ = false;
     bool rowGone_ = false; // another program removed the CD while this window showed it

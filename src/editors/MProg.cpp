@@ -1,47 +1,51 @@
 #include "MProg.h"
 
-#include "AProg.h"
 #include "DBEdit.h"
 #include "DBMemo.h"
 #include "DatabaseError.h"
 #include "Guard.h"
 #include "MainForm.h"
 #include "Modulo.h"
+#include "Schema.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QToolButton>
+#include <tuple>
 #include <vector>
+
+namespace schema = store::schema;
 
 TForm6 *Form6 = nullptr;
 
-TForm6::TForm6(platform::Services services, MainForm &form1, QWidget *parent)
+TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1, QWidget *parent)
     : DialogBase(QStringLiteral("Form6"), QStringLiteral("Modificación Programa"), QSize(432, 439),
                  parent)
     , services_(services)
+    , data_(data)
     , form1_(form1) {
-    store::TDataSource *source = &DataModule2->DataProg;
+    store::TDataSource *source = &data_.DataProg;
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    auto bound = [&](const char *name, const char *field) {
-        return boundEdit(name, source, field, GroupBox1);
+    auto bound = [&](const char *name, schema::programs::Field field) {
+        return boundEdit(name, source, schema::field(field), GroupBox1);
     };
-    DBEdit1 = bound("DBEdit1", "NombrePrograma");
-    DBEdit2 = bound("DBEdit2", "Version");
-    DBEdit3 = bound("DBEdit3", "Empresa");
+    DBEdit1 = bound("DBEdit1", schema::programs::Name);
+    DBEdit2 = bound("DBEdit2", schema::programs::Version);
+    DBEdit3 = bound("DBEdit3", schema::programs::Publisher);
     ComboBox1 = choiceList("ComboBox1", GroupBox1); // not bound
-    ComboBox1->addItems(licenceCategories());
+    ComboBox1->addItems(schema::licences());
     ComboBox1->setCurrentIndex(-1);
-    DBEdit5 = bound("DBEdit5", "Anio");
+    DBEdit5 = bound("DBEdit5", schema::programs::Year);
     DBEdit5->setFixedWidth(60);
-    DBEdit6 = bound("DBEdit6", "Link");
+    DBEdit6 = bound("DBEdit6", schema::programs::Link);
     ComboBox2 = choiceList("ComboBox2", GroupBox1);
-    DBMemo1 = boundMemo("DBMemo1", source, "Comentario", GroupBox1);
+    DBMemo1 = boundMemo("DBMemo1", source, schema::field(schema::programs::Comment), GroupBox1);
     // Never seen: they show the stored licence and CD to the activation and carry the chosen
     // ones into the row just before the post.
-    DBEdit4 = bound("DBEdit4", "Licencia");
+    DBEdit4 = bound("DBEdit4", schema::programs::Licence);
     DBEdit4->hide();
-    DBEdit7 = bound("DBEdit7", "NroDisco");
+    DBEdit7 = bound("DBEdit7", schema::programs::Cd);
     DBEdit7->hide();
 
     layRows(GroupBox1, {{QStringLiteral("Programa :"), DBEdit1},
@@ -55,20 +59,17 @@ TForm6::TForm6(platform::Services services, MainForm &form1, QWidget *parent)
     setTabOrder(DBMemo1, DBEdit4);
     setTabOrder(DBEdit4, DBEdit7);
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
-                              [this] { SpeedButton1Click(); });
-    SpeedButton2 = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
-                              [this] { SpeedButton2Click(); });
-    layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
+    std::tie(SpeedButton1, SpeedButton2) = acceptAndCancel(
+        GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
 }
 
 // A stored licence or CD that no entry matches leaves its list without a selection, and
 // "ACEPTAR" then keeps the stored value: the list never writes an empty value, nor one left from
 // an earlier opening.
 void TForm6::FormActivate() {
-    ComboBox1->setCurrentIndex(licenceCategories().indexOf(DBEdit4->text())); // exact, -1 if none
+    ComboBox1->setCurrentIndex(schema::licences().indexOf(DBEdit4->text())); // exact, -1 if none
     ComboBox2->clear();
-    form1_.extraercds(ComboBox2, DataModule2->TDiscos);
+    form1_.extraercds(ComboBox2, data_.TDiscos);
     ComboBox2->setCurrentIndex(-1);
     const QString cd = DBEdit7->text();
     for (int i = 0; i < ComboBox2->count() && !cd.isEmpty(); ++i) {
@@ -82,7 +83,7 @@ void TForm6::FormActivate() {
 }
 
 void TForm6::SpeedButton1Click() {
-    store::TableCursor &programas = DataModule2->TProgramas;
+    store::TableCursor &programas = data_.TProgramas;
     // There is no program to change: typing may have begun a new row, which is not this window's
     // job.
     if (programas.RecordCount() == 0 || programas.state() == store::TableCursor::State::Insert) {
@@ -103,14 +104,14 @@ void TForm6::SpeedButton1Click() {
         throw store::DatabaseError(store::DatabaseError::Kind::Other,
                                    QStringLiteral("the program is no longer in the file"), {},
                                    store::DatabaseError::Cause::RowGone)
-            .about(QStringLiteral("Programas"));
+            .about(schema::table(schema::programs::table));
     const std::vector<DBEdit *> edits = {DBEdit1, DBEdit2, DBEdit3, DBEdit5, DBEdit6};
     std::vector<QString> typed;
     for (DBEdit *box : edits)
         typed.push_back(box->text());
     const QString comment = DBMemo1->text();
     try {
-        DataModule2->writingPrograms([&] {
+        data_.writingPrograms([&] {
             programas.EditRow();
             if (ComboBox1->currentIndex() >= 0)
                 DBEdit4->setText(ComboBox1->currentText());
@@ -137,5 +138,5 @@ void TForm6::SpeedButton2Click() {
 }
 
 void TForm6::FormClose() {
-    DataModule2->TProgramas.CancelRow();
+    data_.TProgramas.CancelRow();
 }

@@ -9,13 +9,15 @@ class MainForm;
 class QComboBox;
 class QGroupBox;
 class QToolButton;
+class TDataModule2;
 
 // The Modify program window: edits the current program of the Programs page in place, its
 // licence and CD chosen from lists, and posts it once.
 class TForm6 : public DialogBase {
     Q_OBJECT
 public:
-    TForm6(platform::Services services, MainForm &form1, QWidget *parent = nullptr);
+    TForm6(platform::Services services, TDataModule2 &data, MainForm &form1,
+           QWidget *parent = nullptr);
 
     void FormActivate() override;
     void FormClose() override;
@@ -40,6 +42,7 @@ public:
 
 private:
     platform::Services services_;
+    TDataModule2 &data_;
     MainForm &form1_;
     bool rowGone_ = false; // another program removed the program while this window showed it
 };

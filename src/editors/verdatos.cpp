@@ -4,33 +4,39 @@
 #include "DBMemo.h"
 #include "Guard.h"
 #include "Modulo.h"
+#include "Schema.h"
 
 #include <QGroupBox>
 #include <QToolButton>
 
+namespace schema = store::schema;
+
 TForm5 *Form5 = nullptr;
 
-TForm5::TForm5(QWidget *parent)
+TForm5::TForm5(TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("Form5"), QStringLiteral("Ver datos Programa"), QSize(434, 441),
                  parent) {
-    store::TDataSource *source = &DataModule2->DataProgDisc;
+    store::TDataSource *source = &data.DataProgDisc;
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     const struct {
         DBEdit **box;
         const char *name;
-        const char *field;
+        schema::joined::Field field;
     } rows[] = {
-        {&DBEdit1, "DBEdit1", "NombrePrograma"}, {&DBEdit2, "DBEdit2", "Version"},
-        {&DBEdit3, "DBEdit3", "Empresa"},        {&DBEdit4, "DBEdit4", "Licencia"},
-        {&DBEdit5, "DBEdit5", "Anio"},           {&DBEdit6, "DBEdit6", "Link"},
-        {&DBEdit7, "DBEdit7", "NroDisco"},
+        {&DBEdit1, "DBEdit1", schema::joined::Name},
+        {&DBEdit2, "DBEdit2", schema::joined::Version},
+        {&DBEdit3, "DBEdit3", schema::joined::Publisher},
+        {&DBEdit4, "DBEdit4", schema::joined::Licence},
+        {&DBEdit5, "DBEdit5", schema::joined::Year},
+        {&DBEdit6, "DBEdit6", schema::joined::Link},
+        {&DBEdit7, "DBEdit7", schema::joined::Cd},
     };
     for (const auto &row : rows) {
-        *row.box = boundEdit(row.name, source, row.field, GroupBox1);
+        *row.box = boundEdit(row.name, source, schema::field(row.field), GroupBox1);
         (*row.box)->setReadOnly(true); // selectable and copyable, never changed
     }
-    DBMemo1 = boundMemo("DBMemo1", source, "Comentario", GroupBox1);
+    DBMemo1 = boundMemo("DBMemo1", source, schema::field(schema::joined::Comment), GroupBox1);
     DBMemo1->setReadOnly(true);
     DBMemo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     layRows(GroupBox1, {{QStringLiteral("Programa :"), DBEdit1},
@@ -42,9 +48,7 @@ TForm5::TForm5(QWidget *parent)
                         {QStringLiteral("Nro. CD :"), DBEdit7},
                         {QStringLiteral("Comentario :"), DBMemo1}});
 
-    SpeedButton1 = flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"),
-                              [this] { SpeedButton1Click(); });
-    layFrameAndButtons(GroupBox1, {SpeedButton1});
+    SpeedButton1 = acceptAndCancel(GroupBox1, [this] { SpeedButton1Click(); }).first;
 }
 
 void TForm5::SpeedButton1Click() {

@@ -6,12 +6,13 @@ class DBEdit;
 class DBMemo;
 class QGroupBox;
 class QToolButton;
+class TDataModule2;
 
 // The program details window: every field of the current row of the queries list, read-only.
 class TForm5 : public DialogBase {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget *parent = nullptr);
+    explicit TForm5(TDataModule2 &data, QWidget *parent = nullptr);
 
     void SpeedButton1Click();
 

@@ -18,15 +18,14 @@
 #include <QCoreApplication>
 
 Startup::Startup(platform::Services services, const QString &importer, bool openCatalogue) {
-    form1_ = std::make_unique<TForm1>(services);
-    Form1 = form1_.get();
     module_ = std::make_unique<TDataModule2>();
     DataModule2 = module_.get();
-    form1_->bindData(*module_);
+    form1_ = std::make_unique<TForm1>(services, *module_);
+    Form1 = form1_.get();
     // Dates read and written as text use the format the windows show.
     module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
     module_->Reads.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
-                                               store::CursorSession::Wait step) { (*wait)(step); });
+                                       store::CursorSession::Wait step) { (*wait)(step); });
     const QString converter =
         importer.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/vadrel-db")
                            : importer;
@@ -34,16 +33,16 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
     if (openCatalogue && offerAccessConversion(form1_.get(), services, converter))
         platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
     // The other windows, hidden; the main window owns them.
-    Form2 = new TForm2(services, form1_.get());
-    Form3 = new TForm3(services, form1_.get());
-    Form4 = new TForm4(services, *form1_, form1_.get());
-    Form5 = new TForm5(form1_.get());
-    Form6 = new TForm6(services, *form1_, form1_.get());
+    TDataModule2 &data = *module_;
+    Form2 = new TForm2(services, data, form1_.get());
+    Form3 = new TForm3(services, data, form1_.get());
+    Form4 = new TForm4(services, data, *form1_, form1_.get());
+    Form5 = new TForm5(data, form1_.get());
+    Form6 = new TForm6(services, data, *form1_, form1_.get());
     Form7 = new TForm7(services, form1_.get());
-    Form8 = new TForm8(services, form1_.get());
-    Form9 = new TForm9(services, form1_.get());
+    Form8 = new TForm8(services, data, form1_.get());
+    Form9 = new TForm9(services, data, form1_.get());
     Form10 = new TForm10(services, form1_.get());
-    form1_->enableCommands();
 }
 
 Startup::~Startup() {

@@ -8,11 +8,13 @@
 class TForm1;
 class TDataModule2;
 
-// Creates every window of the program in its fixed order, all hidden, and keeps them for the
-// run: the main window first, then the data module (which opens the catalogue; a failure there
-// is shown by the main window's error handler), then the other windows. An old Access db.mdb is
-// offered for conversion with `importer` (vadrel-db, beside the program when not given) before
-// the data module opens anything. Without `openCatalogue` nothing is opened at all.
+// Creates the data module and every window of the program in its fixed order, all hidden, and
+// keeps them for the run: the data module, then the main window, which shows its sources, then
+// the catalogue is opened (a failure there is shown by the main window's error handler), then
+// the other windows, each handed the data module. An old Access db.mdb is offered for conversion
+// with `importer` (vadrel-db, beside the program when not given) before the data module opens
+// anything. Without `openCatalogue` nothing is opened at all. The global DataModule2 is set here
+// for the run; no window reads it.
 class Startup {
 public:
     explicit Startup(platform::Services services, const QString &importer = QString(),
@@ -25,6 +27,6 @@ public:
     TDataModule2 &dataModule() { return *module_; }
 
 private:
-    std::unique_ptr<TForm1> form1_;
     std::unique_ptr<TDataModule2> module_;
+    std::unique_ptr<TForm1> form1_;
 };

@@ -6,13 +6,12 @@
 #include <QMainWindow>
 #include <exception>
 
-class QAction;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QTabWidget;
-class QToolButton;
+class QVBoxLayout;
 class DBGrid;
 class DBMemo;
 class TDataModule2;
@@ -21,18 +20,17 @@ class TableCursor;
 }
 
 // The main window: the CDs, programs and queries pages, the menus, the status bar, the
-// deletions and the application's error handler.
+// deletions and the application's error handler. Built in pieces by job: the frame and the
+// error handler (cds_.cpp), the pages and their buttons (MainPages.cpp), the queries page
+// (QueriesPage.cpp), the menu (MainMenu.cpp), the commands (MainCommands.cpp) and the tools
+// (Herramientas.cpp).
 class TForm1 : public QMainWindow, public MainForm {
     Q_OBJECT
 public:
-    explicit TForm1(platform::Services services, QWidget *parent = nullptr);
+    // The grids and comment boxes show the data module's sources; its catalogue need not be
+    // open yet.
+    TForm1(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
     ~TForm1() override;
-
-    // Binds the grids and comment boxes to the data module's sources (the data module is
-    // created after this window, as at start-up).
-    void bindData(TDataModule2 &module);
-    // Enables the commands whose windows exist.
-    void enableCommands();
 
     // Shows what failed in an error box; the failed operation stays abandoned.
     void TratarErrores(QObject *Sender, std::exception_ptr E);
@@ -42,43 +40,72 @@ public:
 
     void FormCreate();
     void FormClose();
+
+    // "ALTAS" on the CDs page: opens New CD.
     void SpeedButton1Click(QObject *Sender = nullptr);
+    // "BAJAS" on the CDs page: deletes the current CD once the user confirms.
     void SpeedButton2Click(QObject *Sender = nullptr);
+    // "MODIFICACIONES" on the CDs page: opens Modify CD on the current CD.
     void SpeedButton3Click(QObject *Sender = nullptr);
+    // "ALTAS" on the programs page: opens New program.
     void SpeedButton4Click(QObject *Sender = nullptr);
+    // "BAJAS" on the programs page: deletes the current program once the user confirms.
     void SpeedButton5Click(QObject *Sender = nullptr);
+    // "MODIFICACIONES" on the programs page: opens Modify program on the current program.
     void SpeedButton6Click(QObject *Sender = nullptr);
+    // "Archivo" > "Nuevo CD": brings the CDs page to the front and opens New CD.
     void NuevoCd1Click(QObject *Sender = nullptr);
+    // "Archivo" > "Nuevo Programa": brings the programs page to the front and opens New program.
     void NuevoPrograma1Click(QObject *Sender = nullptr);
+    // "Archivo" > "Salir": closes the main window, and with it the program.
     void Salir1Click(QObject *Sender = nullptr);
+    // "Ver" > "CDs": brings the CDs page to the front.
     void CDs1Click(QObject *Sender = nullptr);
+    // "Ver" > "Programas": brings the programs page to the front.
     void Programas1Click(QObject *Sender = nullptr);
+    // "Ver" > "Consultas": brings the queries page to the front.
     void Consultas1Click(QObject *Sender = nullptr);
 
     // The tools, help and About commands (Herramientas.cpp).
+    // "Herramientas" > "Bloc de notas": starts the desktop's text editor.
     void Blockdenotas1Click(QObject *Sender = nullptr);
+    // "Herramientas" > "Explorador de Windows": starts the desktop's file manager.
     void ExploradordeWindows1Click(QObject *Sender = nullptr);
+    // "Herramientas" > "Calculadora": starts a calculator.
     void Calculadorqa1Click(QObject *Sender = nullptr);
+    // "Herramientas" > "Navegador (predeterminado)": opens a blank page in the web browser.
     void Navegadorpredeterminado1Click(QObject *Sender = nullptr);
+    // "Herramientas" > "Cliente de correo (predeterminado)": opens a new mail message.
     void Clientedecorreo1Click(QObject *Sender = nullptr);
+    // "Ayuda" > "Ayuda": shows the help window, or brings it to the front.
     void Ayuda2Click(QObject *Sender = nullptr);
+    // "Ayuda" > "Contacto": opens a new mail message to the maker.
     void Contacto1Click(QObject *Sender = nullptr);
+    // "Ayuda" > "Acerca de ...": opens the About window.
     void Acercade1Click(QObject *Sender = nullptr);
 
-    // The queries page.
+    // The queries page (QueriesPage.cpp).
+    // The queries page comes to the front, by its tab or by "Ver" > "Consultas": every program,
+    // ordered by CD number, searching and filtering nothing.
     void TabSheet3Show(QObject *Sender = nullptr);
+    // "Ordenado por :" chosen: orders the list by that column and empties "Buscar :".
     void ComboBox1Change(QObject *Sender = nullptr);
+    // "Buscar :" typed in: the list moves to the first program the text finds in the column it
+    // is ordered by.
     void Edit1Change(QObject *Sender = nullptr);
+    // "CD :" chosen: lists the programs of that CD only, or of every CD for "Todos".
     void ComboBox2Change(QObject *Sender = nullptr);
-    // The "Exportar Listado de Programas" icon of the queries page.
+    // "Exportar Listado de Programas" icon on the queries page: opens the export window.
     void ExportarProgClick(QObject *Sender = nullptr);
-    // "Herramientas" > "Copia de seguridad (Backup)".
+    // "Herramientas" > "Copia de seguridad (Backup)": opens the backup window.
     void RepararBasededatos1Click(QObject *Sender = nullptr);
+    // "Ver datos del Programa" icon on the queries page: opens the current program's details.
     void VerProgClick(QObject *Sender = nullptr);
+    // "Ir a link del Programa" icon on the queries page: opens the current program's link.
     void NavegarClick(QObject *Sender = nullptr);
 
-    // Appends the first field of every row of the cursor, as decimal text; leaves the cursor on
-    // its last row.
+    // Appends the number of every CD of the cursor, as decimal text; leaves the cursor on its
+    // last row.
     void extraercds(QComboBox *combo, store::TableCursor &cursor) override;
     // True when the text is a whole number (the store's rule) of at most `maxLength` characters.
     bool Validar(const QString &text, int maxLength) override;
@@ -87,17 +114,24 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // A page's top row, with its icon panel at the left; the page still without its tab.
+    struct PageTop {
+        QWidget *page;
+        QVBoxLayout *layout;
+        QHBoxLayout *top;
+    };
+    PageTop startPage(int place);
     void buildPages();
+    QWidget *buildListPage(int place, const QString &gridBox, DBGrid *grid, const QString &memoBox,
+                           DBMemo *memo);
     void buildQueriesPage();
     void buildMenu();
     void buildStatusBar();
-    QWidget *buildListPage(const QString &name, const QString &panelName, const QString &iconName,
-                           const QString &icon, int firstButton, const QString &gridBox,
-                           DBGrid *grid, const QString &memoBox, DBMemo *memo);
-    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
+    void bindData();
     void openModal(QDialog *window);
 
     platform::Services services_;
+    TDataModule2 &data_;
     QTabWidget *PageControl1;
     QWidget *TabSheet1;
     QWidget *TabSheet2;
@@ -110,7 +144,6 @@ private:
     QLineEdit *Edit1;
     QComboBox *ComboBox1;
     QComboBox *ComboBox2;
-    QToolButton *SpeedButtons[6] = {};
     QLabel *statusPanels[2] = {};
 };
 

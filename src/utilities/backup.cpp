@@ -75,10 +75,11 @@ QString backupName(const QString &dateText) {
     return name;
 }
 
-TForm9::TForm9(platform::Services services, QWidget *parent)
+TForm9::TForm9(platform::Services services, TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("Form9"), QStringLiteral("Copia de Seguridad"), QSize(322, 431),
                  parent)
-    , services_(services) {
+    , services_(services)
+    , data_(data) {
     GroupBox1 = new QGroupBox(QStringLiteral(" Seleccione el destino : "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     TreeView = new QTreeWidget(GroupBox1);
@@ -174,15 +175,14 @@ void TForm9::showMenu(const QPoint &position) {
                                         .arg(QDir::toNativeSeparators(QDir(path).filePath(name))));
             return;
         }
+        // A node listed before the folder was made does not list it again (no automatic
+        // refresh): the new folder is added by hand.
         fillFolder(node);
-        if (node->data(0, kFilledRole).toBool()) {
-            // Already listed before: the new folder is added by hand (no automatic refresh).
-            bool listed = false;
-            for (int i = 0; i < node->childCount(); ++i)
-                listed = listed || node->child(i)->text(0) == name;
-            if (!listed)
-                folderNode(node, at(), name, QFileIconProvider().icon(QFileIconProvider::Folder));
-        }
+        bool listed = false;
+        for (int i = 0; i < node->childCount(); ++i)
+            listed = listed || node->child(i)->text(0) == name;
+        if (!listed)
+            folderNode(node, at(), name, QFileIconProvider().icon(QFileIconProvider::Folder));
         node->setExpanded(true);
     }
 }
@@ -211,8 +211,8 @@ void TForm9::SpeedButton1Click() {
         return;
     // The earlier backup is replaced only by a copy that was written and checked whole: a
     // consistent snapshot of the open catalogue, or the file as it is when none is open.
-    if (DataModule2 && DataModule2->ADOConnection.Connected())
-        store::backupCatalogue(DataModule2->ADOConnection, target, services_.files);
+    if (data_.ADOConnection.Connected())
+        store::backupCatalogue(data_.ADOConnection, target, services_.files);
     else
         store::copyCatalogueFile(TDataModule2::Ruta() + QDir::separator() +
                                      QStringLiteral("db.mdb"),

@@ -7,13 +7,14 @@ class QGroupBox;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TDataModule2;
 
 // The backup window: copies the catalogue into the folder picked in the tree, named after
 // today's date.
 class TForm9 : public DialogBase {
     Q_OBJECT
 public:
-    explicit TForm9(platform::Services services, QWidget *parent = nullptr);
+    TForm9(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
 
     // "GENERAR COPIA DE SEGURIDAD": copies the catalogue into the selected folder.
     void SpeedButton1Click();
@@ -35,6 +36,7 @@ private:
     void showMenu(const QPoint &position);
 
     platform::Services services_;
+    TDataModule2 &data_;
 };
 
 // The backup's file name without extension: the date text with every character that is not a

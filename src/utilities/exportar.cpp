@@ -35,9 +35,10 @@ const Column kColumns[] = {
 
 } // namespace
 
-TForm8::TForm8(platform::Services services, QWidget *parent)
+TForm8::TForm8(platform::Services services, TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("Form8"), QStringLiteral("Exportar ..."), QSize(281, 239), parent)
-    , services_(services) {
+    , services_(services)
+    , data_(data) {
     GroupBox1 =
         new QGroupBox(QStringLiteral(" Seleccione los campos a incluir en el listado : "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -82,7 +83,7 @@ void TForm8::SpeedButton1Click() {
         if ((this->*column.box)->isChecked())
             chosen.push_back(column.column);
     const QString path = TDataModule2::Ruta() + QDir::separator() + QStringLiteral("Listado.txt");
-    store::writeProgramListing(DataModule2->TProgDisc, chosen, path, services_.files);
+    store::writeProgramListing(data_.TProgDisc, chosen, path, services_.files);
 
     services_.dialogs.information(this,
                                   QStringLiteral("\r\n El Listado de Programas se generó en ") +

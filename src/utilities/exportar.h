@@ -7,13 +7,14 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QToolButton;
+class TDataModule2;
 
 // The export window: writes Listado.txt, the programs of the queries page in its order and under
 // its CD filter, with the columns the user checks.
 class TForm8 : public DialogBase {
     Q_OBJECT
 public:
-    explicit TForm8(platform::Services services, QWidget *parent = nullptr);
+    TForm8(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
 
     void FormActivate() override;
     // "GENERAR": writes the listing and offers to open it.
@@ -36,6 +37,7 @@ public:
 
 private:
     platform::Services services_;
+    TDataModule2 &data_;
 };
 
 extern TForm8 *Form8;

@@ -54,5 +54,6 @@ private:
     void rereadOthers(const store::TableCursor *done);
 };
 
-// The single instance, created at start-up right after the main window.
+// The single instance, created and set by start-up before the main window; windows are handed
+// it instead of reading this.
 extern TDataModule2 *DataModule2;

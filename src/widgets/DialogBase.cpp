@@ -74,21 +74,37 @@ QToolButton *DialogBase::flatButton(const QString &name, const QString &caption,
     return button;
 }
 
-DBEdit *DialogBase::boundEdit(const char *name, store::TDataSource *source, const char *field,
+std::pair<QToolButton *, QToolButton *>
+DialogBase::acceptAndCancel(QGroupBox *frame, std::function<void()> onAccept,
+                            std::function<void()> onCancel) {
+    QToolButton *accept =
+        flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("ACEPTAR"), std::move(onAccept));
+    QToolButton *cancel = nullptr;
+    if (onCancel) {
+        cancel = flatButton(QStringLiteral("SpeedButton2"), QStringLiteral("CANCELAR"),
+                            std::move(onCancel));
+        layFrameAndButtons(frame, {accept, cancel});
+    } else {
+        layFrameAndButtons(frame, {accept});
+    }
+    return {accept, cancel};
+}
+
+DBEdit *DialogBase::boundEdit(const char *name, store::TDataSource *source, const QString &field,
                               QWidget *parent) {
     auto *box = new DBEdit(parent);
     box->setObjectName(QLatin1String(name));
     box->setDataSource(source);
-    box->setDataField(QLatin1String(field));
+    box->setDataField(field);
     return box;
 }
 
-DBMemo *DialogBase::boundMemo(const char *name, store::TDataSource *source, const char *field,
+DBMemo *DialogBase::boundMemo(const char *name, store::TDataSource *source, const QString &field,
                               QWidget *parent) {
     auto *memo = new DBMemo(parent);
     memo->setObjectName(QLatin1String(name));
     memo->setDataSource(source);
-    memo->setDataField(QLatin1String(field));
+    memo->setDataField(field);
     prepareMemo(memo);
     return memo;
 }

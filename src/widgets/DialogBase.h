@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <initializer_list>
+#include <utility>
 
 class DBEdit;
 class DBMemo;
@@ -48,12 +49,17 @@ protected:
     // guarded.
     QToolButton *flatButton(const QString &name, const QString &caption,
                             std::function<void()> onClick);
+    // The editors' "ACEPTAR" (SpeedButton1) and, unless `onCancel` is empty, "CANCELAR"
+    // (SpeedButton2), side by side below `frame`; the second is null without `onCancel`.
+    std::pair<QToolButton *, QToolButton *> acceptAndCancel(QGroupBox *frame,
+                                                            std::function<void()> onAccept,
+                                                            std::function<void()> onCancel = {});
     // Tab leaves the box, lines are not wrapped, both scroll bars show.
     static void prepareMemo(QPlainTextEdit *memo);
     // Boxes bound to a field of `source`, and a drop-down list for a choice only.
-    static DBEdit *boundEdit(const char *name, store::TDataSource *source, const char *field,
+    static DBEdit *boundEdit(const char *name, store::TDataSource *source, const QString &field,
                              QWidget *parent);
-    static DBMemo *boundMemo(const char *name, store::TDataSource *source, const char *field,
+    static DBMemo *boundMemo(const char *name, store::TDataSource *source, const QString &field,
                              QWidget *parent);
     static QComboBox *choiceList(const char *name, QWidget *parent);
 

@@ -1,0 +1,102 @@
+// What the main window's buttons, menu items and icons do (the tools are in Herramientas.cpp,
+// the queries page's own lists in QueriesPage.cpp).
+#include "cds_.h"
+
+#include "ACd.h"
+#include "AProg.h"
+#include "MCD.h"
+#include "MProg.h"
+#include "Modulo.h"
+#include "Schema.h"
+#include "backup.h"
+#include "exportar.h"
+#include "verdatos.h"
+
+#include <QDateEdit>
+#include <QTabWidget>
+
+void TForm1::openModal(QDialog *window) {
+    if (window)
+        services_.modal.open(window);
+}
+
+void TForm1::SpeedButton1Click(QObject *) {
+    openModal(Form2);
+}
+
+void TForm1::SpeedButton2Click(QObject *) {
+    store::TableCursor &discos = data_.TDiscos;
+    if (discos.RecordCount() == 0)
+        return;
+    if (services_.dialogs.confirm(this, QStringLiteral("\r\n Confirma la eliminación ?")))
+        discos.DeleteRow();
+}
+
+void TForm1::SpeedButton3Click(QObject *) {
+    Form3->Date1->setDate(data_.TDiscos.Fields(store::schema::cds::Date).AsDateTime().date());
+    openModal(Form3);
+}
+
+void TForm1::SpeedButton4Click(QObject *) {
+    openModal(Form4);
+}
+
+void TForm1::SpeedButton5Click(QObject *) {
+    store::TableCursor &programas = data_.TProgramas;
+    if (programas.RecordCount() == 0)
+        return;
+    // The joined view is closed before the question and opened again whatever the answer.
+    data_.writingPrograms([&] {
+        if (services_.dialogs.confirm(this, QStringLiteral("\r\n Confirma la eliminación ?")))
+            programas.DeleteRow();
+    });
+}
+
+void TForm1::SpeedButton6Click(QObject *) {
+    openModal(Form6);
+}
+
+void TForm1::NuevoCd1Click(QObject *Sender) {
+    PageControl1->setCurrentWidget(TabSheet1);
+    SpeedButton1Click(Sender);
+}
+
+void TForm1::NuevoPrograma1Click(QObject *Sender) {
+    PageControl1->setCurrentWidget(TabSheet2);
+    SpeedButton4Click(Sender);
+}
+
+void TForm1::Salir1Click(QObject *) {
+    close();
+}
+
+void TForm1::CDs1Click(QObject *) {
+    PageControl1->setCurrentWidget(TabSheet1);
+}
+
+void TForm1::Programas1Click(QObject *) {
+    PageControl1->setCurrentWidget(TabSheet2);
+}
+
+void TForm1::Consultas1Click(QObject *) {
+    PageControl1->setCurrentWidget(TabSheet3);
+}
+
+void TForm1::ExportarProgClick(QObject *) {
+    openModal(Form8);
+}
+
+void TForm1::RepararBasededatos1Click(QObject *) {
+    openModal(Form9);
+}
+
+void TForm1::VerProgClick(QObject *) {
+    openModal(Form5);
+}
+
+void TForm1::NavegarClick(QObject *) {
+    const QString link = data_.TProgDisc.Fields(store::schema::joined::Link).AsString();
+    if (link.isEmpty())
+        return;
+    services_.shell.open(this, link, QString(), platform::Shell::Normal);
+}
