@@ -4,6 +4,7 @@
 #include "Conversions.h"
 #include "Guard.h"
 #include "Modulo.h"
+#include "WorkingDirectory.h"
 
 #include <QCollator>
 #include <QDir>
@@ -29,10 +30,6 @@ constexpr int kPathRole = Qt::UserRole; // the folder's path as text, as the use
 constexpr int kFilledRole = Qt::UserRole + 1;
 constexpr int kBytesRole = Qt::UserRole + 2; // and as the file system names it
 
-QByteArray joined(const QByteArray &folder, const QByteArray &name) {
-    return folder.endsWith('/') ? folder + name : folder + '/' + name;
-}
-
 QTreeWidgetItem *folderNode(QTreeWidgetItem *parent, const QByteArray &path, const QString &label,
                             const QIcon &icon) {
     auto *node = new QTreeWidgetItem(parent, {label});
@@ -52,7 +49,8 @@ std::vector<QByteArray> subFolders(const QByteArray &folder) {
         while (const dirent *entry = ::readdir(dir)) {
             const QByteArray name(entry->d_name);
             struct stat info;
-            if (!name.startsWith('.') && ::stat(joined(folder, name).constData(), &info) == 0 &&
+            if (!name.startsWith('.') &&
+                ::stat(store::joinedPath(folder, name).constData(), &info) == 0 &&
                 S_ISDIR(info.st_mode))
                 names.push_back(name);
         }
@@ -144,7 +142,7 @@ void TForm9::fillFolder(QTreeWidgetItem *node) {
     node->setData(0, kFilledRole, true);
     const QIcon folder = QFileIconProvider().icon(QFileIconProvider::Folder);
     for (const QByteArray &name : subFolders(path))
-        folderNode(node, joined(path, name), QFile::decodeName(name), folder);
+        folderNode(node, store::joinedPath(path, name), QFile::decodeName(name), folder);
     node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
@@ -165,7 +163,7 @@ void TForm9::showMenu(const QPoint &position) {
     } else if (chosen == create) {
         const QByteArray bytes = folderBytes(node);
         QString name = QStringLiteral("Nueva carpeta");
-        auto at = [&] { return joined(bytes, QFile::encodeName(name)); };
+        auto at = [&] { return store::joinedPath(bytes, QFile::encodeName(name)); };
         struct stat info;
         for (int n = 2; ::lstat(at().constData(), &info) == 0; ++n)
             name = QStringLiteral("Nueva carpeta (%1)").arg(n);

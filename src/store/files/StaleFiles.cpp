@@ -1,5 +1,7 @@
 #include "StaleFiles.h"
 
+#include "WorkingDirectory.h"
+
 #include <QFile>
 #include <dirent.h>
 #include <ftw.h>
@@ -13,10 +15,6 @@ namespace {
 bool olderThan(const timespec &time, const timespec &start) {
     return time.tv_sec < start.tv_sec ||
            (time.tv_sec == start.tv_sec && time.tv_nsec < start.tv_nsec);
-}
-
-QByteArray joined(const QByteArray &folder, const QByteArray &name) {
-    return folder.isEmpty() ? name : folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
 // Calls `remove` on every entry of `folder` named `prefix` + six random characters whose lstat
@@ -33,7 +31,7 @@ void removeStale(const QByteArray &folder, const QByteArray &prefix, mode_t type
         const QByteArray name(entry->d_name);
         if (!isTemporaryName(name, prefix))
             continue;
-        const QByteArray path = joined(folder, name);
+        const QByteArray path = joinedPath(folder, name);
         struct stat info;
         if (::lstat(path.constData(), &info) == 0 && (info.st_mode & S_IFMT) == type &&
             olderThan(info.st_mtim, start))

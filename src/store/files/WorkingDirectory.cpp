@@ -31,4 +31,8 @@ QByteArray fileSystemPath(const QString &path) {
     return QFile::encodeName(path);
 }
 
+QByteArray joinedPath(const QByteArray &folder, const QByteArray &name) {
+    return folder.isEmpty() ? name : folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
 } // namespace store

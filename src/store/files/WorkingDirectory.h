@@ -17,6 +17,10 @@ QString workingDirectoryText();
 // gets that part back as the folder's own bytes; any other path is encoded as usual.
 QByteArray fileSystemPath(const QString &path);
 
+// `name` inside `folder`, by their bytes, with one "/" between them; `name` alone when `folder`
+// is empty.
+QByteArray joinedPath(const QByteArray &folder, const QByteArray &name);
+
 // A file's path as the file system names it and as the user reads it. Made from text, its bytes
 // come through fileSystemPath; a folder listed by its bytes gives both.
 struct FilePath {
