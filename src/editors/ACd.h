@@ -16,9 +16,13 @@ class TForm2 : public DialogBase {
 public:
     TForm2(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
 
+    // Proposes the next number and today's date, and empties the other boxes.
     void Limpiar();
+    // The window is shown by "Archivo" > "Nuevo CD" or "ALTAS" on the CDs page: Limpiar.
     void FormActivate() override;
+    // "ACEPTAR": adds the CD; a number another program took meanwhile proposes the next.
     void SpeedButton1Click();
+    // "CANCELAR": closes.
     void SpeedButton2Click();
 
     QGroupBox *GroupBox1;

@@ -18,7 +18,10 @@ public:
     TForm4(platform::Services services, TDataModule2 &data, MainForm &form1,
            QWidget *parent = nullptr);
 
+    // Empties the boxes and offers the CD with the highest number.
     void Limpiar();
+    // The window is shown by "Archivo" > "Nuevo Programa" or "ALTAS" on the programs page:
+    // Limpiar.
     void FormActivate() override;
     // "ACEPTAR": checks the inputs, then adds the program.
     void SpeedButton1Click();

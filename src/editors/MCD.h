@@ -18,9 +18,13 @@ class TForm3 : public DialogBase {
 public:
     TForm3(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
 
+    // The window is shown by "MODIFICACIONES" on the CDs page: remembers the date shown.
     void FormActivate() override;
+    // The window closes, by any way: an edit not saved is dropped.
     void FormClose() override;
+    // "ACEPTAR": saves the CD's changes and closes.
     void SpeedButton1Click();
+    // "CANCELAR": closes, dropping what was typed.
     void SpeedButton2Click();
 
     QGroupBox *GroupBox1;

@@ -19,7 +19,10 @@ public:
     TForm6(platform::Services services, TDataModule2 &data, MainForm &form1,
            QWidget *parent = nullptr);
 
+    // The window is shown by "MODIFICACIONES" on the programs page: the lists show the stored
+    // licence and CD.
     void FormActivate() override;
+    // The window closes, by any way: an edit not saved is dropped.
     void FormClose() override;
     // "ACEPTAR": posts the row with the chosen licence and CD.
     void SpeedButton1Click();

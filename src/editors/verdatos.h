@@ -14,6 +14,7 @@ class TForm5 : public DialogBase {
 public:
     explicit TForm5(TDataModule2 &data, QWidget *parent = nullptr);
 
+    // "ACEPTAR": closes.
     void SpeedButton1Click();
 
     QGroupBox *GroupBox1;

@@ -16,6 +16,7 @@ class TForm8 : public DialogBase {
 public:
     TForm8(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
 
+    // The window is shown by the "Exportar Listado de Programas" icon: only the name is checked.
     void FormActivate() override;
     // "GENERAR": writes the listing and offers to open it.
     void SpeedButton1Click();
