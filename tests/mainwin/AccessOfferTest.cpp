@@ -3,6 +3,7 @@
 // conversion fails, the program then running as without a catalogue.
 #include "AccessOffer.h"
 #include "AppFixture.h"
+#include "FileBytes.h"
 #include "Fixture.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
@@ -25,22 +26,12 @@
 
 namespace {
 
-QByteArray read(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-}
-
-void write(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
 // Every file of the folder with its bytes.
 QMap<QString, QByteArray> contents(const QString &folder) {
     QMap<QString, QByteArray> files;
     for (const QString &name :
          QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-        files[name] = read(QDir(folder).filePath(name));
+        files[name] = fileBytes(QDir(folder).filePath(name));
     return files;
 }
 
@@ -49,16 +40,17 @@ class AccessOfferTest : public AppFixture {};
 } // namespace
 
 TEST_F(AccessOfferTest, DeclinedOrFailedChangesNothingAndSaysHowToConvert) {
-    const QByteArray old = read(legacyFixturePath());
+    const QByteArray old = fileBytes(legacyFixturePath());
     SKIP_OR_FAIL_WITHOUT_FIXTURE(old.size() >= 8192, legacyFixturePath());
     // A converter stuck on a damaged file.
     QTemporaryDir tools;
     const QString hanging = QDir(tools.path()).filePath(QStringLiteral("vadrel-db"));
-    write(hanging, "#!/bin/sh\nexec sleep 60\n");
+    putFileBytes(hanging, "#!/bin/sh\nexec sleep 60\n");
     QFile::setPermissions(hanging, QFile::ReadOwner | QFile::ExeOwner);
     // One whose reason is followed by the library's remarks, as a damaged file makes them.
     const QString noisy = QDir(tools.path()).filePath(QStringLiteral("noisy"));
-    write(noisy, "#!/bin/sh\necho 'vadrel-db: warning: the column Foto is not brought across' >&2\n"
+    putFileBytes(noisy,
+                 "#!/bin/sh\necho 'vadrel-db: warning: the column Foto is not brought across' >&2\n"
                  "echo 'vadrel-db: the table Discos of db.mdb cannot be read' >&2\n"
                  "i=0; while [ $i -lt 40 ]; do echo \"Unhandled memo field flags = 20000000\" >&2;"
                  " i=$((i+1)); done\nexit 1\n");
@@ -100,7 +92,7 @@ TEST_F(AccessOfferTest, DeclinedOrFailedChangesNothingAndSaysHowToConvert) {
         fake.dialogs.answers = {test.yes};
         QMap<QString, QByteArray> before;
         start(false, false, [&](TempCatalogue &c) {
-            write(c.dbPath(), test.file);
+            putFileBytes(c.dbPath(), test.file);
             before = contents(c.dir());
         });
         const auto &boxes = fake.dialogs.boxes;
@@ -124,14 +116,14 @@ TEST_F(AccessOfferTest, DeclinedOrFailedChangesNothingAndSaysHowToConvert) {
 }
 
 TEST_F(AccessOfferTest, AcceptedConvertsAndKeepsTheOldFileUnderAFreeName) {
-    const QByteArray old = read(legacyFixturePath());
+    const QByteArray old = fileBytes(legacyFixturePath());
     SKIP_OR_FAIL_WITHOUT_FIXTURE(old.size() >= 8192, legacyFixturePath());
     importer = QStringLiteral(VADREL_DB);
     fake.dialogs.answers = {true};
     const QByteArray taken = "an earlier db-access.mdb of the user's";
     start(false, false, [&](TempCatalogue &c) {
-        write(c.dbPath(), old);
-        write(QDir(c.dir()).filePath(QStringLiteral("db-access.mdb")), taken);
+        putFileBytes(c.dbPath(), old);
+        putFileBytes(QDir(c.dir()).filePath(QStringLiteral("db-access.mdb")), taken);
     });
     const QDir folder(catalogue->dir());
     const auto &boxes = fake.dialogs.boxes;
@@ -139,8 +131,8 @@ TEST_F(AccessOfferTest, AcceptedConvertsAndKeepsTheOldFileUnderAFreeName) {
     EXPECT_EQ(boxes[1].kind, FakeDialogs::Box::Information);
     EXPECT_TRUE(boxes[1].text.contains(folder.filePath(QStringLiteral("db-access-2.mdb"))))
         << boxes[1].text.toStdString();
-    EXPECT_TRUE(read(folder.filePath(QStringLiteral("db-access-2.mdb"))) == old);
-    EXPECT_EQ(read(folder.filePath(QStringLiteral("db-access.mdb"))), taken);
+    EXPECT_TRUE(fileBytes(folder.filePath(QStringLiteral("db-access-2.mdb"))) == old);
+    EXPECT_EQ(fileBytes(folder.filePath(QStringLiteral("db-access.mdb"))), taken);
     EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList({"ayuda", "db-access-2.mdb", "db-access.mdb", "db.mdb"}));
     // The program runs on the converted catalogue.
@@ -168,9 +160,9 @@ TEST_F(AccessOfferTest, AStartRemovesWhatAKilledConversionLeft) {
             const QString path = dir.filePath(test.name);
             if (test.folder) {
                 ASSERT_TRUE(dir.mkdir(test.name));
-                write(path + "/db.mdb", "half a catalogue");
+                putFileBytes(path + "/db.mdb", "half a catalogue");
             } else {
-                write(path, "half a listing");
+                putFileBytes(path, "half a listing");
             }
             if (test.old) {
                 const timespec times[2] = {{978307200, 0}, {978307200, 0}};

@@ -3,6 +3,7 @@
 // all of it.
 #include "AppFixture.h"
 #include "FaultVfs.h"
+#include "FileBytes.h"
 #include "Guard.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
@@ -152,10 +153,6 @@ TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
          [] { Form8->SpeedButton1Click(); }, false},
         {"backup", backup, [] { Form9->SpeedButton1Click(); }, true},
     };
-    auto bytes = [](const QString &path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
-    };
     const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
     int tried = 0;
     for (const auto &job : jobs) {
@@ -174,7 +171,7 @@ TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
         const int points = job.engine ? vfs.pointsSeen() : 0;
         vfs.failAt(0, FaultVfs::Failure::Io);
         ASSERT_GE(calls, 4); // a temporary file, a write, a sync, a rename at least
-        const QByteArray earlier = bytes(job.file);
+        const QByteArray earlier = fileBytes(job.file);
         const QStringList expected = folder.entryList(QDir::Files | QDir::Hidden);
 
         for (int n = 1; n <= calls + points; ++n) {
@@ -198,7 +195,7 @@ TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
             EXPECT_TRUE(error->text.contains(QStringLiteral("el archivo \"") + job.file + u'"') ||
                         error->text.contains(QStringLiteral("La copia \"") + job.file + u'"'))
                 << error->text.toStdString();
-            EXPECT_TRUE(bytes(job.file) == earlier);
+            EXPECT_TRUE(fileBytes(job.file) == earlier);
             EXPECT_EQ(folder.entryList(QDir::Files | QDir::Hidden), expected);
         }
     }

@@ -1,3 +1,4 @@
+#include "FileBytes.h"
 #include "QtPrinters.h"
 #include "ReplacementFile.h"
 #include "StaleFiles.h"
@@ -32,16 +33,6 @@ TEST(Windows1252, OneByteACharacterAndAQuestionMarkForTheRest) {
 }
 
 namespace {
-
-QByteArray contents(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-void put(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
 
 // Sets a file's times to a day long before this process started.
 void makeOld(const QString &path) {
@@ -78,8 +69,8 @@ TEST(ReplacementFile, ReplacesTheNameNeverWhatALinkLeadsTo) {
         const QDir top(root.path());
         ASSERT_TRUE(top.mkdir("folder") && top.mkdir("outside"));
         const QDir dir(top.filePath("folder")), outside(top.filePath("outside"));
-        put(outside.filePath("real.txt"), "the file elsewhere, longer than the new");
-        put(dir.filePath("real.txt"), "the file beside it, longer than the new");
+        putFileBytes(outside.filePath("real.txt"), "the file elsewhere, longer than the new");
+        putFileBytes(dir.filePath("real.txt"), "the file beside it, longer than the new");
         ASSERT_TRUE(QFile::link("real.txt", outside.filePath("middle.txt")));
         const QString listing = dir.filePath("Listado.txt");
         if (test.link) {
@@ -88,7 +79,7 @@ TEST(ReplacementFile, ReplacesTheNameNeverWhatALinkLeadsTo) {
                                 QFile::encodeName(listing).constData()),
                       0);
         } else {
-            put(listing, "the old listing, longer than the new");
+            putFileBytes(listing, "the old listing, longer than the new");
             ASSERT_EQ(::chmod(QFile::encodeName(listing).constData(), 0640), 0);
         }
         const QStringList outsideBefore = everything(outside), insideBefore = everything(dir);
@@ -105,7 +96,7 @@ TEST(ReplacementFile, ReplacesTheNameNeverWhatALinkLeadsTo) {
         struct stat status {};
         ASSERT_EQ(::lstat(QFile::encodeName(listing).constData(), &status), 0);
         EXPECT_TRUE(S_ISREG(status.st_mode));
-        EXPECT_EQ(contents(listing), "new");
+        EXPECT_EQ(fileBytes(listing), "new");
         // A plain file keeps its permissions; one that was a link gets the usual ones.
         EXPECT_EQ(status.st_mode & 07777, test.link ? 0666u &
                                                           ~[] {
@@ -114,9 +105,9 @@ TEST(ReplacementFile, ReplacesTheNameNeverWhatALinkLeadsTo) {
                                                               return unsigned(mask);
                                                           }()
                                                     : 0640u);
-        EXPECT_EQ(contents(outside.filePath("real.txt")),
+        EXPECT_EQ(fileBytes(outside.filePath("real.txt")),
                   "the file elsewhere, longer than the new");
-        EXPECT_EQ(contents(dir.filePath("real.txt")), "the file beside it, longer than the new");
+        EXPECT_EQ(fileBytes(dir.filePath("real.txt")), "the file beside it, longer than the new");
         EXPECT_TRUE(QFileInfo(outside.filePath("middle.txt")).isSymLink());
         EXPECT_EQ(everything(outside), outsideBefore);
         EXPECT_EQ(everything(dir), insideBefore);
@@ -129,7 +120,7 @@ TEST(StaleFiles, OnlyOurOwnOldTemporariesAreRemoved) {
     QTemporaryDir root;
     const QDir dir(root.path());
     ASSERT_TRUE(QDir().mkpath(dir.filePath("elsewhere")));
-    put(dir.filePath("elsewhere/keep.txt"), "outside");
+    putFileBytes(dir.filePath("elsewhere/keep.txt"), "outside");
     enum Kind { File, Folder, Link };
     const struct {
         const char *name;
@@ -157,10 +148,10 @@ TEST(StaleFiles, OnlyOurOwnOldTemporariesAreRemoved) {
     for (const auto &test : cases) {
         const QString path = dir.filePath(test.name);
         if (test.kind == File) {
-            put(path, "left behind");
+            putFileBytes(path, "left behind");
         } else if (test.kind == Folder) {
             ASSERT_TRUE(dir.mkdir(test.name));
-            put(path + "/db.mdb", "half a catalogue");
+            putFileBytes(path + "/db.mdb", "half a catalogue");
             ASSERT_TRUE(dir.mkdir(QString(test.name) + "/sub"));
             ASSERT_TRUE(QFile::link(dir.filePath("elsewhere"), path + "/sub/to-elsewhere"));
         } else {
@@ -181,6 +172,6 @@ TEST(StaleFiles, OnlyOurOwnOldTemporariesAreRemoved) {
         EXPECT_EQ(::lstat(QFile::encodeName(dir.filePath(test.name)).constData(), &status) != 0,
                   test.removed);
     }
-    EXPECT_EQ(contents(dir.filePath("elsewhere/keep.txt")), "outside");
-    EXPECT_EQ(contents(dir.filePath("Listado.txt")), "new");
+    EXPECT_EQ(fileBytes(dir.filePath("elsewhere/keep.txt")), "outside");
+    EXPECT_EQ(fileBytes(dir.filePath("Listado.txt")), "new");
 }

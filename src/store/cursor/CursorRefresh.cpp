@@ -14,8 +14,6 @@
 
 namespace store {
 
-using Kind = DatabaseError::Kind;
-
 // ---- Reading in the background ------------------------------------------------------------------
 
 void TableCursor::openFrom(BackgroundRead &reader, size_t changePosition, qint64 version) {
