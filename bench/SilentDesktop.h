@@ -7,7 +7,8 @@
 
 // The desktop seams for benchmarks of the real windows: nothing may block, so boxes are printed
 // (errors) or dropped, questions answered "No", and nothing is opened.
-struct SilentDesktop : platform::Dialogs, platform::Shell, platform::Modal, platform::Clock {
+struct SilentDesktop : platform::Dialogs, platform::Shell, platform::Modal, platform::Clock,
+                       platform::Discs {
     void error(QWidget *, const QString &text) override {
         std::fprintf(stderr, "error box: %s\n", qPrintable(text));
     }
@@ -19,7 +20,10 @@ struct SilentDesktop : platform::Dialogs, platform::Shell, platform::Modal, plat
     int open(QDialog *) override { return 0; }
     QDate today() const override { return QDate(2026, 12, 7); }
     QString shortDateFormat() const override { return QStringLiteral("dd/MM/yyyy"); }
+    std::vector<Mounted> mounted() const override { return {}; }
+    QByteArray chooseImage(QWidget *) override { return {}; }
+    QByteArray chooseFolder(QWidget *) override { return {}; }
     platform::Services services() {
-        return {*this, *this, *this, *this, store::FileCalls::system()};
+        return {*this, *this, *this, *this, store::FileCalls::system(), *this};
     }
 };

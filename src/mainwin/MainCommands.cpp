@@ -4,6 +4,7 @@
 
 #include "ACd.h"
 #include "AProg.h"
+#include "CatalogarDisco.h"
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
@@ -64,6 +65,10 @@ void TForm1::NuevoCd1Click(QObject *Sender) {
 void TForm1::NuevoPrograma1Click(QObject *Sender) {
     PageControl1->setCurrentWidget(TabSheet2);
     SpeedButton4Click(Sender);
+}
+
+void TForm1::CatalogarDisco1Click(QObject *) {
+    openModal(FormDisco);
 }
 
 void TForm1::Salir1Click(QObject *) {

@@ -32,6 +32,7 @@ const Entry kMenu[] = {
     menu("Archivo1", u"Archivo"),
     item("NuevoCd1", u"Nuevo CD", &TForm1::NuevoCd1Click),
     item("NuevoPrograma1", u"Nuevo Programa", &TForm1::NuevoPrograma1Click),
+    item("CatalogarDisco1", u"Catalogar un disco ...", &TForm1::CatalogarDisco1Click),
     separator("N1"),
     item("Salir1", u"Salir", &TForm1::Salir1Click),
 

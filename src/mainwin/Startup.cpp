@@ -4,6 +4,7 @@
 #include "AProg.h"
 #include "AccessOffer.h"
 #include "Acerca.h"
+#include "CatalogarDisco.h"
 #include "Guard.h"
 #include "MCD.h"
 #include "MProg.h"
@@ -16,6 +17,25 @@
 #include "verdatos.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <climits>
+#include <unistd.h>
+
+namespace {
+
+// vadrel-db beside this program, by the bytes of the folder it runs from (whose name need not be
+// valid text).
+QByteArray toolBeside() {
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0)
+        return QFile::encodeName(QCoreApplication::applicationDirPath() +
+                                 QStringLiteral("/vadrel-db"));
+    const QByteArray self(path, length);
+    return self.left(self.lastIndexOf('/')) + "/vadrel-db";
+}
+
+} // namespace
 
 Startup::Startup(platform::Services services, const QString &importer, bool openCatalogue) {
     module_ = std::make_unique<TDataModule2>();
@@ -43,6 +63,9 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
     Form8 = new TForm8(services, data, form1_.get());
     Form9 = new TForm9(services, data, form1_.get());
     Form10 = new TForm10(services, form1_.get());
+    FormDisco = new TFormDisco(services, data,
+                               importer.isEmpty() ? toolBeside() : QFile::encodeName(importer),
+                               form1_.get());
 }
 
 Startup::~Startup() {
@@ -58,6 +81,7 @@ Startup::~Startup() {
     Form8 = nullptr;
     Form9 = nullptr;
     Form10 = nullptr;
+    FormDisco = nullptr;
     module_.reset();
     DataModule2 = nullptr;
 }

@@ -57,6 +57,7 @@ public:
     void NuevoCd1Click(QObject *Sender = nullptr);
     // "Archivo" > "Nuevo Programa": brings the programs page to the front and opens New program.
     void NuevoPrograma1Click(QObject *Sender = nullptr);
+    void CatalogarDisco1Click(QObject *Sender = nullptr);
     // "Archivo" > "Salir": closes the main window, and with it the program.
     void Salir1Click(QObject *Sender = nullptr);
     // "Ver" > "CDs": brings the CDs page to the front.

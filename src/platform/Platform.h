@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QString>
+#include <vector>
 
 class QDialog;
 class QWidget;
@@ -51,6 +52,21 @@ public:
     virtual QString shortDateFormat() const = 0;
 };
 
+// The discs the desktop has mounted, and the user's choice of an image or a folder to read as a
+// disc. Paths come as the file system's bytes.
+class Discs {
+public:
+    struct Mounted {
+        QString label;   // what the desktop calls the volume
+        QByteArray path; // what to read: the device when it can be read, else the mount point
+    };
+    virtual ~Discs() = default;
+    virtual std::vector<Mounted> mounted() const = 0;
+    // Empty when the user cancels.
+    virtual QByteArray chooseImage(QWidget *parent) = 0;
+    virtual QByteArray chooseFolder(QWidget *parent) = 0;
+};
+
 // The set handed to every window.
 struct Services {
     Dialogs &dialogs;
@@ -58,6 +74,7 @@ struct Services {
     Modal &modal;
     Clock &clock;
     store::FileCalls &files; // how the program's own files (listing, backup) are written
+    Discs &discs;
 };
 
 } // namespace platform

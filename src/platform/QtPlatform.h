@@ -40,14 +40,23 @@ public:
     QString shortDateFormat() const override;
 };
 
+// Optical discs and removable volumes, from the mounted file systems.
+class QtDiscs : public Discs {
+public:
+    std::vector<Mounted> mounted() const override;
+    QByteArray chooseImage(QWidget *parent) override;
+    QByteArray chooseFolder(QWidget *parent) override;
+};
+
 // One of each, for the program entry.
 struct QtPlatform {
     QtDialogs dialogs;
     QtShell shell;
     QtModal modal;
     QtClock clock;
+    QtDiscs discs;
     Services services() {
-        return Services{dialogs, shell, modal, clock, store::FileCalls::system()};
+        return Services{dialogs, shell, modal, clock, store::FileCalls::system(), discs};
     }
 };
 

@@ -105,6 +105,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrder) {
     EXPECT_EQ(seen, QStringList({"Archivo1=Archivo",
                                  "NuevoCd1=Nuevo CD",
                                  "NuevoPrograma1=Nuevo Programa",
+                                 "CatalogarDisco1=Catalogar un disco ...",
                                  "N1=-",
                                  "Salir1=Salir",
                                  "Ver1=Ver",

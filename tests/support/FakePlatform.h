@@ -129,11 +129,23 @@ private:
     bool fired_ = false;
 };
 
+// The mounted discs a test lists, and the image or folder it "chooses".
+class FakeDiscs : public platform::Discs {
+public:
+    std::vector<Mounted> mounted() const override { return drives; }
+    QByteArray chooseImage(QWidget *) override { return image; }
+    QByteArray chooseFolder(QWidget *) override { return folder; }
+    std::vector<Mounted> drives;
+    QByteArray image;
+    QByteArray folder;
+};
+
 struct FakePlatform {
     FakeDialogs dialogs;
     FakeShell shell;
     FakeModal modal;
     FakeClock clock;
     FaultyFileCalls files; // passes everything through until armed
-    platform::Services services() { return {dialogs, shell, modal, clock, files}; }
+    FakeDiscs discs;
+    platform::Services services() { return {dialogs, shell, modal, clock, files, discs}; }
 };

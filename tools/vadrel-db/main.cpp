@@ -1,9 +1,11 @@
 // vadrel-db: creates a catalogue folder for Vadrel.
 #include "AccessReader.h"
+#include "AddDisc.h"
 #include "Catalogue.h"
 #include "DatabaseError.h"
 #include "HelpPages.h"
 #include "Import.h"
+#include "ScanCommand.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,6 +21,8 @@ const char kUsage[] =
     "Usage: vadrel-db init [--sample] DIR\n"
     "       vadrel-db install-help DIR\n"
     "       vadrel-db import OLD.mdb DIR\n"
+    "       vadrel-db scan SOURCE\n"
+    "       vadrel-db add-disc [--again] DIR SOURCE...\n"
     "       vadrel-db --help | --version\n"
     "\n"
     "init creates DIR/db.mdb, the catalogue that Vadrel opens from its working\n"
@@ -36,6 +40,14 @@ const char kUsage[] =
     "then writes the help pages as init does. OLD.mdb is only read. A program whose CD\n"
     "is missing from OLD.mdb gets that CD, with an empty description. On any failure\n"
     "nothing is created and the exit status is 1.\n"
+    "\n"
+    "scan reads a disc (an image file such as an .iso, the folder of a mounted disc,\n"
+    "or a block device) and prints, as JSON lines, the CD and the programs a person\n"
+    "cataloguing it would record; nothing is written.\n"
+    "\n"
+    "add-disc reads each SOURCE the same way and stores its CD and the programs\n"
+    "proposed checked into DIR/db.mdb, one transaction per disc. A disc whose\n"
+    "description and date a CD already has is skipped unless --again is given.\n"
     "\n"
     "DIR must be an existing, writable folder. An existing DIR/db.mdb is never\n"
     "overwritten: init then stops with exit status 1 and leaves the folder untouched.\n"
@@ -177,7 +189,7 @@ int create(const char *directory, bool sample, bool helpOnly) {
 
 int main(int argc, char **argv) {
     if (argc < 2)
-        return wrongCall("expected the command init, install-help or import");
+        return wrongCall("expected the command init, install-help, import, scan or add-disc");
     const QByteArray command = argv[1];
     if (command == "--help" || command == "-h" || command == "--version") {
         if (argc > 2)
@@ -193,6 +205,10 @@ int main(int argc, char **argv) {
             return wrongCall("import takes the old file and the folder");
         return import(argv[2], argv[3]);
     }
+    if (command == "scan")
+        return scanCommand(argc, argv);
+    if (command == "add-disc")
+        return addDiscCommand(argc, argv);
     const bool helpOnly = command == "install-help";
     if (command != "init" && !helpOnly)
         return wrongCall(command.startsWith('-') && command.size() > 1

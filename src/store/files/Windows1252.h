@@ -11,4 +11,8 @@ namespace store {
 QByteArray utf8ToWindows1252(const QByteArray &utf8);
 QByteArray toWindows1252(const QString &text);
 
+// Windows-1252 text read back, as DOS and Windows programs wrote their description files. The
+// five bytes the code page leaves undefined are kept as the control characters Latin-1 gives them.
+QString fromWindows1252(const QByteArray &bytes);
+
 } // namespace store

@@ -1,0 +1,392 @@
+#include "CatalogarDisco.h"
+
+#include "Conversions.h"
+#include "DatabaseError.h"
+#include "DiscRecord.h"
+#include "DiscScan.h"
+#include "Look.h"
+#include "Modulo.h"
+#include "NextNumber.h"
+#include "Schema.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <limits>
+
+TFormDisco *FormDisco = nullptr;
+
+namespace {
+
+namespace schema = store::schema;
+
+const char *const kHeaders[] = {"Programa", "Versión", "Empresa", "Licencia",
+                                "Año",      "Link",    "Comentario", "En el disco"};
+
+// The proposal's cells edit as the editors' boxes do: the licence from its list, the year as four
+// digits, the comment on several lines.
+class ProposalDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override {
+        switch (index.column()) {
+        case TFormDisco::Licence: {
+            auto *list = new QComboBox(parent);
+            list->addItems(schema::licences());
+            return list;
+        }
+        case TFormDisco::Year: {
+            auto *year = new QLineEdit(parent);
+            year->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("\\d{0,4}")), year));
+            return year;
+        }
+        case TFormDisco::Comment: {
+            auto *memo = new QPlainTextEdit(parent);
+            memo->setTabChangesFocus(true);
+            return memo;
+        }
+        default:
+            return QStyledItemDelegate::createEditor(parent, option, index);
+        }
+    }
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override {
+        const QString text = index.data(Qt::EditRole).toString();
+        if (auto *list = qobject_cast<QComboBox *>(editor))
+            list->setCurrentText(text);
+        else if (auto *memo = qobject_cast<QPlainTextEdit *>(editor))
+            memo->setPlainText(text);
+        else
+            QStyledItemDelegate::setEditorData(editor, index);
+    }
+    void setModelData(QWidget *editor, QAbstractItemModel *model,
+                      const QModelIndex &index) const override {
+        if (auto *list = qobject_cast<QComboBox *>(editor))
+            model->setData(index, list->currentText());
+        else if (auto *memo = qobject_cast<QPlainTextEdit *>(editor))
+            model->setData(index, memo->toPlainText());
+        else
+            QStyledItemDelegate::setModelData(editor, model, index);
+    }
+};
+
+QString cellText(const QTableWidget *grid, int row, int column) {
+    const QTableWidgetItem *item = grid->item(row, column);
+    return item ? item->text() : QString();
+}
+
+} // namespace
+
+TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArray scanner,
+                       QWidget *parent)
+    : DialogBase(QStringLiteral("FormDisco"), QStringLiteral("Catalogar un disco"),
+                 QSize(860, 640), parent)
+    , services_(services)
+    , data_(data)
+    , scanner_(std::move(scanner)) {
+    // Every command here is reached with the keyboard too: this window is not bound to the
+    // editors' old look.
+    const auto button = [this](const char *name, const char *caption, void (TFormDisco::*click)()) {
+        QToolButton *made = flatButton(QLatin1String(name), QString::fromUtf8(caption),
+                                       [this, click] { (this->*click)(); });
+        made->setFocusPolicy(Qt::StrongFocus);
+        return made;
+    };
+
+    auto *source = new QGroupBox(this);
+    source->setObjectName(QStringLiteral("GrupoDisco"));
+    ListaDiscos = new QListWidget(source);
+    ListaDiscos->setObjectName(QStringLiteral("ListaDiscos"));
+    ListaDiscos->setMaximumHeight(90);
+    // A list view tells screen readers no label of its own: it takes its name from it.
+    ListaDiscos->setAccessibleName(QStringLiteral("Disco"));
+    BotonImagen = button("BotonImagen", "Imagen de disco ...", &TFormDisco::BotonImagenClick);
+    BotonCarpeta = button("BotonCarpeta", "Carpeta ...", &TFormDisco::BotonCarpetaClick);
+    BotonLeer = button("BotonLeer", "LEER", &TFormDisco::BotonLeerClick);
+    auto *sourceLayout = new QGridLayout(source);
+    sourceLayout->addWidget(platform::boldLabel(QStringLiteral("Disco :"), ListaDiscos, source),
+                            0, 0, Qt::AlignRight | Qt::AlignTop);
+    sourceLayout->addWidget(ListaDiscos, 0, 1, 1, 3);
+    sourceLayout->addWidget(BotonImagen, 1, 1);
+    sourceLayout->addWidget(BotonCarpeta, 1, 2);
+    sourceLayout->addWidget(BotonLeer, 1, 3);
+
+    auto *cd = new QGroupBox(this);
+    cd->setObjectName(QStringLiteral("GrupoCd"));
+    EditNumero = new QLineEdit(cd);
+    EditNumero->setObjectName(QStringLiteral("EditNumero"));
+    EditNumero->setMaximumWidth(120);
+    EditDescripcion = new QLineEdit(cd);
+    EditDescripcion->setObjectName(QStringLiteral("EditDescripcion"));
+    EditDescripcion->setMaxLength(std::numeric_limits<int>::max());
+    FechaDisco = new QDateEdit(cd);
+    FechaDisco->setObjectName(QStringLiteral("FechaDisco"));
+    FechaDisco->setCalendarPopup(true);
+    FechaDisco->setDisplayFormat(services_.clock.shortDateFormat());
+    MemoComentario = new QPlainTextEdit(cd);
+    MemoComentario->setObjectName(QStringLiteral("MemoComentario"));
+    prepareMemo(MemoComentario);
+    MemoComentario->setMaximumHeight(70);
+    layRows(cd, {{QStringLiteral("Nro. CD :"), EditNumero},
+                 {QStringLiteral("Descripción :"), EditDescripcion},
+                 {QStringLiteral("Fecha :"), FechaDisco},
+                 {QStringLiteral("Comentario :"), MemoComentario}});
+
+    GridProgramas = new QTableWidget(0, ColumnCount, this);
+    GridProgramas->setObjectName(QStringLiteral("GridProgramas"));
+    QStringList headers;
+    for (const char *header : kHeaders)
+        headers << QString::fromUtf8(header);
+    GridProgramas->setHorizontalHeaderLabels(headers);
+    GridProgramas->setItemDelegate(new ProposalDelegate(GridProgramas));
+    GridProgramas->setSelectionBehavior(QAbstractItemView::SelectRows);
+    GridProgramas->setTabKeyNavigation(false);
+    GridProgramas->horizontalHeader()->setStretchLastSection(true);
+    GridProgramas->setAccessibleName(QStringLiteral("Programas propuestos"));
+    QLabel *gridLabel =
+        platform::boldLabel(QStringLiteral("Programas propuestos :"), GridProgramas, this);
+
+    BotonGuardar = button("BotonGuardar", "GUARDAR", &TFormDisco::BotonGuardarClick);
+    BotonCancelar = button("BotonCancelar", "CANCELAR", &TFormDisco::BotonCancelarClick);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(BotonGuardar);
+    buttons->addWidget(BotonCancelar);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(source);
+    layout->addWidget(cd);
+    layout->addWidget(gridLabel);
+    layout->addWidget(GridProgramas, 1);
+    layout->addLayout(buttons);
+    setTabOrder(ListaDiscos, BotonImagen);
+    setTabOrder(BotonImagen, BotonCarpeta);
+    setTabOrder(BotonCarpeta, BotonLeer);
+    setTabOrder(BotonLeer, EditNumero);
+    setTabOrder(MemoComentario, GridProgramas);
+    setTabOrder(GridProgramas, BotonGuardar);
+    setTabOrder(BotonGuardar, BotonCancelar);
+}
+
+void TFormDisco::FormActivate() {
+    ListaDiscos->clear();
+    for (const platform::Discs::Mounted &mounted : services_.discs.mounted())
+        addSource(mounted.label, mounted.path);
+    if (ListaDiscos->count() > 0)
+        ListaDiscos->setCurrentRow(0);
+    clearProposal();
+    ListaDiscos->setFocus();
+}
+
+void TFormDisco::addSource(const QString &label, const QByteArray &path) {
+    auto *item = new QListWidgetItem(label, ListaDiscos);
+    item->setData(Qt::UserRole, path);
+    ListaDiscos->setCurrentItem(item);
+}
+
+void TFormDisco::clearProposal() {
+    EditNumero->clear();
+    EditDescripcion->clear();
+    FechaDisco->setDate(services_.clock.today());
+    MemoComentario->clear();
+    GridProgramas->setRowCount(0);
+    BotonGuardar->setEnabled(false);
+}
+
+void TFormDisco::BotonImagenClick() {
+    const QByteArray image = services_.discs.chooseImage(this);
+    if (!image.isEmpty())
+        addSource(QFile::decodeName(image), image);
+}
+
+void TFormDisco::BotonCarpetaClick() {
+    const QByteArray folder = services_.discs.chooseFolder(this);
+    if (!folder.isEmpty())
+        addSource(QFile::decodeName(folder), folder);
+}
+
+void TFormDisco::BotonLeerClick() {
+    const QListWidgetItem *chosen = ListaDiscos->currentItem();
+    if (!chosen) {
+        services_.dialogs.error(this, QStringLiteral(" Elija el disco que desea leer: uno de la "
+                                                     "lista, una imagen de disco o una carpeta "));
+        return;
+    }
+    // The progress window appears only when the reading lasts: a small disc is read at once.
+    QProgressDialog progress(QStringLiteral("Leyendo el disco ..."), QStringLiteral("Cancelar"), 0,
+                             0, this);
+    progress.setWindowTitle(QStringLiteral("Catalogar un disco"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(std::numeric_limits<int>::max());
+    QElapsedTimer clock;
+    clock.start();
+    const disc::ScanOutcome scan = disc::scanDisc(
+        scanner_, chosen->data(Qt::UserRole).toByteArray(), {}, [&](const QString &reading) {
+            if (clock.elapsed() >= 400 && !progress.isVisible())
+                progress.show();
+            if (progress.isVisible() && !reading.isEmpty())
+                progress.setLabelText(QStringLiteral("Leyendo ") + reading);
+            QApplication::processEvents();
+            return !progress.wasCanceled();
+        });
+    progress.close();
+    if (scan.end == disc::ScanEnd::Cancelled)
+        return;
+    if (scan.end == disc::ScanEnd::Failed) {
+        services_.dialogs.error(this, QStringLiteral(" No se pudo leer el disco %1. %2 ")
+                                          .arg(chosen->text(), scan.error));
+        return;
+    }
+    const disc::Proposal &proposal = scan.proposal;
+    if (data_.ADOConnection.Connected())
+        if (const auto already = store::catalogedDisc(data_.ADOConnection,
+                                                      proposal.cd.description, proposal.cd.date);
+            already &&
+            !services_.dialogs.confirm(
+                this, QStringLiteral(" Este disco parece estar ya en el catálogo como el CD %1. "
+                                     "Desea catalogarlo de nuevo ? ")
+                          .arg(*already))) {
+            clearProposal();
+            return;
+        }
+    showProposal(proposal);
+    if (!proposal.skipped.isEmpty())
+        services_.dialogs.information(
+            this, QStringLiteral(" Estos archivos del disco no se pudieron leer; se proponen por "
+                                 "el nombre de su carpeta: %1 ")
+                      .arg(proposal.skipped.join(QStringLiteral(", "))));
+}
+
+void TFormDisco::showProposal(const disc::Proposal &proposal) {
+    proposeNumber();
+    EditDescripcion->setText(proposal.cd.description);
+    FechaDisco->setDate(proposal.cd.date.isValid() ? proposal.cd.date : services_.clock.today());
+    MemoComentario->setPlainText(proposal.cd.comment);
+    GridProgramas->setRowCount(int(proposal.programs.size()));
+    int row = 0;
+    for (const disc::ProposedProgram &program : proposal.programs) {
+        const QString cells[ColumnCount] = {
+            program.name,    program.version,
+            program.publisher, program.licence,
+            program.year ? QString::number(*program.year) : QString(),
+            program.link,    program.comment,
+            program.origin};
+        for (int column = 0; column < ColumnCount; ++column) {
+            auto *item = new QTableWidgetItem(cells[column]);
+            if (column == Origin)
+                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            GridProgramas->setItem(row, column, item);
+        }
+        QTableWidgetItem *name = GridProgramas->item(row, Name);
+        name->setFlags(name->flags() | Qt::ItemIsUserCheckable);
+        name->setCheckState(program.checked ? Qt::Checked : Qt::Unchecked);
+        ++row;
+    }
+    GridProgramas->resizeColumnsToContents();
+    for (int column = 0; column < ColumnCount; ++column)
+        GridProgramas->setColumnWidth(column, std::min(GridProgramas->columnWidth(column), 220));
+    BotonGuardar->setEnabled(true);
+    EditDescripcion->setFocus();
+}
+
+bool TFormDisco::proposeNumber() {
+    if (!data_.TDiscos.Active()) {
+        EditNumero->clear();
+        return false;
+    }
+    const store::NextNumber number =
+        store::nextNumber(data_.TDiscos, std::numeric_limits<qint32>::max());
+    EditNumero->setText(number.next ? QString::number(*number.next) : QString());
+    return number.next.has_value();
+}
+
+std::vector<disc::ProposedProgram> TFormDisco::checkedPrograms() const {
+    std::vector<disc::ProposedProgram> programs;
+    for (int row = 0; row < GridProgramas->rowCount(); ++row) {
+        if (GridProgramas->item(row, Name)->checkState() != Qt::Checked)
+            continue;
+        disc::ProposedProgram program;
+        program.name = cellText(GridProgramas, row, Name);
+        program.version = cellText(GridProgramas, row, Version);
+        program.publisher = cellText(GridProgramas, row, Publisher);
+        program.licence = cellText(GridProgramas, row, Licence);
+        if (const QString year = cellText(GridProgramas, row, Year); !year.isEmpty())
+            program.year = year.toInt();
+        program.link = cellText(GridProgramas, row, Link);
+        program.comment = cellText(GridProgramas, row, Comment);
+        program.origin = cellText(GridProgramas, row, Origin);
+        programs.push_back(program);
+    }
+    return programs;
+}
+
+void TFormDisco::BotonGuardarClick() {
+    if (!data_.ADOConnection.Connected()) {
+        services_.dialogs.error(this, QStringLiteral(" No hay un catálogo abierto donde guardar "
+                                                     "el disco "));
+        return;
+    }
+    const auto number = store::parseWholeNumber(EditNumero->text());
+    if (!number) {
+        services_.dialogs.error(this, QStringLiteral(" El número de CD \"%1\" no es válido ")
+                                          .arg(EditNumero->text()));
+        EditNumero->setFocus();
+        return;
+    }
+    const disc::ProposedCd cd{EditDescripcion->text(), FechaDisco->date(),
+                              MemoComentario->toPlainText()};
+    const std::vector<disc::ProposedProgram> programs = checkedPrograms();
+    for (int row = 0; row < GridProgramas->rowCount(); ++row)
+        if (GridProgramas->item(row, Name)->checkState() == Qt::Checked &&
+            cellText(GridProgramas, row, Name).trimmed().isEmpty()) {
+            services_.dialogs.error(
+                this, QStringLiteral(" El programa de la fila %1 no tiene nombre: escríbalo o "
+                                     "quite su marca ")
+                          .arg(row + 1));
+            GridProgramas->setCurrentCell(row, Name);
+            return;
+        }
+    store::StoredDisc stored;
+    try {
+        stored = store::storeDisc(data_.ADOConnection, *number, cd, programs);
+    } catch (const store::DatabaseError &error) {
+        if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
+            throw;
+        // Another program took the number since it was proposed: the next one is offered, with
+        // everything else kept.
+        data_.rereadAll();
+        proposeNumber();
+        services_.dialogs.error(this, QStringLiteral(" El número %1 ya lo tiene otro CD; se "
+                                                     "propone el %2. Revise los datos y pulse "
+                                                     "GUARDAR de nuevo. ")
+                                          .arg(*number)
+                                          .arg(EditNumero->text()));
+        return;
+    }
+    data_.rereadAll();
+    services_.dialogs.information(
+        this, QStringLiteral(" Se guardaron el CD %1 y %2 programas ")
+                  .arg(stored.cd)
+                  .arg(stored.programs.size()));
+    close();
+}
+
+void TFormDisco::BotonCancelarClick() {
+    close();
+}

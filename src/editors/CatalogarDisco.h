@@ -1,0 +1,56 @@
+#pragma once
+
+#include "DialogBase.h"
+#include "DiscProposal.h"
+#include "Platform.h"
+
+class QDateEdit;
+class QLineEdit;
+class QListWidget;
+class QTableWidget;
+class TDataModule2;
+
+// "Catalogar un disco": reads a disc (a mounted one, an image or a folder), proposes its CD and
+// programs for the user to check and edit, and stores the CD with the checked programs at once.
+class TFormDisco : public DialogBase {
+    Q_OBJECT
+public:
+    // `scanner`: the vadrel-db program that reads discs in a process of its own.
+    TFormDisco(platform::Services services, TDataModule2 &data, QByteArray scanner,
+               QWidget *parent = nullptr);
+
+    void FormActivate() override;
+
+    enum Column { Name, Version, Publisher, Licence, Year, Link, Comment, Origin, ColumnCount };
+
+    QListWidget *ListaDiscos;
+    QToolButton *BotonImagen;
+    QToolButton *BotonCarpeta;
+    QToolButton *BotonLeer;
+    QLineEdit *EditNumero;
+    QLineEdit *EditDescripcion;
+    QDateEdit *FechaDisco;
+    QPlainTextEdit *MemoComentario;
+    QTableWidget *GridProgramas;
+    QToolButton *BotonGuardar;
+    QToolButton *BotonCancelar;
+
+    void BotonImagenClick();
+    void BotonCarpetaClick();
+    void BotonLeerClick();
+    void BotonGuardarClick();
+    void BotonCancelarClick();
+
+private:
+    void addSource(const QString &label, const QByteArray &path);
+    void clearProposal();
+    void showProposal(const disc::Proposal &proposal);
+    bool proposeNumber();
+    std::vector<disc::ProposedProgram> checkedPrograms() const;
+
+    platform::Services services_;
+    TDataModule2 &data_;
+    QByteArray scanner_;
+};
+
+extern TFormDisco *FormDisco;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "DiscProposal.h"
+
+#include <QByteArray>
+#include <stdexcept>
+
+// The proposal as JSON lines, UTF-8: first {"cd": {...}}, then one line per program. This is what
+// `vadrel-db scan` prints and what the program reads back from it.
+
+namespace disc {
+
+class ProposalFormatError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+QByteArray cdLine(const ProposedCd &cd);
+QByteArray programLine(const ProposedProgram &program);
+// The lines read back. Throws ProposalFormatError on a line that is not a well-formed one.
+Proposal readProposal(const QByteArray &lines);
+
+} // namespace disc

@@ -1,0 +1,148 @@
+// "Catalogar un disco" driven as a user does, reading the disc fixture with the real reader.
+#include "AppFixture.h"
+#include "CatalogarDisco.h"
+#include "Modulo.h"
+#include "cds_.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QDateEdit>
+#include <QPlainTextEdit>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QTableWidget>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kImage = VADREL_DISC_FIXTURES "/revista-marzo-2004.iso";
+
+class DiscWindowTest : public AppFixture {
+protected:
+    void SetUp() override {
+        if (!QFile::exists(QFile::decodeName(kImage)))
+            GTEST_SKIP() << "no disc fixture beside the repository";
+        importer = QStringLiteral(VADREL_DB);
+        fake.discs.image = kImage;
+        start();
+    }
+    // Opens the window from "Archivo" > "Catalogar un disco ...", reads the image and runs
+    // `inside` on the proposal.
+    void readImage(const std::function<void()> &inside) {
+        fake.modal.inside = [&](QDialog *) {
+            FormDisco->BotonImagen->click();
+            FormDisco->BotonLeer->click();
+            inside();
+        };
+        QAction *command = nullptr;
+        for (QAction *action : Form1->menuBar()->findChildren<QAction *>())
+            if (action->text() == QStringLiteral("Catalogar un disco ..."))
+                command = action;
+        ASSERT_NE(command, nullptr);
+        command->trigger();
+        fake.modal.inside = nullptr;
+    }
+    int row(const QString &name) {
+        for (int r = 0; r < FormDisco->GridProgramas->rowCount(); ++r)
+            if (FormDisco->GridProgramas->item(r, TFormDisco::Name)->text() == name)
+                return r;
+        return -1;
+    }
+    qint64 count(const QString &sql) { return catalogue->queryInt(sql); }
+};
+
+TEST_F(DiscWindowTest, StoresTheCdWithExactlyTheCheckedPrograms) {
+    const qint64 cds = count(QStringLiteral("SELECT count(*) FROM Discos"));
+    const qint64 programs = count(QStringLiteral("SELECT count(*) FROM Programas"));
+    readImage([&] {
+        QTableWidget *grid = FormDisco->GridProgramas;
+        ASSERT_EQ(grid->rowCount(), 6);
+        EXPECT_EQ(FormDisco->EditNumero->text(), QString::number(cds + 1));
+        EXPECT_EQ(FormDisco->EditDescripcion->text(), QStringLiteral("Revista Marzo 2004"));
+        EXPECT_EQ(grid->item(row(QStringLiteral("Menú Revista")), TFormDisco::Name)->checkState(),
+                  Qt::Unchecked);
+        // The user leaves a game out and corrects a version.
+        grid->item(row(QStringLiteral("Ajedrez")), TFormDisco::Name)->setCheckState(Qt::Unchecked);
+        grid->item(row(QStringLiteral("CompresorX")), TFormDisco::Version)->setText("8.1a");
+        FormDisco->BotonGuardar->click();
+    });
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos")), cds + 1);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Programas")), programs + 4);
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Programas WHERE NroDisco = %1 AND "
+                                   "(NombrePrograma = 'Ajedrez' OR NombrePrograma LIKE 'Men%' OR "
+                                   "(NombrePrograma = 'CompresorX' AND Version = '8.1a' AND "
+                                   "Licencia = 'Trial' AND Anio = 2003))")
+                  .arg(cds + 1)),
+              1);
+    // The views show them at once.
+    EXPECT_EQ(data().TProgramas.RecordCount(), programs + 4);
+
+    // The same disc again: asked first; "No" proposes nothing and stores nothing.
+    fake.dialogs.boxes.clear();
+    readImage([&] {
+        EXPECT_EQ(FormDisco->GridProgramas->rowCount(), 0);
+        EXPECT_FALSE(FormDisco->BotonGuardar->isEnabled());
+    });
+    ASSERT_FALSE(fake.dialogs.boxes.empty());
+    EXPECT_EQ(fake.dialogs.boxes.front().text,
+              QStringLiteral(" Este disco parece estar ya en el catálogo como el CD %1. Desea "
+                             "catalogarlo de nuevo ? ")
+                  .arg(cds + 1));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos")), cds + 1);
+}
+
+// A screen reader finds every input by its label, and the keyboard reaches every command.
+TEST_F(DiscWindowTest, EveryInputIsLabelledAndEveryCommandReachable) {
+    readImage([&] {
+        const std::pair<QWidget *, const char *> inputs[] = {
+            {FormDisco->ListaDiscos, "Disco :"},
+            {FormDisco->EditNumero, "Nro. CD :"},
+            {FormDisco->EditDescripcion, "Descripción :"},
+            {FormDisco->FechaDisco, "Fecha :"},
+            {FormDisco->MemoComentario, "Comentario :"},
+            {FormDisco->GridProgramas, "Programas propuestos :"}};
+        for (const auto &[input, label] : inputs) {
+            // Boxes by their label; lists and grids, which Qt relates to none, by their name.
+            QAccessibleInterface *named = QAccessible::queryAccessibleInterface(input);
+            const auto labels = named->relations(QAccessible::Label);
+            const QString said = labels.isEmpty() ? named->text(QAccessible::Name) + " :"
+                                                  : labels[0].first->text(QAccessible::Name);
+            EXPECT_EQ(said.toStdString(), label);
+        }
+        for (QToolButton *button : FormDisco->findChildren<QToolButton *>())
+            EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus) << button->text().toStdString();
+        // The check box of a row says whether it is checked.
+        QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(FormDisco->GridProgramas)
+                                         ->tableInterface()
+                                         ->cellAt(0, TFormDisco::Name);
+        ASSERT_NE(cell, nullptr);
+        EXPECT_TRUE(cell->state().checkable);
+        EXPECT_FALSE(cell->state().checked); // the disc's menu, first, proposed unchecked
+    });
+}
+
+TEST_F(DiscWindowTest, WritesNothingOnCancelOrOnATakenNumber) {
+    const qint64 cds = count(QStringLiteral("SELECT count(*) FROM Discos"));
+    readImage([&] { FormDisco->BotonCancelar->click(); });
+    readImage([&] {
+        FormDisco->EditNumero->setText(QStringLiteral("1"));
+        FormDisco->BotonGuardar->click();
+        // Told, with the next number proposed and the window still open.
+        EXPECT_TRUE(FormDisco->isVisible());
+        EXPECT_EQ(FormDisco->EditNumero->text(), QString::number(cds + 1));
+    });
+    ASSERT_FALSE(fake.dialogs.boxes.empty());
+    EXPECT_TRUE(fake.dialogs.boxes.back().text.contains(QStringLiteral("El número 1 ya lo tiene")));
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos")), cds);
+}
+
+TEST_F(DiscWindowTest, SaysWhenTheDiscCannotBeRead) {
+    fake.discs.image = QFile::encodeName(catalogue->dir()) + "/db.mdb";
+    readImage([&] { EXPECT_EQ(FormDisco->GridProgramas->rowCount(), 0); });
+    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+    EXPECT_TRUE(fake.dialogs.boxes[0].text.startsWith(QStringLiteral(" No se pudo leer el disco")));
+}
+
+} // namespace

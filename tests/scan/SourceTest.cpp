@@ -1,0 +1,276 @@
+#include "DiscImages.h"
+#include "DiscSource.h"
+#include "FileBytes.h"
+#include "QtPrinters.h"
+
+#include <QHash>
+#include <QSet>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace disc;
+
+namespace {
+
+const QByteArray kFixtures = VADREL_DISC_FIXTURES;
+const QDateTime kMarch2004(QDate(2004, 3, 15), QTime(12, 0), Qt::UTC);
+
+// Every name, folders ending in '/'; and each folder comes before what it holds, sorted by name.
+QStringList listing(const DiscSource &source) {
+    QStringList names;
+    QSet<QByteArray> folders{QByteArray()};
+    QHash<QByteArray, QByteArray> lastIn;
+    for (const DiscFile &file : source.files()) {
+        const qsizetype slash = file.path.lastIndexOf('/');
+        const QByteArray parent = slash < 0 ? QByteArray() : file.path.left(slash);
+        EXPECT_TRUE(folders.contains(parent)) << file.path.toStdString() << " before its folder";
+        EXPECT_LT(lastIn.value(parent), file.path.mid(slash + 1)) << file.path.toStdString();
+        lastIn[parent] = file.path.mid(slash + 1);
+        if (file.folder)
+            folders.insert(file.path);
+        names << file.name + (file.folder ? QStringLiteral("/") : QString());
+    }
+    return names;
+}
+
+const DiscFile *find(const DiscSource &source, const QByteArray &path) {
+    for (const DiscFile &file : source.files())
+        if (file.path == path)
+            return &file;
+    ADD_FAILURE() << path.toStdString() << " is not listed";
+    return nullptr;
+}
+
+QString describe(const Volume &volume) {
+    return QStringList{volume.identifier, volume.volumeSet, volume.publisher,
+                       volume.created.toString(Qt::ISODate)}
+        .join('|');
+}
+
+// Sets TZ for a scope: libcdio hands file times over as local time.
+struct Zone {
+    const QByteArray old = qgetenv("TZ");
+    explicit Zone(const char *zone) { qputenv("TZ", zone), tzset(); }
+    ~Zone() { qputenv("TZ", old), tzset(); }
+};
+
+// Bytes that differ from block to block, so a read from the wrong place shows.
+QByteArray pattern(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char(i * 7 + i / 2048);
+    return bytes;
+}
+
+} // namespace
+
+TEST(SourceFixture, ImageAndFolderHoldTheSameFilesAndBytes) {
+    const auto image = openDiscSource(kFixtures + "/revista-marzo-2004.iso");
+    const auto folder = openDiscSource(kFixtures + "/revista-marzo-2004");
+    EXPECT_EQ(listing(*image), listing(*folder));
+    EXPECT_TRUE(listing(*image).contains("LINUX/editor-texto_1.4-2_all.deb")); // not 8.3
+    int compared = 0;
+    for (const DiscFile &file : folder->files()) {
+        if (file.folder)
+            continue;
+        const QByteArray bytes = folder->read(file, 1 << 30);
+        EXPECT_EQ(bytes.size(), file.size) << file.path.toStdString();
+        EXPECT_EQ(image->read(file, 1 << 30), bytes) << file.path.toStdString();
+        ++compared;
+    }
+    EXPECT_EQ(compared, 10);
+}
+
+// The fixture image, also copied under other names with its creation time's offset from GMT
+// (in quarter hours) changed; and the folder copy, which keeps no volume fields nor times.
+TEST(SourceFixture, VolumeFieldsNameAndTimesInAnyTimeZone) {
+    DiscImages copies;
+    const QByteArray iso = fileBytes(QFile::decodeName(kFixtures) + "/revista-marzo-2004.iso");
+    constexpr qsizetype kCreationOffset = 16 * 2048 + 813 + 16; // in the primary descriptor
+    ASSERT_GT(iso.size(), kCreationOffset);
+    const struct {
+        const char *path, *zone;
+        qint8 quarters;
+        const char *name, *created;
+    } cases[] = {
+        {"revista-marzo-2004.iso", "UTC", 0, "revista-marzo-2004", "2004-03-15T12:00:00Z"},
+        {"revista-marzo-2004.iso", "America/Argentina/Buenos_Aires", 0, "revista-marzo-2004",
+         "2004-03-15T12:00:00Z"},
+        {"revista-marzo-2004.iso", "Asia/Kolkata", 0, "revista-marzo-2004", "2004-03-15T12:00:00Z"},
+        {"Revista.ISO", "UTC", -12, "Revista", "2004-03-15T15:00:00Z"},
+        {"revista.2004.iso", "Asia/Kolkata", 22, "revista.2004", "2004-03-15T06:30:00Z"},
+        {"disco.img", "UTC", 100, "disco.img", "2004-03-15T12:00:00Z"}, // no such offset: GMT
+        {"revista-marzo-2004/", "UTC", 0, "revista-marzo-2004", nullptr},
+        {"revista-marzo-2004/JUEGOS/..", "Asia/Kolkata", 0, "revista-marzo-2004", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " in " + c.zone);
+        const Zone zone(c.zone);
+        QByteArray path = kFixtures + '/' + c.path;
+        if (c.quarters != 0) {
+            QByteArray patched = iso;
+            patched[kCreationOffset] = char(c.quarters);
+            path = copies.folder() + '/' + c.path;
+            putFileBytes(QFile::decodeName(path), patched);
+        }
+        const auto source = openDiscSource(path);
+        EXPECT_EQ(source->sourceName(), c.name);
+        if (!c.created) {
+            EXPECT_EQ(describe(source->volume()), "|||");
+            continue;
+        }
+        EXPECT_EQ(describe(source->volume()),
+                  QStringLiteral("REVISTA_0304|Revista Marzo 2004|REVISTA EJEMPLO|") + c.created);
+        ASSERT_TRUE(find(*source, "MENU.EXE") && find(*source, "COMPRESOR/SETUP.EXE"));
+        EXPECT_EQ(find(*source, "MENU.EXE")->modified, kMarch2004);
+        EXPECT_EQ(find(*source, "COMPRESOR/SETUP.EXE")->modified.date(), QDate(2003, 11, 20));
+    }
+}
+
+// Names as a burning program writes them: Rock Ridge, Joliet, both, or ISO 9660 alone.
+TEST(ImageNames, ComeOutWholeAsUtf8WithTheFilesTimes) {
+    const QList<QByteArray> spanish{
+        "Programas útiles/Instalación de prueba.txt",
+        "Un nombre de archivo muy largo, con acentos, más de sesenta y cuatro letras en él.txt",
+        "a/b/c/d/e/f/profundo.txt"};
+    const QStringList names =
+        QString::fromUtf8("Programas útiles/|" + spanish[0] + '|' + spanish[1] +
+                          "|a/|a/b/|a/b/c/|a/b/c/d/|a/b/c/d/e/|a/b/c/d/e/f/|" + spanish[2])
+            .split('|');
+    // Longer than Joliet's 103 characters: only Rock Ridge keeps it whole.
+    const QByteArray longest = "zeta, un nombre larguísimo que Joliet no guarda entero porque "
+                               "pasa de ciento tres letras, como este de aquí.txt";
+    const QList<QByteArray> plain{"LEEME.TXT", "DOCS/MANUAL.TXT"}; // 8.3 and upper case
+    const struct {
+        const char *what;
+        bool joliet, rockRidge;
+        QList<QByteArray> files;
+        QStringList expected;
+    } cases[] = {
+        {"Joliet and Rock Ridge", true, true, spanish + QList{longest},
+         names + QStringList{longest}},
+        {"Joliet alone", true, false, spanish, names},
+        {"Rock Ridge alone", false, true, spanish + QList{longest}, names + QStringList{longest}},
+        {"ISO 9660 alone", false, false, plain, {"DOCS/", "DOCS/MANUAL.TXT", "LEEME.TXT"}},
+        {"an empty disc", true, true, {}, {}},
+    };
+    const QDateTime written(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        DiscImages disc;
+        for (const QByteArray &path : c.files)
+            ASSERT_TRUE(disc.put(path, "bytes of " + path) && disc.setTime(path, written));
+        DiscImages::Options options;
+        options.joliet = c.joliet, options.rockRidge = c.rockRidge, options.created = kMarch2004;
+        options.volumeId = "DISCO_1", options.volumeSet = "Serie Uno",
+        options.publisher = "EDITORA";
+        const QByteArray path = disc.makeImage("disco.iso", options);
+        ASSERT_FALSE(path.isEmpty());
+
+        const auto image = openDiscSource(path);
+        EXPECT_EQ(listing(*image), c.expected);
+        EXPECT_EQ(describe(image->volume()), "DISCO_1|Serie Uno|EDITORA|2004-03-15T12:00:00Z");
+        for (const QByteArray &file : c.files) {
+            const DiscFile *listed = find(*image, file);
+            ASSERT_TRUE(listed);
+            EXPECT_EQ(image->read(*listed, 1000), "bytes of " + file);
+            EXPECT_EQ(listed->size, ("bytes of " + file).size());
+            EXPECT_EQ(listed->modified, written);
+        }
+        EXPECT_EQ(listing(*openDiscSource(disc.folder())), c.expected); // the same disc, mounted
+    }
+}
+
+// At most the limit from the start of a file, in pieces; and from an image cut short, the part
+// before the cut or a ScanError, never wrong bytes.
+TEST(SourceRead, GivesAtMostTheLimitAndNothingPastACut) {
+    DiscImages disc;
+    const QByteArray large = pattern(2'500'000);
+    ASSERT_TRUE(disc.put("GRANDE.BIN", large) && disc.put("PEQUENO.TXT", "poco"));
+    const QByteArray whole = disc.makeImage("entero.iso");
+    ASSERT_FALSE(whole.isEmpty());
+    for (const QByteArray &path : {whole, disc.folder()}) {
+        const auto source = openDiscSource(path);
+        for (const qint64 limit : {0, 1, 2047, 2048, 2049, 1 << 20, 1 << 30})
+            EXPECT_EQ(source->read(*find(*source, "GRANDE.BIN"), limit),
+                      large.left(qsizetype(limit)))
+                << path.toStdString() << " " << limit;
+    }
+    const QByteArray bytes = fileBytes(QString::fromUtf8(whole));
+    const struct {
+        const char *what;
+        qsizetype size;
+        bool opens;
+    } cases[] = {
+        {"cut in half", bytes.size() / 2, true},
+        {"cut inside a block", bytes.size() / 2 + 1000, true},
+        {"cut before its folders", 18 * 2048, false},
+        {"cut inside the system area", 10'000, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray cut = whole.left(whole.lastIndexOf('/')) + "/cortado.iso";
+        putFileBytes(QString::fromUtf8(cut), bytes.left(c.size));
+        if (!c.opens) {
+            EXPECT_THROW(openDiscSource(cut), ScanError);
+            continue;
+        }
+        std::unique_ptr<DiscSource> image;
+        ASSERT_NO_THROW(image = openDiscSource(cut));
+        const DiscFile *grande = find(*image, "GRANDE.BIN"), *pequeno = find(*image, "PEQUENO.TXT");
+        ASSERT_TRUE(grande && pequeno);
+        EXPECT_EQ(image->read(*grande, 4096), large.left(4096));
+        EXPECT_THROW(image->read(*grande, 1 << 30), ScanError);
+        try {
+            EXPECT_EQ(image->read(*pequeno, 100), "poco");
+        } catch (const ScanError &) {
+        }
+    }
+}
+
+TEST(SourceOpening, WhatIsNoDiscFailsNamingIt) {
+    DiscImages disc;
+    const QByteArray base = disc.folder();
+    ASSERT_TRUE(disc.put("leeme.txt", "Léame") && disc.put("vacio.iso", {}));
+    ASSERT_EQ(::mkfifo((base + "/tubo").constData(), 0600), 0);
+    const struct {
+        const char *name, *message;
+    } cases[] = {
+        {"/leeme.txt", "not a disc image or folder: "},
+        {"/vacio.iso", "not a disc image or folder: "},
+        {"/tubo", "not a disc image or folder: "},
+        {"/no-esta.iso", "no such file or folder: "},
+        {"/no-esta/disco.iso", "no such file or folder: "},
+    };
+    for (const auto &c : cases) {
+        try {
+            openDiscSource(base + c.name);
+            ADD_FAILURE() << c.name << " opened";
+        } catch (const ScanError &error) {
+            EXPECT_EQ(error.what(), c.message + base + c.name);
+        }
+    }
+}
+
+TEST(FolderSource, ListsByTheNamesBytesWithoutFollowingLinksToFolders) {
+    DiscImages disc;
+    ASSERT_TRUE(disc.put("caf\xe9/men\xfa.txt", "carta") && disc.put("real.txt", "datos") &&
+                disc.put("sub/x.txt", "x"));
+    const QByteArray root = disc.folder();
+    // 2 GB, of which only what is asked for may be read.
+    ASSERT_EQ(::truncate((root + "/real.txt").constData(), qint64(2) << 30), 0);
+    for (const auto &[target, link] :
+         {std::pair{".", "/a"}, {"..", "/b"}, {"real.txt", "/enlace"}, {"..", "/sub/arriba"}})
+        ASSERT_EQ(::symlink(target, (root + link).constData()), 0);
+    const auto source = openDiscSource(root);
+    QList<QByteArray> paths;
+    for (const DiscFile &file : source->files())
+        paths << file.path;
+    EXPECT_EQ(paths, QList<QByteArray>({"caf\xe9", "caf\xe9/men\xfa.txt", "enlace", "real.txt",
+                                        "sub", "sub/x.txt"}));
+    EXPECT_EQ(source->files()[0].name, QStringLiteral("caf\uFFFD"));
+    EXPECT_EQ(source->read(source->files()[1], 100), "carta");
+    EXPECT_EQ(source->read(source->files()[2], 5), "datos");
+    EXPECT_EQ(source->files()[2].size, qint64(2) << 30);
+}

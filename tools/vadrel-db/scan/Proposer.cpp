@@ -1,0 +1,493 @@
+#include "Proposer.h"
+
+#include "DescriptionFiles.h"
+#include "DiscSource.h"
+#include "FileFacts.h"
+#include "Schema.h"
+
+#include <QRegularExpression>
+#include <map>
+
+namespace disc {
+
+namespace {
+
+// What is read of a file at most: enough for any installer's headers and resources, little
+// enough that a 2 GB file costs no more than a small one.
+constexpr qint64 kProgramBytes = 32 << 20;
+constexpr qint64 kTextBytes = 64 << 10;
+constexpr qint64 kProgramHead = 64 << 10;
+
+const QString kFreeware = QStringLiteral("Freeware");
+
+// Lower case without accents, as words are compared: "Evaluación" and "evaluacion" alike.
+QString folded(const QString &text) {
+    const QString decomposed = text.normalized(QString::NormalizationForm_D).toLower();
+    QString out;
+    out.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            out += c;
+    return out;
+}
+
+QString upperName(const QString &name) {
+    return name.toUpper();
+}
+
+QString baseName(const QString &path) {
+    return path.section(u'/', -1);
+}
+
+QString withoutExtension(const QString &name) {
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.left(dot) : name;
+}
+
+QString extension(const QString &name) {
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > 0 ? name.mid(dot + 1).toLower() : QString();
+}
+
+// A DOS name in capitals reads as a word: "AJEDREZ" is "Ajedrez".
+QString asWord(const QString &name) {
+    if (name.isEmpty() || name != name.toUpper())
+        return name;
+    return name.left(1) + name.mid(1).toLower();
+}
+
+bool isProgramName(const QString &name) {
+    const QString ext = extension(name);
+    return ext == u"exe" || ext == u"com" || ext == u"msi";
+}
+
+QString joined(const QStringList &parts, const QString &separator) {
+    QStringList kept;
+    for (const QString &part : parts)
+        if (const QString trimmed = part.trimmed();
+            !trimmed.isEmpty() && !kept.contains(trimmed, Qt::CaseInsensitive))
+            kept << trimmed;
+    return kept.join(separator);
+}
+
+std::optional<int> yearOf(const QDateTime &time) {
+    if (!time.isValid())
+        return std::nullopt;
+    return time.date().year();
+}
+
+// "Equipo Editor <editor@example.org>": the name without the address.
+QString withoutAddress(const QString &maintainer) {
+    static const QRegularExpression address(QStringLiteral("\\s*<[^>]*>\\s*"));
+    return QString(maintainer).remove(address).trimmed();
+}
+
+bool isWebLink(const QString &text) {
+    return text.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
+           text.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+}
+
+// What a FILE_ID.DIZ says: its first line names the program (and often its version), a
+// copyright line names the publisher and the year.
+struct DizFacts {
+    QString name, version, publisher, text;
+    std::optional<int> year;
+};
+
+DizFacts dizFacts(const QStringList &lines) {
+    DizFacts facts;
+    if (lines.isEmpty())
+        return facts;
+    facts.text = lines.join(u' ');
+    static const QRegularExpression named(
+        QStringLiteral("^(.*?)[\\s,]+(?:v|ver\\.?|versi[oó]n)\\s*(\\d+(?:\\.\\d+)*[a-z]?)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression numbered(QStringLiteral("^(.*?)\\s+(\\d+\\.\\d+(?:\\.\\d+)*)$"));
+    const QString first = lines.first();
+    if (const auto match = named.match(first); match.hasMatch()) {
+        facts.name = match.captured(1).trimmed();
+        facts.version = match.captured(2);
+    } else if (const auto number = numbered.match(first); number.hasMatch()) {
+        facts.name = number.captured(1).trimmed();
+        facts.version = number.captured(2);
+    } else {
+        facts.name = first;
+    }
+    static const QRegularExpression copyright(
+        QStringLiteral("(?:©|\\(c\\)|copyright)\\s*[\\d\\s,\\-–/]*(?:by\\s+|por\\s+)?(.*)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString &line : lines) {
+        const auto match = copyright.match(line);
+        if (!match.hasMatch())
+            continue;
+        facts.year = copyrightYear(line);
+        facts.publisher = match.captured(1).trimmed();
+        break;
+    }
+    return facts;
+}
+
+// One folder of the disc and what describes it.
+struct Folder {
+    QByteArray path;
+    std::vector<const DiscFile *> files;
+    std::map<QString, const DiscFile *> byName; // upper case
+};
+
+class Proposer {
+public:
+    Proposer(const DiscSource &source, const ScanOptions &options)
+        : source_(source)
+        , options_(options) {
+        for (const DiscFile &file : source.files()) {
+            if (file.folder) {
+                folderOrder_.push_back(file.path);
+                folders_[file.path].path = file.path;
+                continue;
+            }
+            const qsizetype slash = file.path.lastIndexOf('/');
+            const QByteArray parent = slash < 0 ? QByteArray() : file.path.left(slash);
+            Folder &folder = folders_[parent];
+            folder.path = parent;
+            folder.files.push_back(&file);
+            folder.byName[upperName(baseName(file.name))] = &file;
+            if (file.modified.isValid() && (!newest_.isValid() || file.modified > newest_))
+                newest_ = file.modified;
+        }
+    }
+
+    Proposal run() {
+        Proposal proposal;
+        const Folder &root = folders_[QByteArray()];
+        Autorun autorun;
+        if (const DiscFile *inf = find(root, QStringLiteral("AUTORUN.INF")))
+            if (const auto bytes = readText(*inf))
+                autorun = readAutorun(*bytes);
+        menu_ = upperName(autorun.open);
+        proposal.cd = cd(autorun);
+
+        proposeIn(root, proposal);
+        for (const QByteArray &path : folderOrder_)
+            proposeIn(folders_[path], proposal);
+        proposal.skipped = skipped_;
+        return proposal;
+    }
+
+private:
+    ProposedCd cd(const Autorun &autorun) const {
+        const Volume volume = source_.volume();
+        ProposedCd cd;
+        for (const QString &candidate : {autorun.label, volume.volumeSet, volume.identifier,
+                                         source_.sourceName()})
+            if (!candidate.trimmed().isEmpty()) {
+                cd.description = candidate.trimmed();
+                break;
+            }
+        cd.date = volume.created.isValid() ? volume.created.date() : newest_.date();
+        QStringList comment;
+        if (!volume.identifier.isEmpty())
+            comment << QStringLiteral("Volumen: ") + volume.identifier;
+        if (!volume.publisher.isEmpty())
+            comment << QStringLiteral("Editor: ") + volume.publisher;
+        cd.comment = comment.join(u'\n');
+        return cd;
+    }
+
+    const DiscFile *find(const Folder &folder, const QString &name) const {
+        const auto found = folder.byName.find(name);
+        return found == folder.byName.end() ? nullptr : found->second;
+    }
+
+    bool skipped(const DiscFile &file) {
+        if (!options_.skip.contains(file.path))
+            return false;
+        if (!skipped_.contains(file.name))
+            skipped_ << file.name;
+        return true;
+    }
+
+    // The bytes of a file, or nothing when it is to be skipped or cannot be read.
+    std::optional<QByteArray> read(const DiscFile &file, qint64 limit) {
+        if (skipped(file))
+            return std::nullopt;
+        if (options_.reading)
+            options_.reading(file);
+        try {
+            return source_.read(file, limit);
+        } catch (const ScanError &) {
+            return std::nullopt;
+        }
+    }
+    std::optional<QByteArray> readText(const DiscFile &file) { return read(file, kTextBytes); }
+
+    // The name a program without facts of its own takes: its folder's, or at the root its file's.
+    QString fallbackName(const Folder &folder, const DiscFile &file) const {
+        if (folder.path.isEmpty())
+            return asWord(withoutExtension(baseName(file.name)));
+        return asWord(baseName(QString::fromUtf8(folder.path)));
+    }
+
+    // What the folder's parent's DESCRIPT.ION says of the folder, and the folder's own of a file.
+    QString describedFolder(const Folder &folder) {
+        if (folder.path.isEmpty())
+            return {};
+        const qsizetype slash = folder.path.lastIndexOf('/');
+        const QByteArray parentPath = slash < 0 ? QByteArray() : folder.path.left(slash);
+        const auto descriptions = descriptIon(folders_[parentPath]);
+        const auto found = descriptions.find(upperName(baseName(QString::fromUtf8(folder.path))));
+        return found == descriptions.end() ? QString() : found->second;
+    }
+    QString describedFile(const Folder &folder, const DiscFile &file) {
+        const auto descriptions = descriptIon(folder);
+        const auto found = descriptions.find(upperName(baseName(file.name)));
+        return found == descriptions.end() ? QString() : found->second;
+    }
+    std::map<QString, QString> descriptIon(const Folder &folder) {
+        const auto cached = descriptIons_.find(folder.path);
+        if (cached != descriptIons_.end())
+            return cached->second;
+        std::map<QString, QString> descriptions;
+        if (const DiscFile *file = find(folder, QStringLiteral("DESCRIPT.ION")))
+            if (const auto bytes = readText(*file))
+                descriptions = readDescriptIon(*bytes);
+        return descriptIons_[folder.path] = descriptions;
+    }
+
+    ProposedProgram program(const Folder &folder, const DiscFile &file, const QString &name,
+                            const QString &about, const QString &hint) {
+        ProposedProgram program;
+        program.name = name.trimmed().isEmpty() ? fallbackName(folder, file) : name.trimmed();
+        program.origin = file.name;
+        program.year = yearOf(file.modified);
+        const QString words = joined({about, hint, describedFile(folder, file),
+                                      describedFolder(folder)},
+                                     QStringLiteral(" "));
+        const QString licence = licenceFromWords(words + u' ' + name);
+        program.licence = licence.isEmpty() ? kFreeware : licence;
+        program.comment = joined({about, describedFile(folder, file), describedFolder(folder),
+                                  QStringLiteral("En el disco: ") + file.name},
+                                 QStringLiteral("\n"));
+        return program;
+    }
+
+    ProposedProgram unreadable(const Folder &folder, const DiscFile &file) {
+        ProposedProgram program = this->program(folder, file, {}, {}, {});
+        const bool wasSkipped = options_.skip.contains(file.path);
+        program.comment.prepend(wasSkipped
+                                    ? QStringLiteral("No se leyó: su lectura se detuvo en él.\n")
+                                    : QStringLiteral("Archivo dañado o ilegible.\n"));
+        return program;
+    }
+
+    void proposeIn(const Folder &folder, Proposal &proposal) {
+        std::vector<ProposedProgram> found;
+        DizFacts diz;
+        if (const DiscFile *file = find(folder, QStringLiteral("FILE_ID.DIZ")))
+            if (const auto bytes = readText(*file))
+                diz = dizFacts(readFileIdDiz(*bytes));
+
+        // Installers and archives each make a program of their own.
+        for (const DiscFile *file : folder.files) {
+            const QString ext = extension(file->name);
+            if (ext == u"msi")
+                found.push_back(msiProgram(folder, *file));
+            else if (ext == u"deb")
+                found.push_back(debProgram(folder, *file));
+            else if (ext == u"zip")
+                if (auto program = zipProgram(folder, *file, diz))
+                    found.push_back(*program);
+        }
+
+        // Windows programs: one per product their version resources name; without any, one for
+        // the folder.
+        std::map<QString, std::pair<const DiscFile *, VersionFacts>> products;
+        std::vector<const DiscFile *> plain;
+        const DiscFile *damaged = nullptr;
+        for (const DiscFile *file : folder.files) {
+            const QString ext = extension(file->name);
+            if (ext != u"exe" && ext != u"com")
+                continue;
+            const VersionFacts facts = versionOf(*file);
+            if (upperName(file->name) == menu_) {
+                ProposedProgram menu =
+                    facts.result == ReadResult::Read ? versionProgram(folder, *file, facts)
+                                                     : program(folder, *file, {}, {}, {});
+                menu.checked = false;
+                menu.comment.prepend(QStringLiteral("Menú del disco (AUTORUN.INF).\n"));
+                proposal.programs.push_back(menu);
+                continue;
+            }
+            const QString product = folded(facts.productName.isEmpty() ? facts.fileDescription
+                                                                       : facts.productName);
+            if (facts.result == ReadResult::Read && !product.isEmpty()) {
+                auto &chosen = products[product];
+                if (!chosen.first || prefer(*file, *chosen.first))
+                    chosen = {file, facts};
+            } else if (facts.result == ReadResult::Damaged) {
+                damaged = damaged ? damaged : file;
+            } else {
+                plain.push_back(file);
+            }
+        }
+        for (const auto &[product, chosen] : products)
+            found.push_back(versionProgram(folder, *chosen.first, chosen.second));
+        if (found.empty() && !plain.empty()) {
+            const DiscFile *best = plain.front();
+            for (const DiscFile *file : plain)
+                if (prefer(*file, *best))
+                    best = file;
+            found.push_back(dizProgram(folder, *best, diz));
+        } else if (found.empty() && damaged) {
+            found.push_back(unreadable(folder, *damaged));
+        }
+        for (ProposedProgram &program : found)
+            proposal.programs.push_back(std::move(program));
+    }
+
+    // A program's sections only, when its headers say where they end: an installer's appended
+    // payload is most of its size and none of its version resource. Read whole (to the cap)
+    // when that finds nothing, as a signature or an odd layout may put things after them.
+    VersionFacts versionOf(const DiscFile &file) {
+        const std::optional<QByteArray> head = read(file, kProgramHead);
+        if (!head)
+            return {};
+        const qint64 extent = programExtent(*head);
+        if (extent > 0 && extent < file.size) {
+            const std::optional<QByteArray> sections =
+                extent <= head->size() ? head->left(extent)
+                                       : read(file, std::min(extent, kProgramBytes));
+            if (const VersionFacts facts = sections ? readVersionResource(*sections) : VersionFacts{};
+                facts.result == ReadResult::Read)
+                return facts;
+        }
+        if (head->size() >= file.size)
+            return readVersionResource(*head);
+        const std::optional<QByteArray> whole = read(file, kProgramBytes);
+        return whole ? readVersionResource(*whole) : VersionFacts{};
+    }
+
+    // An installer by name first, then the larger file.
+    static bool prefer(const DiscFile &candidate, const DiscFile &chosen) {
+        static const QRegularExpression installer(QStringLiteral("^(setup|install)"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+        const bool a = installer.match(baseName(candidate.name)).hasMatch();
+        const bool b = installer.match(baseName(chosen.name)).hasMatch();
+        if (a != b)
+            return a;
+        return candidate.size > chosen.size;
+    }
+
+    ProposedProgram versionProgram(const Folder &folder, const DiscFile &file,
+                                   const VersionFacts &facts) {
+        const QString name = facts.productName.isEmpty() ? facts.fileDescription : facts.productName;
+        const QString about = joined({facts.fileDescription == name ? QString() : facts.fileDescription,
+                                      facts.comments},
+                                     QStringLiteral(". "));
+        ProposedProgram program = this->program(folder, file, name, about, facts.legalCopyright);
+        program.version = facts.productVersion.isEmpty() ? facts.fileVersion : facts.productVersion;
+        program.publisher = facts.companyName;
+        if (const auto year = copyrightYear(facts.legalCopyright))
+            program.year = year;
+        return program;
+    }
+
+    ProposedProgram dizProgram(const Folder &folder, const DiscFile &file, const DizFacts &diz) {
+        ProposedProgram program = this->program(folder, file, diz.name, diz.text, {});
+        program.version = diz.version;
+        program.publisher = diz.publisher;
+        if (diz.year)
+            program.year = diz.year;
+        return program;
+    }
+
+    ProposedProgram msiProgram(const Folder &folder, const DiscFile &file) {
+        const auto bytes = read(file, kProgramBytes);
+        const MsiFacts facts = bytes ? readMsi(*bytes) : MsiFacts{};
+        if (facts.result != ReadResult::Read)
+            return unreadable(folder, file);
+        ProposedProgram program = this->program(folder, file, facts.productName, facts.comments, {});
+        program.version = facts.productVersion;
+        program.publisher = facts.manufacturer;
+        if (isWebLink(facts.aboutUrl))
+            program.link = facts.aboutUrl;
+        return program;
+    }
+
+    ProposedProgram debProgram(const Folder &folder, const DiscFile &file) {
+        const auto bytes = read(file, kProgramBytes);
+        const DebFacts facts = bytes ? readDebControl(*bytes) : DebFacts{};
+        if (facts.result != ReadResult::Read)
+            return unreadable(folder, file);
+        ProposedProgram program = this->program(folder, file, facts.package, facts.description, {});
+        program.version = facts.version;
+        program.publisher = withoutAddress(facts.maintainer);
+        // A package of the archive's free sections is free software, whatever its words say.
+        if (!facts.section.startsWith(QStringLiteral("non-free")))
+            program.licence = kFreeware;
+        if (isWebLink(facts.homepage))
+            program.link = facts.homepage;
+        return program;
+    }
+
+    std::optional<ProposedProgram> zipProgram(const Folder &folder, const DiscFile &file,
+                                              const DizFacts &diz) {
+        const auto bytes = read(file, kProgramBytes);
+        const ZipFacts facts = bytes ? listZip(*bytes) : ZipFacts{};
+        bool holdsProgram = false;
+        for (const QString &name : facts.names)
+            holdsProgram = holdsProgram || isProgramName(name);
+        if (!holdsProgram)
+            return facts.result == ReadResult::Read ? std::nullopt
+                                                    : std::optional(unreadable(folder, file));
+        if (!diz.name.isEmpty())
+            return dizProgram(folder, file, diz);
+        return program(folder, file, asWord(withoutExtension(baseName(file.name))), {}, {});
+    }
+
+    const DiscSource &source_;
+    const ScanOptions &options_;
+    std::map<QByteArray, Folder> folders_;
+    std::vector<QByteArray> folderOrder_;
+    std::map<QByteArray, std::map<QString, QString>> descriptIons_;
+    QDateTime newest_;
+    QString menu_;
+    QStringList skipped_;
+};
+
+} // namespace
+
+Proposal propose(const DiscSource &source, const ScanOptions &options) {
+    return Proposer(source, options).run();
+}
+
+QString licenceFromWords(const QString &text) {
+    struct Rule {
+        const char *pattern;
+        const char *licence;
+    };
+    // The narrower categories first: "shareware" is not "free" software, an evaluation is no demo.
+    static const Rule rules[] = {
+        {"\\b(evaluation|evaluacion|trial|\\d+\\s*(dias|days))\\b", "Trial"},
+        {"\\b(demo|demostracion)\\b", "Demo"},
+        {"\\b(shareware|registre|register|registrese)\\b", "Shareware"},
+        {"\\b(comercial|commercial)\\b", "Comercial"},
+        {"\\b(freeware|free|gratis|gratuito|libre|gpl)\\b", "Freeware"},
+    };
+    const QString words = folded(text);
+    for (const Rule &rule : rules) {
+        const QRegularExpression pattern(QString::fromLatin1(rule.pattern));
+        if (pattern.match(words).hasMatch())
+            return QString::fromLatin1(rule.licence);
+    }
+    return {};
+}
+
+std::optional<int> copyrightYear(const QString &text) {
+    static const QRegularExpression year(QStringLiteral("(?<!\\d)(19[7-9]\\d|20\\d\\d)(?!\\d)"));
+    std::optional<int> last;
+    for (auto it = year.globalMatch(text); it.hasNext();)
+        last = it.next().captured(1).toInt();
+    return last;
+}
+
+} // namespace disc

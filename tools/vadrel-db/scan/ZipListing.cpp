@@ -1,0 +1,120 @@
+#include "FileFacts.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <locale.h>
+#include <memory>
+
+namespace disc {
+
+namespace {
+
+// More names than a disc's program archive would hold; the rest tell nothing new.
+constexpr qsizetype nameLimit = 10000;
+// What a zip without its central directory may unpack in all to find its entries.
+constexpr qint64 unpackLimit = 64 * 1024 * 1024;
+
+struct Free {
+    void operator()(archive *reader) const { archive_read_free(reader); }
+};
+using Reader = std::unique_ptr<archive, Free>;
+
+// libarchive converts names through the thread's locale, which in the scan may be plain C: a
+// UTF-8 one for the time of the listing makes every name come out whole, whatever the process's.
+class Utf8Names {
+public:
+    Utf8Names()
+        : utf8(::newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr))) {
+        if (utf8)
+            previous = ::uselocale(utf8);
+    }
+    ~Utf8Names() {
+        if (utf8) {
+            ::uselocale(previous);
+            ::freelocale(utf8);
+        }
+    }
+    Utf8Names(const Utf8Names &) = delete;
+    Utf8Names &operator=(const Utf8Names &) = delete;
+
+private:
+    locale_t utf8;
+    locale_t previous = nullptr;
+};
+
+enum class Way { CentralDirectory, LocalHeaders };
+
+Reader opened(const QByteArray &bytes, Way way) {
+    Reader reader(archive_read_new());
+    if (way == Way::CentralDirectory)
+        archive_read_support_format_zip_seekable(reader.get());
+    else
+        archive_read_support_format_zip_streamable(reader.get());
+    // Names without the UTF-8 flag come from DOS-era tools, written in the OEM code page.
+    archive_read_set_format_option(reader.get(), "zip", "hdrcharset", "CP437");
+    if (archive_read_open_memory(reader.get(), bytes.constData(), size_t(bytes.size())) !=
+        ARCHIVE_OK)
+        return nullptr;
+    return reader;
+}
+
+// Reads through the current entry's data; false when it is damaged or the bound is reached.
+bool passedOver(archive *reader, qint64 &unpacked) {
+    const void *block = nullptr;
+    size_t size = 0;
+    la_int64_t offset = 0;
+    for (;;) {
+        const int status = archive_read_data_block(reader, &block, &size, &offset);
+        if (status == ARCHIVE_EOF)
+            return true;
+        if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
+            return false;
+        unpacked += qint64(size);
+        if (unpacked > unpackLimit)
+            return false;
+    }
+}
+
+} // namespace
+
+ZipFacts listZip(const QByteArray &bytes) {
+    ZipFacts facts;
+    if (bytes.isEmpty())
+        return facts;
+    const Utf8Names names;
+    // The central directory lists every entry and lets each be passed over by seeking. Only a
+    // zip cut before it is walked header by header, where passing over an entry may mean
+    // unpacking it: that is done here, within a bound, so that a bomb costs nothing.
+    Way way = Way::CentralDirectory;
+    Reader reader = opened(bytes, way);
+    if (!reader) {
+        way = Way::LocalHeaders;
+        reader = opened(bytes, way);
+    }
+    if (!reader)
+        return facts;
+    archive_entry *entry = nullptr;
+    qint64 unpacked = 0;
+    for (;;) {
+        const int status = archive_read_next_header(reader.get(), &entry);
+        if (status == ARCHIVE_EOF) {
+            if (way == Way::CentralDirectory)
+                facts.result = ReadResult::Read;
+            break;
+        }
+        if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
+            break;
+        const char *utf8 = archive_entry_pathname_utf8(entry);
+        facts.names << QString::fromUtf8(utf8 ? utf8 : archive_entry_pathname(entry));
+        if (facts.names.size() >= nameLimit) {
+            facts.result = way == Way::CentralDirectory ? ReadResult::Read : ReadResult::Damaged;
+            break;
+        }
+        if (way == Way::LocalHeaders && !passedOver(reader.get(), unpacked))
+            break;
+    }
+    return facts;
+}
+
+} // namespace disc
