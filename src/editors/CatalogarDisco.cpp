@@ -162,6 +162,7 @@ TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArr
     GridProgramas->setAccessibleName(QStringLiteral("Programas propuestos"));
     QLabel *gridLabel =
         platform::boldLabel(QStringLiteral("Programas propuestos :"), GridProgramas, this);
+    gridLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     BotonGuardar = button("BotonGuardar", "GUARDAR", &TFormDisco::BotonGuardarClick);
     BotonCancelar = button("BotonCancelar", "CANCELAR", &TFormDisco::BotonCancelarClick);
@@ -380,6 +381,8 @@ void TFormDisco::BotonGuardarClick() {
         return;
     }
     data_.rereadAll();
+    // The CDs page shows the new CD.
+    data_.TDiscos.FindRow(schema::field(schema::cds::Number), stored.cd, false);
     services_.dialogs.information(
         this, QStringLiteral(" Se guardaron el CD %1 y %2 programas ")
                   .arg(stored.cd)

@@ -76,8 +76,9 @@ TEST_F(DiscWindowTest, StoresTheCdWithExactlyTheCheckedPrograms) {
                                    "Licencia = 'Trial' AND Anio = 2003))")
                   .arg(cds + 1)),
               1);
-    // The views show them at once.
+    // The views show them at once, the CDs page on the new CD.
     EXPECT_EQ(data().TProgramas.RecordCount(), programs + 4);
+    EXPECT_EQ(data().TDiscos.FieldByName(QStringLiteral("NroDisco")).AsInteger(), cds + 1);
 
     // The same disc again: asked first; "No" proposes nothing and stores nothing.
     fake.dialogs.boxes.clear();
