@@ -14,30 +14,6 @@ namespace {
 
 namespace schema = store::schema;
 
-class Transaction {
-public:
-    Transaction(sqlite3 *db, const QString &path)
-        : db_(db)
-        , path_(path) {
-        engine::exec(db_, "BEGIN IMMEDIATE", path_);
-    }
-    ~Transaction() {
-        if (!committed_ && !sqlite3_get_autocommit(db_))
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction &) = delete;
-    Transaction &operator=(const Transaction &) = delete;
-    void commit() {
-        engine::exec(db_, "COMMIT", path_);
-        committed_ = true;
-    }
-
-private:
-    sqlite3 *db_;
-    QString path_;
-    bool committed_ = false;
-};
-
 qint64 nextKey(sqlite3 *db, const char *table, const char *key, const QString &path) {
     engine::Statement highest(db, QByteArray("SELECT max(") + key + ") FROM " + table, path);
     highest.step();
@@ -56,7 +32,7 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
     CursorSession::of(connection).finishBackgroundRead();
     sqlite3 *db = connection.handle();
     const QString path = connection.dataSource();
-    Transaction transaction(db, path);
+    engine::WriteTransaction transaction(db, path);
 
     StoredDisc stored;
     stored.cd = cdNumber ? *cdNumber

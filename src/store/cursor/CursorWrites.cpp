@@ -24,31 +24,7 @@ QByteArray quoted(const QString &identifier) {
     return ('"' + text + '"').toUtf8();
 }
 
-// Holds the file's write lock from the check of a row to its write, so that no other program
-// writes in between. Rolled back unless committed.
-class WriteTransaction {
-public:
-    WriteTransaction(sqlite3 *db, const QString &path)
-        : db_(db)
-        , path_(path) {
-        engine::exec(db_, "BEGIN IMMEDIATE", path_);
-    }
-    ~WriteTransaction() {
-        if (!committed_ && !sqlite3_get_autocommit(db_))
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    WriteTransaction(const WriteTransaction &) = delete;
-    WriteTransaction &operator=(const WriteTransaction &) = delete;
-    void commit() {
-        engine::exec(db_, "COMMIT", path_);
-        committed_ = true;
-    }
-
-private:
-    sqlite3 *db_;
-    QString path_;
-    bool committed_ = false;
-};
+using engine::WriteTransaction;
 
 bool isConflict(const DatabaseError &error) {
     return error.cause() == DatabaseError::Cause::ChangedElsewhere ||

@@ -99,6 +99,22 @@ void exec(sqlite3 *db, const char *sql, const QString &path) {
         raise(db, rc, path);
 }
 
+WriteTransaction::WriteTransaction(sqlite3 *db, const QString &path)
+    : db_(db)
+    , path_(path) {
+    exec(db_, "BEGIN IMMEDIATE", path_);
+}
+
+WriteTransaction::~WriteTransaction() {
+    if (!committed_ && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void WriteTransaction::commit() {
+    exec(db_, "COMMIT", path_);
+    committed_ = true;
+}
+
 DbHandle open(const QString &path, bool create) {
     return open(QFile::encodeName(path), path, create);
 }

@@ -53,4 +53,20 @@ private:
 
 void exec(sqlite3 *db, const char *sql, const QString &path);
 
+// Holds the file's write lock from its start to its commit, so that no other program writes in
+// between. Rolled back unless committed.
+class WriteTransaction {
+public:
+    WriteTransaction(sqlite3 *db, const QString &path);
+    ~WriteTransaction();
+    WriteTransaction(const WriteTransaction &) = delete;
+    WriteTransaction &operator=(const WriteTransaction &) = delete;
+    void commit();
+
+private:
+    sqlite3 *db_;
+    QString path_;
+    bool committed_ = false;
+};
+
 } // namespace store::engine
