@@ -7,7 +7,12 @@
 #include <QAccessible>
 #include <QAction>
 #include <QDateEdit>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -24,7 +29,8 @@ protected:
     void SetUp() override {
         if (!QFile::exists(QFile::decodeName(kImage)))
             GTEST_SKIP() << "no disc fixture beside the repository";
-        importer = QStringLiteral(VADREL_DB);
+        if (importer.isEmpty())
+            importer = QStringLiteral(VADREL_DB);
         fake.discs.image = kImage;
         start();
     }
@@ -137,6 +143,34 @@ TEST_F(DiscWindowTest, WritesNothingOnCancelOrOnATakenNumber) {
     ASSERT_FALSE(fake.dialogs.boxes.empty());
     EXPECT_TRUE(fake.dialogs.boxes.back().text.contains(QStringLiteral("El número 1 ya lo tiene")));
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos")), cds);
+}
+
+// A reader slow on one file: the progress window names it, and "Cancelar" ends the reading.
+class SlowDiscTest : public DiscWindowTest {
+protected:
+    void SetUp() override {
+        QFile reader(folder.path() + QStringLiteral("/lector"));
+        ASSERT_TRUE(reader.open(QIODevice::WriteOnly));
+        reader.write("#!/bin/sh\necho 'reading JUEGOS/LENTO.EXE' >&2\nexec sleep 30\n");
+        reader.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        importer = reader.fileName();
+        DiscWindowTest::SetUp();
+    }
+    QTemporaryDir folder;
+};
+
+TEST_F(SlowDiscTest, ShowsTheFileBeingReadAndCancels) {
+    QString shown;
+    QTimer::singleShot(1500, FormDisco, [&] {
+        for (auto *progress : FormDisco->findChildren<QProgressDialog *>())
+            if (progress->isVisible()) {
+                shown = progress->findChild<QLabel *>()->text();
+                progress->findChild<QPushButton *>()->click();
+            }
+    });
+    readImage([&] { EXPECT_EQ(FormDisco->GridProgramas->rowCount(), 0); });
+    EXPECT_EQ(shown, QStringLiteral("Leyendo JUEGOS/LENTO.EXE"));
+    EXPECT_TRUE(fake.dialogs.boxes.empty());
 }
 
 TEST_F(DiscWindowTest, SaysWhenTheDiscCannotBeRead) {
