@@ -40,7 +40,8 @@ QString text(const QJsonObject &object, const char *key) {
 QByteArray cdLine(const ProposedCd &cd) {
     const QByteArray fields = object(
         {{"descripcion", cd.description},
-         {"fecha", cd.date.isValid() ? QJsonValue(cd.date.toString(Qt::ISODate)) : QJsonValue()},
+         {"fecha", cd.date.toString(Qt::ISODate).isEmpty() ? QJsonValue()
+                                                            : QJsonValue(cd.date.toString(Qt::ISODate))},
          {"comentario", cd.comment}});
     return "{\"cd\":" + fields + "}\n";
 }

@@ -71,7 +71,11 @@ QDateTime createdUtc(iso9660_ltime_t date) {
     int quarters = date.lt_gmtoff;
     if (quarters < -48 || quarters > 52)
         quarters = 0;
-    return stated.isValid() ? stated.addSecs(-qint64(quarters) * 15 * 60) : QDateTime();
+    const QDateTime utc =
+        stated.isValid() ? stated.addSecs(-qint64(quarters) * 15 * 60) : QDateTime();
+    // The offset can carry the last day of year 9999 past any year a date is written in.
+    return utc.isValid() && utc.date().year() >= 1 && utc.date().year() <= 9999 ? utc
+                                                                                : QDateTime();
 }
 
 // libcdio gives a file's time as broken-down local time.
@@ -147,7 +151,8 @@ struct ImageSource::Walk {
                     iso9660_name_translate_ext(raw.constData(), plain.data(), std::max(joliet, 1)));
                 name = plain;
             }
-            if (!name.isEmpty())
+            // "..;1" comes out as "." once its version is taken away.
+            if (!name.isEmpty() && name != "." && name != "..")
                 found.push_back({raw, name, st->type == iso9660_stat_s::_STAT_DIR, block, size,
                                  fromLocal(st->tm)});
         }

@@ -13,6 +13,13 @@ namespace {
 // Resource compilers often count the closing NUL into a value's length, and padding is common.
 QString cleaned(const std::u16string &text) {
     QString value = QString::fromStdU16String(text);
+    // A damaged string may hold half a surrogate pair, which no UTF-8 text can carry.
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i].isHighSurrogate() && i + 1 < value.size() && value[i + 1].isLowSurrogate())
+            ++i;
+        else if (value[i].isSurrogate())
+            value[i] = QChar::ReplacementCharacter;
+    }
     while (!value.isEmpty() && (value.back().isNull() || value.back().isSpace()))
         value.chop(1);
     return value.trimmed();
