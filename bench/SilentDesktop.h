@@ -7,7 +7,10 @@
 
 // The desktop seams for benchmarks of the real windows: nothing may block, so boxes are printed
 // (errors) or dropped, questions answered "No", and nothing is opened.
-struct SilentDesktop : platform::Dialogs, platform::Shell, platform::Modal, platform::Clock,
+struct SilentDesktop : platform::Dialogs,
+                       platform::Shell,
+                       platform::Modal,
+                       platform::Clock,
                        platform::Discs {
     void error(QWidget *, const QString &text) override {
         std::fprintf(stderr, "error box: %s\n", qPrintable(text));

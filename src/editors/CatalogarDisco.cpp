@@ -35,7 +35,7 @@ namespace {
 
 namespace schema = store::schema;
 
-const char *const kHeaders[] = {"Programa", "Versión", "Empresa", "Licencia",
+const char *const kHeaders[] = {"Programa", "Versión", "Empresa",    "Licencia",
                                 "Año",      "Link",    "Comentario", "En el disco"};
 
 // The proposal's cells edit as the editors' boxes do: the licence from its list, the year as four
@@ -96,8 +96,8 @@ QString cellText(const QTableWidget *grid, int row, int column) {
 
 TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArray scanner,
                        QWidget *parent)
-    : DialogBase(QStringLiteral("FormDisco"), QStringLiteral("Catalogar un disco"),
-                 QSize(860, 640), parent)
+    : DialogBase(QStringLiteral("FormDisco"), QStringLiteral("Catalogar un disco"), QSize(860, 640),
+                 parent)
     , services_(services)
     , data_(data)
     , scanner_(std::move(scanner)) {
@@ -121,8 +121,8 @@ TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArr
     BotonCarpeta = button("BotonCarpeta", "Carpeta ...", &TFormDisco::BotonCarpetaClick);
     BotonLeer = button("BotonLeer", "LEER", &TFormDisco::BotonLeerClick);
     auto *sourceLayout = new QGridLayout(source);
-    sourceLayout->addWidget(platform::boldLabel(QStringLiteral("Disco :"), ListaDiscos, source),
-                            0, 0, Qt::AlignRight | Qt::AlignTop);
+    sourceLayout->addWidget(platform::boldLabel(QStringLiteral("Disco :"), ListaDiscos, source), 0,
+                            0, Qt::AlignRight | Qt::AlignTop);
     sourceLayout->addWidget(ListaDiscos, 0, 1, 1, 3);
     sourceLayout->addWidget(BotonImagen, 1, 1);
     sourceLayout->addWidget(BotonCarpeta, 1, 2);
@@ -250,14 +250,15 @@ void TFormDisco::BotonLeerClick() {
     if (scan.end == disc::ScanEnd::Cancelled)
         return;
     if (scan.end == disc::ScanEnd::Failed) {
-        services_.dialogs.error(this, QStringLiteral(" No se pudo leer el disco %1. %2 ")
-                                          .arg(chosen->text(), scan.error));
+        services_.dialogs.error(
+            this,
+            QStringLiteral(" No se pudo leer el disco %1. %2 ").arg(chosen->text(), scan.error));
         return;
     }
     const disc::Proposal &proposal = scan.proposal;
     if (data_.ADOConnection.Connected())
-        if (const auto already = store::catalogedDisc(data_.ADOConnection,
-                                                      proposal.cd.description, proposal.cd.date);
+        if (const auto already = store::catalogedDisc(data_.ADOConnection, proposal.cd.description,
+                                                      proposal.cd.date);
             already &&
             !services_.dialogs.confirm(
                 this, QStringLiteral(" Este disco parece estar ya en el catálogo como el CD %1. "
@@ -282,12 +283,15 @@ void TFormDisco::showProposal(const disc::Proposal &proposal) {
     GridProgramas->setRowCount(int(proposal.programs.size()));
     int row = 0;
     for (const disc::ProposedProgram &program : proposal.programs) {
-        const QString cells[ColumnCount] = {
-            program.name,    program.version,
-            program.publisher, program.licence,
-            program.year ? QString::number(*program.year) : QString(),
-            program.link,    program.comment,
-            program.origin};
+        const QString cells[ColumnCount] = {program.name,
+                                            program.version,
+                                            program.publisher,
+                                            program.licence,
+                                            program.year ? QString::number(*program.year)
+                                                         : QString(),
+                                            program.link,
+                                            program.comment,
+                                            program.origin};
         for (int column = 0; column < ColumnCount; ++column) {
             auto *item = new QTableWidgetItem(cells[column]);
             if (column == Origin)
@@ -345,8 +349,8 @@ void TFormDisco::BotonGuardarClick() {
     }
     const auto number = store::parseWholeNumber(EditNumero->text());
     if (!number) {
-        services_.dialogs.error(this, QStringLiteral(" El número de CD \"%1\" no es válido ")
-                                          .arg(EditNumero->text()));
+        services_.dialogs.error(
+            this, QStringLiteral(" El número de CD \"%1\" no es válido ").arg(EditNumero->text()));
         EditNumero->setFocus();
         return;
     }
@@ -383,10 +387,9 @@ void TFormDisco::BotonGuardarClick() {
     data_.rereadAll();
     // The CDs page shows the new CD.
     data_.TDiscos.FindRow(schema::field(schema::cds::Number), stored.cd, false);
-    services_.dialogs.information(
-        this, QStringLiteral(" Se guardaron el CD %1 y %2 programas ")
-                  .arg(stored.cd)
-                  .arg(stored.programs.size()));
+    services_.dialogs.information(this, QStringLiteral(" Se guardaron el CD %1 y %2 programas ")
+                                            .arg(stored.cd)
+                                            .arg(stored.programs.size()));
     close();
 }
 

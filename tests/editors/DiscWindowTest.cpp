@@ -8,15 +8,15 @@
 #include <QAction>
 #include <QDateEdit>
 #include <QLabel>
-#include <QPlainTextEdit>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -80,7 +80,7 @@ TEST_F(DiscWindowTest, StoresTheCdWithExactlyTheCheckedPrograms) {
                                    "(NombrePrograma = 'Ajedrez' OR NombrePrograma LIKE 'Men%' OR "
                                    "(NombrePrograma = 'CompresorX' AND Version = '8.1a' AND "
                                    "Licencia = 'Trial' AND Anio = 2003))")
-                  .arg(cds + 1)),
+                        .arg(cds + 1)),
               1);
     // The views show them at once, the CDs page on the new CD.
     EXPECT_EQ(data().TProgramas.RecordCount(), programs + 4);

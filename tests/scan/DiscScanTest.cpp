@@ -1,9 +1,9 @@
 // The scan as the program runs it, in a child process under caps, and the storing of what it
 // proposes into a real catalogue.
+#include "DiscScan.h"
 #include "Connection.h"
 #include "DatabaseError.h"
 #include "DiscRecord.h"
-#include "DiscScan.h"
 #include "TempCatalogue.h"
 
 #include <QFile>
@@ -18,12 +18,13 @@ QByteArray script(const QTemporaryDir &folder, const QByteArray &body) {
     const QString path = folder.path() + QStringLiteral("/lector");
     QFile file(path);
     file.open(QIODevice::WriteOnly);
-    file.write("#!/bin/sh\n"
-               "cd='{\"cd\":{\"descripcion\":\"D\",\"fecha\":\"2004-03-15\",\"comentario\":\"\"}}'\n"
-               "p='{\"programa\":\"P\",\"version\":\"\",\"empresa\":\"\",\"licencia\":\"Demo\","
-               "\"anio\":null,\"link\":\"\",\"comentario\":\"\",\"marcado\":true,\"origen\":\"B\"}'\n"
-               "skipping() { case \" $* \" in *\" --skip $1 \"*) return 0;; esac; return 1; }\n" +
-               body);
+    file.write(
+        "#!/bin/sh\n"
+        "cd='{\"cd\":{\"descripcion\":\"D\",\"fecha\":\"2004-03-15\",\"comentario\":\"\"}}'\n"
+        "p='{\"programa\":\"P\",\"version\":\"\",\"empresa\":\"\",\"licencia\":\"Demo\","
+        "\"anio\":null,\"link\":\"\",\"comentario\":\"\",\"marcado\":true,\"origen\":\"B\"}'\n"
+        "skipping() { case \" $* \" in *\" --skip $1 \"*) return 0;; esac; return 1; }\n" +
+        body);
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return QFile::encodeName(path);
 }
@@ -56,10 +57,14 @@ TEST(DiscScan, GoesOnWithoutTheFileAReaderFailedOn) {
          disc::ScanEnd::Done,
          {QStringLiteral("A.EXE"), QStringLiteral("B.EXE")}},
         {"crash before any file", "kill -SEGV $$\n", disc::ScanEnd::Failed, {}},
-        {"the same file again and again", "echo 'reading A.EXE' >&2\nkill -SEGV $$\n",
-         disc::ScanEnd::Failed, {}},
-        {"cannot read the source", "echo 'vadrel-db: not a disc' >&2\nexit 1\n",
-         disc::ScanEnd::Failed, {}},
+        {"the same file again and again",
+         "echo 'reading A.EXE' >&2\nkill -SEGV $$\n",
+         disc::ScanEnd::Failed,
+         {}},
+        {"cannot read the source",
+         "echo 'vadrel-db: not a disc' >&2\nexit 1\n",
+         disc::ScanEnd::Failed,
+         {}},
         {"output that is no proposal", "echo '{\"cd\":[]}'\n", disc::ScanEnd::Failed, {}},
     };
     for (const auto &c : cases) {
@@ -78,9 +83,9 @@ TEST(DiscScan, GoesOnWithoutTheFileAReaderFailedOn) {
 TEST(DiscScan, CancelStopsTheChild) {
     QTemporaryDir folder;
     int asked = 0;
-    const disc::ScanOutcome outcome = disc::scanDisc(
-        script(folder, "echo 'reading A.EXE' >&2\nexec sleep 30\n"), "/nada", {},
-        [&](const QString &reading) { return reading.isEmpty() || ++asked < 3; });
+    const disc::ScanOutcome outcome =
+        disc::scanDisc(script(folder, "echo 'reading A.EXE' >&2\nexec sleep 30\n"), "/nada", {},
+                       [&](const QString &reading) { return reading.isEmpty() || ++asked < 3; });
     EXPECT_EQ(outcome.end, disc::ScanEnd::Cancelled);
     EXPECT_EQ(asked, 3);
 }
@@ -94,9 +99,10 @@ TEST(DiscScan, MemoryCapEndsAGreedyReader) {
     limits.memoryBytes = 64 << 20;
     // The shell's own allocation of a string larger than the cap fails.
     const disc::ScanOutcome outcome = disc::scanDisc(
-        script(folder, "echo 'reading GRANDE.EXE' >&2\n"
-                       "skipping GRANDE.EXE \"$@\" || x=$(head -c 200000000 /dev/zero | tr '\\0' a)\n"
-                       "echo \"$cd\"\n"),
+        script(folder,
+               "echo 'reading GRANDE.EXE' >&2\n"
+               "skipping GRANDE.EXE \"$@\" || x=$(head -c 200000000 /dev/zero | tr '\\0' a)\n"
+               "echo \"$cd\"\n"),
         "/nada", limits, {});
     EXPECT_EQ(outcome.end, disc::ScanEnd::Done);
     EXPECT_EQ(outcome.proposal.skipped, QStringList{QStringLiteral("GRANDE.EXE")});

@@ -25,9 +25,11 @@ QByteArray folderCopy(const QTemporaryDir &temporary) {
     const QString to = temporary.path() + QStringLiteral("/revista-marzo-2004");
     const QDateTime disc(QDate(2004, 3, 15), QTime(12, 0), Qt::UTC);
     const std::map<QString, QDateTime> own{
-        {QStringLiteral("COMPRESOR/SETUP.EXE"), QDateTime(QDate(2003, 11, 20), QTime(12, 0), Qt::UTC)},
+        {QStringLiteral("COMPRESOR/SETUP.EXE"),
+         QDateTime(QDate(2003, 11, 20), QTime(12, 0), Qt::UTC)},
         {QStringLiteral("UTILES/FILE_ID.DIZ"), QDateTime(QDate(2002, 6, 1), QTime(12, 0), Qt::UTC)},
-        {QStringLiteral("UTILES/LIMPIA23.ZIP"), QDateTime(QDate(2002, 6, 1), QTime(12, 0), Qt::UTC)}};
+        {QStringLiteral("UTILES/LIMPIA23.ZIP"),
+         QDateTime(QDate(2002, 6, 1), QTime(12, 0), Qt::UTC)}};
     QDir().mkpath(to);
     for (QDirIterator it(from, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
                          QDirIterator::Subdirectories);
@@ -43,7 +45,8 @@ QByteArray folderCopy(const QTemporaryDir &temporary) {
         copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         copy.open(QIODevice::ReadWrite);
         const auto time = own.find(relative);
-        copy.setFileTime(time == own.end() ? disc : time->second, QFileDevice::FileModificationTime);
+        copy.setFileTime(time == own.end() ? disc : time->second,
+                         QFileDevice::FileModificationTime);
     }
     return QFile::encodeName(to);
 }
@@ -65,12 +68,33 @@ const Expected kFixtureTable[] = {
     {"MENU.EXE", "Menú Revista", "1.0", "Revista Ejemplo", nullptr, {}, "", false, "MENU.EXE"},
     {"COMPRESOR/SETUP.EXE", "CompresorX", "8.1", "Ejemplo Software S.A.", "Trial", 2003, "", true,
      "Versión de evaluación de 30 días"},
-    {"JUEGOS/AJEDREZ/AJEDREZ.EXE", "Ajedrez", "", "", "Freeware", {}, "", true,
+    {"JUEGOS/AJEDREZ/AJEDREZ.EXE",
+     "Ajedrez",
+     "",
+     "",
+     "Freeware",
+     {},
+     "",
+     true,
      "Ajedrez en 3D para dos jugadores"},
-    {"LINUX/editor-texto_1.4-2_all.deb", "editor-texto", "1.4-2", "Equipo Editor", "Freeware", {},
-     "https://editor.example.org/", true, "Editor de textos sencillo"},
-    {"OFIMATICA/SUITE.MSI", "Suite Ofimática Libre", "2.0.1", "Comunidad Ofimática", nullptr, {},
-     "", true, "Procesador de textos y hoja de cálculo"},
+    {"LINUX/editor-texto_1.4-2_all.deb",
+     "editor-texto",
+     "1.4-2",
+     "Equipo Editor",
+     "Freeware",
+     {},
+     "https://editor.example.org/",
+     true,
+     "Editor de textos sencillo"},
+    {"OFIMATICA/SUITE.MSI",
+     "Suite Ofimática Libre",
+     "2.0.1",
+     "Comunidad Ofimática",
+     nullptr,
+     {},
+     "",
+     true,
+     "Procesador de textos y hoja de cálculo"},
     {"UTILES/LIMPIA23.ZIP", "Limpiador de disco", "2.3", "Utiles Ltda.", "Shareware", 2002, "",
      true, "registre su copia"},
 };
@@ -82,8 +106,8 @@ TEST_P(FixtureScan, ProposesWhatAPersonWouldRecord) {
         GTEST_SKIP() << "no disc fixture beside the repository";
     QTemporaryDir temporary;
     const bool image = GetParam();
-    const QByteArray source = image ? QFile::encodeName(kFixtures) + "/revista-marzo-2004.iso"
-                                    : folderCopy(temporary);
+    const QByteArray source =
+        image ? QFile::encodeName(kFixtures) + "/revista-marzo-2004.iso" : folderCopy(temporary);
     const ToolRun run = runTool(VADREL_DB, {"scan", source});
     ASSERT_EQ(run.status, 0) << run.err.constData();
 
@@ -111,7 +135,8 @@ TEST_P(FixtureScan, ProposesWhatAPersonWouldRecord) {
             EXPECT_EQ(got.year, want.year);
         EXPECT_EQ(got.link, QString::fromUtf8(want.link));
         EXPECT_EQ(got.checked, want.checked);
-        EXPECT_TRUE(got.comment.contains(QString::fromUtf8(want.inComment))) << got.comment.toStdString();
+        EXPECT_TRUE(got.comment.contains(QString::fromUtf8(want.inComment)))
+            << got.comment.toStdString();
         EXPECT_TRUE(got.comment.contains(QStringLiteral("En el disco: ") + got.origin));
     }
 }
@@ -216,9 +241,9 @@ TEST(ProposalRules, CopyrightGivesItsLastYear) {
 
 TEST(DescriptionFiles, ReadAsDosWroteThem) {
     // Windows-1252, CR LF, a name with blanks in quotes, 4DOS's own data after Ctrl+D.
-    const auto descriptions = disc::readDescriptIon(
-        "AJEDREZ Ajedrez en 3D\r\n\"MIS JUEGOS\" Colecci\xf3n\x04\xc2"
-        "datos\r\nsolo.txt\r\n");
+    const auto descriptions =
+        disc::readDescriptIon("AJEDREZ Ajedrez en 3D\r\n\"MIS JUEGOS\" Colecci\xf3n\x04\xc2"
+                              "datos\r\nsolo.txt\r\n");
     EXPECT_EQ(descriptions.size(), 2u);
     EXPECT_EQ(descriptions.at(QStringLiteral("AJEDREZ")), QStringLiteral("Ajedrez en 3D"));
     EXPECT_EQ(descriptions.at(QStringLiteral("MIS JUEGOS")), QStringLiteral("Colección"));
@@ -240,8 +265,8 @@ TEST(ProposalJson, ReadsBackWhatItWritesAndRefusesTheRest) {
     program.year = 1999;
     program.checked = false;
     program.origin = QStringLiteral("A B/ÁRBOL.EXE");
-    const QByteArray lines = disc::cdLine({QStringLiteral("Disco"), QDate(2001, 2, 3), {}}) +
-                             disc::programLine(program);
+    const QByteArray lines =
+        disc::cdLine({QStringLiteral("Disco"), QDate(2001, 2, 3), {}}) + disc::programLine(program);
     EXPECT_EQ(lines.count('\n'), 2);
     const disc::Proposal read = disc::readProposal(lines);
     ASSERT_EQ(read.programs.size(), 1u);

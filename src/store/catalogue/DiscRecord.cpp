@@ -27,7 +27,8 @@ void bindText(engine::Statement &statement, int index, const QString &text) {
 } // namespace
 
 StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
-                     const disc::ProposedCd &cd, const std::vector<disc::ProposedProgram> &programs) {
+                     const disc::ProposedCd &cd,
+                     const std::vector<disc::ProposedProgram> &programs) {
     // The background read holds a read lock that the write would wait for.
     CursorSession::of(connection).finishBackgroundRead();
     sqlite3 *db = connection.handle();
@@ -35,8 +36,8 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
     engine::WriteTransaction transaction(db, path);
 
     StoredDisc stored;
-    stored.cd = cdNumber ? *cdNumber
-                         : nextKey(db, schema::cds::table, schema::cds::fields[0], path);
+    stored.cd =
+        cdNumber ? *cdNumber : nextKey(db, schema::cds::table, schema::cds::fields[0], path);
     engine::Statement addCd(db, schema::insertSql(schema::cds::table, 4), path);
     addCd.bindInt(1, stored.cd);
     bindText(addCd, 2, cd.description);

@@ -20,7 +20,8 @@ struct StoredDisc {
 // programs, numbered one past the highest in turn, in one transaction: all of it or nothing.
 // Throws DatabaseError; a CD number already taken is Cause::DuplicateKey.
 StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
-                     const disc::ProposedCd &cd, const std::vector<disc::ProposedProgram> &programs);
+                     const disc::ProposedCd &cd,
+                     const std::vector<disc::ProposedProgram> &programs);
 
 // The number of a catalogued CD with this description and date, as a disc read twice gives.
 std::optional<qint64> catalogedDisc(Connection &connection, const QString &description,

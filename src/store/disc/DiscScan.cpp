@@ -59,7 +59,7 @@ struct Run {
     enum class End { Exited, Died, Stalled, Cancelled, NotStarted } end = End::NotStarted;
     int status = 0;
     QByteArray out;
-    QByteArray errors; // what the child said on stderr, progress lines left out
+    QByteArray errors;  // what the child said on stderr, progress lines left out
     QByteArray reading; // the file it was reading last, as the disc spells it
 };
 
@@ -73,7 +73,7 @@ pid_t start(const std::vector<QByteArray> &arguments, qint64 memoryBytes, Pipe &
     const pid_t pid = ::fork();
     if (pid != 0)
         return pid;
-    // Only calls that are safe between fork and exec from here.
+        // Only calls that are safe between fork and exec from here.
 #ifndef VADREL_ADDRESS_SANITIZER
     const rlimit limit{rlim_t(memoryBytes), rlim_t(memoryBytes)};
     ::setrlimit(RLIMIT_AS, &limit);
@@ -117,7 +117,8 @@ Run runOnce(const QByteArray &program, const QByteArray &source, const QList<QBy
     bool errOpen = true;
     run.end = Run::End::Exited;
     while (outOpen || errOpen) {
-        pollfd fds[2] = {{outOpen ? out.read() : -1, POLLIN, 0}, {errOpen ? err.read() : -1, POLLIN, 0}};
+        pollfd fds[2] = {{outOpen ? out.read() : -1, POLLIN, 0},
+                         {errOpen ? err.read() : -1, POLLIN, 0}};
         ::poll(fds, 2, 50);
         char buffer[65536];
         if (fds[0].revents) {

@@ -14,7 +14,7 @@ struct ScanLimits {
     qint64 memoryBytes = qint64(1) << 30; // address space of the child
     int quietMs = 30'000;                 // longest time on one file
     int totalMs = 15 * 60'000;
-    int restarts = 25;                    // files given up before the whole scan is
+    int restarts = 25; // files given up before the whole scan is
 };
 
 enum class ScanEnd { Done, Cancelled, Failed };

@@ -38,11 +38,11 @@ QString text(const QJsonObject &object, const char *key) {
 } // namespace
 
 QByteArray cdLine(const ProposedCd &cd) {
-    const QByteArray fields = object(
-        {{"descripcion", cd.description},
-         {"fecha", cd.date.toString(Qt::ISODate).isEmpty() ? QJsonValue()
-                                                            : QJsonValue(cd.date.toString(Qt::ISODate))},
-         {"comentario", cd.comment}});
+    const QByteArray fields = object({{"descripcion", cd.description},
+                                      {"fecha", cd.date.toString(Qt::ISODate).isEmpty()
+                                                    ? QJsonValue()
+                                                    : QJsonValue(cd.date.toString(Qt::ISODate))},
+                                      {"comentario", cd.comment}});
     return "{\"cd\":" + fields + "}\n";
 }
 

@@ -18,8 +18,8 @@ enum class ReadResult {
 // A Windows program's version resource, from whichever language block it carries first (LIEF).
 struct VersionFacts {
     ReadResult result = ReadResult::Damaged;
-    QString productName, productVersion, fileVersion, companyName, fileDescription,
-        legalCopyright, comments;
+    QString productName, productVersion, fileVersion, companyName, fileDescription, legalCopyright,
+        comments;
 };
 VersionFacts readVersionResource(const QByteArray &bytes);
 // How many bytes of a Windows program hold its headers and sections, as LIEF reads them from the

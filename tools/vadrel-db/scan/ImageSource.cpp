@@ -74,8 +74,7 @@ QDateTime createdUtc(iso9660_ltime_t date) {
     const QDateTime utc =
         stated.isValid() ? stated.addSecs(-qint64(quarters) * 15 * 60) : QDateTime();
     // The offset can carry the last day of year 9999 past any year a date is written in.
-    return utc.isValid() && utc.date().year() >= 1 && utc.date().year() <= 9999 ? utc
-                                                                                : QDateTime();
+    return utc.isValid() && utc.date().year() >= 1 && utc.date().year() <= 9999 ? utc : QDateTime();
 }
 
 // libcdio gives a file's time as broken-down local time.

@@ -102,7 +102,8 @@ DizFacts dizFacts(const QStringList &lines) {
     static const QRegularExpression named(
         QStringLiteral("^(.*?)[\\s,]+(?:v|ver\\.?|versi[oó]n)\\s*(\\d+(?:\\.\\d+)*[a-z]?)\\b"),
         QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression numbered(QStringLiteral("^(.*?)\\s+(\\d+\\.\\d+(?:\\.\\d+)*)$"));
+    static const QRegularExpression numbered(
+        QStringLiteral("^(.*?)\\s+(\\d+\\.\\d+(?:\\.\\d+)*)$"));
     const QString first = lines.first();
     if (const auto match = named.match(first); match.hasMatch()) {
         facts.name = match.captured(1).trimmed();
@@ -177,8 +178,8 @@ private:
     ProposedCd cd(const Autorun &autorun) const {
         const Volume volume = source_.volume();
         ProposedCd cd;
-        for (const QString &candidate : {autorun.label, volume.volumeSet, volume.identifier,
-                                         source_.sourceName()})
+        for (const QString &candidate :
+             {autorun.label, volume.volumeSet, volume.identifier, source_.sourceName()})
             if (!candidate.trimmed().isEmpty()) {
                 cd.description = candidate.trimmed();
                 break;
@@ -259,9 +260,9 @@ private:
         program.name = name.trimmed().isEmpty() ? fallbackName(folder, file) : name.trimmed();
         program.origin = file.name;
         program.year = yearOf(file.modified);
-        const QString words = joined({about, hint, describedFile(folder, file),
-                                      describedFolder(folder)},
-                                     QStringLiteral(" "));
+        const QString words =
+            joined({about, hint, describedFile(folder, file), describedFolder(folder)},
+                   QStringLiteral(" "));
         const QString licence = licenceFromWords(words + u' ' + name);
         program.licence = licence.isEmpty() ? kFreeware : licence;
         program.comment = joined({about, describedFile(folder, file), describedFolder(folder),
@@ -309,16 +310,16 @@ private:
                 continue;
             const VersionFacts facts = versionOf(*file);
             if (upperName(file->name) == menu_) {
-                ProposedProgram menu =
-                    facts.result == ReadResult::Read ? versionProgram(folder, *file, facts)
-                                                     : program(folder, *file, {}, {}, {});
+                ProposedProgram menu = facts.result == ReadResult::Read
+                                           ? versionProgram(folder, *file, facts)
+                                           : program(folder, *file, {}, {}, {});
                 menu.checked = false;
                 menu.comment.prepend(QStringLiteral("Menú del disco (AUTORUN.INF).\n"));
                 proposal.programs.push_back(menu);
                 continue;
             }
-            const QString product = folded(facts.productName.isEmpty() ? facts.fileDescription
-                                                                       : facts.productName);
+            const QString product =
+                folded(facts.productName.isEmpty() ? facts.fileDescription : facts.productName);
             if (facts.result == ReadResult::Read && !product.isEmpty()) {
                 auto &chosen = products[product];
                 if (!chosen.first || prefer(*file, *chosen.first))
@@ -356,7 +357,8 @@ private:
             const std::optional<QByteArray> sections =
                 extent <= head->size() ? head->left(extent)
                                        : read(file, std::min(extent, kProgramBytes));
-            if (const VersionFacts facts = sections ? readVersionResource(*sections) : VersionFacts{};
+            if (const VersionFacts facts =
+                    sections ? readVersionResource(*sections) : VersionFacts{};
                 facts.result == ReadResult::Read)
                 return facts;
         }
@@ -379,10 +381,11 @@ private:
 
     ProposedProgram versionProgram(const Folder &folder, const DiscFile &file,
                                    const VersionFacts &facts) {
-        const QString name = facts.productName.isEmpty() ? facts.fileDescription : facts.productName;
-        const QString about = joined({facts.fileDescription == name ? QString() : facts.fileDescription,
-                                      facts.comments},
-                                     QStringLiteral(". "));
+        const QString name =
+            facts.productName.isEmpty() ? facts.fileDescription : facts.productName;
+        const QString about = joined(
+            {facts.fileDescription == name ? QString() : facts.fileDescription, facts.comments},
+            QStringLiteral(". "));
         ProposedProgram program = this->program(folder, file, name, about, facts.legalCopyright);
         program.version = facts.productVersion.isEmpty() ? facts.fileVersion : facts.productVersion;
         program.publisher = facts.companyName;
@@ -405,7 +408,8 @@ private:
         const MsiFacts facts = bytes ? readMsi(*bytes) : MsiFacts{};
         if (facts.result != ReadResult::Read)
             return unreadable(folder, file);
-        ProposedProgram program = this->program(folder, file, facts.productName, facts.comments, {});
+        ProposedProgram program =
+            this->program(folder, file, facts.productName, facts.comments, {});
         program.version = facts.productVersion;
         program.publisher = facts.manufacturer;
         if (isWebLink(facts.aboutUrl))

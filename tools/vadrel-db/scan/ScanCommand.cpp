@@ -10,8 +10,7 @@
 namespace {
 
 int wrongCall(const char *problem) {
-    std::fprintf(stderr, "vadrel-db: %s\nTry 'vadrel-db --help' for more information.\n",
-                 problem);
+    std::fprintf(stderr, "vadrel-db: %s\nTry 'vadrel-db --help' for more information.\n", problem);
     return 2;
 }
 
