@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <QDialog>
+#include <QTemporaryDir>
 #include <cstdio>
 
 // The desktop seams for benchmarks of the real windows: nothing may block, so boxes are printed
@@ -26,7 +27,11 @@ struct SilentDesktop : platform::Dialogs,
     std::vector<Mounted> mounted() const override { return {}; }
     QByteArray chooseImage(QWidget *) override { return {}; }
     QByteArray chooseFolder(QWidget *) override { return {}; }
+    QByteArray chooseCatalogue(QWidget *) override { return {}; }
     platform::Services services() {
-        return {*this, *this, *this, *this, store::FileCalls::system(), *this};
+        return {*this, *this, *this, *this, store::FileCalls::system(), *this, preferences};
     }
+    // Settings go to a temporary file, never the user's.
+    QTemporaryDir settingsFolder;
+    platform::Preferences preferences{settingsFolder.filePath(QStringLiteral("vadrel.conf"))};
 };

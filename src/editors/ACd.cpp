@@ -65,11 +65,12 @@ bool TForm2::proposeNumber() {
 }
 
 void TForm2::Limpiar() {
-    proposeNumber();
+    // Today's date and empty boxes even when no number can be proposed.
     Edit2->clear();
     Date1->setDate(services_.clock.today());
     Memo1->clear();
     Edit2->setFocus();
+    proposeNumber();
 }
 
 void TForm2::FormActivate() {

@@ -5,6 +5,7 @@
 #include "ACd.h"
 #include "AProg.h"
 #include "CatalogarDisco.h"
+#include "CatalogueFolder.h"
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
@@ -69,6 +70,18 @@ void TForm1::NuevoPrograma1Click(QObject *Sender) {
 
 void TForm1::CatalogarDisco1Click(QObject *) {
     openModal(FormDisco);
+}
+
+void TForm1::AbrirCatalogo1Click(QObject *) {
+    const QByteArray folder = chooseCatalogueFolder(services_, this);
+    if (!folder.isEmpty())
+        emit catalogueChosen(folder);
+}
+
+void TForm1::openRecent(const QByteArray &folder) {
+    // It may have lost its catalogue since the menu was shown: then it is offered one.
+    if (prepareCatalogueFolder(folder, services_, this) == FolderReady::Ready)
+        emit catalogueChosen(folder);
 }
 
 void TForm1::Salir1Click(QObject *) {

@@ -108,6 +108,7 @@ QWidget *TForm1::buildListPage(int place, const QString &gridBox, DBGrid *grid,
         button->setFocusPolicy(Qt::NoFocus);
         button->setFixedSize(209, 33);
         platform::setBold(button);
+        catalogueWidgets_.push_back(button);
         platform::connectGuarded(
             button, &QToolButton::clicked, this,
             [this, button, handler = entry.handler] { (this->*handler)(button); });

@@ -63,6 +63,7 @@ void TForm1::buildQueriesPage() {
         icons.push_back(new ClickableImage(QLatin1String(entry.name), QLatin1String(entry.picture),
                                            QString::fromUtf16(entry.hint), TabSheet3));
     for (ClickableImage *image : icons) {
+        catalogueWidgets_.push_back(image);
         top->addWidget(image);
         top->addSpacing(8);
     }
@@ -135,6 +136,11 @@ void TForm1::buildQueriesPage() {
 
 void TForm1::TabSheet3Show(QObject *) {
     store::TableCursor &progDisc = data_.TProgDisc;
+    // Nothing to prepare without a catalogue; the page stays empty.
+    if (!data_.TDiscos.Active()) {
+        Edit1->setFocus();
+        return;
+    }
     progDisc.setIndexFieldNames(store::schema::field(joined::Cd));
     progDisc.setFiltered(false);
     progDisc.setFilter(QString());

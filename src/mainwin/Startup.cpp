@@ -5,10 +5,13 @@
 #include "AccessOffer.h"
 #include "Acerca.h"
 #include "CatalogarDisco.h"
+#include "DatabaseError.h"
+#include "ErrorMessages.h"
 #include "Guard.h"
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
+#include "RecentCatalogues.h"
 #include "RowsWait.h"
 #include "ayuda.h"
 #include "backup.h"
@@ -18,7 +21,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -37,7 +42,11 @@ QByteArray toolBeside() {
 
 } // namespace
 
-Startup::Startup(platform::Services services, const QString &importer, bool openCatalogue) {
+Startup::Startup(platform::Services services, const QString &importer, bool openCatalogue)
+    : services_(services)
+    , converter_(importer.isEmpty()
+                     ? QCoreApplication::applicationDirPath() + QStringLiteral("/vadrel-db")
+                     : importer) {
     module_ = std::make_unique<TDataModule2>();
     DataModule2 = module_.get();
     form1_ = std::make_unique<TForm1>(services, *module_);
@@ -46,12 +55,8 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
     module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
     module_->Reads.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
                                        store::CursorSession::Wait step) { (*wait)(step); });
-    const QString converter =
-        importer.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/vadrel-db")
-                           : importer;
-    // Declined or failed, the program runs on as without a catalogue.
-    if (openCatalogue && offerAccessConversion(form1_.get(), services, converter))
-        platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
+    if (openCatalogue)
+        openHere();
     // The other windows, hidden; the main window owns them.
     TDataModule2 &data = *module_;
     Form2 = new TForm2(services, data, form1_.get());
@@ -66,6 +71,38 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
     FormDisco = new TFormDisco(services, data,
                                importer.isEmpty() ? toolBeside() : QFile::encodeName(importer),
                                form1_.get());
+    form1_->showCatalogueState(openCatalogue);
+    form1_->startOnRememberedPage();
+    QObject::connect(form1_.get(), &TForm1::catalogueChosen, form1_.get(),
+                     [this](const QByteArray &folder) { switchTo(folder); });
+}
+
+void Startup::openHere() {
+    // Declined or failed, the program runs on as without a catalogue.
+    if (offerAccessConversion(form1_.get(), services_, converter_))
+        platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
+    if (module_->TDiscos.Active())
+        recent::opened(services_.preferences, TDataModule2::RutaBytes());
+}
+
+void Startup::switchTo(const QByteArray &folder) {
+    // The open catalogue is closed as "Salir" closes it, then the chosen one is opened as at
+    // start-up.
+    platform::guarded(form1_.get(), [this] { form1_->FormClose(); });
+    const bool entered = ::chdir(folder.constData()) == 0;
+    if (entered)
+        openHere();
+    else
+        services_.dialogs.error(
+            form1_.get(),
+            errorMessage(std::make_exception_ptr(store::DatabaseError(
+                store::DatabaseError::Kind::Io, QString::fromLocal8Bit(std::strerror(errno)),
+                QFile::decodeName(folder + "/db.mdb"), store::DatabaseError::Cause::FileMissing))));
+    form1_->FormCreate();
+    form1_->showCatalogueState(entered);
+    // An open help window shows the new catalogue's pages.
+    if (Form10 && Form10->isVisible())
+        Form10->FormActivate();
 }
 
 Startup::~Startup() {

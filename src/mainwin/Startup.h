@@ -13,8 +13,9 @@ class TDataModule2;
 // the catalogue is opened (a failure there is shown by the main window's error handler), then
 // the other windows, each handed the data module. An old Access db.mdb is offered for conversion
 // with `importer` (vadrel-db, beside the program when not given) before the data module opens
-// anything. Without `openCatalogue` nothing is opened at all. The global DataModule2 is set here
-// for the run; no window reads it.
+// anything. Without `openCatalogue` nothing is opened at all (the user chose no catalogue). A
+// catalogue chosen later from the main window replaces the open one. The global DataModule2 is
+// set here for the run; no window reads it.
 class Startup {
 public:
     explicit Startup(platform::Services services, const QString &importer = QString(),
@@ -27,6 +28,12 @@ public:
     TDataModule2 &dataModule() { return *module_; }
 
 private:
+    // Opens db.mdb in the working directory, after the offer to convert an Access one.
+    void openHere();
+    void switchTo(const QByteArray &folder);
+
+    platform::Services services_;
+    QString converter_;
     std::unique_ptr<TDataModule2> module_;
     std::unique_ptr<TForm1> form1_;
 };

@@ -39,9 +39,11 @@ TForm1::TForm1(platform::Services services, TDataModule2 &data, QWidget *parent)
     buildStatusBar();
     // The client area (pages and status bar) is 729 x 517; the menu bar comes on top of it.
     setFixedSize(729, 517 + menuBar()->sizeHint().height());
-    platform::centreOnFirstShow(this);
+    placeWindow();
     FormCreate();
     bindData();
+    wireGrids();
+    showCatalogueState();
 }
 
 TForm1::~TForm1() {
@@ -96,8 +98,19 @@ void TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent *event) {
+    rememberPlace();
     platform::guarded(this, [this] { FormClose(); });
     event->accept();
+}
+
+void TForm1::showCatalogueState(bool attempted) {
+    const bool open = data_.TDiscos.Active();
+    for (QAction *action : catalogueActions_)
+        action->setEnabled(open);
+    for (QWidget *control : catalogueWidgets_)
+        control->setEnabled(open);
+    if (!attempted)
+        statusPanels[1]->setText(QStringLiteral(" Ningún catálogo abierto"));
 }
 
 void TForm1::TratarErrores(QObject *, std::exception_ptr E) {

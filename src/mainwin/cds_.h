@@ -5,11 +5,14 @@
 
 #include <QMainWindow>
 #include <exception>
+#include <vector>
 
+class QAction;
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QTabWidget;
 class QVBoxLayout;
 class DBGrid;
@@ -22,8 +25,8 @@ class TableCursor;
 // The main window: the CDs, programs and queries pages, the menus, the status bar, the
 // deletions and the application's error handler. Built in pieces by job: the frame and the
 // error handler (cds_.cpp), the pages and their buttons (MainPages.cpp), the queries page
-// (QueriesPage.cpp), the menu (MainMenu.cpp), the commands (MainCommands.cpp) and the tools
-// (Herramientas.cpp).
+// (QueriesPage.cpp), the menu (MainMenu.cpp), the commands (MainCommands.cpp), the tools
+// (Herramientas.cpp), and the grids' keys and the window's remembered place (MainHabits.cpp).
 class TForm1 : public QMainWindow, public MainForm {
     Q_OBJECT
 public:
@@ -58,6 +61,9 @@ public:
     // "Archivo" > "Nuevo Programa": brings the programs page to the front and opens New program.
     void NuevoPrograma1Click(QObject *Sender = nullptr);
     void CatalogarDisco1Click(QObject *Sender = nullptr);
+    // "Archivo" > "Abrir catálogo ...": the folder chooser; the chosen catalogue replaces the
+    // open one (catalogueChosen).
+    void AbrirCatalogo1Click(QObject *Sender = nullptr);
     // "Archivo" > "Salir": closes the main window, and with it the program.
     void Salir1Click(QObject *Sender = nullptr);
     // "Ver" > "CDs": brings the CDs page to the front.
@@ -66,6 +72,11 @@ public:
     void Programas1Click(QObject *Sender = nullptr);
     // "Ver" > "Consultas": brings the queries page to the front.
     void Consultas1Click(QObject *Sender = nullptr);
+    // "Ver" > "Buscar en Consultas": the queries page, with the typing cursor in "Buscar :".
+    void Buscar1Click(QObject *Sender = nullptr);
+    // "Ver" > "Recordar ventana y página": whether the next run starts where this one ends
+    // (place on the desktop and page) instead of centred on the CDs page.
+    void RecordarVentana1Click(QObject *Sender = nullptr);
 
     // The tools, help and About commands (Herramientas.cpp).
     // "Herramientas" > "Bloc de notas": starts the desktop's text editor.
@@ -111,6 +122,16 @@ public:
     // True when the text is a whole number (the store's rule) of at most `maxLength` characters.
     bool Validar(const QString &text, int maxLength) override;
 
+    // Enables the commands that need a catalogue only while one is open. Without `attempted`
+    // (the user chose none) the status bar says that none is open instead of naming a folder.
+    void showCatalogueState(bool attempted = true);
+    // The page the last run ended on, when the user asked for it to be remembered.
+    void startOnRememberedPage();
+
+signals:
+    // The user chose a catalogue folder (bytes of the file system) that holds a catalogue.
+    void catalogueChosen(const QByteArray &folder);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -130,6 +151,14 @@ private:
     void buildStatusBar();
     void bindData();
     void openModal(QDialog *window);
+    void fillRecentMenu();
+    void openRecent(const QByteArray &folder);
+    // Enter, double-click, Delete and a title click on the three grids.
+    void wireGrids();
+    // Where the last run left the window, when it is to be remembered; else centred.
+    void placeWindow();
+    void rememberPlace();
+    bool remembering() const;
 
     platform::Services services_;
     TDataModule2 &data_;
@@ -146,6 +175,9 @@ private:
     QComboBox *ComboBox1;
     QComboBox *ComboBox2;
     QLabel *statusPanels[2] = {};
+    QMenu *recentMenu_ = nullptr;
+    std::vector<QAction *> catalogueActions_;
+    std::vector<QWidget *> catalogueWidgets_;
 };
 
 extern TForm1 *Form1;

@@ -1,6 +1,7 @@
 // Vadrel: the program entry. `vadrel [CARPETA]`: the catalogue is db.mdb in the working
 // directory, which CARPETA, when given, becomes before anything else.
 #include "Application.h"
+#include "CatalogueFolder.h"
 #include "CommandLine.h"
 #include "QtPlatform.h"
 #include "Startup.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FileCalls.h"
+#include "Preferences.h"
 
 #include <QDate>
 #include <QString>
@@ -21,6 +22,8 @@ public:
     virtual void information(QWidget *parent, const QString &text) = 0;
     // True only when "Yes" is pressed.
     virtual bool confirm(QWidget *parent, const QString &text) = 0;
+    // The folder of a catalogue to open, as the file system's bytes; empty when the user cancels.
+    virtual QByteArray chooseCatalogue(QWidget *parent) = 0;
 };
 
 class Shell {
@@ -75,6 +78,7 @@ struct Services {
     Clock &clock;
     store::FileCalls &files; // how the program's own files (listing, backup) are written
     Discs &discs;
+    Preferences &preferences; // the user's settings file
 };
 
 } // namespace platform

@@ -7,10 +7,12 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace platform {
@@ -46,6 +48,13 @@ void QtDialogs::information(QWidget *parent, const QString &text) {
 
 bool QtDialogs::confirm(QWidget *parent, const QString &text) {
     return showBox(parent, QMessageBox::Question, QStringLiteral("Confirm"), text, true) == 1;
+}
+
+QByteArray QtDialogs::chooseCatalogue(QWidget *parent) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent, QStringLiteral("Abrir catálogo"),
+        QStandardPaths::writableLocation(QStandardPaths::HomeLocation));
+    return folder.isEmpty() ? QByteArray() : QFile::encodeName(folder);
 }
 
 QUrl shellTarget(const QString &target, const QByteArray &workingDirectory) {

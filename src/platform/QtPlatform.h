@@ -20,6 +20,7 @@ public:
     void error(QWidget *parent, const QString &text) override;
     void information(QWidget *parent, const QString &text) override;
     bool confirm(QWidget *parent, const QString &text) override;
+    QByteArray chooseCatalogue(QWidget *parent) override;
 };
 
 class QtShell : public Shell {
@@ -55,8 +56,10 @@ struct QtPlatform {
     QtModal modal;
     QtClock clock;
     QtDiscs discs;
+    Preferences preferences{Preferences::userFile()};
     Services services() {
-        return Services{dialogs, shell, modal, clock, store::FileCalls::system(), discs};
+        return Services{dialogs, shell,      modal, clock, store::FileCalls::system(),
+                        discs,   preferences};
     }
 };
 

@@ -1,11 +1,14 @@
 #include "DBGrid.h"
 
+#include "Preferences.h"
 #include "TableCursor.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QtMath>
@@ -170,9 +173,28 @@ DBGrid::DBGrid(QWidget *parent)
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setMinimumWidth(14);
-    horizontalHeader()->setHighlightSections(false);
+    QHeaderView *titles = horizontalHeader();
+    titles->setHighlightSections(false);
     // Narrow columns (50 pixels for a CD number) still show their whole title.
-    horizontalHeader()->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 1px; }"));
+    titles->setStyleSheet(QStringLiteral("QHeaderView::section { padding: 1px; }"));
+    // A double-click on a border fits the column to the rows on screen; by default the view would
+    // measure up to a thousand rows, on and off screen.
+    titles->setResizeContentsPrecision(0);
+    connect(titles, &QHeaderView::sectionResized, this, [this] {
+        if (!applyingWidths_)
+            keepWidths();
+    });
+    // Not emitted when a press on a border starts a resize.
+    connect(titles, &QHeaderView::sectionClicked, this, &DBGrid::titleClicked);
+    auto *reset = new QAction(QStringLiteral("Restablecer columnas"), titles);
+    connect(reset, &QAction::triggered, this, &DBGrid::resetWidths);
+    titles->addAction(reset);
+    titles->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The press of a double-click has already made its row current, unless moving there failed.
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (hasCurrentRecord() && DataSource()->DataSet()->currentIndex() == index.row())
+            emit rowActivated();
+    });
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { followCursor(QAbstractItemView::EnsureVisible); });
     // Reading loops move the cursor over every row, so a move must cost little here: the row
@@ -203,9 +225,64 @@ void DBGrid::setDataSource(store::TDataSource *source) {
 }
 
 void DBGrid::setColumns(std::vector<GridColumn> columns) {
-    model_->setColumns(columns);
-    for (size_t i = 0; i < columns.size(); ++i)
-        setColumnWidth(int(i), columns[i].width > 0 ? columns[i].width : kDefaultWidth);
+    givenWidths_.clear();
+    for (const GridColumn &column : columns)
+        givenWidths_.push_back(column.width > 0 ? column.width : kDefaultWidth);
+    applyingWidths_ = true; // the reset may resize sections too
+    model_->setColumns(std::move(columns));
+    applyingWidths_ = false;
+    applyWidths();
+}
+
+void DBGrid::rememberWidths(platform::Preferences &preferences, const QString &key) {
+    preferences_ = &preferences;
+    widthsKey_ = QStringLiteral("columnas/") + key;
+    applyWidths();
+}
+
+// The widths kept for this grid, or none when they are missing, unreadable or for another set
+// of columns.
+std::vector<int> DBGrid::rememberedWidths() const {
+    if (!preferences_)
+        return {};
+    // A one-number list comes back from the INI file as a plain string: read both as strings.
+    const QStringList kept = preferences_->value(widthsKey_).toStringList();
+    if (kept.size() != qsizetype(givenWidths_.size()))
+        return {};
+    std::vector<int> widths;
+    for (const QString &text : kept) {
+        bool ok = false;
+        const int width = text.trimmed().toInt(&ok);
+        if (!ok || width <= 0)
+            return {};
+        widths.push_back(width);
+    }
+    return widths;
+}
+
+void DBGrid::applyWidths() {
+    std::vector<int> widths = rememberedWidths();
+    if (widths.empty())
+        widths = givenWidths_;
+    applyingWidths_ = true;
+    for (size_t i = 0; i < widths.size(); ++i)
+        setColumnWidth(int(i), widths[i]);
+    applyingWidths_ = false;
+}
+
+void DBGrid::keepWidths() {
+    if (!preferences_ || givenWidths_.empty())
+        return;
+    QVariantList widths;
+    for (int i = 0; i < int(givenWidths_.size()); ++i)
+        widths.append(columnWidth(i));
+    preferences_->setValue(widthsKey_, widths);
+}
+
+void DBGrid::resetWidths() {
+    if (preferences_)
+        preferences_->remove(widthsKey_);
+    applyWidths();
 }
 
 void DBGrid::followCursor(QAbstractItemView::ScrollHint hint) {
@@ -235,4 +312,25 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
         source->reportError(std::current_exception());
         followCursor(QAbstractItemView::EnsureVisible);
     }
+}
+
+bool DBGrid::hasCurrentRecord() const {
+    const TableCursor *c = DataSource() ? DataSource()->DataSet() : nullptr;
+    return c && c->Active() && c->currentIndex() >= 0 && c->currentIndex() < model_->rowCount();
+}
+
+void DBGrid::keyPressEvent(QKeyEvent *event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    const int key = event->key();
+    if (plain && hasCurrentRecord()) {
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            emit rowActivated();
+            return; // taken: a dialog's default button must not answer too
+        }
+        if (key == Qt::Key_Delete) {
+            emit deleteRequested();
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
 }

@@ -8,6 +8,9 @@
 #include <QTableView>
 #include <vector>
 
+namespace platform {
+class Preferences;
+}
 namespace store {
 class TableCursor;
 }
@@ -54,7 +57,9 @@ private:
 };
 
 // A read-only grid bound to a data source: it marks and follows the current record, and choosing
-// a row makes that record current. A row found by a search is brought to the middle.
+// a row makes that record current. A row found by a search is brought to the middle. The user
+// may drag column borders; a double-click on a border fits the column to the widest text on
+// screen, and the title's menu has "Restablecer columnas" for the given widths.
 class DBGrid : public QTableView {
     Q_OBJECT
 public:
@@ -62,15 +67,37 @@ public:
 
     store::TDataSource *DataSource() const { return model_->dataSource(); }
     void setDataSource(store::TDataSource *source);
+    // The columns with their given widths; widths remembered under the grid's key win.
     void setColumns(std::vector<GridColumn> columns);
     CursorTableModel *cursorModel() const { return model_; }
+    // The widths the user gives the columns are kept in `preferences` under `key`, and come back
+    // now and at the next run; "Restablecer columnas" forgets them.
+    void rememberWidths(platform::Preferences &preferences, const QString &key);
+
+signals:
+    // Enter, or a double-click on a row, with that row's record current.
+    void rowActivated();
+    // Delete with a current record.
+    void deleteRequested();
+    // A click on a column's title (not on its border).
+    void titleClicked(int column);
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void followCursor(QAbstractItemView::ScrollHint hint);
+    bool hasCurrentRecord() const;
+    std::vector<int> rememberedWidths() const;
+    void applyWidths();
+    void keepWidths();
+    void resetWidths();
 
     CursorTableModel *model_;
     bool following_ = false;
+    std::vector<int> givenWidths_;
+    platform::Preferences *preferences_ = nullptr; // outlives the grid
+    QString widthsKey_;
+    bool applyingWidths_ = false; // widths set by the program, not chosen by the user
 };

@@ -1,6 +1,7 @@
 // `vadrel [CARPETA]`: the arguments, and the first run in a folder without a catalogue.
 #include "CommandLine.h"
 #include "Catalogue.h"
+#include "CatalogueFolder.h"
 #include "FakePlatform.h"
 #include "QtPrinters.h"
 #include "TempCatalogue.h"
@@ -67,7 +68,7 @@ QList<QByteArray> entries(const QByteArray &folder) {
 } // namespace
 
 // The folder becomes the working directory; one without a catalogue is offered an empty one
-// with its help pages and nothing else, and "No" creates nothing.
+// with its help pages and nothing else, and "No" creates nothing and opens the folder chooser.
 TEST(CommandLine, AFolderWithoutACatalogueIsOfferedOne) {
     const struct {
         const char *what;
@@ -76,14 +77,24 @@ TEST(CommandLine, AFolderWithoutACatalogueIsOfferedOne) {
         bool yes;
         bool entered;
         QStringList files; // in the folder afterwards
-        int boxes;         // offer, error
+        int boxes;         // offer
         QByteArray name = "datos/vadrel";
+        bool choosesAnother = false; // after "No", the chooser picks a catalogue elsewhere
     } cases[] = {
         {"a catalogue folder", true, true, false, true, {"ayuda", "db.mdb"}, 0},
         {"no folder, yes", false, false, true, true, {"ayuda", "db.mdb"}, 1},
-        {"no folder, no", false, false, false, false, {}, 2},
+        {"no folder, no, chooser cancelled", false, false, false, false, {}, 1},
         {"an empty folder, yes", true, false, true, true, {"ayuda", "db.mdb"}, 1},
-        {"an empty folder, no", true, false, false, true, {}, 1},
+        {"an empty folder, no, chooser cancelled", true, false, false, false, {}, 1},
+        {"an empty folder, no, another chosen",
+         true,
+         false,
+         false,
+         true,
+         {},
+         1,
+         "datos/vadrel",
+         true},
         // A name that is no valid text reaches the file system as it is.
         {"no folder named in Latin-1, yes",
          false,
@@ -114,21 +125,24 @@ TEST(CommandLine, AFolderWithoutACatalogueIsOfferedOne) {
         }
         FakePlatform fake;
         fake.dialogs.answers = {test.yes};
+        const TempCatalogue another(false);
+        if (test.choosesAnother)
+            fake.dialogs.folders = {QFile::encodeName(another.dir())};
         const ScopedCwd back(QDir::currentPath());
+        const QString before = QDir::currentPath();
         EXPECT_EQ(enterCatalogueFolder(bytes, fake.services()), test.entered);
         ASSERT_EQ(int(fake.dialogs.boxes.size()), test.boxes);
         if (test.boxes > 0) {
             EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Confirm);
             EXPECT_TRUE(fake.dialogs.boxes[0].text.contains(folder));
         }
-        if (test.boxes > 1) {
-            EXPECT_TRUE(fake.dialogs.boxes[1].text.contains(
-                QStringLiteral("No se encuentra la base de datos")));
-        }
+        // Only "No" leads to the chooser.
+        EXPECT_EQ(fake.dialogs.catalogueChoices, test.boxes > 0 && !test.yes ? 1 : 0);
         char here[4096];
-        if (test.entered) {
-            EXPECT_EQ(QByteArray(::getcwd(here, sizeof here)), bytes);
-        }
+        EXPECT_EQ(QByteArray(::getcwd(here, sizeof here)), !test.entered ? QFile::encodeName(before)
+                                                           : test.choosesAnother
+                                                               ? QFile::encodeName(another.dir())
+                                                               : bytes);
         // By the file system's own names: no second folder under another spelling.
         EXPECT_EQ(entries(QFile::encodeName(home.path()) + "/datos"),
                   test.folderThere || test.yes ? QList<QByteArray>{test.name.mid(6)}

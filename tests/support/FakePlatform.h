@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QSet>
 #include <QString>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <deque>
 #include <functional>
@@ -32,8 +33,19 @@ public:
         answers.pop_front();
         return answer;
     }
+    // Cancels when the test prepared no folder.
+    QByteArray chooseCatalogue(QWidget *) override {
+        ++catalogueChoices;
+        if (folders.empty())
+            return {};
+        const QByteArray folder = folders.front();
+        folders.pop_front();
+        return folder;
+    }
     std::vector<Box> boxes;
     std::deque<bool> answers;
+    std::deque<QByteArray> folders; // the catalogue folders the user "chooses", in turn
+    int catalogueChoices = 0;
 };
 
 class FakeShell : public platform::Shell {
@@ -147,5 +159,10 @@ struct FakePlatform {
     FakeClock clock;
     FaultyFileCalls files; // passes everything through until armed
     FakeDiscs discs;
-    platform::Services services() { return {dialogs, shell, modal, clock, files, discs}; }
+    // The user's settings, in a folder of the test's own.
+    QTemporaryDir settingsFolder;
+    platform::Preferences preferences{settingsFolder.filePath(QStringLiteral("vadrel.conf"))};
+    platform::Services services() {
+        return {dialogs, shell, modal, clock, files, discs, preferences};
+    }
 };
