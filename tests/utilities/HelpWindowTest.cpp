@@ -10,8 +10,13 @@
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -201,17 +206,120 @@ TEST_F(HelpWindowTest, MissingAndOversizedPagesGetANoticeWithTheWayBack) {
     EXPECT_FALSE(text.contains("Atrás"));
 }
 
-TEST_F(HelpWindowTest, MissingPageShowsANoticeInsteadOfAnError) {
-    start();
-    ayuda();
-    EXPECT_TRUE(Form10->isVisible());
-    const QString text = Form10->WebBrowser->toPlainText();
-    EXPECT_TRUE(text.contains("No se encontró la ayuda")) << text.toStdString();
-    EXPECT_TRUE(text.contains(TForm10::helpPage())) << text.toStdString();
-    EXPECT_TRUE(fake.dialogs.boxes.empty());
+// The catalogue's own pages, which the user may have edited, come first; then those installed
+// with the program, in <prefix>/share beside its <prefix>/bin; then the source tree's. Every
+// case has an ayuda folder in the catalogue, but only some have its first page. Folders go by
+// their bytes: the prefix's name is no valid text.
+TEST(HelpFolder, IsTheFirstPlaceThatHasTheFirstPage) {
+    QTemporaryDir temporary;
+    const QByteArray root = QFile::encodeName(temporary.path()) + "/instalaci\xf3n";
+    const auto removeRoot = qScopeGuard([&] {
+        std::error_code ignored;
+        std::filesystem::remove_all(root.constData(), ignored);
+    });
+    const QByteArray catalogue = root + "/catalogo", own = catalogue + "/ayuda",
+                     installed = root + "/share/vadrel/ayuda", source = root + "/fuente/ayuda";
+    auto write = [](const QByteArray &folder, const char *name) {
+        std::filesystem::create_directories(folder.constData());
+        std::ofstream((folder + '/' + name).constData()) << "<title>Ayuda</title>";
+    };
+    const struct {
+        const char *what;
+        std::vector<QByteArray> withFirstPage;
+        QByteArray chosen;
+    } cases[] = {
+        {"all three", {own, installed, source}, own},
+        {"installed and source", {installed, source}, installed},
+        {"source only", {source}, source},
+        {"none", {}, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(root.constData());
+        write(own, "cds.htm");
+        for (const QByteArray &folder : c.withFirstPage)
+            write(folder, "ayuda.htm");
+        EXPECT_EQ(TForm10::helpFolder(TForm10::helpPlaces(catalogue, root + "/bin", source)),
+                  c.chosen);
+    }
+}
 
-    // Once the pages are there, the next activation shows them.
-    store::installHelpPages(catalogue->dir());
+// A catalogue folder without the first help page shows the program's own pages instead of a
+// notice; one with its own shows that, edited as it may be. Either way links lead among the
+// pages of the folder shown and no further.
+TEST_F(HelpWindowTest, ShowsTheCataloguesOwnPagesOrElseTheProgramsOwn) {
+    const struct {
+        const char *what;
+        std::function<void(TempCatalogue &)> arrange;
+        const char *title;
+        bool own; // the page comes from the catalogue folder
+    } cases[] = {
+        {"no ayuda folder", {}, "Ayuda de Vadrel", false},
+        {"an ayuda folder without its first page",
+         [](TempCatalogue &c) { QDir(c.dir()).mkpath("ayuda"); }, "Ayuda de Vadrel", false},
+        {"its own first page, edited",
+         [](TempCatalogue &c) {
+             store::installHelpPages(c.dir());
+             QFile page(c.dir() + "/ayuda/ayuda.htm");
+             ASSERT_TRUE(page.open(QIODevice::WriteOnly | QIODevice::Truncate));
+             page.write("<html><head><title>Nuestra ayuda</title></head><body>"
+                        "<a href=\"cds.htm\">CDs</a></body></html>");
+         },
+         "Nuestra ayuda", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        start(true, true, c.arrange);
+        ayuda();
+        const QString shown = Form10->WebBrowser->source().toLocalFile();
+        EXPECT_EQ(Form10->WebBrowser->documentTitle(), c.title);
+        EXPECT_EQ(shown, TForm10::helpPage());
+        EXPECT_EQ(shown.startsWith(catalogue->dir() + '/'), c.own) << shown.toStdString();
+
+        emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
+        EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Los CDs");
+        EXPECT_TRUE(fake.dialogs.boxes.empty());
+        emit Form10->WebBrowser->anchorClicked(QUrl("../fuera.htm"));
+        EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Los CDs");
+        EXPECT_EQ(fake.dialogs.boxes.size(), 1u);
+        fake.dialogs.boxes.clear();
+    }
+}
+
+// Atrás and Adelante walk the pages seen and are enabled only when there is somewhere to go;
+// Alt+Left and Alt+Right do the same; Inicio leads to the first page. Escape closes the window.
+TEST_F(HelpWindowTest, ButtonsAndKeysMoveAmongThePagesSeen) {
+    startWithHelp();
     ayuda();
-    EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Ayuda de Vadrel");
+    EXPECT_FALSE(Form10->Atras->isEnabled());
+    EXPECT_FALSE(Form10->Adelante->isEnabled());
+    EXPECT_TRUE(Form10->Inicio->isEnabled());
+    emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
+    auto click = [](QWidget *button) {
+        return [button] { QTest::mouseClick(button, Qt::LeftButton); };
+    };
+    auto key = [](Qt::Key key) { return [key] { QTest::keyClick(Form10, key, Qt::AltModifier); }; };
+    const struct {
+        const char *what;
+        std::function<void()> act;
+        const char *page;
+        bool back, forward;
+    } steps[] = {
+        {"Atrás", click(Form10->Atras), "ayuda.htm", false, true},
+        {"Adelante", click(Form10->Adelante), "cds.htm", true, false},
+        {"Alt+Left", key(Qt::Key_Left), "ayuda.htm", false, true},
+        {"Alt+Right", key(Qt::Key_Right), "cds.htm", true, false},
+        {"Inicio", click(Form10->Inicio), "ayuda.htm", true, false},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_EQ(Form10->WebBrowser->source(), page(step.page));
+        EXPECT_EQ(Form10->Atras->isEnabled(), step.back);
+        EXPECT_EQ(Form10->Adelante->isEnabled(), step.forward);
+    }
+
+    ASSERT_TRUE(Form10->isVisible());
+    QTest::keyClick(Form10->WebBrowser, Qt::Key_Escape);
+    EXPECT_FALSE(Form10->isVisible());
 }

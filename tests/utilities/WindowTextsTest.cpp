@@ -68,7 +68,13 @@ TEST_F(WindowTextsTest, UtilityWindowsShowTheirCaptionsTextsAndPlaces) {
           {"SpeedButton2", "CERRAR", {}}}},
         // One blank: the title bar shows no text, where an empty title would show the program's
         // name.
-        {Form10, " ", {626, 518}, {{"WebBrowser", "", QRect(8, 8, 609, 500)}}},
+        {Form10,
+         " ",
+         {626, 518},
+         {{"Atras", "Atrás", QRect(8, 8, 75, 25)},
+          {"Adelante", "Adelante", QRect(87, 8, 75, 25)},
+          {"Inicio", "Inicio", QRect(166, 8, 75, 25)},
+          {"WebBrowser", "", QRect(8, 40, 609, 468)}}},
         {Form7,
          "Acerca de ...",
          {401, 185},
