@@ -2,8 +2,10 @@
 // measures one step and prints "name value unit" lines. One step per process, so every figure
 // that includes start-up starts cold in memory (bench/report runs them and takes medians).
 #include "Application.h"
+#include "CatalogueSearch.h"
 #include "Connection.h"
 #include "DBEdit.h"
+#include "Estadisticas.h"
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
@@ -17,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QTableView>
 #include <QToolButton>
 #include <algorithm>
 #include <chrono>
@@ -248,6 +251,54 @@ void openView() {
     print("open_view_s", median(times), "s");
 }
 
+// "Ver" > "Estadísticas" until its window is drawn, the catalogue counted.
+void statistics() {
+    Program program;
+    settle(program);
+    print("statistics_window_s", timed([&] {
+              TFormEstadisticas window(program.desktop.services(), program.data, Form1);
+              window.refresh();
+              window.show();
+              process();
+          }),
+          "s");
+}
+
+// "Buscar en todo el catálogo": the catalogue read into memory on opening, then queries typed a
+// key at a time, each keystroke timed until the grid has repainted.
+void search() {
+    Program program;
+    settle(program);
+    CatalogueSearch window(program.desktop.services(), program.data, nullptr);
+    print("search_open_s", timed([&] {
+              window.show();
+              process();
+          }),
+          "s");
+    print("peak_mb_after_search_open", peakMegabytes(), "MB");
+    std::vector<double> times;
+    for (const QString &query :
+         {QStringLiteral("visor imagenes 4"), QStringLiteral("empresa 12 shareware"),
+          QStringLiteral("serie 7 oficina")}) {
+        window.Palabras->clear();
+        process();
+        for (int length = 1; length <= query.size(); ++length)
+            times.push_back(timed([&] {
+                window.Palabras->setText(query.left(length));
+                window.Resultados->viewport()->repaint(); // the grid once, as on screen
+                process();
+            }));
+    }
+    std::sort(times.begin(), times.end());
+    double sum = 0;
+    for (double t : times)
+        sum += t;
+    print("search_keystroke_mean_ms", sum / double(times.size()) * 1e3, "ms");
+    print("search_keystroke_p90_ms", times[size_t(std::ceil(0.9 * double(times.size()))) - 1] * 1e3,
+          "ms");
+    print("search_keystroke_max_ms", times.back() * 1e3, "ms");
+}
+
 const struct {
     const char *name;
     void (*run)();
@@ -256,7 +307,8 @@ const struct {
     {"queries", queries},    {"queries_at_once", queriesAtOnce},
     {"order", order},        {"keystroke", keystroke},
     {"save_cd", saveCd},     {"save_program", saveProgram},
-    {"open_view", openView},
+    {"open_view", openView}, {"statistics", statistics},
+    {"search", search},
 };
 
 } // namespace

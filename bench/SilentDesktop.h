@@ -28,6 +28,11 @@ struct SilentDesktop : platform::Dialogs,
     QByteArray chooseImage(QWidget *) override { return {}; }
     QByteArray chooseFolder(QWidget *) override { return {}; }
     QByteArray chooseCatalogue(QWidget *) override { return {}; }
+    QByteArray chooseFileToSave(QWidget *, const QString &, const QString &,
+                                const QString &) override {
+        return {};
+    }
+    QByteArray chooseFileToOpen(QWidget *, const QString &, const QString &) override { return {}; }
     platform::Services services() {
         return {*this, *this, *this, *this, store::FileCalls::system(), *this, preferences};
     }

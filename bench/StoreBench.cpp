@@ -1,5 +1,7 @@
 // Timings of the catalogue store on generated catalogues of 100 000 and 1 000 000 programs.
+#include "CatalogueCsv.h"
 #include "Connection.h"
+#include "FileCalls.h"
 #include "LargeCatalogue.h"
 #include "TableCursor.h"
 #include "TextOrder.h"
@@ -7,6 +9,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <random>
 #include <string>
@@ -156,6 +161,38 @@ void BM_TextOrderSort(benchmark::State &state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(texts.size()));
 }
 
+// The whole catalogue as CSV, against the sqlite3 shell writing the same rows with -csv.
+void BM_CsvWholeCatalogue(benchmark::State &state) {
+    Opened opened(int(state.range(0)), "Discos");
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("catalogo.csv"));
+    for (auto _ : state)
+        store::writeCatalogueCsv(opened.connection, path, store::FileCalls::system());
+    state.counters["bytes"] = double(QFileInfo(path).size());
+}
+
+void BM_CsvSqlite3Shell(benchmark::State &state) {
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty())
+        return state.SkipWithError("sqlite3 not found");
+    const QString db =
+        QDir(largeCatalogueFolder(int(state.range(0)))).filePath(QStringLiteral("db.mdb"));
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("catalogo.csv"));
+    const QString select = QStringLiteral(
+        "SELECT d.NroDisco, d.DescripcionDisco, d.FechaDisco, d.Comentario, p.NroPrograma, "
+        "p.NombrePrograma, p.Version, p.Empresa, p.Licencia, p.Anio, p.Link, p.Comentario "
+        "FROM Discos d LEFT JOIN Programas p ON p.NroDisco = d.NroDisco "
+        "ORDER BY d.NroDisco, p.NroPrograma");
+    for (auto _ : state) {
+        QProcess run;
+        run.setStandardOutputFile(path);
+        run.start(shell, {QStringLiteral("-csv"), QStringLiteral("-header"), db, select});
+        run.waitForFinished(-1);
+    }
+    state.counters["bytes"] = double(QFileInfo(path).size());
+}
+
 } // namespace
 
 BENCHMARK(BM_TextOrderSort)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -176,3 +213,5 @@ int main(int argc, char **argv) {
     benchmark::Shutdown();
     return 0;
 }
+BENCHMARK(BM_CsvWholeCatalogue)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CsvSqlite3Shell)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseRealTime();

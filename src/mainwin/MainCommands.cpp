@@ -6,6 +6,10 @@
 #include "AProg.h"
 #include "CatalogarDisco.h"
 #include "CatalogueFolder.h"
+#include "CatalogueSearch.h"
+#include "Estadisticas.h"
+#include "ExportarCatalogo.h"
+#include "ImportarCsv.h"
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
@@ -82,6 +86,40 @@ void TForm1::openRecent(const QByteArray &folder) {
     // It may have lost its catalogue since the menu was shown: then it is offered one.
     if (prepareCatalogueFolder(folder, services_, this) == FolderReady::Ready)
         emit catalogueChosen(folder);
+}
+
+void TForm1::Estadisticas1Click(QObject *) {
+    if (!estadisticas_)
+        estadisticas_ = new TFormEstadisticas(services_, data_, this);
+    estadisticas_->refresh();
+    openModal(estadisticas_);
+}
+
+void TForm1::BuscarTodo1Click(QObject *) {
+    if (!buscarTodo_)
+        buscarTodo_ = new CatalogueSearch(services_, data_, this);
+    // It stays open beside the main window, as the help does.
+    buscarTodo_->show();
+    buscarTodo_->raise();
+    buscarTodo_->activateWindow();
+}
+
+void TForm1::ExportarCatalogo1Click(QObject *) {
+    if (!exportarCatalogo_)
+        exportarCatalogo_ = new TFormExportarCatalogo(services_, data_, this);
+    openModal(exportarCatalogo_);
+}
+
+void TForm1::ImportarCsv1Click(QObject *) {
+    const QByteArray file = services_.dialogs.chooseFileToOpen(
+        this, QStringLiteral("Importar desde CSV"),
+        QStringLiteral("CSV (*.csv *.txt);;Todos los archivos (*)"));
+    if (file.isEmpty())
+        return;
+    // A window per file: nothing of an earlier file's choices is left over.
+    TFormImportarCsv window(services_, data_, this);
+    window.load(file);
+    openModal(&window);
 }
 
 void TForm1::Salir1Click(QObject *) {

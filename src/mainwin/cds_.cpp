@@ -1,5 +1,6 @@
 #include "cds_.h"
 
+#include "CatalogueSearch.h"
 #include "Conversions.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
@@ -111,6 +112,9 @@ void TForm1::showCatalogueState(bool attempted) {
         control->setEnabled(open);
     if (!attempted)
         statusPanels[1]->setText(QStringLiteral(" Ningún catálogo abierto"));
+    // What it found belongs to the catalogue it read.
+    if (buscarTodo_)
+        buscarTodo_->hide();
 }
 
 void TForm1::TratarErrores(QObject *, std::exception_ptr E) {

@@ -18,6 +18,9 @@ class QVBoxLayout;
 class DBGrid;
 class DBMemo;
 class TDataModule2;
+class CatalogueSearch;
+class TFormEstadisticas;
+class TFormExportarCatalogo;
 namespace store {
 class TableCursor;
 }
@@ -74,6 +77,14 @@ public:
     void Consultas1Click(QObject *Sender = nullptr);
     // "Ver" > "Buscar en Consultas": the queries page, with the typing cursor in "Buscar :".
     void Buscar1Click(QObject *Sender = nullptr);
+    // "Archivo" > "Buscar en todo el catálogo": the search in every field, beside this window.
+    void BuscarTodo1Click(QObject *Sender = nullptr);
+    // "Archivo" > "Exportar catálogo ...": the catalogue, or the queries page's rows, as CSV.
+    void ExportarCatalogo1Click(QObject *Sender = nullptr);
+    // "Archivo" > "Importar desde CSV ...": a CSV file chosen, checked and, when sound, stored.
+    void ImportarCsv1Click(QObject *Sender = nullptr);
+    // "Ver" > "Estadísticas": the catalogue counted, with charts.
+    void Estadisticas1Click(QObject *Sender = nullptr);
     // "Ver" > "Recordar ventana y página": whether the next run starts where this one ends
     // (place on the desktop and page) instead of centred on the CDs page.
     void RecordarVentana1Click(QObject *Sender = nullptr);
@@ -176,6 +187,10 @@ private:
     QComboBox *ComboBox2;
     QLabel *statusPanels[2] = {};
     QMenu *recentMenu_ = nullptr;
+    // The windows over the whole catalogue, each made at its first opening.
+    TFormEstadisticas *estadisticas_ = nullptr;
+    TFormExportarCatalogo *exportarCatalogo_ = nullptr;
+    CatalogueSearch *buscarTodo_ = nullptr;
     std::vector<QAction *> catalogueActions_;
     std::vector<QWidget *> catalogueWidgets_;
 };

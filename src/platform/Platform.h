@@ -24,6 +24,13 @@ public:
     virtual bool confirm(QWidget *parent, const QString &text) = 0;
     // The folder of a catalogue to open, as the file system's bytes; empty when the user cancels.
     virtual QByteArray chooseCatalogue(QWidget *parent) = 0;
+    // A file to write, starting at `suggested` (a folder and name); `filters` as Qt's file dialogs
+    // take them ("CSV (*.csv)"). The file system's bytes; empty when the user cancels.
+    virtual QByteArray chooseFileToSave(QWidget *parent, const QString &title,
+                                        const QString &suggested, const QString &filters) = 0;
+    // An existing file to read, the same way.
+    virtual QByteArray chooseFileToOpen(QWidget *parent, const QString &title,
+                                        const QString &filters) = 0;
 };
 
 class Shell {

@@ -57,6 +57,20 @@ QByteArray QtDialogs::chooseCatalogue(QWidget *parent) {
     return folder.isEmpty() ? QByteArray() : QFile::encodeName(folder);
 }
 
+QByteArray QtDialogs::chooseFileToSave(QWidget *parent, const QString &title,
+                                       const QString &suggested, const QString &filters) {
+    const QString file = QFileDialog::getSaveFileName(parent, title, suggested, filters);
+    return file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+}
+
+QByteArray QtDialogs::chooseFileToOpen(QWidget *parent, const QString &title,
+                                       const QString &filters) {
+    const QString file = QFileDialog::getOpenFileName(
+        parent, title, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+        filters);
+    return file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+}
+
 QUrl shellTarget(const QString &target, const QByteArray &workingDirectory) {
     // Two letters at least: "C:" is a drive, not a scheme.
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));

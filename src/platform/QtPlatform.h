@@ -21,6 +21,10 @@ public:
     void information(QWidget *parent, const QString &text) override;
     bool confirm(QWidget *parent, const QString &text) override;
     QByteArray chooseCatalogue(QWidget *parent) override;
+    QByteArray chooseFileToSave(QWidget *parent, const QString &title, const QString &suggested,
+                                const QString &filters) override;
+    QByteArray chooseFileToOpen(QWidget *parent, const QString &title,
+                                const QString &filters) override;
 };
 
 class QtShell : public Shell {

@@ -15,6 +15,14 @@
 // Test doubles for the desktop seams: they record what the program asked for and answer from
 // what the test prepared.
 class FakeDialogs : public platform::Dialogs {
+    static QByteArray next(std::deque<QByteArray> &choices) {
+        if (choices.empty())
+            return {};
+        const QByteArray choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
+
 public:
     struct Box {
         enum Kind { Error, Information, Confirm } kind;
@@ -36,15 +44,22 @@ public:
     // Cancels when the test prepared no folder.
     QByteArray chooseCatalogue(QWidget *) override {
         ++catalogueChoices;
-        if (folders.empty())
-            return {};
-        const QByteArray folder = folders.front();
-        folders.pop_front();
-        return folder;
+        return next(folders);
+    }
+    // The files the user "chooses", in turn; cancels when none is left.
+    QByteArray chooseFileToSave(QWidget *, const QString &, const QString &suggested,
+                                const QString &) override {
+        suggestions.push_back(suggested);
+        return next(files);
+    }
+    QByteArray chooseFileToOpen(QWidget *, const QString &, const QString &) override {
+        return next(files);
     }
     std::vector<Box> boxes;
     std::deque<bool> answers;
-    std::deque<QByteArray> folders; // the catalogue folders the user "chooses", in turn
+    std::deque<QByteArray> files;
+    std::vector<QString> suggestions; // where each save dialog started
+    std::deque<QByteArray> folders;   // the catalogue folders the user "chooses", in turn
     int catalogueChoices = 0;
 };
 

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QDialog>
+
+class QRadioButton;
+class TDataModule2;
+
+// "Archivo" > "Exportar catálogo ...": the whole catalogue, or the rows the queries page shows (in
+// its order, with its CD filter), written to a file the user chooses in the documents folder.
+class TFormExportarCatalogo : public QDialog {
+    Q_OBJECT
+public:
+    TFormExportarCatalogo(platform::Services services, TDataModule2 &data,
+                          QWidget *parent = nullptr);
+
+    // "Exportar ...": asks where, writes the file whole or not at all, and says where it went.
+    void exportChosen();
+
+    QRadioButton *Todo;     // every CD and program
+    QRadioButton *Consulta; // the queries page's rows
+
+private:
+    platform::Services services_;
+    TDataModule2 &data_;
+};

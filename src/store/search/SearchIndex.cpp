@@ -1,0 +1,336 @@
+#include "SearchIndex.h"
+
+#include "Connection.h"
+#include "Engine.h"
+#include "Schema.h"
+
+#include <QSet>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <sqlite3.h>
+#include <thread>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace store::search {
+
+namespace {
+
+constexpr char kEnd = '\x01'; // ends every field; folding turns it into a blank
+
+// The folded UTF-8 of each character below the combining marks, made by fold() itself so that
+// both ways agree. Texts with other characters are folded whole.
+struct FoldTable {
+    static constexpr char32_t kChars = 0x300;
+    std::array<std::string, kChars> folded;
+    FoldTable() {
+        for (char32_t c = 0; c < kChars; ++c)
+            folded[c] = SearchIndex::fold(QString(QChar(char16_t(c)))).toStdString();
+        folded[char32_t(kEnd)] = " ";
+    }
+};
+
+const FoldTable &foldTable() {
+    static const FoldTable table;
+    return table;
+}
+
+void appendFolded(std::string &out, const char *text, int length) {
+    const FoldTable &table = foldTable();
+    const size_t mark = out.size();
+    const auto *p = reinterpret_cast<const unsigned char *>(text);
+    const auto *end = p + length;
+    while (p < end) {
+        char32_t c = *p;
+        if (c < 0x80) {
+            out += table.folded[c];
+            ++p;
+        } else if ((c & 0xE0) == 0xC0 && end - p >= 2 && (p[1] & 0xC0) == 0x80 &&
+                   (c = ((c & 0x1F) << 6) | (p[1] & 0x3F)) >= 0x80 && c < FoldTable::kChars) {
+            out += table.folded[c];
+            p += 2;
+        } else { // beyond the table, or not UTF-8: as QString reads it
+            out.resize(mark);
+            QString whole = SearchIndex::fold(QString::fromUtf8(text, length));
+            whole.replace(QChar(kEnd), QChar(u' '));
+            out += whole.toStdString();
+            return;
+        }
+    }
+}
+
+// The first place at or after `from` where `needle` (not empty) starts, or npos. Compares its
+// first and last bytes sixteen places at a time, the rest only where both agree.
+size_t findFrom(std::string_view hay, size_t from, std::string_view needle) {
+    const size_t k = needle.size();
+    if (hay.size() < k || from > hay.size() - k)
+        return std::string_view::npos;
+    const char *p = hay.data();
+    const size_t last = hay.size() - k; // the last place a match may start
+    size_t i = from;
+#ifdef __SSE2__
+    const __m128i first = _mm_set1_epi8(needle.front());
+    const __m128i end = _mm_set1_epi8(needle.back());
+    for (; i + 15 <= last; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + k - 1));
+        unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, end))));
+        for (; mask != 0; mask &= mask - 1) {
+            const size_t at = i + size_t(__builtin_ctz(mask));
+            size_t j = 1; // the first and last bytes agree already
+            while (j + 1 < k && p[at + j] == needle[j])
+                ++j;
+            if (j + 1 >= k)
+                return at;
+        }
+    }
+#endif
+    for (; i <= last; ++i)
+        if (p[i] == needle.front() && std::memcmp(p + i, needle.data(), k) == 0)
+            return i;
+    return std::string_view::npos;
+}
+
+// Calls `hit` with the index of every span of `starts` (ascending offsets into `hay`, one more
+// than there are spans) from `first` to before `last` that holds `word`.
+template <class Hit>
+void scan(std::string_view hay, const std::vector<uint64_t> &starts, std::string_view word, Hit hit,
+          size_t first = 0, size_t last = size_t(-1)) {
+    last = std::min(last, starts.size() - 1);
+    if (first >= last)
+        return;
+    hay = hay.substr(0, size_t(starts[last]));
+    size_t from = size_t(starts[first]);
+    auto span = starts.begin() + std::ptrdiff_t(first);
+    for (;;) {
+        const size_t at = findFrom(hay, from, word);
+        if (at == std::string_view::npos)
+            return;
+        // Hits come in order and most are in the next span or close to it: look there first.
+        auto ahead = span + 1;
+        for (int step = 0; step < 8 && ahead + 1 != starts.end() && *(ahead + 1) <= at; ++step)
+            ++ahead;
+        if (ahead + 1 != starts.end() && *(ahead + 1) <= at)
+            ahead = std::upper_bound(ahead, starts.end(), uint64_t(at)) - 1;
+        else if (*ahead > at)
+            ahead = span;
+        span = ahead;
+        const size_t index = size_t(span - starts.begin());
+        hit(index);
+        from = size_t(starts[index + 1]);
+    }
+}
+
+} // namespace
+
+QString SearchIndex::fold(const QString &text) {
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString bare;
+    bare.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            bare.append(c);
+    return bare.toCaseFolded();
+}
+
+QStringList SearchIndex::words(const QString &typed) {
+    QString clean = fold(typed);
+    for (QChar &c : clean)
+        if (c.unicode() < 0x20)
+            c = QChar(u' '); // no word may reach across fields
+    QStringList found = clean.split(QChar(u' '), Qt::SkipEmptyParts);
+    found.removeDuplicates();
+    return found;
+}
+
+bool SearchIndex::narrows(const QString &previous, const QString &next) {
+    const QStringList before = words(previous);
+    const QStringList after = words(next);
+    if (before.isEmpty())
+        return false;
+    return std::all_of(before.begin(), before.end(), [&](const QString &old) {
+        return std::any_of(after.begin(), after.end(),
+                           [&](const QString &word) { return word.contains(old); });
+    });
+}
+
+SearchIndex SearchIndex::build(const Connection &connection) {
+    return read(connection.handle(), connection.dataSource());
+}
+
+SearchIndex SearchIndex::build(const QString &path) {
+    const engine::DbHandle db = engine::open(path, false);
+    return read(db.get(), path);
+}
+
+SearchIndex SearchIndex::read(sqlite3 *db, const QString &path) {
+    namespace p = schema::programs;
+    namespace c = schema::cds;
+    QByteArray sql = "SELECT ";
+    for (int f = p::Number; f <= p::Comment; ++f)
+        sql += QByteArray("p.") + p::fields[f] + ", ";
+    sql += QByteArray("d.") + c::fields[c::Description] + ", d." + c::fields[c::Comment] +
+           " FROM " + p::table + " p LEFT JOIN " + c::table + " d ON d." + c::fields[c::Number] +
+           " = p." + p::fields[p::Cd] + " ORDER BY p." + p::fields[p::Cd] + ", p." +
+           p::fields[p::Number];
+    engine::Statement select(db, sql, path);
+    sqlite3_stmt *row = select.get();
+    SearchIndex index;
+    const char *texts[kOwnFields];
+    int lengths[kOwnFields];
+    // The program's own fields from the name on, as the table orders them.
+    constexpr int kFirst = p::Name;
+    static_assert(p::Comment - kFirst + 1 == kOwnFields);
+    while (select.step()) {
+        const int cd = sqlite3_column_int(row, p::Cd);
+        if (index.cdNumbers_.empty() || index.cdNumbers_.back() != cd) {
+            const QString description = QString::fromUtf8(
+                reinterpret_cast<const char *>(sqlite3_column_text(row, p::Comment + 1)),
+                sqlite3_column_bytes(row, p::Comment + 1));
+            const QString comment = QString::fromUtf8(
+                reinterpret_cast<const char *>(sqlite3_column_text(row, p::Comment + 2)),
+                sqlite3_column_bytes(row, p::Comment + 2));
+            index.cdNumbers_.push_back(cd);
+            index.cdTexts_.push_back(description);
+            index.cdTexts_.push_back(comment);
+            for (const QString &text : {QString::number(cd), description, comment}) {
+                const QByteArray utf8 = text.toUtf8();
+                appendFolded(index.cdFolded_, utf8.constData(), int(utf8.size()));
+                index.cdFolded_ += kEnd;
+            }
+            index.cdFoldedStarts_.push_back(index.cdFolded_.size());
+        }
+        for (int f = 0; f < kOwnFields; ++f) {
+            texts[f] = reinterpret_cast<const char *>(sqlite3_column_text(row, kFirst + f));
+            lengths[f] = sqlite3_column_bytes(row, kFirst + f);
+        }
+        index.programNumbers_.push_back(sqlite3_column_int(row, p::Number));
+        index.programCds_.push_back(int(index.cdNumbers_.size()) - 1);
+        index.addProgram(texts, lengths);
+    }
+    return index;
+}
+
+void SearchIndex::addProgram(const char *const *texts, const int *lengths) {
+    const size_t start = originals_.size();
+    for (int f = 0; f < kOwnFields; ++f) {
+        if (texts[f] != nullptr) {
+            originals_.append(texts[f], size_t(lengths[f]));
+            appendFolded(programFolded_, texts[f], lengths[f]);
+        }
+        programFolded_ += kEnd;
+        fieldEnds_.push_back(uint32_t(originals_.size() - start));
+    }
+    originalStarts_.push_back(originals_.size());
+    programFoldedStarts_.push_back(programFolded_.size());
+}
+
+QString SearchIndex::text(int program, Field field) const {
+    const auto p = size_t(program);
+    switch (field) {
+    case CdNumber:
+        return QString::number(cdNumber(program));
+    case CdDescription:
+    case CdComment:
+        return cdTexts_[size_t(programCds_[p]) * 2 + (field == CdComment)];
+    default: {
+        const uint64_t start = originalStarts_[p];
+        const uint32_t from = field == 0 ? 0 : fieldEnds_[p * kOwnFields + size_t(field) - 1];
+        const uint32_t to = fieldEnds_[p * kOwnFields + size_t(field)];
+        return QString::fromUtf8(originals_.data() + start + from, qsizetype(to - from));
+    }
+    }
+}
+
+int SearchIndex::cdCount(const std::vector<int> &matches) const {
+    int count = 0;
+    int previous = -1;
+    for (const int program : matches) {
+        const int cd = programCds_[size_t(program)];
+        count += cd != previous; // programs of a CD are next to each other
+        previous = cd;
+    }
+    return count;
+}
+
+std::vector<uint8_t> SearchIndex::cdsHolding(std::string_view word) const {
+    std::vector<uint8_t> holding(cdNumbers_.size(), 0);
+    scan(cdFolded_, cdFoldedStarts_, word, [&](size_t cd) { holding[cd] = 1; });
+    return holding;
+}
+
+std::vector<int> SearchIndex::find(const QString &typed, const std::vector<int> *within,
+                                   const QStringList &held) const {
+    const QStringList all = words(typed);
+    if (all.isEmpty())
+        return {};
+    std::vector<std::string> folded;
+    for (const QString &word : all)
+        if (within == nullptr || std::none_of(held.begin(), held.end(),
+                                              [&](const QString &h) { return h.contains(word); }))
+            folded.push_back(word.toStdString());
+    // The longest word first: it usually leaves the fewest programs for the others.
+    std::sort(folded.begin(), folded.end(),
+              [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
+    const size_t programs = programNumbers_.size();
+    std::vector<int> current;
+    bool everyProgram = within == nullptr;
+    if (within != nullptr)
+        current = *within;
+    for (const std::string &word : folded) {
+        const std::vector<uint8_t> cds = cdsHolding(word);
+        const size_t candidates = everyProgram ? programs : current.size();
+        std::vector<int> next;
+        next.reserve(candidates);
+        if (candidates * 8 >= programs) {
+            // Many candidates: one pass over all the text beats one search per program.
+            // One slice per core: this is most of a keystroke's time.
+            std::vector<uint8_t> holding(programs, 0);
+            const size_t slices = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+            auto slice = [&](size_t i) {
+                scan(
+                    programFolded_, programFoldedStarts_, word, [&](size_t p) { holding[p] = 1; },
+                    programs * i / slices, programs * (i + 1) / slices);
+            };
+            std::vector<std::thread> helpers;
+            for (size_t i = 1; i < slices; ++i)
+                helpers.emplace_back(slice, i);
+            slice(0);
+            for (std::thread &helper : helpers)
+                helper.join();
+            auto keep = [&](size_t p) {
+                if (holding[p] || cds[size_t(programCds_[p])])
+                    next.push_back(int(p));
+            };
+            if (everyProgram)
+                for (size_t p = 0; p < programs; ++p)
+                    keep(p);
+            else
+                for (const int p : current)
+                    keep(size_t(p));
+        } else {
+            for (const int p : current) {
+                const auto i = size_t(p);
+                if (cds[size_t(programCds_[i])]) {
+                    next.push_back(p);
+                    continue;
+                }
+                const std::string_view own(programFolded_.data() + programFoldedStarts_[i],
+                                           programFoldedStarts_[i + 1] - programFoldedStarts_[i]);
+                if (findFrom(own, 0, word) != std::string_view::npos)
+                    next.push_back(p);
+            }
+        }
+        current = std::move(next);
+        everyProgram = false;
+        if (current.empty())
+            break;
+    }
+    return current;
+}
+
+} // namespace store::search

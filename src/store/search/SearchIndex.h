@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace store {
+class Connection;
+}
+
+namespace store::search {
+
+// Every program of the catalogue with its CD's texts, read once and folded (lower case, no
+// accents) so that a search by words is a scan of bytes in memory. Programs are kept in CD
+// order, then by number; a match list holds their indexes in that order.
+class SearchIndex {
+public:
+    // What a program shows, in the order the search window lists it.
+    enum Field : int {
+        Name,
+        Version,
+        Publisher,
+        Licence,
+        Year,
+        Link,
+        Comment,
+        CdNumber,
+        CdDescription,
+        CdComment,
+        FieldCount
+    };
+
+    // Reads every program joined to its CD in one statement (one read transaction).
+    static SearchIndex build(const Connection &connection);
+    static SearchIndex build(const QString &path);
+
+    // Lower case without accents: "Ñandú" and "ÑANDU" both give "nandu".
+    static QString fold(const QString &text);
+    // The folded words of what the user typed, split on blanks, without repeats.
+    static QStringList words(const QString &typed);
+    // True when every program holding all of `next`'s words also holds all of `previous`'s, so
+    // the search for `next` may look only among the matches of `previous`.
+    static bool narrows(const QString &previous, const QString &next);
+
+    // The programs holding every typed word somewhere in their ten fields; only among `within`
+    // when given (indexes in ascending order), whose programs all hold the folded words `held`,
+    // so that a typed word found inside one of those needs no looking for. No words, no programs.
+    std::vector<int> find(const QString &typed, const std::vector<int> *within = nullptr,
+                          const QStringList &held = {}) const;
+
+    int size() const { return int(programNumbers_.size()); }
+    QString text(int program, Field field) const;
+    int programNumber(int program) const { return programNumbers_[size_t(program)]; }
+    int cdNumber(int program) const { return cdNumbers_[size_t(programCds_[size_t(program)])]; }
+    // How many CDs the programs of a match list are on.
+    int cdCount(const std::vector<int> &matches) const;
+
+private:
+    static constexpr int kOwnFields = CdNumber; // the fields of the program's own row
+    static SearchIndex read(sqlite3 *db, const QString &path);
+    void addProgram(const char *const *texts, const int *lengths);
+    std::vector<uint8_t> cdsHolding(std::string_view word) const;
+
+    // Folded texts, fields and programs (or CDs) ended by a byte no word holds.
+    std::string programFolded_;
+    std::vector<uint64_t> programFoldedStarts_{0};
+    std::string cdFolded_;
+    std::vector<uint64_t> cdFoldedStarts_{0};
+    // The texts as stored: each program's own fields one after another.
+    std::string originals_;
+    std::vector<uint64_t> originalStarts_{0};
+    std::vector<uint32_t> fieldEnds_; // kOwnFields per program, from its start
+    std::vector<int> programNumbers_;
+    std::vector<int> programCds_; // index into the CD vectors
+    std::vector<int> cdNumbers_;
+    std::vector<QString> cdTexts_; // description and comment per CD
+};
+
+} // namespace store::search

@@ -1,0 +1,178 @@
+#include "AppFixture.h"
+#include "CatalogueSearch.h"
+#include "SearchIndex.h"
+#include "TempCatalogue.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <vector>
+
+using store::search::SearchIndex;
+
+namespace {
+
+// Accents and ñ in either case, NULLs, a serial number inside a comment, words only in a CD.
+void arrange(TempCatalogue &catalogue) {
+    catalogue.exec(QStringLiteral(
+        "INSERT INTO Discos VALUES (1, 'Fotografía', '2003-01-01', 'Revista, serie ABC-123');"
+        "INSERT INTO Discos VALUES (2, 'Juegos', NULL, NULL);"
+        "INSERT INTO Discos VALUES (3, NULL, NULL, 'Copia de ÑANDÚ');"
+        "INSERT INTO Programas VALUES (1, 1, 'Cámara Digital', '2.0', 'Kodak', 'Shareware',"
+        " 2001, 'http://kodak.example', 'Serie XK-99812');"
+        "INSERT INTO Programas VALUES (2, 1, 'Editor de fotos', NULL, NULL, 'Freeware', NULL,"
+        " NULL, NULL);"
+        "INSERT INTO Programas VALUES (3, 2, 'Ñandú Aventura', '1.1', 'Juegos SA', 'Demo', 1999,"
+        " NULL, 'Instalar en C:\\juegos');"
+        "INSERT INTO Programas VALUES (4, 3, 'Office', '2000', 'Microsoft', 'Comercial', 2000,"
+        " NULL, '');"));
+}
+
+std::vector<int> numbers(const SearchIndex &index, const std::vector<int> &found) {
+    std::vector<int> out;
+    for (const int program : found)
+        out.push_back(index.programNumber(program));
+    return out;
+}
+
+class SearchIndexTest : public ::testing::Test {
+protected:
+    TempCatalogue catalogue;
+    void SetUp() override { arrange(catalogue); }
+};
+
+} // namespace
+
+TEST_F(SearchIndexTest, FindsProgramsHoldingEveryWordInAnyField) {
+    const SearchIndex index = SearchIndex::build(catalogue.dbPath());
+    const struct {
+        const char *typed;
+        std::vector<int> programs;
+    } cases[] = {
+        {"camara", {1}},
+        {"  CÁMARA   digital ", {1}},
+        {"ñandu", {3, 4}}, // a name, and a CD's comment only
+        {"NANDÚ aventura", {3}},
+        {"shareware", {1}},
+        {"xk-99812", {1}},          // inside a comment
+        {"abc-123", {1, 2}},        // every program of the CD
+        {"kodak 2001", {1}},        // publisher and year
+        {"fotografia editor", {2}}, // the CD's description and the name
+        {"office 3", {4}},          // the CD's number
+        {"c:\\juegos", {3}},
+        {"editor kodak", {}}, // each word in a different program
+        {"digital2.0", {}},   // never across two fields
+        {"kodakshareware", {}},
+        {"", {}},
+        {"   ", {}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(numbers(index, index.find(QString::fromUtf8(c.typed))), c.programs) << c.typed;
+}
+
+TEST_F(SearchIndexTest, NarrowingFindsWhatAFreshSearchFinds) {
+    const SearchIndex index = SearchIndex::build(catalogue.dbPath());
+    const std::vector<std::vector<const char *>> typing = {
+        {"c", "ca", "cam", "cama", "camara", "camara d", "camara di"},
+        {"2", "20", "200", "2000", "2000 m", "2000 mi"},
+        {"e", "ed", "ed f", "ed fo", "edi fot"},
+        {"j", "ju", "jue", "juegos", "juegos n", "juegos ña"},
+    };
+    for (const auto &keys : typing) {
+        std::vector<int> shown = index.find(QString::fromUtf8(keys.front()));
+        for (size_t k = 1; k < keys.size(); ++k) {
+            const QString before = QString::fromUtf8(keys[k - 1]);
+            const QString now = QString::fromUtf8(keys[k]);
+            ASSERT_TRUE(SearchIndex::narrows(before, now)) << keys[k];
+            shown = index.find(now, &shown, SearchIndex::words(before));
+            EXPECT_EQ(shown, index.find(now)) << keys[k];
+        }
+    }
+    // A word that no longer holds the previous one must not narrow.
+    for (const auto &[before, now] : {std::pair{"cama", "cam"}, {"camara", "kodak"}, {"", "c"}})
+        EXPECT_FALSE(SearchIndex::narrows(QString::fromUtf8(before), QString::fromUtf8(now)))
+            << before << " -> " << now;
+}
+
+namespace {
+
+class SearchWindowTest : public AppFixture {
+protected:
+    void SetUp() override {
+        start(true, false, arrange);
+        window = std::make_unique<CatalogueSearch>(fake.services(), data(), nullptr);
+        window->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        window.reset();
+        AppFixture::TearDown();
+    }
+    void type(const char *text) {
+        window->Palabras->clear();
+        // A key at a time, as typed; QTest's own clicks know no ñ.
+        for (const QChar c : QString::fromUtf8(text)) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(window->Palabras, &press);
+        }
+        window->Resultados->viewport()->repaint(); // the marking delegate paints every cell
+    }
+    std::unique_ptr<CatalogueSearch> window;
+};
+
+} // namespace
+
+TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
+    const struct {
+        const char *typed;
+        int rows;
+        const char *count;
+    } cases[] = {
+        {"ñandu", 2, "2 programas en 2 CDs"},
+        {"abc-123", 2, "2 programas en 1 CD"},
+        {"SHAREWARE", 1, "1 programa en 1 CD"},
+        {"zzz  ", 0, "Ningún programa contiene «zzz»"},
+    };
+    for (const auto &c : cases) {
+        type(c.typed);
+        EXPECT_EQ(window->Resultados->model()->rowCount(), c.rows) << c.typed;
+        EXPECT_EQ(window->Cuenta->text(), QString::fromUtf8(c.count)) << c.typed;
+    }
+    type("");
+    EXPECT_EQ(window->Resultados->model()->rowCount(), 0);
+    EXPECT_FALSE(window->Cuenta->text().contains(QStringLiteral("programa ")));
+}
+
+TEST_F(SearchWindowTest, EnterShowsTheChosenProgramsDetails) {
+    QString name, cd;
+    fake.modal.inside = [&](QDialog *details) {
+        name = details->findChild<QLineEdit *>(QStringLiteral("Edit1"))->text();
+        cd = details->findChild<QLineEdit *>(QStringLiteral("Edit7"))->text();
+    };
+    type("ñandu");
+    QTest::keyClick(window->Palabras, Qt::Key_Return); // the first row
+    EXPECT_EQ(name, QStringLiteral("Ñandú Aventura"));
+    EXPECT_EQ(cd, QStringLiteral("2"));
+
+    window->Resultados->setFocus();
+    window->Resultados->setCurrentIndex(window->Resultados->model()->index(1, 0));
+    QTest::keyClick(window->Resultados, Qt::Key_Return);
+    EXPECT_EQ(name, QStringLiteral("Office"));
+    EXPECT_EQ(cd, QStringLiteral("3"));
+    EXPECT_EQ(fake.modal.opened.size(), 2u);
+}
+
+TEST_F(SearchWindowTest, OpeningAgainReadsTheCatalogueAgain) {
+    type("aventura");
+    EXPECT_EQ(window->Resultados->model()->rowCount(), 1);
+    catalogue->exec(QStringLiteral("INSERT INTO Programas VALUES (5, 2, 'Aventura Dos', NULL,"
+                                   " NULL, NULL, NULL, NULL, NULL)"));
+    window->close();
+    window->show();
+    QApplication::processEvents();
+    EXPECT_EQ(window->Resultados->model()->rowCount(), 2);
+}
