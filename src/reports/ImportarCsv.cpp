@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <set>
 
 namespace {
 
@@ -148,13 +149,17 @@ void TFormImportarCsv::check() {
     Importar->setEnabled(problems.empty() && !file_.rows.empty());
     if (file_.rows.empty())
         Estado->setText(QStringLiteral("El archivo no tiene filas para importar."));
-    else if (!problems.empty())
+    else if (!problems.empty()) {
+        // A line may have several faults; it is counted once.
+        std::set<int> lines;
+        for (const store::CsvProblem &problem : problems)
+            lines.insert(problem.line);
         Estado->setText(QStringLiteral("%1 de %2 líneas no se pueden guardar; no se importará "
                                        "nada hasta corregirlas en el archivo o en la elección "
                                        "de columnas.")
-                            .arg(problems.size())
+                            .arg(lines.size())
                             .arg(file_.rows.size()));
-    else
+    } else
         Estado->setText(QStringLiteral("Se importarán %1 líneas.").arg(file_.rows.size()));
 }
 
