@@ -107,7 +107,6 @@ void TForm1::buildMenu() {
             recentMenu_->menuAction()->setObjectName(QLatin1String(entry.name));
             // Filled as it opens: a folder may have gone since.
             connect(recentMenu_, &QMenu::aboutToShow, this, [this] { fillRecentMenu(); });
-            fillRecentMenu();
             break;
         case Entry::Item:
         case Entry::Toggle: {

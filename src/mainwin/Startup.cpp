@@ -4,6 +4,7 @@
 #include "AProg.h"
 #include "AccessOffer.h"
 #include "Acerca.h"
+#include "Application.h"
 #include "CatalogarDisco.h"
 #include "DatabaseError.h"
 #include "ErrorMessages.h"
@@ -22,25 +23,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <unistd.h>
-
-namespace {
-
-// vadrel-db beside this program, by the bytes of the folder it runs from (whose name need not be
-// valid text).
-QByteArray toolBeside() {
-    char path[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
-    if (length <= 0)
-        return QFile::encodeName(QCoreApplication::applicationDirPath() +
-                                 QStringLiteral("/vadrel-db"));
-    const QByteArray self(path, length);
-    return self.left(self.lastIndexOf('/')) + "/vadrel-db";
-}
-
-} // namespace
 
 Startup::Startup(platform::Services services, const QString &importer, bool openCatalogue)
     : services_(services)
@@ -69,7 +53,8 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
     Form9 = new TForm9(services, data, form1_.get());
     Form10 = new TForm10(services, form1_.get());
     FormDisco = new TFormDisco(services, data,
-                               importer.isEmpty() ? toolBeside() : QFile::encodeName(importer),
+                               importer.isEmpty() ? platform::programFolder() + "/vadrel-db"
+                                                  : QFile::encodeName(importer),
                                form1_.get());
     form1_->showCatalogueState(openCatalogue);
     form1_->startOnRememberedPage();

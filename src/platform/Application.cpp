@@ -4,8 +4,11 @@
 #include "Look.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <climits>
+#include <unistd.h>
 
 namespace platform {
 
@@ -25,6 +28,15 @@ void prepareApplication(QApplication &application) {
         QApplication::installTranslator(translator);
     applyWindowFont();
     installAccessibility();
+}
+
+QByteArray programFolder() {
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || length == sizeof path)
+        return QFile::encodeName(QCoreApplication::applicationDirPath());
+    const QByteArray self(path, length);
+    return self.left(self.lastIndexOf('/'));
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLocale>
 
 class QApplication;
@@ -14,5 +15,8 @@ QLocale regionalLocale(const QLocale &system = QLocale::system());
 // regional setting as default locale, Qt's own texts in its language, the windows' font and the
 // accessible interfaces.
 void prepareApplication(QApplication &application);
+
+// The folder the running program is in, by its bytes: its name need not be valid text.
+QByteArray programFolder();
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "ayuda.h"
 
+#include "Application.h"
 #include "Guard.h"
 #include "Modulo.h"
 #include "WorkingDirectory.h"
@@ -14,7 +15,6 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QToolButton>
-#include <climits>
 #include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
@@ -36,16 +36,6 @@ QString notice(const QString &title, const QString &text, bool back) {
                  : QString());
 }
 
-// The folder the running program is in, by its bytes: its name need not be valid text.
-QByteArray executableFolder() {
-    char path[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
-    if (length <= 0 || length == sizeof path)
-        return QFile::encodeName(QCoreApplication::applicationDirPath());
-    const QByteArray self(path, length);
-    return self.left(self.lastIndexOf('/'));
-}
-
 // The pages in the source tree the program was built from.
 QByteArray sourceHelpFolder() {
 #ifdef VADREL_SOURCE_HELP
@@ -56,7 +46,8 @@ QByteArray sourceHelpFolder() {
 }
 
 QList<QByteArray> helpPlacesNow() {
-    return TForm10::helpPlaces(TDataModule2::RutaBytes(), executableFolder(), sourceHelpFolder());
+    return TForm10::helpPlaces(TDataModule2::RutaBytes(), platform::programFolder(),
+                               sourceHelpFolder());
 }
 
 // Reads pages, style sheets and pictures by the folder's own bytes: the browser's own reading
