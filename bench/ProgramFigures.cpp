@@ -9,6 +9,7 @@
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
+#include "ProgramasRepetidos.h"
 #include "SilentDesktop.h"
 #include "Startup.h"
 #include "TableCursor.h"
@@ -264,6 +265,23 @@ void statistics() {
           "s");
 }
 
+// "Ver" > "Programas repetidos" until its window is drawn, every name compared.
+void repeated() {
+    Program program;
+    settle(program);
+    int lines = 0;
+    print("repeated_window_s", timed([&] {
+              TFormRepetidos window(
+                  program.desktop.services(), program.data, [](qint64) {}, Form1);
+              window.refresh();
+              window.show();
+              process();
+              lines = window.Grupos->model()->rowCount({});
+          }),
+          "s");
+    print("repeated_lines", lines, "lines"); // a line per name and one per program
+}
+
 // "Buscar en todo el catálogo": the catalogue read into memory on opening, then queries typed a
 // key at a time, each keystroke timed until the grid has repainted.
 void search() {
@@ -308,7 +326,7 @@ const struct {
     {"order", order},        {"keystroke", keystroke},
     {"save_cd", saveCd},     {"save_program", saveProgram},
     {"open_view", openView}, {"statistics", statistics},
-    {"search", search},
+    {"search", search},      {"repeated", repeated},
 };
 
 } // namespace

@@ -33,6 +33,7 @@ struct SilentDesktop : platform::Dialogs,
         return {};
     }
     QByteArray chooseFileToOpen(QWidget *, const QString &, const QString &) override { return {}; }
+    bool choosePrinter(QWidget *, QPrinter &) override { return false; }
     platform::Services services() {
         return {*this, *this, *this, *this, store::FileCalls::system(), *this, preferences};
     }

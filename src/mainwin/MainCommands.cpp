@@ -7,12 +7,14 @@
 #include "CatalogarDisco.h"
 #include "CatalogueFolder.h"
 #include "CatalogueSearch.h"
+#include "DBGrid.h"
 #include "Estadisticas.h"
 #include "ExportarCatalogo.h"
 #include "ImportarCsv.h"
 #include "MCD.h"
 #include "MProg.h"
 #include "Modulo.h"
+#include "ProgramasRepetidos.h"
 #include "Schema.h"
 #include "backup.h"
 #include "exportar.h"
@@ -93,6 +95,21 @@ void TForm1::Estadisticas1Click(QObject *) {
         estadisticas_ = new TFormEstadisticas(services_, data_, this);
     estadisticas_->refresh();
     openModal(estadisticas_);
+}
+
+void TForm1::Repetidos1Click(QObject *) {
+    if (!repetidos_)
+        repetidos_ = new TFormRepetidos(
+            services_, data_,
+            [this](qint64 program) {
+                // The programs page's own editor, on that program's row.
+                if (data_.TProgramas.FindRow(store::schema::field(store::schema::programs::Number),
+                                             program, false))
+                    SpeedButton6Click(DBGrid3);
+            },
+            this);
+    repetidos_->refresh();
+    openModal(repetidos_);
 }
 
 void TForm1::BuscarTodo1Click(QObject *) {

@@ -64,6 +64,7 @@ const Entry kMenu[] = {
     item("Consultas1", u"Consultas", &TForm1::Consultas1Click, "Ctrl+3"),
     item("Buscar1", u"Buscar en Consultas", &TForm1::Buscar1Click, "Ctrl+F"),
     item("Estadisticas1", u"Estadísticas", &TForm1::Estadisticas1Click, nullptr, kNeedsCatalogue),
+    item("Repetidos1", u"Programas repetidos", &TForm1::Repetidos1Click, nullptr, kNeedsCatalogue),
     separator("N6"),
     {Entry::Toggle, "RecordarVentana1", u"Recordar ventana y página",
      &TForm1::RecordarVentana1Click},

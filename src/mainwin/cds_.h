@@ -20,6 +20,7 @@ class DBMemo;
 class TDataModule2;
 class CatalogueSearch;
 class TFormEstadisticas;
+class TFormRepetidos;
 class TFormExportarCatalogo;
 namespace store {
 class TableCursor;
@@ -79,12 +80,15 @@ public:
     void Buscar1Click(QObject *Sender = nullptr);
     // "Archivo" > "Buscar en todo el catálogo": the search in every field, beside this window.
     void BuscarTodo1Click(QObject *Sender = nullptr);
-    // "Archivo" > "Exportar catálogo ...": the catalogue, or the queries page's rows, as CSV.
+    // "Archivo" > "Exportar catálogo ...": the catalogue, or the queries page's rows, as CSV, an
+    // HTML or PDF report, or the report printed.
     void ExportarCatalogo1Click(QObject *Sender = nullptr);
     // "Archivo" > "Importar desde CSV ...": a CSV file chosen, checked and, when sound, stored.
     void ImportarCsv1Click(QObject *Sender = nullptr);
     // "Ver" > "Estadísticas": the catalogue counted, with charts.
     void Estadisticas1Click(QObject *Sender = nullptr);
+    // "Ver" > "Programas repetidos": the names kept on more than one CD.
+    void Repetidos1Click(QObject *Sender = nullptr);
     // "Ver" > "Recordar ventana y página": whether the next run starts where this one ends
     // (place on the desktop and page) instead of centred on the CDs page.
     void RecordarVentana1Click(QObject *Sender = nullptr);
@@ -189,6 +193,7 @@ private:
     QMenu *recentMenu_ = nullptr;
     // The windows over the whole catalogue, each made at its first opening.
     TFormEstadisticas *estadisticas_ = nullptr;
+    TFormRepetidos *repetidos_ = nullptr;
     TFormExportarCatalogo *exportarCatalogo_ = nullptr;
     CatalogueSearch *buscarTodo_ = nullptr;
     std::vector<QAction *> catalogueActions_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 class QDialog;
+class QPrinter;
 class QWidget;
 
 // What the windows need from the desktop, behind interfaces so that tests can answer message
@@ -31,6 +32,8 @@ public:
     // An existing file to read, the same way.
     virtual QByteArray chooseFileToOpen(QWidget *parent, const QString &title,
                                         const QString &filters) = 0;
+    // The desktop's print dialog on `printer`; false when the user cancels.
+    virtual bool choosePrinter(QWidget *parent, QPrinter &printer) = 0;
 };
 
 class Shell {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -69,6 +70,12 @@ QByteArray QtDialogs::chooseFileToOpen(QWidget *parent, const QString &title,
         parent, title, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
         filters);
     return file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+}
+
+bool QtDialogs::choosePrinter(QWidget *parent, QPrinter &printer) {
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle(QStringLiteral("Imprimir"));
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QUrl shellTarget(const QString &target, const QByteArray &workingDirectory) {

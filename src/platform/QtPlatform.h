@@ -25,6 +25,7 @@ public:
                                 const QString &filters) override;
     QByteArray chooseFileToOpen(QWidget *parent, const QString &title,
                                 const QString &filters) override;
+    bool choosePrinter(QWidget *parent, QPrinter &printer) override;
 };
 
 class QtShell : public Shell {

@@ -1,18 +1,59 @@
 #include "ExportarCatalogo.h"
 
 #include "CatalogueCsv.h"
+#include "CatalogueReport.h"
 #include "Guard.h"
 #include "Modulo.h"
+#include "ReportPages.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
+
+namespace {
+
+QGroupBox *choices(const QString &title, std::initializer_list<QRadioButton *> buttons,
+                   QWidget *parent) {
+    auto *box = new QGroupBox(title, parent);
+    auto *layout = new QVBoxLayout(box);
+    for (QRadioButton *button : buttons) {
+        button->setParent(box);
+        layout->addWidget(button);
+    }
+    buttons.begin()[0]->setChecked(true);
+    return box;
+}
+
+QRadioButton *option(const char *name, const QString &caption) {
+    auto *button = new QRadioButton(caption);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+// Keeps the queries page on its row while a report walks the view.
+class KeepRow {
+public:
+    explicit KeepRow(store::TableCursor &view)
+        : view_(view)
+        , row_(view.currentIndex()) {}
+    ~KeepRow() {
+        if (row_ >= 0 && row_ < view_.visibleCount() && view_.currentIndex() != row_)
+            view_.moveTo(row_);
+    }
+
+private:
+    store::TableCursor &view_;
+    int row_;
+};
+
+} // namespace
 
 TFormExportarCatalogo::TFormExportarCatalogo(platform::Services services, TDataModule2 &data,
                                              QWidget *parent)
@@ -22,59 +63,102 @@ TFormExportarCatalogo::TFormExportarCatalogo(platform::Services services, TDataM
     setObjectName(QStringLiteral("FormExportarCatalogo"));
     setWindowTitle(QStringLiteral("Exportar catálogo"));
     auto *layout = new QVBoxLayout(this);
-    auto *what = new QGroupBox(QStringLiteral("Qué se exporta"), this);
-    auto *whatLayout = new QVBoxLayout(what);
-    Todo = new QRadioButton(QStringLiteral("Todo el catálogo: cada CD y cada programa"), what);
-    Todo->setObjectName(QStringLiteral("Todo"));
-    Consulta = new QRadioButton(
-        QStringLiteral("Las filas de Consultas, en su orden y con su filtro de CD"), what);
-    Consulta->setObjectName(QStringLiteral("Consulta"));
-    Todo->setChecked(true);
-    whatLayout->addWidget(Todo);
-    whatLayout->addWidget(Consulta);
-    layout->addWidget(what);
-    auto *format = new QLabel(
-        QStringLiteral("Formato: CSV (UTF-8, separado por comas), para abrir con una hoja de "
-                       "cálculo o importar en otro catálogo de Vadrel."),
-        this);
-    format->setWordWrap(true);
-    layout->addWidget(format);
+    Todo = option("Todo", QStringLiteral("Todo el catálogo: cada CD y cada programa"));
+    Consulta = option("Consulta",
+                      QStringLiteral("Las filas de Consultas, en su orden y con su filtro de CD"));
+    layout->addWidget(choices(QStringLiteral("Qué se exporta"), {Todo, Consulta}, this));
+    Csv = option("Csv", QStringLiteral("CSV (UTF-8, separado por comas), para una hoja de "
+                                       "cálculo u otro catálogo de Vadrel"));
+    Html = option("Html", QStringLiteral("Informe HTML, una sección por CD, para leer o imprimir"));
+    Pdf = option("Pdf", QStringLiteral("Informe PDF, el mismo informe en páginas A4"));
+    layout->addWidget(choices(QStringLiteral("Formato"), {Csv, Html, Pdf}, this));
+
     auto *buttons = new QHBoxLayout;
+    auto *print = new QPushButton(QStringLiteral("Imprimir ..."), this);
+    print->setObjectName(QStringLiteral("Imprimir"));
     auto *write = new QPushButton(QStringLiteral("Exportar ..."), this);
     write->setObjectName(QStringLiteral("Exportar"));
     write->setDefault(true);
     auto *close = new QPushButton(QStringLiteral("Cerrar"), this);
     close->setObjectName(QStringLiteral("Cerrar"));
+    buttons->addWidget(print);
     buttons->addStretch();
     buttons->addWidget(write);
     buttons->addWidget(close);
     layout->addLayout(buttons);
     platform::connectGuarded(write, &QPushButton::clicked, this, [this] { exportChosen(); });
+    platform::connectGuarded(print, &QPushButton::clicked, this, [this] { printChosen(); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+QString TFormExportarCatalogo::reportTitle() const {
+    return Todo->isChecked() ? QStringLiteral("Catálogo de CDs")
+                             : QStringLiteral("Programas de la consulta");
+}
+
 void TFormExportarCatalogo::exportChosen() {
+    const struct {
+        QRadioButton *button;
+        const char *suffix;
+        const char *filter;
+    } formats[] = {{Csv, "csv", "CSV (*.csv)"},
+                   {Html, "html", "HTML (*.html *.htm)"},
+                   {Pdf, "pdf", "PDF (*.pdf)"}};
+    const auto &format = *std::find_if(std::begin(formats), std::end(formats),
+                                       [](const auto &f) { return f.button->isChecked(); });
     const QString suggested =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-        (Todo->isChecked() ? QStringLiteral("/catalogo.csv") : QStringLiteral("/consulta.csv"));
-    const QByteArray chosen =
-        services_.dialogs.chooseFileToSave(this, QStringLiteral("Exportar catálogo"), suggested,
-                                           QStringLiteral("CSV (*.csv);;Todos los archivos (*)"));
+        (Todo->isChecked() ? QStringLiteral("/catalogo.") : QStringLiteral("/consulta.")) +
+        QLatin1String(format.suffix);
+    const QByteArray chosen = services_.dialogs.chooseFileToSave(
+        this, QStringLiteral("Exportar catálogo"), suggested,
+        QLatin1String(format.filter) + QStringLiteral(";;Todos los archivos (*)"));
     if (chosen.isEmpty())
         return;
-    const QString file = QFile::decodeName(chosen);
-    if (Todo->isChecked()) {
+    // The chosen name by its bytes: a folder whose name is not valid text is still written.
+    const store::FilePath file(chosen, QFile::decodeName(chosen));
+    store::TableCursor &view = data_.TProgDisc;
+    KeepRow keep(view);
+    const store::ReportSource report = Todo->isChecked()
+                                           ? store::wholeCatalogueReport(data_.ADOConnection)
+                                           : store::queryReport(view, data_.ADOConnection);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore {
+        ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    if (Csv->isChecked() && Todo->isChecked())
         store::writeCatalogueCsv(data_.ADOConnection, file, services_.files);
-    } else {
-        // The walk leaves the view on its last row: the queries page gets its row back.
-        store::TableCursor &view = data_.TProgDisc;
-        const int row = view.currentIndex();
+    else if (Csv->isChecked())
         store::writeCatalogueCsv(view, file, services_.files);
-        if (row >= 0 && row < view.RecordCount())
-            view.moveTo(row);
+    else if (Html->isChecked())
+        store::writeReportHtml(report, reportTitle(), file, services_.files);
+    else
+        writeReportPdf(report, reportTitle(), file, services_.files);
+    services_.dialogs.information(this, QStringLiteral(" El catálogo se exportó en \"%1\" ")
+                                            .arg(QDir::toNativeSeparators(file.text)));
+    accept();
+}
+
+void TFormExportarCatalogo::printChosen() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(reportTitle());
+    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    if (!services_.dialogs.choosePrinter(this, printer))
+        return;
+    store::TableCursor &view = data_.TProgDisc;
+    KeepRow keep(view);
+    const store::ReportSource report = Todo->isChecked()
+                                           ? store::wholeCatalogueReport(data_.ADOConnection)
+                                           : store::queryReport(view, data_.ADOConnection);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool printed = paintReport(report, reportTitle(), printer);
+    QApplication::restoreOverrideCursor();
+    if (!printed) {
+        services_.dialogs.error(this,
+                                QStringLiteral(" No se pudo imprimir en \"%1\" ")
+                                    .arg(printer.printerName().isEmpty() ? printer.outputFileName()
+                                                                         : printer.printerName()));
+        return;
     }
-    services_.dialogs.information(
-        this,
-        QStringLiteral(" El catálogo se exportó en \"%1\" ").arg(QDir::toNativeSeparators(file)));
     accept();
 }

@@ -8,7 +8,8 @@ class QRadioButton;
 class TDataModule2;
 
 // "Archivo" > "Exportar catálogo ...": the whole catalogue, or the rows the queries page shows (in
-// its order, with its CD filter), written to a file the user chooses in the documents folder.
+// its order, with its CD filter), written to a file the user chooses in the documents folder as
+// CSV, an HTML report or a PDF report, or the same report printed.
 class TFormExportarCatalogo : public QDialog {
     Q_OBJECT
 public:
@@ -17,11 +18,17 @@ public:
 
     // "Exportar ...": asks where, writes the file whole or not at all, and says where it went.
     void exportChosen();
+    // "Imprimir ...": the report through the desktop's print dialog.
+    void printChosen();
 
     QRadioButton *Todo;     // every CD and program
     QRadioButton *Consulta; // the queries page's rows
+    QRadioButton *Csv;
+    QRadioButton *Html;
+    QRadioButton *Pdf;
 
 private:
+    QString reportTitle() const;
     platform::Services services_;
     TDataModule2 &data_;
 };

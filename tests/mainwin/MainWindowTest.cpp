@@ -124,6 +124,7 @@ TEST_F(MainWindowTest, MenuHasEveryItemInOrder) {
                                  "Consultas1=Consultas Ctrl+3",
                                  "Buscar1=Buscar en Consultas Ctrl+F",
                                  "Estadisticas1=Estadísticas",
+                                 "Repetidos1=Programas repetidos",
                                  "N6=-",
                                  "RecordarVentana1=Recordar ventana y página",
                                  "Herramientas1=Herramientas",

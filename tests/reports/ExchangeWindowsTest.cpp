@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
@@ -22,6 +23,38 @@ protected:
     QByteArray written(const QByteArray &file) {
         QFile in(QFile::decodeName(file));
         return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+    // Chooses what and how in the export window, then presses `button`.
+    void exportAs(const char *what, const char *format, const char *button = "Exportar") {
+        fake.modal.inside = [=](QDialog *window) {
+            window->findChild<QRadioButton *>(QLatin1String(what))->setChecked(true);
+            window->findChild<QRadioButton *>(QLatin1String(format))->setChecked(true);
+            window->findChild<QPushButton *>(QLatin1String(button))->click();
+        };
+        menu("ExportarCatalogo1");
+    }
+    // The text a PDF reader finds in the file, as poppler's pdftotext reads it.
+    static QString pdfText(const QString &file) {
+        QProcess reader;
+        reader.start(QStringLiteral("pdftotext"),
+                     {QStringLiteral("-enc"), QStringLiteral("UTF-8"), file, QStringLiteral("-")});
+        EXPECT_TRUE(reader.waitForFinished(60000)) << "pdftotext (poppler-utils) is needed";
+        EXPECT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
+        return QString::fromUtf8(reader.readAllStandardOutput());
+    }
+    // Rows whose texts a report must show as they are: markup, accents, lines, odd links.
+    static void arrangeReportRows(TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (1, 'Utilidades <básicas> & más', '2001-05-04', "
+               "'Caja azul' || char(13, 10) || 'estante 2');"
+               "INSERT INTO Discos VALUES (2, 'Vacío', NULL, NULL);"
+               "INSERT INTO Discos VALUES (3, 'Gráficos', '2003-01-02', NULL);"
+               "INSERT INTO Programas VALUES (1, 1, 'Ñandú Compresor', '1.0', 'Pájaro SA', "
+               "'Freeware', 1999, 'https://ejemplo.org/a?b=1&c=2', "
+               "'línea uno' || char(13, 10) || 'línea dos');"
+               "INSERT INTO Programas VALUES (2, 3, 'Cámara Fotos', '2', NULL, 'Demo', NULL, "
+               "'javascript:alert(1)', NULL);"
+               "INSERT INTO Programas VALUES (3, 1, 'Editor \"<b>\"', NULL, NULL, NULL, NULL, "
+               "NULL, NULL)");
     }
 };
 
@@ -91,4 +124,64 @@ TEST_F(ExchangeWindowsTest, ABadLineStopsTheImportUntilItsColumnIsLeftOut) {
     EXPECT_EQ(data().TProgramas.RecordCount(), 3); // shown at once
     ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
     EXPECT_EQ(fake.dialogs.boxes[0].text, " Se importaron 3 programas; se crearon 2 CDs. ");
+}
+
+TEST_F(ExchangeWindowsTest, ReportsShowEveryCdWithItsProgramsAsHtmlPdfAndPrint) {
+    start(true, false, arrangeReportRows);
+    const QByteArray folder = QFile::encodeName(catalogue->dir());
+    fake.dialogs.files = {folder + "/todo.html", folder + "/todo.pdf"};
+    exportAs("Todo", "Html");
+    exportAs("Todo", "Pdf");
+    fake.dialogs.printTo = catalogue->dir() + "/impreso.pdf";
+    exportAs("Todo", "Csv", "Imprimir");
+
+    const QString html = QString::fromUtf8(written(folder + "/todo.html"));
+    EXPECT_TRUE(html.contains("<h2>CD 1: Utilidades &lt;básicas&gt; &amp; más <span "
+                              "class=\"fecha\">(04/05/2001)</span></h2>"));
+    EXPECT_TRUE(html.contains("<p class=\"nota\">Caja azul\nestante 2</p>"));
+    EXPECT_TRUE(html.contains("<td>Editor &quot;&lt;b&gt;&quot;</td>"));
+    EXPECT_TRUE(html.contains("<a href=\"https://ejemplo.org/a?b=1&amp;c=2\">"));
+    EXPECT_FALSE(html.contains("href=\"javascript")); // shown, never a link
+    EXPECT_TRUE(html.contains("<td>javascript:alert(1)</td>"));
+    EXPECT_TRUE(html.contains("línea uno\nlínea dos"));
+    EXPECT_TRUE(html.contains("<h2>CD 2: Vacío</h2>\n<p>Sin programas.</p>"));
+    EXPECT_LT(html.indexOf("Ñandú"), html.indexOf("Editor"));
+    EXPECT_LT(html.indexOf("Editor"), html.indexOf("Cámara"));
+    EXPECT_TRUE(html.contains("3 programas en 3 CDs."));
+
+    for (const QString &pdf : {catalogue->dir() + "/todo.pdf", fake.dialogs.printTo}) {
+        SCOPED_TRACE(pdf.toStdString());
+        const QString text = pdfText(pdf);
+        for (const char *shown : {"Ñandú Compresor", "Pájaro SA", "Cámara Fotos", "CD 2: Vacío",
+                                  "Sin programas.", "línea dos", "04/05/2001"})
+            EXPECT_TRUE(text.contains(QString::fromUtf8(shown))) << shown;
+        EXPECT_LT(text.indexOf("Ñandú"), text.indexOf("Cámara"));
+    }
+    EXPECT_EQ(fake.dialogs.printerChoices, 1);
+    ASSERT_EQ(fake.dialogs.boxes.size(), 2u); // one per file written
+}
+
+TEST_F(ExchangeWindowsTest, AReportOfTheQueriesRowsKeepsToItsCdAndAFailedOneLeavesTheOldFile) {
+    start(true, false, arrangeReportRows);
+    Form1->Consultas1Click();
+    auto *cds = Form1->findChild<QComboBox *>("ComboBox2");
+    cds->setCurrentIndex(cds->findText("3"));
+    Form1->ComboBox2Change();
+    const QByteArray file = QFile::encodeName(catalogue->dir()) + "/consulta.pdf";
+    fake.dialogs.files = {file};
+    exportAs("Consulta", "Pdf");
+    const QString text = pdfText(QFile::decodeName(file));
+    EXPECT_TRUE(text.contains("Cámara Fotos"));
+    EXPECT_TRUE(text.contains("CD 3: Gráficos"));
+    EXPECT_FALSE(text.contains("Ñandú"));
+
+    // The disk fills while the next report is written: the earlier file stays whole.
+    const QByteArray before = written(file);
+    fake.dialogs.files = {file};
+    fake.files.failAt(2, ENOSPC);
+    exportAs("Todo", "Pdf");
+    EXPECT_TRUE(fake.files.fired());
+    EXPECT_EQ(written(file), before);
+    ASSERT_FALSE(fake.dialogs.boxes.empty());
+    EXPECT_EQ(fake.dialogs.boxes.back().kind, FakeDialogs::Box::Error);
 }

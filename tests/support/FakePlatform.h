@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <QDialog>
+#include <QPrinter>
 #include <QSet>
 #include <QString>
 #include <QTemporaryDir>
@@ -55,12 +56,23 @@ public:
     QByteArray chooseFileToOpen(QWidget *, const QString &, const QString &) override {
         return next(files);
     }
+    // "Prints" to a PDF file at `printTo`; cancels when the test named none.
+    bool choosePrinter(QWidget *, QPrinter &printer) override {
+        ++printerChoices;
+        if (printTo.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printTo);
+        return true;
+    }
     std::vector<Box> boxes;
     std::deque<bool> answers;
     std::deque<QByteArray> files;
     std::vector<QString> suggestions; // where each save dialog started
     std::deque<QByteArray> folders;   // the catalogue folders the user "chooses", in turn
     int catalogueChoices = 0;
+    QString printTo;
+    int printerChoices = 0;
 };
 
 class FakeShell : public platform::Shell {

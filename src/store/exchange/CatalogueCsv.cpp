@@ -147,7 +147,7 @@ QByteArray sqlName(const char *alias, const char *field) {
 
 } // namespace
 
-void writeCatalogueCsv(Connection &connection, const QString &path, FileCalls &files) {
+void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &files) {
     using namespace schema;
     QByteArray sql = "SELECT ";
     for (const char *field : cds::fields)
@@ -190,7 +190,7 @@ void writeCatalogueCsv(Connection &connection, const QString &path, FileCalls &f
     file.commit();
 }
 
-void writeCatalogueCsv(TableCursor &view, const QString &path, FileCalls &files) {
+void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files) {
     using namespace joined;
     ReplacementFile file(path, files);
     CsvWriter out(&file);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WorkingDirectory.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -39,11 +41,11 @@ enum class CsvColumn {
 };
 
 // Writes every CD and program of the catalogue to `path`, whole or not at all.
-void writeCatalogueCsv(Connection &connection, const QString &path, FileCalls &files);
+void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &files);
 // Writes the joined view's visible rows in their order: Nro. CD, Descripción CD, Programa,
 // Versión, Empresa, Licencia, Año, Link, Comentario, the fields those rows carry (an empty
 // field is written as one without value). Leaves the view on its last row.
-void writeCatalogueCsv(TableCursor &view, const QString &path, FileCalls &files);
+void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files);
 
 // One field as read: `quoted` tells "" (the empty text) from nothing at all.
 struct CsvField {

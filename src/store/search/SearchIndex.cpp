@@ -26,40 +26,19 @@ constexpr char kEnd = '\x01'; // ends every field; folding turns it into a blank
 struct FoldTable {
     static constexpr char32_t kChars = 0x300;
     std::array<std::string, kChars> folded;
+    std::array<char, 0x80> ascii; // each ASCII character folds to one
     FoldTable() {
         for (char32_t c = 0; c < kChars; ++c)
             folded[c] = SearchIndex::fold(QString(QChar(char16_t(c)))).toStdString();
-        folded[char32_t(kEnd)] = " ";
+        folded[char32_t(kEnd)].assign(1, ' ');
+        for (char32_t c = 0; c < 0x80; ++c)
+            ascii[c] = folded[c].size() == 1 ? folded[c][0] : char(c);
     }
 };
 
 const FoldTable &foldTable() {
     static const FoldTable table;
     return table;
-}
-
-void appendFolded(std::string &out, const char *text, int length) {
-    const FoldTable &table = foldTable();
-    const size_t mark = out.size();
-    const auto *p = reinterpret_cast<const unsigned char *>(text);
-    const auto *end = p + length;
-    while (p < end) {
-        char32_t c = *p;
-        if (c < 0x80) {
-            out += table.folded[c];
-            ++p;
-        } else if ((c & 0xE0) == 0xC0 && end - p >= 2 && (p[1] & 0xC0) == 0x80 &&
-                   (c = ((c & 0x1F) << 6) | (p[1] & 0x3F)) >= 0x80 && c < FoldTable::kChars) {
-            out += table.folded[c];
-            p += 2;
-        } else { // beyond the table, or not UTF-8: as QString reads it
-            out.resize(mark);
-            QString whole = SearchIndex::fold(QString::fromUtf8(text, length));
-            whole.replace(QChar(kEnd), QChar(u' '));
-            out += whole.toStdString();
-            return;
-        }
-    }
 }
 
 // The first place at or after `from` where `needle` (not empty) starts, or npos. Compares its
@@ -126,6 +105,32 @@ void scan(std::string_view hay, const std::vector<uint64_t> &starts, std::string
 }
 
 } // namespace
+
+void appendFolded(std::string &out, std::string_view utf8) {
+    const char *text = utf8.data();
+    const auto length = qsizetype(utf8.size());
+    const FoldTable &table = foldTable();
+    const size_t mark = out.size();
+    const auto *p = reinterpret_cast<const unsigned char *>(text);
+    const auto *end = p + length;
+    while (p < end) {
+        char32_t c = *p;
+        if (c < 0x80) {
+            out += table.ascii[c];
+            ++p;
+        } else if ((c & 0xE0) == 0xC0 && end - p >= 2 && (p[1] & 0xC0) == 0x80 &&
+                   (c = ((c & 0x1F) << 6) | (p[1] & 0x3F)) >= 0x80 && c < FoldTable::kChars) {
+            out += table.folded[c];
+            p += 2;
+        } else { // beyond the table, or not UTF-8: as QString reads it
+            out.resize(mark);
+            QString whole = SearchIndex::fold(QString::fromUtf8(text, length));
+            whole.replace(QChar(kEnd), QChar(u' '));
+            out += whole.toStdString();
+            return;
+        }
+    }
+}
 
 QString SearchIndex::fold(const QString &text) {
     const QString decomposed = text.normalized(QString::NormalizationForm_D);
@@ -199,7 +204,8 @@ SearchIndex SearchIndex::read(sqlite3 *db, const QString &path) {
             index.cdTexts_.push_back(comment);
             for (const QString &text : {QString::number(cd), description, comment}) {
                 const QByteArray utf8 = text.toUtf8();
-                appendFolded(index.cdFolded_, utf8.constData(), int(utf8.size()));
+                appendFolded(index.cdFolded_,
+                             std::string_view(utf8.constData(), size_t(utf8.size())));
                 index.cdFolded_ += kEnd;
             }
             index.cdFoldedStarts_.push_back(index.cdFolded_.size());
@@ -220,7 +226,7 @@ void SearchIndex::addProgram(const char *const *texts, const int *lengths) {
     for (int f = 0; f < kOwnFields; ++f) {
         if (texts[f] != nullptr) {
             originals_.append(texts[f], size_t(lengths[f]));
-            appendFolded(programFolded_, texts[f], lengths[f]);
+            appendFolded(programFolded_, std::string_view(texts[f], size_t(lengths[f])));
         }
         programFolded_ += kEnd;
         fieldEnds_.push_back(uint32_t(originals_.size() - start));

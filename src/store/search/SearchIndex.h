@@ -15,6 +15,10 @@ class Connection;
 
 namespace store::search {
 
+// Appends UTF-8 text to `out` folded as SearchIndex::fold folds it, without going through QString
+// for the characters most texts are made of.
+void appendFolded(std::string &out, std::string_view utf8);
+
 // Every program of the catalogue with its CD's texts, read once and folded (lower case, no
 // accents) so that a search by words is a scan of bytes in memory. Programs are kept in CD
 // order, then by number; a match list holds their indexes in that order.

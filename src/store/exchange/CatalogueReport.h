@@ -1,0 +1,56 @@
+#pragma once
+
+#include "WorkingDirectory.h"
+
+#include <QString>
+#include <functional>
+
+// The catalogue as a report: one section per CD with its programs, as text ready to show. The
+// same sections make the HTML file, the PDF and the printed pages.
+namespace store {
+
+class Connection;
+class FileCalls;
+class TableCursor;
+
+struct ReportCd {
+    qint64 number = 0;
+    QString description;
+    QString date; // in the user's short date format; empty when the CD has none
+    QString comment;
+};
+
+struct ReportProgram {
+    QString name;
+    QString version;
+    QString publisher;
+    QString licence;
+    QString year;
+    QString link;
+    QString comment;
+};
+
+class ReportSink {
+public:
+    virtual ~ReportSink() = default;
+    virtual void cd(const ReportCd &cd) = 0;
+    // One of the programs of the CD last given.
+    virtual void program(const ReportProgram &program) = 0;
+};
+
+// Hands a report's sections to a sink; may be called more than once.
+using ReportSource = std::function<void(ReportSink &)>;
+
+// Every CD by number, each with its programs by number; a CD without programs as well.
+ReportSource wholeCatalogueReport(Connection &connection);
+// The view's visible rows, grouped by CD: CDs in the order their first row comes, programs in
+// the view's order. The CDs' dates and comments come from the catalogue. Leaves the view where
+// it was.
+ReportSource queryReport(TableCursor &view, Connection &connection);
+
+// A standalone HTML page (UTF-8) with the title, then a heading and a table per CD; readable on
+// screen and printable. Written whole or not at all.
+void writeReportHtml(const ReportSource &source, const QString &title, const FilePath &path,
+                     FileCalls &files);
+
+} // namespace store
