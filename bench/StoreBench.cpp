@@ -3,6 +3,7 @@
 #include "Connection.h"
 #include "FileCalls.h"
 #include "LargeCatalogue.h"
+#include "SearchIndex.h"
 #include "TableCursor.h"
 #include "TextOrder.h"
 
@@ -193,8 +194,22 @@ void BM_CsvSqlite3Shell(benchmark::State &state) {
     state.counters["bytes"] = double(QFileInfo(path).size());
 }
 
+// One word looked for in every field of a million programs, as a keystroke on an empty search
+// does: a letter found almost everywhere, a word in every program, a rarer one, none.
+void BM_SearchWord(benchmark::State &state) {
+    static const char *const words[] = {"v", "em", "empresa", "oficina", "xq"};
+    static const auto index = store::search::SearchIndex::build(
+        QDir(largeCatalogueFolder(1000000)).filePath(QStringLiteral("db.mdb")));
+    size_t found = 0;
+    for (auto _ : state)
+        found = index.find(QString::fromLatin1(words[state.range(0)])).size();
+    state.SetLabel(words[state.range(0)]);
+    state.counters["found"] = double(found);
+}
+
 } // namespace
 
+BENCHMARK(BM_SearchWord)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_TextOrderSort)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_OpenDiscos)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenProgramas)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);

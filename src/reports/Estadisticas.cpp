@@ -157,8 +157,7 @@ TFormEstadisticas::TFormEstadisticas(platform::Services services, TDataModule2 &
 }
 
 void TFormEstadisticas::refresh() {
-    const store::CatalogueFigures figures = store::readCatalogueFigures(
-        data_.ADOConnection.fileName(), data_.ADOConnection.dataSource());
+    const store::CatalogueFigures figures = store::countCatalogue(data_.TDiscos, data_.TProgramas);
     const QLocale locale;
     const auto line = [&](const QString &what, qint64 count) {
         return QStringLiteral("<tr><td>%1</td><td align=\"right\"><b>%2</b></td></tr>")

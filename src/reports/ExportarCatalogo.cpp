@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardPaths>
@@ -35,6 +36,14 @@ QRadioButton *option(const char *name, const QString &caption) {
     auto *button = new QRadioButton(caption);
     button->setObjectName(QLatin1String(name));
     return button;
+}
+
+// Where files are offered: the documents folder, or the home folder when there is none.
+QString documentsFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents).exists()
+               ? documents
+               : QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
 }
 
 // Keeps the queries page on its row while a report walks the view.
@@ -107,7 +116,7 @@ void TFormExportarCatalogo::exportChosen() {
     const auto &format = *std::find_if(std::begin(formats), std::end(formats),
                                        [](const auto &f) { return f.button->isChecked(); });
     const QString suggested =
-        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+        documentsFolder() +
         (Todo->isChecked() ? QStringLiteral("/catalogo.") : QStringLiteral("/consulta.")) +
         QLatin1String(format.suffix);
     const QByteArray chosen = services_.dialogs.chooseFileToSave(
@@ -143,6 +152,11 @@ void TFormExportarCatalogo::printChosen() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(reportTitle());
     printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    // Without printers the dialog can only print to a file: offer one in the documents folder
+    // rather than in the working folder. (With printers, naming a file would choose that.)
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+        printer.setOutputFileName(documentsFolder() + QLatin1Char('/') + reportTitle() +
+                                  QStringLiteral(".pdf"));
     if (!services_.dialogs.choosePrinter(this, printer))
         return;
     store::TableCursor &view = data_.TProgDisc;

@@ -1,8 +1,10 @@
 // The statistics: the catalogue counted, and the window that charts it.
 #include "AppFixture.h"
 #include "CatalogueFigures.h"
+#include "Connection.h"
 #include "Estadisticas.h"
 #include "QtPrinters.h"
+#include "TableCursor.h"
 #include "cds_.h"
 
 #include <QAbstractItemModel>
@@ -45,11 +47,19 @@ class StatisticsTest : public AppFixture {};
 
 } // namespace
 
-TEST(CatalogueFigures, CountsEveryProgramOnceFromOneRead) {
+TEST(CatalogueFigures, CountsEveryRowOfTheOpenTables) {
     TempCatalogue catalogue;
     arrange(catalogue);
-    const store::CatalogueFigures figures =
-        store::readCatalogueFigures(QFile::encodeName(catalogue.dbPath()), catalogue.dbPath());
+    store::Connection connection;
+    connection.setConnectionString(QStringLiteral("Data Source=") + catalogue.dbPath());
+    connection.setConnected(true);
+    store::TableCursor cds(QStringLiteral("Discos"));
+    store::TableCursor programs(QStringLiteral("Programas"));
+    for (store::TableCursor *table : {&cds, &programs}) {
+        table->setConnection(&connection);
+        table->Open();
+    }
+    const store::CatalogueFigures figures = store::countCatalogue(cds, programs);
     EXPECT_EQ(figures.cds, 6);
     EXPECT_EQ(figures.programs, 8);
     EXPECT_EQ(figures.cdsWithoutPrograms, 2);     // 4 and 9

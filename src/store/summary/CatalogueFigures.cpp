@@ -1,11 +1,10 @@
 #include "CatalogueFigures.h"
 
-#include "Engine.h"
 #include "Schema.h"
+#include "TableCursor.h"
 
 #include <algorithm>
 #include <map>
-#include <sqlite3.h>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,15 +12,6 @@
 namespace store {
 
 namespace {
-
-namespace cds = schema::cds;
-namespace programs = schema::programs;
-
-std::string_view textAt(sqlite3_stmt *row, int column) {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(row, column));
-    return text ? std::string_view(text, size_t(sqlite3_column_bytes(row, column)))
-                : std::string_view();
-}
 
 bool blank(std::string_view text) {
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
@@ -46,55 +36,36 @@ QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-QByteArray selectSql(const char *table, std::initializer_list<const char *> columns) {
-    QByteArray sql = "SELECT ";
-    for (const char *column : columns)
-        sql += QByteArray(column) + ',';
-    sql.chop(1);
-    return sql + " FROM " + table;
-}
-
 } // namespace
 
-CatalogueFigures readCatalogueFigures(const QByteArray &fileName, const QString &path) {
-    engine::DbHandle db = engine::open(fileName, path, false);
-    // Both tables from the same moment, even while another program writes.
-    engine::exec(db.get(), "BEGIN", path);
+CatalogueFigures countCatalogue(const TableCursor &cds, const TableCursor &programs) {
+    namespace p = schema::programs;
+    namespace c = schema::cds;
     CatalogueFigures figures;
-
-    std::map<qint64, qint64> perCd;
-    std::map<qint64, qint64> perYear;
+    // Hashed while counting, ordered once at the end: a million rows, a few thousand keys.
+    std::unordered_map<qint64, qint64> cdCounts;
+    std::unordered_map<qint64, qint64> yearCounts;
     TextCounts licences;
     TextCounts publishers;
-    engine::Statement programRows(
-        db.get(),
-        selectSql(programs::table,
-                  {programs::fields[programs::Cd], programs::fields[programs::Publisher],
-                   programs::fields[programs::Licence], programs::fields[programs::Year],
-                   programs::fields[programs::Link], programs::fields[programs::Comment]}),
-        path);
-    while (programRows.step()) {
-        sqlite3_stmt *row = programRows.get();
-        ++figures.programs;
-        ++perCd[sqlite3_column_int64(row, 0)];
-        if (std::string_view publisher = textAt(row, 1); !blank(publisher))
+    const int programRows = programs.RecordCount();
+    for (int row = 0; row < programRows; ++row) {
+        ++cdCounts[programs.numberAt(row, p::Cd)];
+        if (std::string_view publisher = programs.utf8At(row, p::Publisher); !blank(publisher))
             count(publishers, publisher);
-        count(licences, textAt(row, 2));
-        ++perYear[sqlite3_column_int64(row, 3)];
-        figures.programsWithoutLink += blank(textAt(row, 4));
-        figures.programsWithoutComment += blank(textAt(row, 5));
+        count(licences, programs.utf8At(row, p::Licence));
+        ++yearCounts[programs.numberAt(row, p::Year)];
+        figures.programsWithoutLink += blank(programs.utf8At(row, p::Link));
+        figures.programsWithoutComment += blank(programs.utf8At(row, p::Comment));
     }
-
-    engine::Statement cdRows(
-        db.get(), selectSql(cds::table, {cds::fields[cds::Number], cds::fields[cds::Comment]}),
-        path);
-    while (cdRows.step()) {
-        sqlite3_stmt *row = cdRows.get();
-        ++figures.cds;
-        figures.cdsWithoutPrograms += !perCd.contains(sqlite3_column_int64(row, 0));
-        figures.cdsWithoutComment += blank(textAt(row, 1));
+    figures.programs = programRows;
+    const int cdRows = cds.RecordCount();
+    for (int row = 0; row < cdRows; ++row) {
+        figures.cdsWithoutPrograms += !cdCounts.contains(cds.numberAt(row, c::Number));
+        figures.cdsWithoutComment += blank(cds.utf8At(row, c::Comment));
     }
-    engine::exec(db.get(), "COMMIT", path);
+    figures.cds = cdRows;
+    const std::map<qint64, qint64> perCd(cdCounts.begin(), cdCounts.end());
+    const std::map<qint64, qint64> perYear(yearCounts.begin(), yearCounts.end());
 
     figures.perCd.assign(perCd.begin(), perCd.end());
     figures.perYear.assign(perYear.begin(), perYear.end());
