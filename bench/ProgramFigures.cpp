@@ -282,17 +282,20 @@ void repeated() {
     print("repeated_lines", lines, "lines"); // a line per name and one per program
 }
 
-// "Buscar en todo el catálogo": the catalogue read into memory on opening, then queries typed a
-// key at a time, each keystroke timed until the grid has repainted.
+// "Buscar en todo el catálogo": the window shown, the catalogue read into memory behind it, then
+// queries typed a key at a time, each keystroke timed until the grid has repainted.
 void search() {
     Program program;
     settle(program);
     CatalogueSearch window(program.desktop.services(), program.data, nullptr);
-    print("search_open_s", timed([&] {
-              window.show();
-              process();
-          }),
-          "s");
+    const auto opening = Clock::now();
+    window.show();
+    process();
+    print("search_open_s", secondsSince(opening), "s"); // the window, answering
+    while (!window.ready())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    print("search_ready_s", secondsSince(opening), "s"); // every program read in
+
     print("peak_mb_after_search_open", peakMegabytes(), "MB");
     std::vector<double> times;
     for (const QString &query :

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <array>
 
@@ -215,6 +216,11 @@ CatalogueSearch::CatalogueSearch(platform::Services services, TDataModule2 &data
     Cuenta->setObjectName(QStringLiteral("Cuenta"));
     Cuenta->setAccessibleName(QStringLiteral("Programas encontrados"));
 
+    poll_ = new QTimer(this);
+    poll_->setInterval(30);
+    QObject::connect(poll_, &QTimer::timeout, this,
+                     [this] { platform::guarded(this, [&] { takeReading(); }); });
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Palabras);
     layout->addWidget(Resultados, 1);
@@ -234,19 +240,42 @@ CatalogueSearch::CatalogueSearch(platform::Services services, TDataModule2 &data
                      });
 }
 
+// A reading under way is waited for: it runs on the window's own copy of the file's name.
 CatalogueSearch::~CatalogueSearch() = default;
 
 void CatalogueSearch::FormActivate() {
-    Cuenta->setText(QStringLiteral("Leyendo el catálogo…"));
-    Cuenta->repaint();
     matches_->index = nullptr;
-    matches_->show({});
     index_.reset();
-    index_ = std::make_unique<SearchIndex>(SearchIndex::build(data_.ADOConnection));
-    matches_->index = index_.get();
     searched_.clear();
     search(Palabras->text());
     Palabras->setFocus();
+    if (reading_.valid())
+        readAgain_ = true; // what it reads may be older than this opening
+    else
+        startReading();
+}
+
+void CatalogueSearch::startReading() {
+    readAgain_ = false;
+    reading_ = std::async(std::launch::async, [file = data_.ADOConnection.fileName(),
+                                               path = data_.ADOConnection.dataSource()] {
+        return SearchIndex::build(file, path);
+    });
+    poll_->start();
+}
+
+void CatalogueSearch::takeReading() {
+    if (!reading_.valid() ||
+        reading_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    poll_->stop();
+    std::future<SearchIndex> done = std::move(reading_);
+    if (readAgain_)
+        return startReading();
+    index_ = std::make_unique<SearchIndex>(done.get()); // a failure reaches the error box
+    matches_->index = index_.get();
+    searched_.clear();
+    search(Palabras->text());
 }
 
 void CatalogueSearch::search(const QString &typed) {
@@ -265,7 +294,9 @@ void CatalogueSearch::search(const QString &typed) {
     searched_ = typed;
 
     const QLocale locale;
-    if (words.isEmpty())
+    if (index_ == nullptr)
+        Cuenta->setText(QStringLiteral("Leyendo el catálogo…"));
+    else if (words.isEmpty())
         Cuenta->setText(QStringLiteral("Escriba una o más palabras: se buscan en todos los "
                                        "datos de los programas y de sus CDs."));
     else if (programs == 0)

@@ -108,6 +108,8 @@ protected:
         window->show();
         QApplication::processEvents();
     }
+    // The catalogue is read behind the open window.
+    void waitUntilRead() { QTRY_VERIFY_WITH_TIMEOUT(window->ready(), 10000); }
     void TearDown() override {
         window.reset();
         AppFixture::TearDown();
@@ -127,6 +129,15 @@ protected:
 } // namespace
 
 TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
+    // In the box as the window opens, before the catalogue is read: looked for once it is.
+    window->close();
+    window->Palabras->setText(QStringLiteral("aventura"));
+    window->show();
+    EXPECT_EQ(window->Cuenta->text(), QStringLiteral("Leyendo el catálogo…"));
+    EXPECT_EQ(window->Resultados->model()->rowCount(), 0);
+    waitUntilRead();
+    EXPECT_EQ(window->Resultados->model()->rowCount(), 1);
+
     const struct {
         const char *typed;
         int rows;
@@ -148,6 +159,7 @@ TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
 }
 
 TEST_F(SearchWindowTest, EnterShowsTheChosenProgramsDetails) {
+    waitUntilRead();
     QString name, cd;
     fake.modal.inside = [&](QDialog *details) {
         name = details->findChild<QLineEdit *>(QStringLiteral("Edit1"))->text();
@@ -167,6 +179,7 @@ TEST_F(SearchWindowTest, EnterShowsTheChosenProgramsDetails) {
 }
 
 TEST_F(SearchWindowTest, OpeningAgainReadsTheCatalogueAgain) {
+    waitUntilRead();
     type("aventura");
     EXPECT_EQ(window->Resultados->model()->rowCount(), 1);
     catalogue->exec(QStringLiteral("INSERT INTO Programas VALUES (5, 2, 'Aventura Dos', NULL,"
@@ -174,5 +187,6 @@ TEST_F(SearchWindowTest, OpeningAgainReadsTheCatalogueAgain) {
     window->close();
     window->show();
     QApplication::processEvents();
+    waitUntilRead();
     EXPECT_EQ(window->Resultados->model()->rowCount(), 2);
 }

@@ -1,6 +1,5 @@
 #include "SearchIndex.h"
 
-#include "Connection.h"
 #include "Engine.h"
 #include "Schema.h"
 
@@ -163,8 +162,9 @@ bool SearchIndex::narrows(const QString &previous, const QString &next) {
     });
 }
 
-SearchIndex SearchIndex::build(const Connection &connection) {
-    return read(connection.handle(), connection.dataSource());
+SearchIndex SearchIndex::build(const QByteArray &fileName, const QString &path) {
+    const engine::DbHandle db = engine::open(fileName, path, false);
+    return read(db.get(), path);
 }
 
 SearchIndex SearchIndex::build(const QString &path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -8,10 +9,6 @@
 #include <vector>
 
 struct sqlite3;
-
-namespace store {
-class Connection;
-}
 
 namespace store::search {
 
@@ -39,8 +36,10 @@ public:
         FieldCount
     };
 
-    // Reads every program joined to its CD in one statement (one read transaction).
-    static SearchIndex build(const Connection &connection);
+    // Reads every program joined to its CD in one statement (one read transaction), on a
+    // connection of its own: it may run on any thread. `fileName` is the file system's bytes,
+    // `path` what errors show.
+    static SearchIndex build(const QByteArray &fileName, const QString &path);
     static SearchIndex build(const QString &path);
 
     // Lower case without accents: "Ñandú" and "ÑANDU" both give "nandu".
