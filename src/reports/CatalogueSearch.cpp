@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QGroupBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,9 +44,17 @@ FoldedText foldKeepingPlaces(const QString &text) {
         return folded;
     }();
     FoldedText out;
+    out.folded.reserve(text.size());
+    out.origin.reserve(size_t(text.size()) + 1);
     for (int i = 0; i < text.size();) {
         const int length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         const char16_t c = text.at(i).unicode();
+        if (c < 0x300 && table[c].size() == 1) { // most characters: one for one
+            out.folded += table[c].at(0);
+            out.origin.push_back(i);
+            ++i;
+            continue;
+        }
         const QString piece = c < 0x300 ? table[c] : SearchIndex::fold(text.mid(i, length));
         out.folded += piece;
         out.origin.insert(out.origin.end(), size_t(piece.size()), i);
@@ -137,6 +146,16 @@ public:
 
     QStringList words; // folded
 
+    // The folded form of the texts painted lately: the rows on screen mostly stay from one
+    // keystroke to the next.
+    const FoldedText &folded(const QString &text) const {
+        if (auto known = folds_.constFind(text); known != folds_.constEnd())
+            return *known;
+        if (folds_.size() > 4000)
+            folds_.clear();
+        return *folds_.insert(text, foldKeepingPlaces(text));
+    }
+
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &cell) const override {
         QStyleOptionViewItem item = option;
@@ -147,7 +166,7 @@ public:
         style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
 
         std::vector<bool> marked(size_t(text.size()), false);
-        const FoldedText folded = foldKeepingPlaces(text);
+        const FoldedText &folded = this->folded(text);
         for (const QString &word : words)
             for (qsizetype at = folded.folded.indexOf(word); at >= 0;
                  at = folded.folded.indexOf(word, at + 1))
@@ -181,6 +200,9 @@ public:
         }
         painter->restore();
     }
+
+private:
+    mutable QHash<QString, FoldedText> folds_;
 };
 
 CatalogueSearch::CatalogueSearch(platform::Services services, TDataModule2 &data, QWidget *parent)

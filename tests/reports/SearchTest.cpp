@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
+#include <algorithm>
+#include <array>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -96,6 +98,40 @@ TEST_F(SearchIndexTest, NarrowingFindsWhatAFreshSearchFinds) {
     for (const auto &[before, now] : {std::pair{"cama", "cam"}, {"camara", "kodak"}, {"", "c"}})
         EXPECT_FALSE(SearchIndex::narrows(QString::fromUtf8(before), QString::fromUtf8(now)))
             << before << " -> " << now;
+}
+
+// Enough programs for the search to split them between threads and rule most out by their
+// sketch: every answer must still be what reading each field would give.
+TEST(SearchIndexAtSize, FindsWhatReadingEveryFieldFinds) {
+    TempCatalogue catalogue;
+    catalogue.exec(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50) "
+        "INSERT INTO Discos SELECT i, 'Disco ' || i || CASE i % 5 WHEN 0 THEN ' Fotografía' "
+        "ELSE '' END, NULL, CASE i % 7 WHEN 0 THEN 'Caja ÑANDÚ' END FROM n;"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 25000) "
+        "INSERT INTO Programas SELECT i, 1 + i % 50, 'Prog ' || i || CASE i % 7 WHEN 0 THEN "
+        "' Cámara' WHEN 1 THEN ' ñandú-2' ELSE '' END, (i % 13) || '.' || (i % 5), "
+        "'Empresa ' || (i % 40), CASE i % 3 WHEN 0 THEN 'Shareware' ELSE 'Freeware' END, "
+        "1990 + i % 30, CASE WHEN i % 4 = 0 THEN 'http://x.example/' || i END, "
+        "CASE WHEN i % 9 = 0 THEN 'Serie XK-' || (i * 7919 % 100000) END FROM n"));
+    const SearchIndex index = SearchIndex::build(catalogue.dbPath());
+    ASSERT_EQ(index.size(), 25000);
+    std::vector<std::array<QString, SearchIndex::FieldCount>> folded(size_t(index.size()));
+    for (int p = 0; p < index.size(); ++p)
+        for (int f = 0; f < SearchIndex::FieldCount; ++f)
+            folded[size_t(p)][size_t(f)] = SearchIndex::fold(index.text(p, SearchIndex::Field(f)));
+    for (const char *typed : {"c", "7", "-", ".", "ca", "nandu-2", "xk-1", "empresa 3", "serie",
+                              "zq", "2.4", "http", "CÁMARA 12", "fotografia 5", "caja prog 7"}) {
+        const QStringList words = SearchIndex::words(QString::fromUtf8(typed));
+        std::vector<int> expected;
+        for (int p = 0; p < index.size(); ++p)
+            if (std::all_of(words.begin(), words.end(), [&](const QString &word) {
+                    return std::any_of(folded[size_t(p)].begin(), folded[size_t(p)].end(),
+                                       [&](const QString &field) { return field.contains(word); });
+                }))
+                expected.push_back(p);
+        EXPECT_EQ(index.find(QString::fromUtf8(typed)), expected) << typed;
+    }
 }
 
 namespace {

@@ -103,7 +103,46 @@ void scan(std::string_view hay, const std::vector<uint64_t> &starts, std::string
     }
 }
 
+// Letters and digits have bits 0 to 35 each; any other byte shares one of the rest.
+int byteBit(unsigned char c) {
+    if (c >= 'a' && c <= 'z')
+        return c - 'a';
+    if (c >= '0' && c <= '9')
+        return 26 + (c - '0');
+    return 36 + c % 28;
+}
+
+bool ownBit(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+int pairBit(unsigned char a, unsigned char b) {
+    return int(((uint32_t(a) << 8 | b) * 2654435761u) >> 24);
+}
+
 } // namespace
+
+void SearchIndex::Sketch::add(std::string_view folded) {
+    const auto *p = reinterpret_cast<const unsigned char *>(folded.data());
+    const size_t n = folded.size();
+    for (size_t i = 0; i < n; ++i) {
+        if (p[i] == uint8_t(kEnd))
+            continue;
+        bytes |= uint64_t(1) << byteBit(p[i]);
+        if (i + 1 < n && p[i + 1] != uint8_t(kEnd)) {
+            const int bit = pairBit(p[i], p[i + 1]);
+            pairs[bit >> 6] |= uint64_t(1) << (bit & 63);
+        }
+    }
+}
+
+bool SearchIndex::Sketch::covers(const Sketch &needed) const {
+    return (bytes & needed.bytes) == needed.bytes &&
+           (pairs[0] & needed.pairs[0]) == needed.pairs[0] &&
+           (pairs[1] & needed.pairs[1]) == needed.pairs[1] &&
+           (pairs[2] & needed.pairs[2]) == needed.pairs[2] &&
+           (pairs[3] & needed.pairs[3]) == needed.pairs[3];
+}
 
 void appendFolded(std::string &out, std::string_view utf8) {
     const char *text = utf8.data();
@@ -232,7 +271,13 @@ void SearchIndex::addProgram(const char *const *texts, const int *lengths) {
         fieldEnds_.push_back(uint32_t(originals_.size() - start));
     }
     originalStarts_.push_back(originals_.size());
+    const size_t foldedStart = programFoldedStarts_.back();
     programFoldedStarts_.push_back(programFolded_.size());
+    Sketch sketch;
+    sketch.add(
+        std::string_view(programFolded_).substr(foldedStart, programFolded_.size() - foldedStart));
+    byteMasks_.push_back(sketch.bytes);
+    pairMasks_.push_back({sketch.pairs[0], sketch.pairs[1], sketch.pairs[2], sketch.pairs[3]});
 }
 
 QString SearchIndex::text(int program, Field field) const {
@@ -290,12 +335,53 @@ std::vector<int> SearchIndex::find(const QString &typed, const std::vector<int> 
     for (const std::string &word : folded) {
         const std::vector<uint8_t> cds = cdsHolding(word);
         const size_t candidates = everyProgram ? programs : current.size();
-        std::vector<int> next;
-        next.reserve(candidates);
-        if (candidates * 8 >= programs) {
+        auto candidate = [&](size_t c) { return everyProgram ? c : size_t(current[c]); };
+        const std::string_view allText(programFolded_);
+        auto own = [&](size_t p) {
+            return allText.substr(programFoldedStarts_[p],
+                                  programFoldedStarts_[p + 1] - programFoldedStarts_[p]);
+        };
+        Sketch needed;
+        needed.add(word);
+        // A lone letter or digit is known from the sketches alone. For other words the sketches
+        // pay only when they rule out most programs: a sample of the candidates tells.
+        const bool sketchSuffices = word.size() == 1 && ownBit(uint8_t(word[0]));
+        bool bySketch = sketchSuffices;
+        if (!bySketch && candidates > 0) {
+            size_t tried = 0;
+            size_t passed = 0;
+            const size_t step = std::max<size_t>(1, candidates / 512);
+            for (size_t c = 0; c < candidates; c += step, ++tried)
+                passed += sketchAt(candidate(c)).covers(needed);
+            bySketch = passed * 4 <= tried;
+        }
+        std::vector<uint8_t> holding(programs, 0);
+        // One slice of the candidates per core when there are many: this is most of a keystroke.
+        auto sliced = [&](auto &&mark) {
+            const size_t slices =
+                candidates < 20000 ? 1
+                                   : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
+            auto slice = [&](size_t i) {
+                const size_t end = candidates * (i + 1) / slices;
+                for (size_t c = candidates * i / slices; c < end; ++c)
+                    mark(candidate(c));
+            };
+            std::vector<std::thread> helpers;
+            for (size_t i = 1; i < slices; ++i)
+                helpers.emplace_back(slice, i);
+            slice(0);
+            for (std::thread &helper : helpers)
+                helper.join();
+        };
+        if (bySketch) {
+            sliced([&](size_t p) {
+                holding[p] = sketchSuffices
+                                 ? (byteMasks_[p] & needed.bytes) == needed.bytes
+                                 : sketchAt(p).covers(needed) &&
+                                       findFrom(own(p), 0, word) != std::string_view::npos;
+            });
+        } else if (candidates * 8 >= programs) {
             // Many candidates: one pass over all the text beats one search per program.
-            // One slice per core: this is most of a keystroke's time.
-            std::vector<uint8_t> holding(programs, 0);
             const size_t slices = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
             auto slice = [&](size_t i) {
                 scan(
@@ -308,28 +394,17 @@ std::vector<int> SearchIndex::find(const QString &typed, const std::vector<int> 
             slice(0);
             for (std::thread &helper : helpers)
                 helper.join();
-            auto keep = [&](size_t p) {
-                if (holding[p] || cds[size_t(programCds_[p])])
-                    next.push_back(int(p));
-            };
-            if (everyProgram)
-                for (size_t p = 0; p < programs; ++p)
-                    keep(p);
-            else
-                for (const int p : current)
-                    keep(size_t(p));
         } else {
-            for (const int p : current) {
-                const auto i = size_t(p);
-                if (cds[size_t(programCds_[i])]) {
-                    next.push_back(p);
-                    continue;
-                }
-                const std::string_view own(programFolded_.data() + programFoldedStarts_[i],
-                                           programFoldedStarts_[i + 1] - programFoldedStarts_[i]);
-                if (findFrom(own, 0, word) != std::string_view::npos)
-                    next.push_back(p);
-            }
+            sliced([&](size_t p) {
+                holding[p] = findFrom(own(p), 0, word) != std::string_view::npos;
+            });
+        }
+        std::vector<int> next;
+        next.reserve(candidates);
+        for (size_t c = 0; c < candidates; ++c) {
+            const size_t p = candidate(c);
+            if (holding[p] || cds[size_t(programCds_[p])])
+                next.push_back(int(p));
         }
         current = std::move(next);
         everyProgram = false;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -63,6 +65,16 @@ public:
     // How many CDs the programs of a match list are on.
     int cdCount(const std::vector<int> &matches) const;
 
+    // Which bytes and which pairs of adjacent bytes a folded text holds, as bits: a program
+    // lacking a bit of a word cannot hold the word, so most programs are ruled out without
+    // reading their text. A letter or digit has a bit of its own.
+    struct Sketch {
+        uint64_t bytes = 0;
+        uint64_t pairs[4] = {};
+        void add(std::string_view folded);
+        bool covers(const Sketch &needed) const;
+    };
+
 private:
     static constexpr int kOwnFields = CdNumber; // the fields of the program's own row
     static SearchIndex read(sqlite3 *db, const QString &path);
@@ -72,6 +84,15 @@ private:
     // Folded texts, fields and programs (or CDs) ended by a byte no word holds.
     std::string programFolded_;
     std::vector<uint64_t> programFoldedStarts_{0};
+    // Each program's sketch in two parts: a lone letter needs only the bytes.
+    std::vector<uint64_t> byteMasks_;
+    std::vector<std::array<uint64_t, 4>> pairMasks_;
+    Sketch sketchAt(size_t program) const {
+        Sketch sketch;
+        sketch.bytes = byteMasks_[program];
+        std::copy(pairMasks_[program].begin(), pairMasks_[program].end(), sketch.pairs);
+        return sketch;
+    }
     std::string cdFolded_;
     std::vector<uint64_t> cdFoldedStarts_{0};
     // The texts as stored: each program's own fields one after another.
