@@ -46,6 +46,12 @@ QString documentsFolder() {
                : QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
 }
 
+// The wait cursor while a file is written or pages are printed, whatever happens.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
 // Keeps the queries page on its row while a report walks the view.
 class KeepRow {
 public:
@@ -131,10 +137,7 @@ void TFormExportarCatalogo::exportChosen() {
     const store::ReportSource report = Todo->isChecked()
                                            ? store::wholeCatalogueReport(data_.ADOConnection)
                                            : store::queryReport(view, data_.ADOConnection);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct Restore {
-        ~Restore() { QApplication::restoreOverrideCursor(); }
-    } restore;
+    const WaitCursor waiting;
     if (Csv->isChecked() && Todo->isChecked())
         store::writeCatalogueCsv(data_.ADOConnection, file, services_.files);
     else if (Csv->isChecked())
@@ -164,9 +167,11 @@ void TFormExportarCatalogo::printChosen() {
     const store::ReportSource report = Todo->isChecked()
                                            ? store::wholeCatalogueReport(data_.ADOConnection)
                                            : store::queryReport(view, data_.ADOConnection);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool printed = paintReport(report, reportTitle(), printer);
-    QApplication::restoreOverrideCursor();
+    bool printed = false;
+    {
+        const WaitCursor waiting;
+        printed = paintReport(report, reportTitle(), printer);
+    }
     if (!printed) {
         services_.dialogs.error(this,
                                 QStringLiteral(" No se pudo imprimir en \"%1\" ")

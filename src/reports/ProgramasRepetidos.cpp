@@ -149,6 +149,7 @@ TFormRepetidos::TFormRepetidos(platform::Services services, TDataModule2 &data,
     Cuenta->setBuddy(Grupos);
     auto *close = new QPushButton(QStringLiteral("Cerrar"), this);
     close->setObjectName(QStringLiteral("Cerrar"));
+    close->setAutoDefault(false); // Enter belongs to the list
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Cuenta);
     layout->addWidget(Grupos, 1);

@@ -82,6 +82,7 @@ TEST_F(RepeatedWindowTest, ListsProgramsByNameAndOpensOneForModifying) {
         window->Grupos->setCurrentIndex(list->index(2, 0));
         QTest::keyClick(window->Grupos, Qt::Key_Return);
         EXPECT_EQ(edits, 1);
+        EXPECT_TRUE(window->isVisible()); // Enter opened the program, it closed nothing
         EXPECT_EQ(list->rowCount({}), 0); // counted again after the change
         EXPECT_EQ(window->Cuenta->text(),
                   "Ningún programa está en más de un CD con el mismo nombre.");
