@@ -166,13 +166,14 @@ public:
         style->drawControl(QStyle::CE_ItemViewItem, &item, painter, item.widget);
 
         std::vector<bool> marked(size_t(text.size()), false);
+        bool anyMarked = false;
         const FoldedText &folded = this->folded(text);
         for (const QString &word : words)
             for (qsizetype at = folded.folded.indexOf(word); at >= 0;
                  at = folded.folded.indexOf(word, at + 1))
                 for (int i = folded.origin[size_t(at)]; i < folded.origin[size_t(at + word.size())];
                      ++i)
-                    marked[size_t(i)] = true;
+                    anyMarked = marked[size_t(i)] = true;
 
         const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, item.widget)
                                .adjusted(3, 0, -3, 0);
@@ -180,6 +181,12 @@ public:
         painter->setClipRect(area);
         painter->setPen(item.palette.color(
             item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+        if (!anyMarked) { // most cells: the text once, without measuring it first
+            painter->setFont(item.font);
+            painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, text);
+            painter->restore();
+            return;
+        }
         QFont bold = item.font;
         bold.setBold(true);
         int x = area.left();

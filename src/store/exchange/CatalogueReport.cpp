@@ -39,11 +39,12 @@ QString dateAt(sqlite3_stmt *row, int column, const QString &format) {
     return serial ? serialToText(*serial, format) : textAt(row, column);
 }
 
+// The CD's four fields, "d.NroDisco, ..., d.Comentario ".
 QByteArray cdColumns() {
-    QByteArray sql;
+    QByteArrayList columns;
     for (const char *field : cds::fields)
-        sql += QByteArray("d.") + field + (field == cds::fields[cds::Comment] ? " " : ", ");
-    return sql;
+        columns.append(QByteArray("d.") + field);
+    return columns.join(", ") + ' ';
 }
 
 ReportCd cdAt(sqlite3_stmt *row, const QString &dateFormat) {
