@@ -103,6 +103,16 @@ void scan(std::string_view hay, const std::vector<uint64_t> &starts, std::string
     }
 }
 
+// Runs `slice(i, slices)` for every i below `slices`, each on a thread of its own but the first.
+template <class Slice> void inSlices(size_t slices, Slice slice) {
+    std::vector<std::thread> helpers;
+    for (size_t i = 1; i < slices; ++i)
+        helpers.emplace_back(slice, i, slices);
+    slice(0, slices);
+    for (std::thread &helper : helpers)
+        helper.join();
+}
+
 // Letters and digits have bits 0 to 35 each; any other byte shares one of the rest.
 int byteBit(unsigned char c) {
     if (c >= 'a' && c <= 'z')
@@ -357,21 +367,13 @@ std::vector<int> SearchIndex::find(const QString &typed, const std::vector<int> 
         }
         std::vector<uint8_t> holding(programs, 0);
         // One slice of the candidates per core when there are many: this is most of a keystroke.
+        const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
         auto sliced = [&](auto &&mark) {
-            const size_t slices =
-                candidates < 20000 ? 1
-                                   : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-            auto slice = [&](size_t i) {
+            inSlices(candidates < 20000 ? 1 : cores, [&](size_t i, size_t slices) {
                 const size_t end = candidates * (i + 1) / slices;
                 for (size_t c = candidates * i / slices; c < end; ++c)
                     mark(candidate(c));
-            };
-            std::vector<std::thread> helpers;
-            for (size_t i = 1; i < slices; ++i)
-                helpers.emplace_back(slice, i);
-            slice(0);
-            for (std::thread &helper : helpers)
-                helper.join();
+            });
         };
         if (bySketch) {
             sliced([&](size_t p) {
@@ -382,18 +384,11 @@ std::vector<int> SearchIndex::find(const QString &typed, const std::vector<int> 
             });
         } else if (candidates * 8 >= programs) {
             // Many candidates: one pass over all the text beats one search per program.
-            const size_t slices = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
-            auto slice = [&](size_t i) {
+            inSlices(cores, [&](size_t i, size_t slices) {
                 scan(
                     programFolded_, programFoldedStarts_, word, [&](size_t p) { holding[p] = 1; },
                     programs * i / slices, programs * (i + 1) / slices);
-            };
-            std::vector<std::thread> helpers;
-            for (size_t i = 1; i < slices; ++i)
-                helpers.emplace_back(slice, i);
-            slice(0);
-            for (std::thread &helper : helpers)
-                helper.join();
+            });
         } else {
             sliced([&](size_t p) {
                 holding[p] = findFrom(own(p), 0, word) != std::string_view::npos;
