@@ -150,8 +150,6 @@ public:
         drawFooter();
     }
 
-    int pages() const { return page_; }
-
 private:
     double lineHeight(const QFont &font) const {
         return QFontMetricsF(font, &device_).height() * 1.3;
@@ -275,8 +273,8 @@ private:
 
 } // namespace
 
-bool paintReport(const store::ReportSource &source, const QString &title, QPagedPaintDevice &device,
-                 int *pages) {
+bool paintReport(const store::ReportSource &source, const QString &title,
+                 QPagedPaintDevice &device) {
     QPainter painter;
     if (!painter.begin(&device))
         return false;
@@ -284,8 +282,6 @@ bool paintReport(const store::ReportSource &source, const QString &title, QPaged
     source(report);
     report.finish();
     painter.end();
-    if (pages)
-        *pages = report.pages();
     return true;
 }
 

@@ -10,9 +10,9 @@ class QPagedPaintDevice;
 // heading and column titles. Every page ends with the title and its number.
 
 // Paints on a device ready to paint on (a PDF writer, a printer); false when the device cannot
-// be painted on. Returns the number of pages through `pages` when given.
-bool paintReport(const store::ReportSource &source, const QString &title, QPagedPaintDevice &device,
-                 int *pages = nullptr);
+// be painted on.
+bool paintReport(const store::ReportSource &source, const QString &title,
+                 QPagedPaintDevice &device);
 
 // Writes the report as a PDF file (A4), whole or not at all; throws FileError when it cannot.
 void writeReportPdf(const store::ReportSource &source, const QString &title,
