@@ -34,6 +34,7 @@ struct SilentDesktop : platform::Dialogs,
     }
     QByteArray chooseFileToOpen(QWidget *, const QString &, const QString &) override { return {}; }
     bool choosePrinter(QWidget *, QPrinter &) override { return false; }
+    bool askPassword(QWidget *, const QString &, QString &) override { return false; }
     platform::Services services() {
         return {*this, *this, *this, *this, store::FileCalls::system(), *this, preferences};
     }

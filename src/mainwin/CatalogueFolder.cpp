@@ -139,3 +139,22 @@ bool enterCatalogueFolder(const QByteArray &given, platform::Services services) 
             QFile::decodeName(folder + "/db.mdb"), store::DatabaseError::Cause::FileMissing))));
     return false;
 }
+
+bool enterOwnFolder(platform::Services services) {
+    QByteArray data = qgetenv("XDG_DATA_HOME");
+    if (data.isEmpty() || !data.startsWith('/'))
+        data = qgetenv("HOME") + "/.local/share";
+    const QByteArray folder = data + "/vadrel";
+    // Each missing level made in turn, by its bytes.
+    for (qsizetype at = folder.indexOf('/', 1); at > 0; at = folder.indexOf('/', at + 1))
+        ::mkdir(folder.left(at).constData(), 0700);
+    ::mkdir(folder.constData(), 0700);
+    if (::chdir(folder.constData()) == 0)
+        return true;
+    services.dialogs.error(
+        nullptr,
+        errorText(
+            QStringLiteral("No se pudo usar la carpeta \"%1\"").arg(QFile::decodeName(folder)),
+            QString::fromLocal8Bit(std::strerror(errno))));
+    return false;
+}

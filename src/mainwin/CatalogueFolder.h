@@ -28,3 +28,8 @@ QByteArray chooseCatalogueFolder(platform::Services services, QWidget *parent = 
 // holds a catalogue; declining the offer of one opens the folder chooser instead. Returns false
 // when there is no folder to work in: the user cancelled, or a box has said why.
 bool enterCatalogueFolder(const QByteArray &folder, platform::Services services);
+
+// Makes the user's own folder ($XDG_DATA_HOME/vadrel) the working directory, creating it when
+// missing, for a catalogue that is not in a folder (a server's). False, after a box, when it
+// cannot be.
+bool enterOwnFolder(platform::Services services);

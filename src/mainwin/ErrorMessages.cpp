@@ -32,6 +32,11 @@ QString databaseMessage(const DatabaseError &error) {
                                   "de lo que admite el motor de la base de datos (512 bytes); "
                                   "lleve el catálogo a una carpeta de ruta más corta")
                        .arg(file(error)));
+    case Cause::NotAllowed:
+        return box(QStringLiteral("El servidor del catálogo %1 no le permite modificarlo: su "
+                                  "usuario sólo puede consultarlo")
+                       .arg(file(error)),
+                   error.engineMessage());
     case Cause::ReadOnly:
         return box(QStringLiteral("No se puede escribir en la base de datos %1: el archivo o su "
                                   "carpeta son de sólo lectura")
@@ -76,13 +81,31 @@ QString databaseMessage(const DatabaseError &error) {
     case Cause::ChangedElsewhere:
         return box(QStringLiteral("Otro programa cambió o borró este registro mientras usted lo "
                                   "tenía abierto; no se hizo ningún cambio. Los datos se leyeron "
-                                  "de nuevo: revíselos antes de intentarlo otra vez"));
+                                  "de nuevo: revíselos antes de intentarlo otra vez%1")
+                       .arg(error.field().isEmpty()
+                                ? QString()
+                                : QStringLiteral(" (cambió el campo %1)").arg(error.field())));
     case Cause::NotAWholeNumber:
         return box(QStringLiteral("'%1' no es un número entero válido para el campo %2")
                        .arg(error.value(), error.field()));
     case Cause::NotADate:
         return box(QStringLiteral("'%1' no es una fecha válida para el campo %2")
                        .arg(error.value(), error.field()));
+    case Cause::ServerUnreachable:
+        return box(
+            QStringLiteral("No se pudo conectar con el servidor del catálogo %1").arg(file(error)),
+            error.engineMessage());
+    case Cause::ConnectionLost:
+        return box(QStringLiteral("Se perdió la conexión con el servidor del catálogo %1; la "
+                                  "operación no se realizó. Se volverá a conectar en la próxima "
+                                  "operación")
+                       .arg(file(error)),
+                   error.engineMessage());
+    case Cause::Timeout:
+        return box(QStringLiteral("El servidor del catálogo %1 tardó demasiado en responder; la "
+                                  "operación no se realizó")
+                       .arg(file(error)),
+                   error.engineMessage());
     case Cause::Unknown:
         break;
     }

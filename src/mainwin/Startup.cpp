@@ -26,7 +26,8 @@
 #include <cstring>
 #include <unistd.h>
 
-Startup::Startup(platform::Services services, const QString &importer, bool openCatalogue)
+Startup::Startup(platform::Services services, const QString &importer, bool openCatalogue,
+                 const QByteArray &server)
     : services_(services)
     , converter_(importer.isEmpty()
                      ? QCoreApplication::applicationDirPath() + QStringLiteral("/vadrel-db")
@@ -39,6 +40,10 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
     module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
     module_->Reads.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
                                        store::CursorSession::Wait step) { (*wait)(step); });
+    if (!server.isEmpty())
+        module_->useServer(server, [this](const QString &where, QString &password) {
+            return services_.dialogs.askPassword(form1_.get(), where, password);
+        });
     if (openCatalogue)
         openHere();
     // The other windows, hidden; the main window owns them.
@@ -64,9 +69,9 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
 
 void Startup::openHere() {
     // Declined or failed, the program runs on as without a catalogue.
-    if (offerAccessConversion(form1_.get(), services_, converter_))
+    if (module_->onServer() || offerAccessConversion(form1_.get(), services_, converter_))
         platform::guarded(module_.get(), [this] { module_->DataModuleCreate(); });
-    if (module_->TDiscos.Active())
+    if (module_->TDiscos.Active() && !module_->onServer())
         recent::opened(services_.preferences, TDataModule2::RutaBytes());
 }
 
@@ -75,6 +80,7 @@ void Startup::switchTo(const QByteArray &folder) {
     // start-up.
     platform::guarded(form1_.get(), [this] { form1_->FormClose(); });
     const bool entered = ::chdir(folder.constData()) == 0;
+    module_->useServer({}, {}); // a folder's catalogue from here on
     if (entered)
         openHere();
     else

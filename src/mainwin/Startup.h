@@ -2,6 +2,7 @@
 
 #include "Platform.h"
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 
@@ -18,8 +19,9 @@ class TDataModule2;
 // set here for the run; no window reads it.
 class Startup {
 public:
+    // With `server`, the catalogue is the one on that server (a libpq address).
     explicit Startup(platform::Services services, const QString &importer = QString(),
-                     bool openCatalogue = true);
+                     bool openCatalogue = true, const QByteArray &server = {});
     ~Startup();
     Startup(const Startup &) = delete;
     Startup &operator=(const Startup &) = delete;

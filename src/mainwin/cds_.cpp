@@ -89,8 +89,11 @@ void TForm1::bindData() {
 void TForm1::FormCreate() {
     platform::installErrorHandler(
         [this](QObject *sender, std::exception_ptr error) { TratarErrores(sender, error); });
-    statusPanels[1]->setText(QStringLiteral(" Origen de datos :  \" ") + TDataModule2::Ruta() +
-                             QDir::separator() + QStringLiteral(" \""));
+    // A server's catalogue is named by its address, without the password.
+    statusPanels[1]->setText(QStringLiteral(" Origen de datos :  \" ") +
+                             (data_.onServer() ? data_.ADOConnection.dataSource()
+                                               : TDataModule2::Ruta() + QDir::separator()) +
+                             QStringLiteral(" \""));
     PageControl1->setCurrentWidget(TabSheet1);
 }
 

@@ -1,5 +1,6 @@
 // Vadrel: the program entry. `vadrel [CARPETA]`: the catalogue is db.mdb in the working
-// directory, which CARPETA, when given, becomes before anything else.
+// directory, which CARPETA, when given, becomes before anything else. `vadrel URI`: the catalogue
+// is on a server, and the user's own folder is the working directory.
 #include "Application.h"
 #include "CatalogueFolder.h"
 #include "CommandLine.h"
@@ -36,9 +37,12 @@ int main(int argc, char **argv) {
     QApplication::setWindowIcon(icon);
 
     platform::QtPlatform desktop;
-    const bool inFolder =
-        invocation.folder.isEmpty() || enterCatalogueFolder(invocation.folder, desktop.services());
-    Startup windows(desktop.services(), QString(), inFolder);
+    const bool onServer = !invocation.server.isEmpty();
+    const bool inFolder = onServer
+                              ? enterOwnFolder(desktop.services())
+                              : invocation.folder.isEmpty() ||
+                                    enterCatalogueFolder(invocation.folder, desktop.services());
+    Startup windows(desktop.services(), QString(), inFolder, invocation.server);
     windows.mainWindow().show();
     return QApplication::exec();
 }

@@ -34,6 +34,8 @@ public:
                                         const QString &filters) = 0;
     // The desktop's print dialog on `printer`; false when the user cancels.
     virtual bool choosePrinter(QWidget *parent, QPrinter &printer) = 0;
+    // The password for a catalogue's server, typed hidden; false when the user cancels.
+    virtual bool askPassword(QWidget *parent, const QString &server, QString &password) = 0;
 };
 
 class Shell {

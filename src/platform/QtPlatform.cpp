@@ -8,6 +8,8 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QProcess>
@@ -76,6 +78,15 @@ bool QtDialogs::choosePrinter(QWidget *parent, QPrinter &printer) {
     QPrintDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("Imprimir"));
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::askPassword(QWidget *parent, const QString &server, QString &password) {
+    bool accepted = false;
+    password =
+        QInputDialog::getText(parent, QStringLiteral("Contraseña"),
+                              QStringLiteral("El servidor %1 pide una contraseña:").arg(server),
+                              QLineEdit::Password, QString(), &accepted);
+    return accepted;
 }
 
 QUrl shellTarget(const QString &target, const QByteArray &workingDirectory) {

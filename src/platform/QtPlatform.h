@@ -26,6 +26,7 @@ public:
     QByteArray chooseFileToOpen(QWidget *parent, const QString &title,
                                 const QString &filters) override;
     bool choosePrinter(QWidget *parent, QPrinter &printer) override;
+    bool askPassword(QWidget *parent, const QString &server, QString &password) override;
 };
 
 class QtShell : public Shell {

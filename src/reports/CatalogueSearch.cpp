@@ -286,9 +286,9 @@ void CatalogueSearch::FormActivate() {
 
 void CatalogueSearch::startReading() {
     readAgain_ = false;
-    reading_ = std::async(std::launch::async, [file = data_.ADOConnection.fileName(),
-                                               path = data_.ADOConnection.dataSource()] {
-        return SearchIndex::build(file, path);
+    // On a connection of the reading's own; a failure to open it reaches the error box too.
+    reading_ = std::async(std::launch::async, [open = data_.ADOConnection.another()] {
+        return SearchIndex::build(open().get());
     });
     poll_->start();
 }

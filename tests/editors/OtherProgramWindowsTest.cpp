@@ -19,9 +19,13 @@
 
 namespace {
 
-const QString kChanged = " Otro programa cambió o borró este registro mientras usted lo tenía "
-                         "abierto; no se hizo ningún cambio. Los datos se leyeron de nuevo: "
-                         "revíselos antes de intentarlo otra vez ";
+// The box names the first field that differs from what the window showed.
+QString changed(const char *field) {
+    return QStringLiteral(" Otro programa cambió o borró este registro mientras usted lo tenía "
+                          "abierto; no se hizo ningún cambio. Los datos se leyeron de nuevo: "
+                          "revíselos antes de intentarlo otra vez (cambió el campo %1) ")
+        .arg(QLatin1String(field));
+}
 const QString kGone = " No se pudo guardar el registro: ya no está en la base de datos (otro "
                       "programa lo eliminó) ";
 
@@ -59,6 +63,7 @@ struct ModifyWindow {
     std::function<QLineEdit *()> box; // the name or description the user retypes
     const char *readBack;             // that field in the file
     const char *sameField, *deleted;  // what the other program does
+    const char *field;                // what the box says changed
 };
 
 } // namespace
@@ -68,11 +73,11 @@ TEST_F(OtherProgramWindowsTest, ModifyWindowsKeepTheTypingWhenAnotherProgramGotT
         {"CD", "SpeedButton3", [] { return Form3; }, [] { return Form3->DBEdit2; },
          "SELECT DescripcionDisco FROM Discos WHERE NroDisco = 100",
          "UPDATE Discos SET DescripcionDisco = 'de B' WHERE NroDisco = 100",
-         "DELETE FROM Discos WHERE NroDisco = 100"},
+         "DELETE FROM Discos WHERE NroDisco = 100", "DescripcionDisco"},
         {"program", "SpeedButton6", [] { return Form6; }, [] { return Form6->DBEdit1; },
          "SELECT NombrePrograma FROM Programas WHERE NroPrograma = 1000",
          "UPDATE Programas SET NombrePrograma = 'de B' WHERE NroPrograma = 1000",
-         "DELETE FROM Programas WHERE NroPrograma = 1000"},
+         "DELETE FROM Programas WHERE NroPrograma = 1000", "NombrePrograma"},
     };
     for (const ModifyWindow &w : windows) {
         for (const bool gone : {false, true}) {
@@ -89,7 +94,7 @@ TEST_F(OtherProgramWindowsTest, ModifyWindowsKeepTheTypingWhenAnotherProgramGotT
                 catalogue->exec(gone ? w.deleted : w.sameField);
                 w.window()->findChild<QToolButton *>("SpeedButton1")->click();
                 // Told, not saved; the window stays with what the user typed.
-                EXPECT_EQ(boxTexts(), QStringList{gone ? kGone : kChanged});
+                EXPECT_EQ(boxTexts(), QStringList{gone ? kGone : changed(w.field)});
                 EXPECT_TRUE(w.window()->isVisible());
                 EXPECT_EQ(w.box()->text(), "Mio");
                 EXPECT_EQ(stored(w.readBack), gone ? "" : "de B");
@@ -123,21 +128,26 @@ TEST_F(OtherProgramWindowsTest, DeletionsSkipARowAnotherProgramChangedAndReadThe
         const char *button;
         const char *other;
         const char *count;
+        const char *field; // the first that differs
     } cases[] = {
         {"CD changed", "SpeedButton2",
          "UPDATE Discos SET DescripcionDisco = 'de B' WHERE NroDisco = 100",
-         "SELECT count(*) FROM Discos WHERE NroDisco = 100 AND DescripcionDisco = 'de B'"},
+         "SELECT count(*) FROM Discos WHERE NroDisco = 100 AND DescripcionDisco = 'de B'",
+         "DescripcionDisco"},
         {"CD number reused", "SpeedButton2",
          "DELETE FROM Discos WHERE NroDisco = 100; INSERT INTO Discos VALUES (100, 'de B', NULL, "
          "NULL)",
-         "SELECT count(*) FROM Discos WHERE NroDisco = 100 AND DescripcionDisco = 'de B'"},
+         "SELECT count(*) FROM Discos WHERE NroDisco = 100 AND DescripcionDisco = 'de B'",
+         "DescripcionDisco"},
         {"program changed", "SpeedButton5",
          "UPDATE Programas SET NombrePrograma = 'de B' WHERE NroPrograma = 1000",
-         "SELECT count(*) FROM Programas WHERE NroPrograma = 1000 AND NombrePrograma = 'de B'"},
+         "SELECT count(*) FROM Programas WHERE NroPrograma = 1000 AND NombrePrograma = 'de B'",
+         "NombrePrograma"},
         {"program number reused", "SpeedButton5",
          "DELETE FROM Programas WHERE NroPrograma = 1000; INSERT INTO Programas (NroPrograma, "
          "NroDisco, NombrePrograma) VALUES (1000, 2, 'de B')",
-         "SELECT count(*) FROM Programas WHERE NroPrograma = 1000 AND NombrePrograma = 'de B'"},
+         "SELECT count(*) FROM Programas WHERE NroPrograma = 1000 AND NombrePrograma = 'de B'",
+         "NroDisco"},
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.what);
@@ -146,7 +156,7 @@ TEST_F(OtherProgramWindowsTest, DeletionsSkipARowAnotherProgramChangedAndReadThe
         catalogue->exec(test.other);
         fake.dialogs.answers.push_back(true);
         Form1->findChild<QToolButton *>(QLatin1String(test.button))->click();
-        EXPECT_EQ(boxTexts(), QStringList{kChanged});
+        EXPECT_EQ(boxTexts(), QStringList{changed(test.field)});
         EXPECT_EQ(catalogue->queryInt(test.count), 1);
         // The lists show the file as it is now.
         EXPECT_TRUE(data().TDiscos.FindRow("DescripcionDisco", "de B", false) ||

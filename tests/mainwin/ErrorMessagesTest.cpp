@@ -7,6 +7,7 @@
 #include "QtPrinters.h"
 #include "cds_.h"
 
+#include "SqliteEngine.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,8 @@ namespace {
 class ErrorMessagesTest : public AppFixture {
 protected:
     void engine(const char *sql) {
-        ASSERT_EQ(sqlite3_exec(data().ADOConnection.handle(), sql, nullptr, nullptr, nullptr),
+        ASSERT_EQ(sqlite3_exec(store::engine::sqliteHandle(data().ADOConnection.handle()), sql,
+                               nullptr, nullptr, nullptr),
                   SQLITE_OK)
             << sql;
     }
@@ -99,7 +101,7 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
          {},
          [this] {
              data().Reads.finishBackgroundRead(); // its read lock would stop the other
-             sqlite3_busy_timeout(data().ADOConnection.handle(), 0);
+             sqlite3_busy_timeout(store::engine::sqliteHandle(data().ADOConnection.handle()), 0);
              sqlite3 *other = nullptr;
              sqlite3_open(QFile::encodeName(catalogue->dbPath()).constData(), &other);
              sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr);
@@ -131,7 +133,7 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
          },
          " Otro programa cambió o borró este registro mientras usted lo tenía abierto; no se "
          "hizo ningún cambio. Los datos se leyeron de nuevo: revíselos antes de intentarlo otra "
-         "vez ",
+         "vez (cambió el campo Comentario) ",
          true},
         {"program on a CD that is not there",
          true,

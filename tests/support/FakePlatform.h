@@ -65,8 +65,19 @@ public:
         printer.setOutputFileName(printTo);
         return true;
     }
+    // Types the passwords the test prepared, in turn; cancels when none is left.
+    bool askPassword(QWidget *, const QString &server, QString &password) override {
+        passwordServers.push_back(server);
+        if (passwords.empty())
+            return false;
+        password = passwords.front();
+        passwords.pop_front();
+        return true;
+    }
     std::vector<Box> boxes;
     std::deque<bool> answers;
+    std::deque<QString> passwords;
+    std::vector<QString> passwordServers;
     std::deque<QByteArray> files;
     std::vector<QString> suggestions; // where each save dialog started
     std::deque<QByteArray> folders;   // the catalogue folders the user "chooses", in turn

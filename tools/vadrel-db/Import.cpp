@@ -3,6 +3,7 @@
 #include "Catalogue.h"
 #include "Conversions.h"
 #include "Schema.h"
+#include "ServerCatalogue.h"
 
 #include <cmath>
 #include <set>
@@ -57,7 +58,11 @@ template <size_t N> std::array<store::NewValue, N> toRow(const std::vector<Acces
 
 } // namespace
 
-ImportReport importAccessCatalogue(AccessReader &reader, const QString &directory) {
+namespace {
+
+using Fill = std::function<void(store::NewRows &)>;
+
+ImportReport importInto(AccessReader &reader, const std::function<void(const Fill &)> &create) {
     ImportReport report;
     for (const QString &column : reader.prepare(schema::cds::table, kAccessCdColumns))
         report.ignoredColumns << schema::table(schema::cds::table) + u'.' + column;
@@ -89,7 +94,7 @@ ImportReport importAccessCatalogue(AccessReader &reader, const QString &director
             programs.push_back(toRow<9>(values));
         });
 
-    store::createCatalogue(directory, [&](store::NewRows &rows) {
+    create([&](store::NewRows &rows) {
         for (const auto &cd : cds)
             rows.addCd(cd);
         for (const auto &program : programs)
@@ -101,4 +106,15 @@ ImportReport importAccessCatalogue(AccessReader &reader, const QString &director
             throw ImportError("the rows written do not match the rows read");
     });
     return report;
+}
+
+} // namespace
+
+ImportReport importAccessCatalogue(AccessReader &reader, const QString &directory) {
+    return importInto(reader, [&](const Fill &fill) { store::createCatalogue(directory, fill); });
+}
+
+ImportReport importAccessCatalogueToServer(AccessReader &reader, const QByteArray &address) {
+    return importInto(
+        reader, [&](const Fill &fill) { store::createServerCatalogue(address, false, fill); });
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 // The columns the import reads from the old file's Discos and Programas, in our order.
@@ -27,3 +28,6 @@ struct ImportReport {
 // the caller can refuse cheaply (a db.mdb already there, no folder) it refuses before opening
 // the old file.
 ImportReport importAccessCatalogue(AccessReader &reader, const QString &directory);
+// The same into a new catalogue on the server at `address` (as `vadrel-db init --servidor`
+// creates it), in one transaction.
+ImportReport importAccessCatalogueToServer(AccessReader &reader, const QByteArray &address);

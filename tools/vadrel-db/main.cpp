@@ -2,10 +2,12 @@
 #include "AccessReader.h"
 #include "AddDisc.h"
 #include "Catalogue.h"
+#include "CopyCommand.h"
 #include "DatabaseError.h"
 #include "HelpPages.h"
 #include "Import.h"
 #include "ScanCommand.h"
+#include "ServerCatalogue.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,8 +21,10 @@ namespace {
 
 const char kUsage[] =
     "Usage: vadrel-db init [--sample] DIR\n"
+    "       vadrel-db init [--sample] --servidor URI\n"
     "       vadrel-db install-help DIR\n"
-    "       vadrel-db import OLD.mdb DIR\n"
+    "       vadrel-db import OLD.mdb DIR|URI\n"
+    "       vadrel-db copy ORIGEN DESTINO\n"
     "       vadrel-db scan SOURCE\n"
     "       vadrel-db add-disc [--again] DIR SOURCE...\n"
     "       vadrel-db --help | --version\n"
@@ -31,6 +35,16 @@ const char kUsage[] =
     "pages that Vadrel shows into DIR/ayuda.\n"
     "\n"
     "  --sample   also fill it with a sample catalogue (12 CDs, 84 programs)\n"
+    "\n"
+    "init --servidor URI creates the same tables in the PostgreSQL database URI (a\n"
+    "libpq URI such as postgresql://user@host/base, or service=NAME), with a change\n"
+    "counter on every row and a notification on every change, so that several\n"
+    "machines share the catalogue. A database that already holds one is refused.\n"
+    "The password comes from ~/.pgpass, PGPASSFILE or PGPASSWORD.\n"
+    "\n"
+    "copy copies the catalogue of a folder or a server (ORIGEN) into a new one in a\n"
+    "folder or on a server (DESTINO), read at one moment and written in one\n"
+    "transaction, checked by counts and row by row before it is kept.\n"
     "\n"
     "install-help writes only the help pages into DIR/ayuda, for a catalogue folder\n"
     "that has none.\n"
@@ -185,6 +199,37 @@ int create(const char *directory, bool sample, bool helpOnly) {
     return 0;
 }
 
+int createOnServer(const char *address, bool sample) {
+    const QString shown = store::server::shownAddress(address);
+    try {
+        store::createServerCatalogue(address, sample);
+    } catch (const store::DatabaseError &error) {
+        return failure((shown + QStringLiteral(": ") + error.engineMessage()).toLocal8Bit());
+    }
+    std::printf("Created the catalogue on %s%s\n", shown.toLocal8Bit().constData(),
+                sample ? " with the sample catalogue" : "");
+    return 0;
+}
+
+int importToServer(const char *oldFile, const char *address) {
+    const QString shown = store::server::shownAddress(address);
+    try {
+        AccessReader reader{QByteArray(oldFile)};
+        const ImportReport report = importAccessCatalogueToServer(reader, address);
+        for (qint64 cd : report.addedCds)
+            std::printf("Added CD %lld: OLD.mdb has programs on it but not the CD itself\n",
+                        static_cast<long long>(cd));
+        std::printf(
+            "Wrote %lld CDs and %lld programs onto %s\n", static_cast<long long>(report.cdsWritten),
+            static_cast<long long>(report.programsWritten), shown.toLocal8Bit().constData());
+    } catch (const ImportError &error) {
+        return failure(error.what());
+    } catch (const store::DatabaseError &error) {
+        return failure((shown + QStringLiteral(": ") + error.engineMessage()).toLocal8Bit());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -203,8 +248,13 @@ int main(int argc, char **argv) {
     if (command == "import") {
         if (argc != 4)
             return wrongCall("import takes the old file and the folder");
+        struct stat info;
+        if (::stat(argv[3], &info) != 0 && store::server::isServerAddress(argv[3]))
+            return importToServer(argv[2], argv[3]);
         return import(argv[2], argv[3]);
     }
+    if (command == "copy")
+        return copyCommand(argc, argv);
     if (command == "scan")
         return scanCommand(argc, argv);
     if (command == "add-disc")
@@ -215,10 +265,13 @@ int main(int argc, char **argv) {
                              ? "unknown option " + quoted(argv[1])
                              : "unknown command " + quoted(argv[1]));
     bool sample = false;
+    bool server = false;
     const char *directory = nullptr;
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--sample") == 0 && !helpOnly)
             sample = true;
+        else if (std::strcmp(argv[i], "--servidor") == 0 && !helpOnly)
+            server = true;
         else if (argv[i][0] == '-' && argv[i][1] != '\0')
             return wrongCall("unknown option " + quoted(argv[i]));
         else if (!directory)
@@ -227,6 +280,9 @@ int main(int argc, char **argv) {
             return wrongCall("only one folder can be given");
     }
     if (!directory)
-        return wrongCall(command + " takes the folder");
+        return wrongCall(command + (server ? " --servidor takes the server's address"
+                                           : QByteArray(" takes the folder")));
+    if (server)
+        return createOnServer(directory, sample);
     return create(directory, sample, helpOnly);
 }

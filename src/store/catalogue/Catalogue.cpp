@@ -1,8 +1,8 @@
 #include "Catalogue.h"
 
-#include "Engine.h"
 #include "FileError.h"
 #include "Schema.h"
+#include "SqliteEngine.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,18 +31,17 @@ QString systemError(int error) {
 
 class StatementRows : public NewRows {
 public:
-    StatementRows(sqlite3 *db, const QString &target)
+    explicit StatementRows(engine::Database *db)
         : db_(db)
-        , target_(target)
-        , cd_(db, schema::insertSql(schema::cds::table, 4), target)
-        , program_(db, schema::insertSql(schema::programs::table, 9), target) {}
+        , cd_(db, schema::insertSql(schema::cds::table, 4))
+        , program_(db, schema::insertSql(schema::programs::table, 9)) {}
 
     void addCd(const std::array<NewValue, 4> &values) override { insert(cd_, values); }
     void addProgram(const std::array<NewValue, 9> &values) override { insert(program_, values); }
     qint64 count(const char *table) override {
-        engine::Statement statement(db_, QByteArray("SELECT count(*) FROM ") + table, target_);
-        return statement.step() ? sqlite3_column_int64(statement.get(), 0) : 0;
+        return engine::queryNumber(db_, QByteArray("SELECT count(*) FROM ") + table);
     }
+    engine::Database *database() override { return db_; }
 
 private:
     template <size_t N>
@@ -61,8 +59,7 @@ private:
         statement.step();
     }
 
-    sqlite3 *db_;
-    QString target_;
+    engine::Database *db_;
     engine::Statement cd_;
     engine::Statement program_;
 };
@@ -77,6 +74,10 @@ struct TemporaryFile {
 };
 
 } // namespace
+
+std::unique_ptr<NewRows> rowsInto(engine::Database *db) {
+    return std::make_unique<StatementRows>(db);
+}
 
 namespace {
 
@@ -115,13 +116,11 @@ void create(const QString &directory, bool sample, const std::function<void(NewR
         if (sample)
             insertSampleData(db.get(), target);
         {
-            StatementRows rows(db.get(), target);
+            StatementRows rows(db.get());
             fill(rows);
         }
         engine::exec(db.get(), "COMMIT", target);
-        const int rc = sqlite3_close(db.release());
-        if (rc != SQLITE_OK)
-            engine::raise(nullptr, rc, target);
+        engine::closeFile(std::move(db));
     }
 
     if (::link(pattern.constData(), targetBytes.constData()) != 0) {
@@ -161,21 +160,15 @@ bool isAccessFile(const QByteArray &path) {
 }
 
 bool catalogueHolds(const QByteArray &path, qint64 cds, qint64 programs) {
-    sqlite3 *raw = nullptr;
-    const int rc = sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    engine::DbHandle db(raw);
-    if (rc != SQLITE_OK)
-        return false;
-    const QString name = QFile::decodeName(path);
     try {
-        engine::Statement check(db.get(), "PRAGMA integrity_check", name);
-        if (!check.step() ||
-            QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(check.get(), 0))) != "ok")
+        const engine::DbHandle db = engine::openToRead(path, QFile::decodeName(path));
+        engine::Statement check(db.get(), "PRAGMA integrity_check");
+        if (!check.step() || check.text(0) != "ok")
             return false;
         for (const auto &[table, expected] :
              {std::pair{schema::cds::table, cds}, std::pair{schema::programs::table, programs}}) {
-            engine::Statement count(db.get(), QByteArray("SELECT count(*) FROM ") + table, name);
-            if (!count.step() || sqlite3_column_int64(count.get(), 0) != expected)
+            if (engine::queryNumber(db.get(), QByteArray("SELECT count(*) FROM ") + table) !=
+                expected)
                 return false;
         }
     } catch (const DatabaseError &) {

@@ -4,9 +4,12 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <variant>
 
-struct sqlite3;
+namespace store::engine {
+class Database;
+}
 
 // Creating a catalogue folder: what `vadrel-db init` does. The program itself never creates
 // db.mdb.
@@ -31,6 +34,8 @@ public:
     virtual void addProgram(const std::array<NewValue, 9> &values) = 0;
     // Rows in the table so far.
     virtual qint64 count(const char *table) = 0;
+    // The catalogue being made, inside its transaction.
+    virtual engine::Database *database() = 0;
 };
 
 // Creates DIR/db.mdb as above and lets `fill` add rows in the same transaction: the file
@@ -53,6 +58,9 @@ QByteArray adoptConvertedCatalogue(const QByteArray &converted, const QByteArray
 const char *catalogueSchema();
 
 // Adds the sample CDs and programs to an open, empty catalogue.
-void insertSampleData(sqlite3 *db, const QString &path);
+void insertSampleData(engine::Database *db, const QString &path);
+
+// Rows added to an open catalogue with prepared statements, in the caller's transaction.
+std::unique_ptr<NewRows> rowsInto(engine::Database *db);
 
 } // namespace store

@@ -6,18 +6,14 @@
 #include "Engine.h"
 #include "Schema.h"
 
-#include <sqlite3.h>
-
 namespace store {
 
 namespace {
 
 namespace schema = store::schema;
 
-qint64 nextKey(sqlite3 *db, const char *table, const char *key, const QString &path) {
-    engine::Statement highest(db, QByteArray("SELECT max(") + key + ") FROM " + table, path);
-    highest.step();
-    return sqlite3_column_int64(highest.get(), 0) + 1;
+qint64 nextKey(engine::Database *db, const char *table, const char *key) {
+    return engine::queryNumber(db, QByteArray("SELECT max(") + key + ") FROM " + table) + 1;
 }
 
 void bindText(engine::Statement &statement, int index, const QString &text) {
@@ -31,13 +27,12 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
                      const std::vector<disc::ProposedProgram> &programs) {
     // The background read holds a read lock that the write would wait for.
     CursorSession::of(connection).finishBackgroundRead();
-    sqlite3 *db = connection.handle();
+    engine::Database *db = connection.handle();
     const QString path = connection.dataSource();
     engine::WriteTransaction transaction(db, path);
 
     StoredDisc stored;
-    stored.cd =
-        cdNumber ? *cdNumber : nextKey(db, schema::cds::table, schema::cds::fields[0], path);
+    stored.cd = cdNumber ? *cdNumber : nextKey(db, schema::cds::table, schema::cds::fields[0]);
     engine::Statement addCd(db, schema::insertSql(schema::cds::table, 4), path);
     addCd.bindInt(1, stored.cd);
     bindText(addCd, 2, cd.description);
@@ -45,7 +40,7 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
     bindText(addCd, 4, toStoredLines(cd.comment));
     addCd.step();
 
-    qint64 number = nextKey(db, schema::programs::table, schema::programs::fields[0], path);
+    qint64 number = nextKey(db, schema::programs::table, schema::programs::fields[0]);
     engine::Statement addProgram(db, schema::insertSql(schema::programs::table, 9), path);
     for (const disc::ProposedProgram &program : programs) {
         addProgram.reset();
@@ -70,7 +65,7 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
 
 std::optional<qint64> catalogedDisc(Connection &connection, const QString &description,
                                     const QDate &date) {
-    sqlite3 *db = connection.handle();
+    engine::Database *db = connection.handle();
     engine::Statement find(db,
                            QByteArray("SELECT ") + schema::cds::fields[0] + " FROM " +
                                schema::cds::table + " WHERE " + schema::cds::fields[1] +
@@ -80,7 +75,7 @@ std::optional<qint64> catalogedDisc(Connection &connection, const QString &descr
     find.bindText(2, date.toString(Qt::ISODate).toUtf8());
     if (!find.step())
         return std::nullopt;
-    return sqlite3_column_int64(find.get(), 0);
+    return find.int64(0);
 }
 
 } // namespace store

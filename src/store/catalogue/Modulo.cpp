@@ -1,5 +1,6 @@
 #include "Modulo.h"
 
+#include "ServerCatalogue.h"
 #include "WorkingDirectory.h"
 
 #include <QDir>
@@ -27,7 +28,20 @@ QString TDataModule2::Ruta() {
     return store::workingDirectoryText();
 }
 
+void TDataModule2::useServer(const QByteArray &address,
+                             std::function<bool(const QString &, QString &)> ask) {
+    serverAddress_ = address;
+    if (!address.isEmpty())
+        store::useServer(ADOConnection, address, std::move(ask));
+}
+
 void TDataModule2::DataModuleCreate() {
+    if (onServer()) {
+        ADOConnection.setConnected(true);
+        TDiscos.setActive(true);
+        Reads.openInBackground({&TProgramas, &TProgDisc});
+        return;
+    }
     const QString directory = Ruta();
     ADOConnection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + directory +
                                       QDir::separator() +

@@ -22,9 +22,15 @@ public:
     // The same as the file system's own bytes (a folder's name need not be valid text).
     static QByteArray RutaBytes();
 
-    // Points the connection at db.mdb in the working directory and opens the connection and the
-    // cursors in order; the first failure stops it and propagates. The CDs are read at once; the
-    // programs and the joined view arrive in the background (anything that needs them waits).
+    // Makes DataModuleCreate open the catalogue on a server instead of the working directory's
+    // file; `ask` asks for the password when the server wants one.
+    void useServer(const QByteArray &address, std::function<bool(const QString &, QString &)> ask);
+    bool onServer() const { return !serverAddress_.isEmpty(); }
+
+    // Points the connection at db.mdb in the working directory (or at the server) and opens the
+    // connection and the cursors in order; the first failure stops it and propagates. The CDs are
+    // read at once; the programs and the joined view arrive in the background (anything that needs
+    // them waits).
     void DataModuleCreate();
 
     // After a CD is added, changed or deleted the joined view is reopened, which patches it, so
@@ -52,6 +58,8 @@ public:
 
 private:
     void rereadOthers(const store::TableCursor *done);
+
+    QByteArray serverAddress_;
 };
 
 // The single instance, created and set by start-up before the main window; windows are handed

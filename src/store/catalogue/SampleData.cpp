@@ -5,8 +5,6 @@
 #include "Engine.h"
 #include "Schema.h"
 
-#include <sqlite3.h>
-
 namespace store {
 
 namespace {
@@ -222,22 +220,22 @@ const SampleProgram kPrograms[] = {
      "Instrucciones paso a paso.\r\nLeer antes de particionar."},
 };
 
-void bindText(sqlite3_stmt *stmt, int index, const char *text) {
+void bindText(engine::Statement &statement, int index, const char *text) {
     if (text)
-        sqlite3_bind_text(stmt, index, text, -1, SQLITE_STATIC);
+        statement.bindText(index, QByteArray(text));
     else
-        sqlite3_bind_null(stmt, index);
+        statement.bindNull(index);
 }
 
 } // namespace
 
-void insertSampleData(sqlite3 *db, const QString &path) {
+void insertSampleData(engine::Database *db, const QString &path) {
     engine::Statement cd(db, schema::insertSql(schema::cds::table, 4), path);
     for (const SampleCd &row : kCds) {
         cd.bindInt(1, row.number);
-        bindText(cd.get(), 2, row.description);
-        bindText(cd.get(), 3, row.date);
-        bindText(cd.get(), 4, row.comment);
+        bindText(cd, 2, row.description);
+        bindText(cd, 3, row.date);
+        bindText(cd, 4, row.comment);
         cd.step();
         cd.reset();
     }
@@ -246,13 +244,13 @@ void insertSampleData(sqlite3 *db, const QString &path) {
     for (const SampleProgram &row : kPrograms) {
         program.bindInt(1, ++number);
         program.bindInt(2, row.cd);
-        bindText(program.get(), 3, row.name);
-        bindText(program.get(), 4, row.version);
-        bindText(program.get(), 5, row.publisher);
-        bindText(program.get(), 6, row.licence);
+        bindText(program, 3, row.name);
+        bindText(program, 4, row.version);
+        bindText(program, 5, row.publisher);
+        bindText(program, 6, row.licence);
         program.bindInt(7, row.year);
-        bindText(program.get(), 8, row.link);
-        bindText(program.get(), 9, row.comment);
+        bindText(program, 8, row.link);
+        bindText(program, 9, row.comment);
         program.step();
         program.reset();
     }

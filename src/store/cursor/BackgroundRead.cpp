@@ -1,21 +1,18 @@
 #include "BackgroundRead.h"
 
-#include <sqlite3.h>
-
 namespace store {
 
-BackgroundRead::BackgroundRead(const QByteArray &fileName, const QString &path, QObject *parent)
+BackgroundRead::BackgroundRead(engine::DbHandle db, const QString &path, QObject *parent)
     : QObject(parent)
     , path_(path)
-    , db_(engine::open(fileName, path, false)) {
-    // The first read takes the shared lock: from here on this connection sees one moment.
-    engine::exec(db_.get(), "BEGIN; SELECT count(*) FROM sqlite_master", path_);
+    , db_(std::move(db)) {
+    db_->beginSnapshot(); // from here on this connection sees one moment
 }
 
 BackgroundRead::~BackgroundRead() {
     stop_ = true;
     if (db_)
-        sqlite3_interrupt(db_.get());
+        db_->interrupt();
     finish();
 }
 
@@ -39,7 +36,7 @@ void BackgroundRead::run() {
     for (Job &job : jobs_) {
         try {
             Snapshot rows;
-            readRows(*job.select, job.pending->query, rows, &stop_, &lender);
+            readRows(db_.get(), *job.select, job.pending->query, rows, &stop_, &lender);
             job.select.reset();
             // Taken before the rows are handed over: moving them keeps their buffers in place,
             // and nothing changes them while this read runs (a write waits for it).
@@ -53,7 +50,7 @@ void BackgroundRead::run() {
     }
     // Only read, so nothing to keep; ending the transaction lets writers in. The connection
     // itself is closed by finish(), on the thread that owns this object.
-    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    db_->rollback();
     done_ = true;
 }
 

@@ -26,7 +26,8 @@ struct PendingRows {
 class BackgroundRead : public QObject {
     Q_OBJECT
 public:
-    BackgroundRead(const QByteArray &fileName, const QString &path, QObject *parent = nullptr);
+    // `db` is a connection of the reader's own to the catalogue.
+    BackgroundRead(engine::DbHandle db, const QString &path, QObject *parent = nullptr);
     ~BackgroundRead() override; // stops the reading and waits for the thread
 
     // Prepares the reading now, so that a missing table or view fails here, as at opening.

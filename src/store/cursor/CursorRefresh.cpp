@@ -7,8 +7,6 @@
 #include "Engine.h"
 #include "Schema.h"
 
-#include <sqlite3.h>
-
 // Rows that arrive from a background read, and the reopening that patches the copy kept at closing
 // with this program's own writes.
 

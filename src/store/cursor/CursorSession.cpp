@@ -53,7 +53,7 @@ void CursorSession::openInBackground(const std::vector<TableCursor *> &cursors) 
     // Before the reader's moment: a write in between shows.
     const qint64 version = connection_->dataVersion();
     auto reader =
-        std::make_unique<BackgroundRead>(connection_->fileName(), connection_->dataSource());
+        std::make_unique<BackgroundRead>(connection_->openAnother(), connection_->dataSource());
     connect(
         reader.get(), &BackgroundRead::rowsReady, this,
         [this] {

@@ -7,7 +7,6 @@
 #include "Engine.h"
 
 #include <optional>
-#include <sqlite3.h>
 #include <utility>
 
 // Editing and writing rows: each write checks first that the row still holds what this cursor read.
@@ -18,13 +17,13 @@ using Kind = DatabaseError::Kind;
 
 namespace {
 
-QByteArray quoted(const QString &identifier) {
-    QString text = identifier;
-    text.replace(u'"', QStringLiteral("\"\""));
-    return ('"' + text + '"').toUtf8();
-}
-
 using engine::WriteTransaction;
+
+// A row by its key: a file's key matches with IS, as an empty one did before; a server's keys are
+// never empty, and only = finds them by the index.
+QByteArray keyMatch(const engine::Database *db) {
+    return db->engine() == engine::Database::Engine::Server ? " = ?" : " IS ?";
+}
 
 bool isConflict(const DatabaseError &error) {
     return error.cause() == DatabaseError::Cause::ChangedElsewhere ||
@@ -101,27 +100,30 @@ void TableCursor::bindValue(engine::Statement &statement, int index, int field,
 // Returns the new row's key when the engine assigned it.
 qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
                              const QVariant &oldKey, const std::vector<int> &changed, int readRow) {
-    sqlite3 *db = connection_->handle();
+    engine::Database *db = connection_->handle();
     const QString path = connection_->dataSource();
     const int count = rows_.fieldCount();
+    const bool numbered = insert && !values[0].isValid(); // the engine gives the number
     QByteArray sql;
     if (insert) {
         QByteArray names, marks;
         for (int f = 0; f < count; ++f) {
-            names += (f ? "," : "") + quoted(rows_.field(f).name);
+            names += (f ? "," : "") + db->quoted(rows_.field(f).name);
             marks += f ? ",?" : "?";
         }
-        sql = "INSERT INTO " + quoted(tableName_) + " (" + names + ") VALUES (" + marks + ")";
+        sql = "INSERT INTO " + db->quoted(tableName_) + " (" + names + ") VALUES (" + marks + ")";
+        if (numbered)
+            sql += " RETURNING " + db->quoted(rows_.field(0).name);
     } else {
         // Only the fields that changed: a stored value the program cannot read (a date in
         // another form) stays as it is unless the user replaces it.
         QByteArray sets;
         for (int f : changed)
-            sets += (sets.isEmpty() ? "" : ",") + quoted(rows_.field(f).name) + "=?";
+            sets += (sets.isEmpty() ? "" : ",") + db->quoted(rows_.field(f).name) + "=?";
         if (sets.isEmpty())
             return oldKey.toLongLong(); // nothing to write
-        sql = "UPDATE " + quoted(tableName_) + " SET " + sets + " WHERE " +
-              quoted(rows_.field(0).name) + " IS ?";
+        sql = "UPDATE " + db->quoted(tableName_) + " SET " + sets + " WHERE " +
+              db->quoted(rows_.field(0).name) + keyMatch(db);
     }
     session_->finishBackgroundRead(); // its read lock would hold the write back
     engine::Statement statement(db, sql, path);
@@ -136,10 +138,12 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
         transaction.emplace(db, path);
         requireUnchanged(readRow, DatabaseError::Cause::RowGone);
     }
-    const int changesBefore = sqlite3_total_changes(db);
+    const qint64 changesBefore = db->totalChanges();
+    qint64 key = insert && !numbered ? values[0].toLongLong() : oldKey.toLongLong();
     try {
-        statement.step();
-        if (!insert && sqlite3_changes(db) == 0)
+        while (statement.step())
+            key = statement.int64(0);
+        if (!insert && statement.changes() == 0)
             throw DatabaseError(Kind::Other, QStringLiteral("no row to update"), path,
                                 DatabaseError::Cause::RowGone);
         if (transaction)
@@ -151,12 +155,12 @@ qint64 TableCursor::writeRow(bool insert, const std::vector<QVariant> &values,
                 .about(tableName_);
         throw std::move(error.about(tableName_));
     }
-    const qint64 key =
-        insert && !values[0].isValid() ? sqlite3_last_insert_rowid(db) : values[0].toLongLong();
-    if (!insert && oldKey != values[0])
+    if (!insert && oldKey != values[0]) {
         recordWrite(oldKey.toLongLong(), changesBefore); // the row left its old key
+        key = values[0].toLongLong();
+    }
     recordWrite(key, changesBefore);
-    return sqlite3_last_insert_rowid(db);
+    return key;
 }
 
 // The row of the copy's `row` key as the file holds it now, read and converted as an opening
@@ -166,7 +170,8 @@ void TableCursor::requireUnchanged(int row, DatabaseError::Cause whenGone) const
     if (row < 0 || query_.selectByKey.isEmpty())
         return;
     const QString path = connection_->dataSource();
-    engine::Statement select(connection_->handle(), query_.selectByKey, path);
+    engine::Database *db = connection_->handle();
+    engine::Statement select(db, query_.selectByKey + db->lockForUpdate(), path);
     const std::optional<std::vector<QVariant>> stored =
         readRowByKey(select, query_, rows_.key(row));
     if (!stored)
@@ -230,8 +235,8 @@ void TableCursor::reread() {
 
 // Tells the connection which row this write changed; a write that changed more than its own
 // row (a trigger, a cascade) is marked so that no cursor patches around it.
-void TableCursor::recordWrite(qint64 key, int totalChangesBefore) {
-    const bool wide = sqlite3_total_changes(connection_->handle()) - totalChangesBefore > 1;
+void TableCursor::recordWrite(qint64 key, qint64 totalChangesBefore) {
+    const bool wide = connection_->handle()->totalChanges() - totalChangesBefore > 1;
     session_->recordChange(CursorSession::Change{tableName_, key, wide});
 }
 
@@ -302,9 +307,11 @@ void TableCursor::DeleteRow() {
     const int row = int(visible_[current_]);
     const int index = current_;
     {
+        engine::Database *db = connection_->handle();
         engine::Statement statement(connection_->handle(),
-                                    "DELETE FROM " + quoted(tableName_) + " WHERE " +
-                                        quoted(rows_.field(0).name) + " IS ?",
+                                    "DELETE FROM " + db->quoted(tableName_) + " WHERE " +
+                                        db->quoted(rows_.field(0).name) +
+                                        keyMatch(connection_->handle()),
                                     connection_->dataSource());
         bindValue(statement, 1, 0, rows_.value(row, 0));
         session_->finishBackgroundRead();
@@ -313,7 +320,7 @@ void TableCursor::DeleteRow() {
         try {
             WriteTransaction transaction(connection_->handle(), connection_->dataSource());
             requireUnchanged(row, DatabaseError::Cause::ChangedElsewhere);
-            const int changesBefore = sqlite3_total_changes(connection_->handle());
+            const qint64 changesBefore = connection_->handle()->totalChanges();
             statement.step();
             transaction.commit();
             recordWrite(rows_.number(row, 0), changesBefore);

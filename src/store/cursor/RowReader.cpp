@@ -3,16 +3,15 @@
 #include "Conversions.h"
 #include "Schema.h"
 
+#include <QHash>
 #include <iterator>
-
-#include <sqlite3.h>
 
 namespace store {
 
 namespace {
 
-FieldKind kindFromDeclaredType(const char *declared) {
-    const QByteArray type = QByteArray(declared ? declared : "").toUpper();
+FieldKind kindFromDeclaredType(const QByteArray &declared) {
+    const QByteArray type = declared.toUpper();
     if (type.contains("INT"))
         return FieldKind::Integer;
     if (type.contains("DATE") || type.contains("TIME"))
@@ -20,12 +19,6 @@ FieldKind kindFromDeclaredType(const char *declared) {
     if (type.contains("MEMO"))
         return FieldKind::Memo;
     return FieldKind::Text;
-}
-
-QByteArray quoted(const QString &identifier) {
-    QString text = identifier;
-    text.replace(u'"', QStringLiteral("\"\""));
-    return ('"' + text + '"').toUtf8();
 }
 
 QByteArray collapsed(const QByteArray &sql) {
@@ -42,22 +35,20 @@ bool isOurJoinedView(const QString &name, const QByteArray &sql) {
            collapsed("CREATE VIEW " + name.toUtf8() + " AS SELECT " + kJoinedFields + kJoinedFrom);
 }
 
-QVariant cellValue(sqlite3_stmt *stmt, int column, FieldKind kind) {
-    if (sqlite3_column_type(stmt, column) == SQLITE_NULL)
+QVariant cellValue(const engine::Statement &row, int column, FieldKind kind) {
+    if (row.isNull(column))
         return {};
     switch (kind) {
     case FieldKind::Integer:
-        return QVariant(qlonglong(sqlite3_column_int64(stmt, column)));
+        return QVariant(qlonglong(row.int64(column)));
     case FieldKind::Date: {
-        const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-        const auto serial = isoToSerial(text, sqlite3_column_bytes(stmt, column));
+        const std::string_view text = row.text(column);
+        const auto serial = isoToSerial(text.data(), int(text.size()));
         return serial ? QVariant(qlonglong(*serial)) : QVariant(); // unreadable: shown empty
     }
     case FieldKind::Text:
-    case FieldKind::Memo: {
-        const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, column));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)));
-    }
+    case FieldKind::Memo:
+        return QVariant(row.string(column));
     }
     return {};
 }
@@ -95,49 +86,109 @@ void checkLayout(const QString &tableName, const std::vector<FieldDef> &fields,
     }
 }
 
+const Layout *layoutOf(const QString &tableName) {
+    for (const Layout &layout : kLayouts)
+        if (tableName.compare(QLatin1String(layout.table), Qt::CaseInsensitive) == 0)
+            return &layout;
+    return nullptr;
+}
+
+// A server folds the names it was given to lower case; the program's own fields keep the
+// spelling it uses.
+QString spelled(const QString &name, const Layout *layout) {
+    if (layout)
+        for (const char *field : layout->fields)
+            if (name.compare(QLatin1String(field), Qt::CaseInsensitive) == 0)
+                return QLatin1String(field);
+    return name;
+}
+
+// Whether the table is a view, and whether it is the joined view as we make it. A server's
+// catalogue is only ever made by `vadrel-db init --servidor`, so its view is ours; its tables
+// are read by the program's fields only (they hold a change counter besides).
+void describeKind(engine::Database *db, const QString &path, RowQuery &query) {
+    if (db->engine() == engine::Database::Engine::Server) {
+        engine::Statement kind(db,
+                               "SELECT table_type FROM information_schema.tables WHERE "
+                               "table_schema = current_schema() AND table_name = lower(?)",
+                               path);
+        kind.bindText(1, query.tableName.toUtf8());
+        query.isView = kind.step() && kind.text(0) == "VIEW";
+        query.hiddenKey = query.isView && layoutOf(query.tableName) == &kLayouts[2];
+        return;
+    }
+    engine::Statement kind(db, "SELECT type, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE",
+                           path);
+    kind.bindText(1, query.tableName.toUtf8());
+    if (kind.step()) {
+        query.isView = kind.text(0) == "view";
+        query.hiddenKey =
+            query.isView &&
+            isOurJoinedView(query.tableName,
+                            QByteArray(kind.text(1).data(), qsizetype(kind.text(1).size())));
+    }
+}
+
+// A server tells the type a field was declared with (the domains "fecha" and "memo") only in its
+// catalogue of columns, by lower-case name.
+QHash<QString, QByteArray> serverTypes(engine::Database *db, const QString &tableName) {
+    QHash<QString, QByteArray> types;
+    if (db->engine() != engine::Database::Engine::Server)
+        return types;
+    engine::Statement columns(db,
+                              "SELECT column_name, coalesce(domain_name, data_type) FROM "
+                              "information_schema.columns WHERE table_schema = current_schema() "
+                              "AND table_name = lower(?)");
+    columns.bindText(1, tableName.toUtf8());
+    while (columns.step()) {
+        const QByteArray type(columns.text(1).data(), qsizetype(columns.text(1).size()));
+        types.insert(columns.string(0), type == "fecha" ? QByteArray("DATE") : type);
+    }
+    return types;
+}
+
 } // namespace
 
-RowQuery describeRows(sqlite3 *db, const QString &path, const QString &tableName) {
+RowQuery describeRows(engine::Database *db, const QString &path, const QString &tableName) {
     RowQuery query;
     query.tableName = tableName;
-    QByteArray definition;
-    {
-        engine::Statement kind(
-            db, "SELECT type, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE", path);
-        kind.bindText(1, tableName.toUtf8());
-        if (kind.step()) {
-            query.isView =
-                QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(kind.get(), 0))) ==
-                "view";
-            definition =
-                QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(kind.get(), 1)));
-        }
-    }
-    if (query.isView && isOurJoinedView(tableName, definition)) {
+    describeKind(db, path, query);
+    const Layout *layout = layoutOf(tableName);
+    if (query.hiddenKey) {
         query.hiddenKey = true;
         query.selectAll = "SELECT " + kJoinedFields + ", p.NroPrograma" + kJoinedFrom;
         query.selectByKey = query.selectAll + " WHERE p.NroPrograma = ?";
     } else {
-        query.selectAll = "SELECT * FROM " + quoted(tableName) +
+        QByteArray fields = "*";
+        if (layout && db->engine() == engine::Database::Engine::Server) {
+            fields.clear();
+            for (const char *field : layout->fields)
+                fields += (fields.isEmpty() ? "" : ", ") + QByteArray(field);
+        }
+        query.selectAll = "SELECT " + fields + " FROM " + db->quoted(tableName) +
                           (query.isView ? QByteArray() : QByteArray(" ORDER BY 1"));
     }
     // Preparing is what fails for a missing table or view.
     engine::Statement select(db, query.selectAll, path);
-    sqlite3_stmt *stmt = select.get();
-    const int count = sqlite3_column_count(stmt) - (query.hiddenKey ? 1 : 0);
-    for (int i = 0; i < count; ++i)
-        query.fields.push_back(FieldDef{QString::fromUtf8(sqlite3_column_name(stmt, i)),
-                                        kindFromDeclaredType(sqlite3_column_decltype(stmt, i))});
+    const QHash<QString, QByteArray> declared = serverTypes(db, tableName);
+    const int count = select.columnCount() - (query.hiddenKey ? 1 : 0);
+    for (int i = 0; i < count; ++i) {
+        const QString name = select.columnName(i);
+        query.fields.push_back(
+            FieldDef{spelled(name, layout),
+                     kindFromDeclaredType(declared.value(name.toLower(), select.declaredType(i)))});
+    }
     checkLayout(tableName, query.fields, path);
-    if (!query.isView && !query.fields.empty() && query.fields[0].kind == FieldKind::Integer)
-        query.selectByKey = "SELECT * FROM " + quoted(tableName) + " WHERE " +
-                            quoted(query.fields[0].name) + " = ?";
+    if (!query.isView && !query.fields.empty() && query.fields[0].kind == FieldKind::Integer) {
+        const qsizetype order = query.selectAll.lastIndexOf(" ORDER BY 1");
+        query.selectByKey =
+            query.selectAll.left(order) + " WHERE " + db->quoted(query.fields[0].name) + " = ?";
+    }
     return query;
 }
 
-void readRows(engine::Statement &select, const RowQuery &query, Snapshot &rows,
-              const std::atomic<bool> *stop, const Snapshot::Lender *lender) {
-    sqlite3_stmt *stmt = select.get();
+void readRows(engine::Database *db, engine::Statement &select, const RowQuery &query,
+              Snapshot &rows, const std::atomic<bool> *stop, const Snapshot::Lender *lender) {
     const int count = int(query.fields.size());
     rows.reset(query.fields, query.hiddenKey);
     std::vector<FieldKind> kinds;
@@ -154,10 +205,9 @@ void readRows(engine::Statement &select, const RowQuery &query, Snapshot &rows,
     if (lending) {
         rows.reserve(lender->rowCount());
     } else if (!query.isView) {
-        sqlite3 *db = sqlite3_db_handle(stmt);
-        engine::Statement count(db, "SELECT count(*) FROM " + quoted(query.tableName), QString());
-        if (count.step())
-            rows.reserve(int(std::min<qint64>(sqlite3_column_int64(count.get(), 0), INT32_MAX)));
+        rows.reserve(int(std::min<qint64>(
+            engine::queryNumber(db, "SELECT count(*) FROM " + db->quoted(query.tableName)),
+            INT32_MAX)));
     }
     int lenderRow = 0;
     while (select.step()) {
@@ -165,29 +215,27 @@ void readRows(engine::Statement &select, const RowQuery &query, Snapshot &rows,
             throw DatabaseError(DatabaseError::Kind::Other, QStringLiteral("reading stopped"));
         int row = -1;
         if (lending) {
-            row = lender->rowOfKey(sqlite3_column_int64(stmt, count), lenderRow);
+            row = lender->rowOfKey(select.int64(count), lenderRow);
             lenderRow = std::max(row, lenderRow);
         }
         for (int i = 0; i < count; ++i) {
-            if (sqlite3_column_type(stmt, i) == SQLITE_NULL) {
+            if (select.isNull(i)) {
                 rows.appendNull(i);
                 continue;
             }
             if (row >= 0 && lent[i] >= 0) {
-                const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-                const int length = sqlite3_column_bytes(stmt, i);
-                if (lender->utf8(row, lent[i]) == std::string_view(text, size_t(length))) {
+                if (lender->utf8(row, lent[i]) == select.text(i)) {
                     rows.appendLentText(i, *lender, row, lent[i]);
                     continue;
                 }
             }
             switch (kinds[i]) {
             case FieldKind::Integer:
-                rows.appendNumber(i, sqlite3_column_int64(stmt, i));
+                rows.appendNumber(i, select.int64(i));
                 break;
             case FieldKind::Date: {
-                const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-                const auto serial = isoToSerial(text, sqlite3_column_bytes(stmt, i));
+                const std::string_view text = select.text(i);
+                const auto serial = isoToSerial(text.data(), int(text.size()));
                 if (serial)
                     rows.appendNumber(i, *serial);
                 else
@@ -196,14 +244,14 @@ void readRows(engine::Statement &select, const RowQuery &query, Snapshot &rows,
             }
             case FieldKind::Text:
             case FieldKind::Memo: {
-                const char *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
-                rows.appendText(i, text, sqlite3_column_bytes(stmt, i));
+                const std::string_view text = select.text(i);
+                rows.appendText(i, text.data(), int(text.size()));
                 break;
             }
             }
         }
         if (query.hiddenKey)
-            rows.appendKey(sqlite3_column_int64(stmt, count));
+            rows.appendKey(select.int64(count));
     }
     rows.finishLoading();
 }
@@ -216,7 +264,7 @@ std::optional<std::vector<QVariant>> readRowByKey(engine::Statement &selectByKey
         return std::nullopt;
     std::vector<QVariant> values;
     for (size_t i = 0; i < query.fields.size(); ++i)
-        values.push_back(cellValue(selectByKey.get(), int(i), query.fields[i].kind));
+        values.push_back(cellValue(selectByKey, int(i), query.fields[i].kind));
     return values;
 }
 

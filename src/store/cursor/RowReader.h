@@ -25,13 +25,14 @@ struct RowQuery {
 };
 
 // Looks the table or view up and learns its fields; a missing one fails here.
-RowQuery describeRows(sqlite3 *db, const QString &path, const QString &tableName);
+RowQuery describeRows(engine::Database *db, const QString &path, const QString &tableName);
 
 // Reads every row the statement (prepared from selectAll) gives into `rows`, which it resets.
 // `stop`, when set from another thread, ends the reading with an error. A view with the hidden
 // program number shares the texts equal to the `lender`'s (the programs, read just before).
-void readRows(engine::Statement &select, const RowQuery &query, Snapshot &rows,
-              const std::atomic<bool> *stop = nullptr, const Snapshot::Lender *lender = nullptr);
+void readRows(engine::Database *db, engine::Statement &select, const RowQuery &query,
+              Snapshot &rows, const std::atomic<bool> *stop = nullptr,
+              const Snapshot::Lender *lender = nullptr);
 
 // The row of one key in internal form (see Snapshot), or nothing when no row has it.
 std::optional<std::vector<QVariant>> readRowByKey(engine::Statement &selectByKey,

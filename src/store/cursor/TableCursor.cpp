@@ -125,7 +125,7 @@ void TableCursor::stampLoad(size_t changePosition, qint64 version) {
 }
 
 void TableCursor::load() {
-    sqlite3 *db = connection_->handle();
+    engine::Database *db = connection_->handle();
     const QString path = connection_->dataSource();
     const size_t position = session_->changeCount();
     const qint64 version = connection_->dataVersion();
@@ -133,7 +133,7 @@ void TableCursor::load() {
     isView_ = query_.isView;
     engine::Statement select(db, query_.selectAll, path);
     prepareOrder();
-    readRows(select, query_, rows_);
+    readRows(db, select, query_, rows_);
     rows_.setTextOrder(order_);
     stampLoad(position, version);
 }

@@ -188,7 +188,7 @@ private:
     void adoptPending();
     void adoptIfReady();
     bool patchRetained();
-    void recordWrite(qint64 key, int totalChangesBefore);
+    void recordWrite(qint64 key, qint64 totalChangesBefore);
     void wrote();
     FilterRule parseFilter(const QString &text) const;
     FilterRule activeFilter() const; // the rule in force now, none when filtering is off

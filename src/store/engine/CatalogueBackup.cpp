@@ -1,9 +1,10 @@
 #include "CatalogueBackup.h"
 
+#include "CatalogueCopy.h"
 #include "Connection.h"
-#include "Engine.h"
 #include "ReplacementFile.h"
 #include "Schema.h"
+#include "SqliteEngine.h"
 
 #include <QFile>
 #include <cerrno>
@@ -43,23 +44,51 @@ namespace {
     throw FileError(cause, destination, detail);
 }
 
-qint64 count(sqlite3 *db, const char *table, const QString &path) {
-    engine::Statement statement(db, QByteArray("SELECT count(*) FROM ") + table, path);
-    return statement.step() ? sqlite3_column_int64(statement.get(), 0) : -1;
+qint64 count(engine::Database *db, const char *table) {
+    return engine::queryNumber(db, QByteArray("SELECT count(*) FROM ") + table);
+}
+
+// A catalogue on a server becomes a catalogue file: its rows at one moment, written into a new
+// file with the schema every catalogue file has, then compared row by row with that moment.
+void backupServer(engine::Database *source, const QByteArray &file, const QString &destination) {
+    try {
+        const engine::DbHandle copy = engine::open(file, destination, true);
+        source->beginSnapshot();
+        struct EndSnapshot {
+            engine::Database *db;
+            ~EndSnapshot() { db->rollback(); }
+        } end{source};
+        copy->exec("BEGIN");
+        copy->exec(schema::createSql);
+        engine::copyRows(source, copy.get());
+        copy->commit();
+        if (const QString difference = engine::compareRows(source, copy.get());
+            !difference.isEmpty())
+            throw FileError(FileError::Cause::CheckFailed, destination, difference);
+    } catch (const DatabaseError &error) {
+        if (error.path() != destination)
+            throw; // the server's own failure
+        throw FileError(FileError::Cause::Other, destination, error.engineMessage());
+    }
 }
 
 } // namespace
 
 void backupCatalogue(Connection &connection, const FilePath &target, FileCalls &calls) {
     const QString &destination = target.text;
-    sqlite3 *source = connection.handle();
+    sqlite3 *source = engine::sqliteHandle(connection.handle());
     const QString sourcePath = connection.dataSource();
     ReplacementFile file(target, calls);
+    if (!source) {
+        backupServer(connection.handle(), file.temporaryPath(), destination);
+        file.commit();
+        return;
+    }
     {
         sqlite3 *raw = nullptr;
         const int rc =
             sqlite3_open_v2(file.temporaryPath().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-        engine::DbHandle copy(raw);
+        const std::unique_ptr<sqlite3, int (*)(sqlite3 *)> copy(raw, sqlite3_close_v2);
         if (rc != SQLITE_OK)
             copyFailed(copy.get(), rc, destination, QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_extended_result_codes(copy.get(), 1);
@@ -79,12 +108,11 @@ void backupCatalogue(Connection &connection, const FilePath &target, FileCalls &
         // Read back what was written before it may replace anything.
         bool sound = false;
         try {
-            engine::Statement check(copy.get(), "PRAGMA integrity_check", destination);
-            sound = check.step() && QByteArray(reinterpret_cast<const char *>(
-                                        sqlite3_column_text(check.get(), 0))) == "ok";
+            const engine::DbHandle written = engine::openToRead(file.temporaryPath(), destination);
+            engine::Statement check(written.get(), "PRAGMA integrity_check");
+            sound = check.step() && check.text(0) == "ok";
             for (const char *table : {schema::cds::table, schema::programs::table})
-                sound = sound &&
-                        count(copy.get(), table, destination) == count(source, table, sourcePath);
+                sound = sound && count(written.get(), table) == count(connection.handle(), table);
         } catch (const DatabaseError &error) {
             throw FileError(FileError::Cause::CheckFailed, destination, error.engineMessage());
         }

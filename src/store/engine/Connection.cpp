@@ -3,7 +3,6 @@
 #include "Conversions.h"
 
 #include <QFile>
-#include <sqlite3.h>
 
 namespace store {
 
@@ -15,6 +14,7 @@ Connection::~Connection() = default;
 void Connection::setConnectionString(const QString &text) {
     connectionString_ = text;
     fileName_.clear();
+    opener_ = nullptr;
 }
 
 QString Connection::dataSource() const {
@@ -46,20 +46,24 @@ void Connection::setConnected(bool connected) {
         const QString path = dataSource();
         if (path.isEmpty())
             throw DatabaseError(DatabaseError::Kind::Io, QStringLiteral("no data source given"));
-        db_ = engine::open(fileName(), path, false);
+        db_ = openAnother();
     } else {
         emit closing();
         db_.reset();
     }
 }
 
-qint64 Connection::dataVersion() const {
-    engine::Statement version(handle(), "PRAGMA data_version", dataSource());
-    version.step();
-    return sqlite3_column_int64(version.get(), 0);
+Connection::Opener Connection::another() const {
+    if (opener_)
+        return opener_;
+    return [file = fileName(), path = dataSource()] { return engine::open(file, path, false); };
 }
 
-sqlite3 *Connection::handle() const {
+qint64 Connection::dataVersion() const {
+    return handle()->dataVersion();
+}
+
+engine::Database *Connection::handle() const {
     if (!db_)
         throw DatabaseError(DatabaseError::Kind::NotOpen, QStringLiteral("connection not open"),
                             dataSource());

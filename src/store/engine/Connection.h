@@ -4,11 +4,13 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 namespace store {
 
-// The single connection to the catalogue file. Opening never creates the file: only
-// `vadrel-db init` does. It knows nothing of the cursors on it: they hear `closing`.
+// The single connection to the catalogue: a file, or a server when an opener for one is given.
+// Opening never creates the catalogue: only `vadrel-db init` does. It knows nothing of the
+// cursors on it: they hear `closing`.
 class Connection : public QObject {
     Q_OBJECT
 public:
@@ -30,15 +32,25 @@ public:
     QString dateFormat() const;
     void setDateFormat(const QString &format) { dateFormat_ = format; }
 
+    // A catalogue that is not the data source's file (a server): how to open a connection to it.
+    // The data source then only names it for the user.
+    using Opener = std::function<engine::DbHandle()>;
+    void setOpener(Opener opener) { opener_ = std::move(opener); }
+    bool isServer() const { return bool(opener_); }
+    // A second connection to the same catalogue, for reading on another thread; `another` is
+    // the same as a function that may be called on any thread.
+    engine::DbHandle openAnother() const { return another()(); }
+    Opener another() const;
+
     bool Connected() const { return db_ != nullptr; }
     // True opens the file named by the connection string, false closes it (`closing` first, so
     // the cursors on it close too). Setting the value it already has does nothing.
     void setConnected(bool connected);
 
     // For the cursors of this connection and the backup.
-    sqlite3 *handle() const;
+    engine::Database *handle() const;
 
-    // Changes whenever another connection (another program) commits to the file.
+    // Changes whenever another connection (another program) commits to the catalogue.
     qint64 dataVersion() const;
 
 signals:
@@ -49,6 +61,7 @@ private:
     QString connectionString_;
     QByteArray fileName_;
     QString dateFormat_;
+    Opener opener_;
     engine::DbHandle db_;
 };
 

@@ -26,21 +26,25 @@ public:
         PathTooLong, // the file's path is longer than the engine takes
         ReadOnly,    // the file or its folder cannot be written
         DiskFull,
-        NotDatabase,      // not a database, or a damaged one
-        Locked,           // another process holds the file
-        MissingTable,     // a table or view the program needs is not in the file
-        MissingField,     // a table or view lacks a field the program names
-        Relation,         // the relation between CDs and programs said no (engine level)
-        HasChildren,      // deleting a CD that still has programs
-        MissingParent,    // a program on a CD that does not exist
-        DuplicateKey,     // a number already in use
-        MissingValue,     // a value the table requires is empty
-        OutOfRange,       // a value outside what a check of the table allows
-        DeleteRefused,    // a deletion refused for another reason (a trigger, say)
-        RowGone,          // the row to update is no longer in the file
-        ChangedElsewhere, // another program changed or removed the row since it was read
-        NotAWholeNumber,  // a text that does not convert to a whole number
-        NotADate,         // a text that does not convert to a date
+        NotDatabase,       // not a database, or a damaged one
+        Locked,            // another process holds the file
+        MissingTable,      // a table or view the program needs is not in the file
+        MissingField,      // a table or view lacks a field the program names
+        Relation,          // the relation between CDs and programs said no (engine level)
+        HasChildren,       // deleting a CD that still has programs
+        MissingParent,     // a program on a CD that does not exist
+        DuplicateKey,      // a number already in use
+        MissingValue,      // a value the table requires is empty
+        OutOfRange,        // a value outside what a check of the table allows
+        DeleteRefused,     // a deletion refused for another reason (a trigger, say)
+        RowGone,           // the row to update is no longer in the file
+        ChangedElsewhere,  // another program changed or removed the row since it was read
+        NotAWholeNumber,   // a text that does not convert to a whole number
+        NotADate,          // a text that does not convert to a date
+        ServerUnreachable, // the catalogue's server does not answer or refuses the connection
+        ConnectionLost,    // the server's connection broke; the next action connects again
+        Timeout,           // the server took longer than the program waits
+        NotAllowed,        // the server's role may only read
     };
 
     DatabaseError(Kind kind, const QString &message, const QString &path = {},

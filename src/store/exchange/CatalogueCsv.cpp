@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <charconv>
 #include <set>
-#include <sqlite3.h>
 
 namespace store {
 
@@ -114,29 +113,20 @@ private:
     bool first_ = true;
 };
 
-std::string_view columnText(sqlite3_stmt *statement, int column) {
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
-    return std::string_view(text, size_t(sqlite3_column_bytes(statement, column)));
-}
-
-void writeColumn(CsvWriter &out, sqlite3_stmt *statement, int column) {
-    switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
+void writeColumn(CsvWriter &out, const engine::Statement &row, int column) {
+    if (row.isNull(column))
         out.none();
-        break;
-    case SQLITE_INTEGER:
-        out.number(sqlite3_column_int64(statement, column));
-        break;
-    default:
-        out.text(columnText(statement, column));
-    }
+    else if (row.holdsNumber(column))
+        out.number(row.int64(column));
+    else
+        out.text(row.text(column));
 }
 
 // A stored date in the form the file keeps (what isoToSerial reads); anything else as it is.
-void writeDate(CsvWriter &out, sqlite3_stmt *statement, int column) {
-    if (sqlite3_column_type(statement, column) != SQLITE_TEXT)
-        return writeColumn(out, statement, column);
-    const std::string_view stored = columnText(statement, column);
+void writeDate(CsvWriter &out, const engine::Statement &row, int column) {
+    if (row.isNull(column) || row.holdsNumber(column))
+        return writeColumn(out, row, column);
+    const std::string_view stored = row.text(column);
     const auto serial = isoToSerial(stored.data(), int(stored.size()));
     out.text(serial ? serialToIso(*serial) : QByteArray(stored.data(), stored.size()));
 }
@@ -163,7 +153,7 @@ void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &
 
     CursorSession::of(connection).finishBackgroundRead();
     engine::Statement rows(connection.handle(), sql, connection.dataSource());
-    sqlite3_stmt *row = rows.get();
+    const engine::Statement &row = rows;
     ReplacementFile file(path, files);
     CsvWriter out(&file);
     out.heading({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
@@ -171,7 +161,7 @@ void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &
     QByteArray cdFields;
     std::optional<qint64> cd;
     while (rows.step()) {
-        const qint64 number = sqlite3_column_int64(row, 0);
+        const qint64 number = rows.int64(0);
         if (cd != number) {
             cd = number;
             CsvWriter piece;
@@ -584,7 +574,7 @@ CsvImported importCatalogueCsv(Connection &connection, const std::vector<CsvReco
     using namespace schema;
     // The background read holds a read lock that the write would wait for.
     CursorSession::of(connection).finishBackgroundRead();
-    sqlite3 *db = connection.handle();
+    engine::Database *db = connection.handle();
     const QString path = connection.dataSource();
     engine::WriteTransaction transaction(db, path);
     auto query = [&](const char *field, const char *table) {
@@ -600,7 +590,7 @@ CsvImported importCatalogueCsv(Connection &connection, const std::vector<CsvReco
                                   ") FROM " + programs::table,
                               path);
     highest.step();
-    qint64 next = sqlite3_column_int64(highest.get(), 0) + 1;
+    qint64 next = highest.int64(0) + 1;
 
     auto bindText = [](engine::Statement &statement, int index, const CsvField &field,
                        bool lines = false) {

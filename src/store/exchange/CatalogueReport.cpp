@@ -9,7 +9,6 @@
 #include "TableCursor.h"
 
 #include <QLocale>
-#include <sqlite3.h>
 #include <unordered_map>
 
 namespace store {
@@ -20,22 +19,19 @@ namespace cds = schema::cds;
 namespace programs = schema::programs;
 namespace joined = schema::joined;
 
-QString textAt(sqlite3_stmt *row, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(row, column)),
-                             sqlite3_column_bytes(row, column));
+QString textAt(const engine::Statement &row, int column) {
+    return row.string(column);
 }
 
-QString numberAt(sqlite3_stmt *row, int column) {
-    return sqlite3_column_type(row, column) == SQLITE_NULL
-               ? QString()
-               : QString::number(sqlite3_column_int64(row, column));
+QString numberAt(const engine::Statement &row, int column) {
+    return row.isNull(column) ? QString() : QString::number(row.int64(column));
 }
 
-QString dateAt(sqlite3_stmt *row, int column, const QString &format) {
-    if (sqlite3_column_type(row, column) != SQLITE_TEXT)
+QString dateAt(const engine::Statement &row, int column, const QString &format) {
+    if (row.isNull(column) || row.holdsNumber(column))
         return {};
-    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(row, column));
-    const auto serial = isoToSerial(text, sqlite3_column_bytes(row, column));
+    const std::string_view text = row.text(column);
+    const auto serial = isoToSerial(text.data(), int(text.size()));
     return serial ? serialToText(*serial, format) : textAt(row, column);
 }
 
@@ -47,9 +43,8 @@ QByteArray cdColumns() {
     return columns.join(", ") + ' ';
 }
 
-ReportCd cdAt(sqlite3_stmt *row, const QString &dateFormat) {
-    return {sqlite3_column_int64(row, 0), textAt(row, 1), dateAt(row, 2, dateFormat),
-            textAt(row, 3)};
+ReportCd cdAt(const engine::Statement &row, const QString &dateFormat) {
+    return {row.int64(0), textAt(row, 1), dateAt(row, 2, dateFormat), textAt(row, 3)};
 }
 
 QString viewText(const TableCursor &view, int row, int field) {
@@ -71,16 +66,16 @@ ReportSource wholeCatalogueReport(Connection &connection) {
                programs::fields[programs::Number];
         CursorSession::of(connection).finishBackgroundRead();
         engine::Statement rows(connection.handle(), sql, connection.dataSource());
-        sqlite3_stmt *row = rows.get();
+        const engine::Statement &row = rows;
         const QString format = connection.dateFormat();
         std::optional<qint64> cd;
         while (rows.step()) {
-            const qint64 number = sqlite3_column_int64(row, 0);
+            const qint64 number = rows.int64(0);
             if (cd != number) {
                 cd = number;
                 sink.cd(cdAt(row, format));
             }
-            if (sqlite3_column_type(row, 4) == SQLITE_NULL)
+            if (rows.isNull(4))
                 continue; // a CD without programs
             sink.program({textAt(row, 5), textAt(row, 6), textAt(row, 7), textAt(row, 8),
                           numberAt(row, 9), textAt(row, 10), textAt(row, 11)});
@@ -120,9 +115,9 @@ ReportSource queryReport(TableCursor &view, Connection &connection) {
             engine::Statement read(connection.handle(), sql, connection.dataSource());
             const QString format = connection.dateFormat();
             while (read.step()) {
-                const qint64 number = sqlite3_column_int64(read.get(), 0);
+                const qint64 number = read.int64(0);
                 if (groupOf.count(number))
-                    cdsShown.emplace(number, cdAt(read.get(), format));
+                    cdsShown.emplace(number, cdAt(read, format));
             }
         }
         for (size_t group = 0; group < groupCds.size(); ++group) {

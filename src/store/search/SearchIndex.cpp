@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <sqlite3.h>
 #include <thread>
 
 #ifdef __SSE2__
@@ -211,9 +210,8 @@ bool SearchIndex::narrows(const QString &previous, const QString &next) {
     });
 }
 
-SearchIndex SearchIndex::build(const QByteArray &fileName, const QString &path) {
-    const engine::DbHandle db = engine::open(fileName, path, false);
-    return read(db.get(), path);
+SearchIndex SearchIndex::build(engine::Database *db) {
+    return read(db, db->path());
 }
 
 SearchIndex SearchIndex::build(const QString &path) {
@@ -221,7 +219,7 @@ SearchIndex SearchIndex::build(const QString &path) {
     return read(db.get(), path);
 }
 
-SearchIndex SearchIndex::read(sqlite3 *db, const QString &path) {
+SearchIndex SearchIndex::read(engine::Database *db, const QString &path) {
     namespace p = schema::programs;
     namespace c = schema::cds;
     QByteArray sql = "SELECT ";
@@ -232,7 +230,6 @@ SearchIndex SearchIndex::read(sqlite3 *db, const QString &path) {
            " = p." + p::fields[p::Cd] + " ORDER BY p." + p::fields[p::Cd] + ", p." +
            p::fields[p::Number];
     engine::Statement select(db, sql, path);
-    sqlite3_stmt *row = select.get();
     SearchIndex index;
     const char *texts[kOwnFields];
     int lengths[kOwnFields];
@@ -240,14 +237,10 @@ SearchIndex SearchIndex::read(sqlite3 *db, const QString &path) {
     constexpr int kFirst = p::Name;
     static_assert(p::Comment - kFirst + 1 == kOwnFields);
     while (select.step()) {
-        const int cd = sqlite3_column_int(row, p::Cd);
+        const int cd = int(select.int64(p::Cd));
         if (index.cdNumbers_.empty() || index.cdNumbers_.back() != cd) {
-            const QString description = QString::fromUtf8(
-                reinterpret_cast<const char *>(sqlite3_column_text(row, p::Comment + 1)),
-                sqlite3_column_bytes(row, p::Comment + 1));
-            const QString comment = QString::fromUtf8(
-                reinterpret_cast<const char *>(sqlite3_column_text(row, p::Comment + 2)),
-                sqlite3_column_bytes(row, p::Comment + 2));
+            const QString description = select.string(p::Comment + 1);
+            const QString comment = select.string(p::Comment + 2);
             index.cdNumbers_.push_back(cd);
             index.cdTexts_.push_back(description);
             index.cdTexts_.push_back(comment);
@@ -260,10 +253,11 @@ SearchIndex SearchIndex::read(sqlite3 *db, const QString &path) {
             index.cdFoldedStarts_.push_back(index.cdFolded_.size());
         }
         for (int f = 0; f < kOwnFields; ++f) {
-            texts[f] = reinterpret_cast<const char *>(sqlite3_column_text(row, kFirst + f));
-            lengths[f] = sqlite3_column_bytes(row, kFirst + f);
+            const std::string_view text = select.text(kFirst + f);
+            texts[f] = text.data();
+            lengths[f] = int(text.size());
         }
-        index.programNumbers_.push_back(sqlite3_column_int(row, p::Number));
+        index.programNumbers_.push_back(int(select.int64(p::Number)));
         index.programCds_.push_back(int(index.cdNumbers_.size()) - 1);
         index.addProgram(texts, lengths);
     }

@@ -10,7 +10,9 @@
 #include <string_view>
 #include <vector>
 
-struct sqlite3;
+namespace store::engine {
+class Database;
+}
 
 namespace store::search {
 
@@ -41,7 +43,8 @@ public:
     // Reads every program joined to its CD in one statement (one read transaction), on a
     // connection of its own: it may run on any thread. `fileName` is the file system's bytes,
     // `path` what errors show.
-    static SearchIndex build(const QByteArray &fileName, const QString &path);
+    // From a connection of the caller's own (the reading may run on another thread).
+    static SearchIndex build(engine::Database *db);
     static SearchIndex build(const QString &path);
 
     // Lower case without accents: "Ñandú" and "ÑANDU" both give "nandu".
@@ -77,7 +80,7 @@ public:
 
 private:
     static constexpr int kOwnFields = CdNumber; // the fields of the program's own row
-    static SearchIndex read(sqlite3 *db, const QString &path);
+    static SearchIndex read(engine::Database *db, const QString &path);
     void addProgram(const char *const *texts, const int *lengths);
     std::vector<uint8_t> cdsHolding(std::string_view word) const;
 

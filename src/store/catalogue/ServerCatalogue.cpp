@@ -1,0 +1,43 @@
+#include "ServerCatalogue.h"
+
+#include "Connection.h"
+#include "ServerSchema.h"
+
+#include <memory>
+#include <mutex>
+
+namespace store {
+
+void createServerCatalogue(const QByteArray &address, bool sample,
+                           const std::function<void(NewRows &)> &fill) {
+    const engine::DbHandle db = server::open(address);
+    engine::WriteTransaction transaction(db.get());
+    server::createSchema(db.get());
+    if (sample)
+        insertSampleData(db.get(), db->path());
+    if (fill) {
+        const std::unique_ptr<NewRows> rows = rowsInto(db.get());
+        fill(*rows);
+    }
+    transaction.commit();
+}
+
+void useServer(Connection &connection, const QByteArray &address, server::AskPassword ask) {
+    connection.setConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=") +
+                                   server::shownAddress(address) +
+                                   QStringLiteral(";Persist Security Info=False"));
+    struct Login {
+        std::mutex mutex;
+        QString password;
+        bool asked = false;
+    };
+    auto login = std::make_shared<Login>();
+    connection.setOpener([address, ask = std::move(ask), login] {
+        // Only the first connection asks; the reading threads use what it was given.
+        std::unique_lock lock(login->mutex);
+        const bool first = !std::exchange(login->asked, true);
+        return server::open(address, &login->password, first ? ask : server::AskPassword());
+    });
+}
+
+} // namespace store

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Engine.h"
+
+#include <QString>
+
+// The rows of one catalogue into another, whatever engines hold them: how a folder's catalogue
+// moves onto a server, how a server's comes home, and how a server's catalogue is backed up.
+namespace store::engine {
+
+struct CopiedRows {
+    qint64 cds = 0;
+    qint64 programs = 0;
+};
+
+// Adds every CD and program of `from` to the empty tables of `to`, in key order, in the
+// transaction the caller holds on `to`. `from` should be inside a snapshot (beginSnapshot) so
+// that it reads one moment, and the same one `compareRows` reads afterwards.
+CopiedRows copyRows(Database *from, Database *to);
+
+// Compares both catalogues row by row, every field as each engine gives it as text; returns
+// the first difference (table, key and field), or the empty text when they hold the same.
+QString compareRows(Database *a, Database *b);
+
+} // namespace store::engine
