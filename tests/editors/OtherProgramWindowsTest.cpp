@@ -29,8 +29,14 @@ QString changed(const char *field) {
 const QString kGone = " No se pudo guardar el registro: ya no está en la base de datos (otro "
                       "programa lo eliminó) ";
 
-class OtherProgramWindowsTest : public AppFixture {
+// On a catalogue file and on a server's catalogue.
+class OtherProgramWindowsTest : public AppFixture,
+                                public ::testing::WithParamInterface<TestEngine> {
 protected:
+    void SetUp() override {
+        engine = GetParam();
+        SKIP_WITHOUT_SERVER(engine);
+    }
     void startWithOurRows() {
         start(true, true, [](TempCatalogue &c) {
             c.exec("INSERT INTO Discos VALUES (100, 'Nuestro CD', '2003-03-15', 'nota')");
@@ -66,9 +72,11 @@ struct ModifyWindow {
     const char *field;                // what the box says changed
 };
 
+VADREL_ON_BOTH_ENGINES(OtherProgramWindowsTest);
+
 } // namespace
 
-TEST_F(OtherProgramWindowsTest, ModifyWindowsKeepTheTypingWhenAnotherProgramGotThereFirst) {
+TEST_P(OtherProgramWindowsTest, ModifyWindowsKeepTheTypingWhenAnotherProgramGotThereFirst) {
     const ModifyWindow windows[] = {
         {"CD", "SpeedButton3", [] { return Form3; }, [] { return Form3->DBEdit2; },
          "SELECT DescripcionDisco FROM Discos WHERE NroDisco = 100",
@@ -122,7 +130,7 @@ TEST_F(OtherProgramWindowsTest, ModifyWindowsKeepTheTypingWhenAnotherProgramGotT
     }
 }
 
-TEST_F(OtherProgramWindowsTest, DeletionsSkipARowAnotherProgramChangedAndReadTheListsAgain) {
+TEST_P(OtherProgramWindowsTest, DeletionsSkipARowAnotherProgramChangedAndReadTheListsAgain) {
     const struct {
         const char *what;
         const char *button;
@@ -167,7 +175,7 @@ TEST_F(OtherProgramWindowsTest, DeletionsSkipARowAnotherProgramChangedAndReadThe
     }
 }
 
-TEST_F(OtherProgramWindowsTest, NewCdProposesTheNextNumberWhenAnotherProgramTookIt) {
+TEST_P(OtherProgramWindowsTest, NewCdProposesTheNextNumberWhenAnotherProgramTookIt) {
     start(true, true);
     const qint64 last = catalogue->queryInt("SELECT max(NroDisco) FROM Discos");
     inside("SpeedButton1", [&] {
@@ -198,7 +206,7 @@ TEST_F(OtherProgramWindowsTest, NewCdProposesTheNextNumberWhenAnotherProgramTook
               "de B");
 }
 
-TEST_F(OtherProgramWindowsTest, NewProgramTakesTheNextNumberWhenAnotherProgramTookIt) {
+TEST_P(OtherProgramWindowsTest, NewProgramTakesTheNextNumberWhenAnotherProgramTookIt) {
     start(true, true);
     const qint64 last = catalogue->queryInt("SELECT max(NroPrograma) FROM Programas");
     inside("SpeedButton4", [&] {

@@ -18,9 +18,12 @@
 
 namespace {
 
-class QueriesTest : public AppFixture {
+// On a catalogue file and on a server's catalogue.
+class QueriesTest : public AppFixture, public ::testing::WithParamInterface<TestEngine> {
 protected:
     void SetUp() override {
+        engine = GetParam();
+        SKIP_WITHOUT_SERVER(engine);
         start(true, false, [](TempCatalogue &catalogue) {
             catalogue.exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-01-01', NULL), "
                            "(2, 'Dos', '2026-01-01', NULL), (3, 'Tres', '2026-01-01', NULL), "
@@ -30,7 +33,7 @@ protected:
                 "(1, 1, 'WinZip', '9', 'E', 'Trial', 2004, 'http://winzip.example/', NULL),"
                 "(2, 1, 'Antivirus', '1', 'E', 'Freeware', 2001, '', NULL),"
                 "(3, 2, 'winamp', '5', 'E', 'Freeware', 1999, 'C:\\Programas\\setup.exe', NULL),"
-                "(4, 3, 'Word', '11', 'E', 'Comercial', 2003, NULL, 'uno' || char(13,10) || 'dos'),"
+                "(4, 3, 'Word', '11', 'E', 'Comercial', 2003, NULL, 'uno\r\ndos'),"
                 "(5, 12, 'Paint', '3', 'E', 'Freeware', 2004, 'https://paint.example/a?b=1&c=2', "
                 "NULL),"
                 "(6, 12, 'WinRAR', '3.5', 'E', 'Shareware', 2002, 'http://rar.example/', NULL)");
@@ -69,9 +72,11 @@ protected:
     QComboBox *cds = nullptr;
 };
 
+VADREL_ON_BOTH_ENGINES(QueriesTest);
+
 } // namespace
 
-TEST_F(QueriesTest, PageShowsEveryProgramWithItsChoices) {
+TEST_P(QueriesTest, PageShowsEveryProgramWithItsChoices) {
     QStringList items;
     for (int i = 0; i < order->count(); ++i)
         items << order->itemText(i);
@@ -95,7 +100,7 @@ TEST_F(QueriesTest, PageShowsEveryProgramWithItsChoices) {
               "Exportar Listado de Programas");
 }
 
-TEST_F(QueriesTest, IncrementalSearchByColumn) {
+TEST_P(QueriesTest, IncrementalSearchByColumn) {
     const struct {
         const char *column;
         const char *text;
@@ -122,7 +127,7 @@ TEST_F(QueriesTest, IncrementalSearchByColumn) {
     }
 }
 
-TEST_F(QueriesTest, ChangingTheColumnClearsTheSearchAndReorders) {
+TEST_P(QueriesTest, ChangingTheColumnClearsTheSearchAndReorders) {
     search->setText("Pa");
     pick(order, "Programa");
     EXPECT_EQ(search->text(), "");
@@ -133,7 +138,7 @@ TEST_F(QueriesTest, ChangingTheColumnClearsTheSearchAndReorders) {
     EXPECT_EQ(current(), "winamp");
 }
 
-TEST_F(QueriesTest, CdFilterAndSearchOutsideIt) {
+TEST_P(QueriesTest, CdFilterAndSearchOutsideIt) {
     pick(order, "Programa");
     pick(cds, "12");
     EXPECT_EQ(listed(), QStringList({"Paint", "WinRAR"}));
@@ -148,7 +153,7 @@ TEST_F(QueriesTest, CdFilterAndSearchOutsideIt) {
     EXPECT_EQ(Form1->focusWidget(), search);
 }
 
-TEST_F(QueriesTest, ShowingThePageAgainResetsIt) {
+TEST_P(QueriesTest, ShowingThePageAgainResetsIt) {
     pick(order, "Programa");
     pick(cds, "2");
     search->setText("w");
@@ -168,7 +173,7 @@ TEST_F(QueriesTest, ShowingThePageAgainResetsIt) {
     EXPECT_EQ(data().TDiscos.Fields(0).AsInteger(), 13);
 }
 
-TEST_F(QueriesTest, NavegarOpensTheLinkAsItStands) {
+TEST_P(QueriesTest, NavegarOpensTheLinkAsItStands) {
     auto *navegar = Form1->findChild<QObject *>("Navegar");
     view().GoFirst(); // WinZip
     Form1->NavegarClick(navegar);
@@ -194,7 +199,7 @@ TEST_F(QueriesTest, NavegarOpensTheLinkAsItStands) {
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }
 
-TEST_F(QueriesTest, ValidarAppliesTheRuleAndTheLength) {
+TEST_P(QueriesTest, ValidarAppliesTheRuleAndTheLength) {
     EXPECT_FALSE(Form1->Validar("", 5));
     EXPECT_TRUE(Form1->Validar("12345", 5));
     EXPECT_FALSE(Form1->Validar("123456", 5));
@@ -202,7 +207,7 @@ TEST_F(QueriesTest, ValidarAppliesTheRuleAndTheLength) {
     EXPECT_FALSE(Form1->Validar("1 ", 4));
 }
 
-TEST_F(QueriesTest, DetailsShowTheCurrentRowAndChangeNothing) {
+TEST_P(QueriesTest, DetailsShowTheCurrentRowAndChangeNothing) {
     view().FindRow("NombrePrograma", QStringLiteral("Word"), false);
     fake.modal.inside = [&](QDialog *) {
         EXPECT_EQ(Form5->windowTitle(), "Ver datos Programa");

@@ -20,12 +20,13 @@ QString sqlText(const QString &text) {
     return u'\'' + quoted + u'\'';
 }
 
-class CursorTest : public ::testing::Test {
+// Every case on a catalogue file and on a server's catalogue->
+class CursorTest : public ::testing::TestWithParam<TestEngine> {
 protected:
     void SetUp() override {
-        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
-                                       catalogue.dbPath() +
-                                       QStringLiteral(";Persist Security Info=False"));
+        SKIP_WITHOUT_SERVER(GetParam());
+        catalogue = std::make_unique<TempCatalogue>(false, true, GetParam());
+        catalogue->point(connection);
         for (TableCursor *cursor : {&discos, &programas, &progDisc})
             cursor->setConnection(&connection);
     }
@@ -37,13 +38,13 @@ protected:
     }
 
     void addCd(int number, const QString &description = QStringLiteral("CD")) {
-        catalogue.exec(QStringLiteral("INSERT INTO Discos VALUES (%1, %2, '2026-12-06', NULL)")
-                           .arg(number)
-                           .arg(sqlText(description)));
+        catalogue->exec(QStringLiteral("INSERT INTO Discos VALUES (%1, %2, '2026-12-06', NULL)")
+                            .arg(number)
+                            .arg(sqlText(description)));
     }
 
     void addProgram(int number, int cd, const QString &name, int year = 2000) {
-        catalogue.exec(
+        catalogue->exec(
             QStringLiteral(
                 "INSERT INTO Programas VALUES (%1, %2, %3, '1.0', 'Empresa', 'Freeware', %4, "
                 "'http://x.example', NULL)")
@@ -63,16 +64,18 @@ protected:
         return values;
     }
 
-    TempCatalogue catalogue;
+    std::unique_ptr<TempCatalogue> catalogue;
     store::Connection connection;
     TableCursor discos{QStringLiteral("Discos")};
     TableCursor programas{QStringLiteral("Programas")};
     TableCursor progDisc{QStringLiteral("ProgDisc")};
 };
 
+VADREL_ON_BOTH_ENGINES(CursorTest);
+
 } // namespace
 
-TEST_F(CursorTest, EmptyCursorReadsZeroAndNumbersStartAtOne) {
+TEST_P(CursorTest, EmptyCursorReadsZeroAndNumbersStartAtOne) {
     openAll();
     EXPECT_EQ(discos.RecordCount(), 0);
     EXPECT_TRUE(discos.AtEnd());
@@ -84,7 +87,7 @@ TEST_F(CursorTest, EmptyCursorReadsZeroAndNumbersStartAtOne) {
     EXPECT_EQ(discos.Fields(2).AsDateTime(), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
 }
 
-TEST_F(CursorTest, TablesComeInAscendingKeyOrderAndReadingLoopsVisitEachRowOnce) {
+TEST_P(CursorTest, TablesComeInAscendingKeyOrderAndReadingLoopsVisitEachRowOnce) {
     for (int n : {12, 3, 10, 1})
         addCd(n, QStringLiteral("CD %1").arg(n));
     openAll();
@@ -100,10 +103,10 @@ TEST_F(CursorTest, TablesComeInAscendingKeyOrderAndReadingLoopsVisitEachRowOnce)
     EXPECT_EQ(discos.Fields(1).AsString(), "CD 1");
 }
 
-TEST_F(CursorTest, FieldsAsTextFollowTheirKind) {
-    catalogue.exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-12-06', 'a'),"
-                   "(2, NULL, '2026-12-06 14:30:00', NULL)");
-    catalogue.exec("INSERT INTO Programas VALUES (1, 1, 'P', NULL, NULL, NULL, NULL, NULL, NULL)");
+TEST_P(CursorTest, FieldsAsTextFollowTheirKind) {
+    catalogue->exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-12-06', 'a'),"
+                    "(2, NULL, '2026-12-06 14:30:00', NULL)");
+    catalogue->exec("INSERT INTO Programas VALUES (1, 1, 'P', NULL, NULL, NULL, NULL, NULL, NULL)");
     openAll();
     EXPECT_EQ(discos.Fields(2).AsString(), "06/12/2026");
     EXPECT_EQ(discos.Fields(2).AsDateTime(), QDateTime(QDate(2026, 12, 6), QTime(0, 0)));
@@ -116,7 +119,7 @@ TEST_F(CursorTest, FieldsAsTextFollowTheirKind) {
     EXPECT_EQ(progDisc.FieldByName("Comentario").AsString(), "");
 }
 
-TEST_F(CursorTest, FindRowOnNumbersMatchesExactlyAndIgnoresThePartialOption) {
+TEST_P(CursorTest, FindRowOnNumbersMatchesExactlyAndIgnoresThePartialOption) {
     for (int n : {1, 10, 12, 2})
         addCd(n);
     addProgram(1, 12, "Doce");
@@ -135,7 +138,7 @@ TEST_F(CursorTest, FindRowOnNumbersMatchesExactlyAndIgnoresThePartialOption) {
     EXPECT_EQ(progDisc.Fields(2).AsString(), "Doce");
 }
 
-TEST_F(CursorTest, FindRowOnTextIsACaseInsensitivePrefixInAscendingOrder) {
+TEST_P(CursorTest, FindRowOnTextIsACaseInsensitivePrefixInAscendingOrder) {
     addCd(1);
     const QStringList names = {"Word",   "WinZip", "winamp", "WinRAR", "ábaco",
                                "abacus", "Zeta",   "caña",   "canal",  "Árbol"};
@@ -165,7 +168,7 @@ TEST_F(CursorTest, FindRowOnTextIsACaseInsensitivePrefixInAscendingOrder) {
     EXPECT_FALSE(programas.FindRow("NoSuchField", QStringLiteral("W"), true));
 }
 
-TEST_F(CursorTest, OrderingFollowsTheLocaleCollation) {
+TEST_P(CursorTest, OrderingFollowsTheLocaleCollation) {
     addCd(1);
     const QStringList names = {"zorro", "Ábaco", "abeja", "Abaco", "árbol", "Casa", "caña"};
     for (int i = 0; i < names.size(); ++i)
@@ -184,7 +187,7 @@ TEST_F(CursorTest, OrderingFollowsTheLocaleCollation) {
     EXPECT_EQ(programas.IndexFieldNames(), "NroPrograma");
 }
 
-TEST_F(CursorTest, AMatchHiddenByTheFilterIsNotMadeCurrent) {
+TEST_P(CursorTest, AMatchHiddenByTheFilterIsNotMadeCurrent) {
     addCd(1);
     addCd(2);
     addProgram(1, 1, "Winamp");
@@ -203,7 +206,7 @@ TEST_F(CursorTest, AMatchHiddenByTheFilterIsNotMadeCurrent) {
     EXPECT_EQ(progDisc.Fields(2).AsString(), "WinRAR");
 }
 
-TEST_F(CursorTest, FilterTransitions) {
+TEST_P(CursorTest, FilterTransitions) {
     for (int cd : {1, 2, 3})
         addCd(cd);
     addProgram(1, 1, "A");
@@ -235,7 +238,7 @@ TEST_F(CursorTest, FilterTransitions) {
     EXPECT_EQ(progDisc.Fields(2).AsString(), "A");
 }
 
-TEST_F(CursorTest, FilterValuesAreDataNeverSql) {
+TEST_P(CursorTest, FilterValuesAreDataNeverSql) {
     addCd(1);
     addProgram(1, 1, "A");
     openAll();
@@ -250,7 +253,7 @@ TEST_F(CursorTest, FilterValuesAreDataNeverSql) {
     EXPECT_EQ(progDisc.RecordCount(), 1);
 }
 
-TEST_F(CursorTest, ReopeningKeepsOrderAndFilterAndShowsOtherCursorsWrites) {
+TEST_P(CursorTest, ReopeningKeepsOrderAndFilterAndShowsOtherCursorsWrites) {
     addCd(1);
     addCd(2);
     addProgram(1, 2, "Zeta");
@@ -274,7 +277,7 @@ TEST_F(CursorTest, ReopeningKeepsOrderAndFilterAndShowsOtherCursorsWrites) {
     EXPECT_EQ(column(progDisc, 2), QStringList({"Alfa", "Medio", "Zeta"}));
 }
 
-TEST_F(CursorTest, OrderSetOnAClosedCursorIsAppliedAtOpening) {
+TEST_P(CursorTest, OrderSetOnAClosedCursorIsAppliedAtOpening) {
     addCd(1);
     addProgram(1, 1, "B", 2003);
     addProgram(2, 1, "A", 1999);
@@ -284,7 +287,7 @@ TEST_F(CursorTest, OrderSetOnAClosedCursorIsAppliedAtOpening) {
     EXPECT_EQ(column(progDisc, 2), QStringList({"A", "C", "B"}));
 }
 
-TEST_F(CursorTest, EditAndPostOnAnEmptyCursorAddsARow) {
+TEST_P(CursorTest, EditAndPostOnAnEmptyCursorAddsARow) {
     openAll();
     QSignalSpy states(&discos, &TableCursor::stateChanged);
     discos.EditRow();
@@ -297,11 +300,11 @@ TEST_F(CursorTest, EditAndPostOnAnEmptyCursorAddsARow) {
     EXPECT_EQ(states.count(), 2);
     EXPECT_EQ(discos.RecordCount(), 1);
     EXPECT_EQ(discos.Fields(1).AsString(), "Nuevo");
-    EXPECT_EQ(catalogue.queryText("SELECT FechaDisco FROM Discos WHERE NroDisco = 1"),
+    EXPECT_EQ(catalogue->queryText("SELECT FechaDisco FROM Discos WHERE NroDisco = 1"),
               "2026-12-06");
 }
 
-TEST_F(CursorTest, EditThenPostWritesTheRowAndKeepsItCurrent) {
+TEST_P(CursorTest, EditThenPostWritesTheRowAndKeepsItCurrent) {
     addCd(1, "Uno");
     addCd(2, "Dos");
     addCd(3, "Tres");
@@ -313,8 +316,8 @@ TEST_F(CursorTest, EditThenPostWritesTheRowAndKeepsItCurrent) {
     EXPECT_EQ(discos.displayText(1, 1), "Dos bis"); // grids show the edit in progress
     discos.PostRow();
     EXPECT_EQ(discos.Fields(0).AsInteger(), 2);
-    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco || ' ' || FechaDisco FROM Discos "
-                                  "WHERE NroDisco = 2"),
+    EXPECT_EQ(catalogue->queryText("SELECT DescripcionDisco || ' ' || FechaDisco FROM Discos "
+                                   "WHERE NroDisco = 2"),
               "Dos bis 2024-02-29");
     // A second cursor reads the row as written.
     TableCursor other(QStringLiteral("Discos"));
@@ -324,7 +327,7 @@ TEST_F(CursorTest, EditThenPostWritesTheRowAndKeepsItCurrent) {
     EXPECT_EQ(other.Fields(1).AsString(), "Dos bis");
 }
 
-TEST_F(CursorTest, MovingEndsAPendingEditPostingOnlyWhenSomethingChanged) {
+TEST_P(CursorTest, MovingEndsAPendingEditPostingOnlyWhenSomethingChanged) {
     addCd(1, "Uno");
     addCd(2, "Dos");
     openAll();
@@ -336,16 +339,17 @@ TEST_F(CursorTest, MovingEndsAPendingEditPostingOnlyWhenSomethingChanged) {
     discos.EditRow();
     discos.Fields(1).setAsString("Dos bis");
     discos.GoFirst(); // changed: posted
-    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 2"),
+    EXPECT_EQ(catalogue->queryText("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 2"),
               "Dos bis");
 
     discos.EditRow();
     discos.Fields(1).setAsString("Perdido");
     discos.setActive(false); // closing drops the edit unwritten
-    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 1"), "Uno");
+    EXPECT_EQ(catalogue->queryText("SELECT DescripcionDisco FROM Discos WHERE NroDisco = 1"),
+              "Uno");
 }
 
-TEST_F(CursorTest, CancelRestoresTheStoredValues) {
+TEST_P(CursorTest, CancelRestoresTheStoredValues) {
     addCd(1, "Uno");
     openAll();
     discos.EditRow();
@@ -357,7 +361,7 @@ TEST_F(CursorTest, CancelRestoresTheStoredValues) {
     EXPECT_NO_THROW(discos.CancelRow());
 }
 
-TEST_F(CursorTest, AConversionErrorLeavesTheEditPending) {
+TEST_P(CursorTest, AConversionErrorLeavesTheEditPending) {
     addCd(1, "Uno");
     openAll();
     discos.EditRow();
@@ -366,11 +370,11 @@ TEST_F(CursorTest, AConversionErrorLeavesTheEditPending) {
     EXPECT_EQ(discos.state(), TableCursor::State::Edit);
     discos.Fields(2).setAsString(""); // empty leaves the date without value
     discos.PostRow();
-    EXPECT_EQ(catalogue.queryInt("SELECT FechaDisco IS NULL FROM Discos"), 1);
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE FechaDisco IS NULL"), 1);
     EXPECT_THROW(discos.Fields(1).setAsString("x"), DatabaseError); // browse: no edit
 }
 
-TEST_F(CursorTest, BoundEditorsWriteTheirTextBeforeThePost) {
+TEST_P(CursorTest, BoundEditorsWriteTheirTextBeforeThePost) {
     struct Editor : store::TDataSource::Editor {
         TableCursor *cursor;
         QString text;
@@ -384,21 +388,21 @@ TEST_F(CursorTest, BoundEditorsWriteTheirTextBeforeThePost) {
     source.addEditor(&editor);
     discos.EditRow();
     discos.PostRow();
-    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco FROM Discos"), "Desde el control");
+    EXPECT_EQ(catalogue->queryText("SELECT DescripcionDisco FROM Discos"), "Desde el control");
 
     // The text the editor holds also decides whether moving posts.
     editor.text = "Otra vez";
     discos.EditRow();
     discos.GoFirst();
-    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco FROM Discos"), "Otra vez");
+    EXPECT_EQ(catalogue->queryText("SELECT DescripcionDisco FROM Discos"), "Otra vez");
     source.removeEditor(&editor);
 }
 
-TEST_F(CursorTest, MemosAreStoredExactly) {
+TEST_P(CursorTest, MemosAreStoredExactly) {
     openAll();
     const QString memo = QStringLiteral("a\r\nb");
     discos.InsertRow({1, "Uno", QDate(2026, 12, 6), memo});
-    EXPECT_EQ(catalogue.queryText("SELECT hex(Comentario) FROM Discos"), "610D0A62");
+    EXPECT_EQ(catalogue->queryText("SELECT Comentario FROM Discos").toUtf8(), "a\r\nb");
     EXPECT_EQ(discos.Fields(3).AsString(), memo);
     discos.setActive(false);
     discos.setActive(true);
@@ -409,7 +413,7 @@ TEST_F(CursorTest, MemosAreStoredExactly) {
     EXPECT_EQ(discos.Fields(1).AsString(), "");
 }
 
-TEST_F(CursorTest, InsertRowMakesTheNewRowCurrent) {
+TEST_P(CursorTest, InsertRowMakesTheNewRowCurrent) {
     addCd(1);
     addCd(3);
     openAll();
@@ -418,14 +422,14 @@ TEST_F(CursorTest, InsertRowMakesTheNewRowCurrent) {
     EXPECT_EQ(discos.Fields(0).AsInteger(), 2);
     EXPECT_EQ(discos.RecordCount(), 3);
     EXPECT_GE(moves.count(), 1);
-    EXPECT_EQ(catalogue.queryText("SELECT FechaDisco FROM Discos WHERE NroDisco = 2"),
+    EXPECT_EQ(catalogue->queryText("SELECT FechaDisco FROM Discos WHERE NroDisco = 2"),
               "2026-01-02 10:00:00");
     discos.setActive(false);
     discos.setActive(true);
     EXPECT_EQ(column(discos, 0), QStringList({"1", "2", "3"}));
 }
 
-TEST_F(CursorTest, DeletingTheHighestNumberLetsItBeUsedAgain) {
+TEST_P(CursorTest, DeletingTheHighestNumberLetsItBeUsedAgain) {
     for (int n = 1; n <= 5; ++n)
         addCd(n);
     openAll();
@@ -436,10 +440,10 @@ TEST_F(CursorTest, DeletingTheHighestNumberLetsItBeUsedAgain) {
     const int next = discos.Fields(0).AsInteger() + 1;
     EXPECT_EQ(next, 5);
     discos.InsertRow({next, "Otra vez", QDate(2026, 12, 6), ""});
-    EXPECT_EQ(catalogue.queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 5"), 1);
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 5"), 1);
 }
 
-TEST_F(CursorTest, DeletingMovesToTheFollowingRow) {
+TEST_P(CursorTest, DeletingMovesToTheFollowingRow) {
     for (int n = 1; n <= 4; ++n)
         addCd(n);
     openAll();
@@ -456,7 +460,7 @@ TEST_F(CursorTest, DeletingMovesToTheFollowingRow) {
     EXPECT_THROW(discos.DeleteRow(), DatabaseError);
 }
 
-TEST_F(CursorTest, ARefusedDeletionKeepsTheRowEverywhere) {
+TEST_P(CursorTest, ARefusedDeletionKeepsTheRowEverywhere) {
     addCd(1);
     addCd(2);
     addProgram(1, 1, "Tiene");
@@ -467,17 +471,17 @@ TEST_F(CursorTest, ARefusedDeletionKeepsTheRowEverywhere) {
     } catch (const DatabaseError &error) {
         EXPECT_EQ(error.kind(), Kind::Refused);
         EXPECT_EQ(error.cause(), DatabaseError::Cause::HasChildren);
-        EXPECT_EQ(error.path(), catalogue.dbPath());
+        EXPECT_EQ(error.path(), catalogue->dbPath());
     }
     EXPECT_EQ(discos.RecordCount(), 2);
     EXPECT_EQ(discos.Fields(0).AsInteger(), 1);
     EXPECT_EQ(discos.state(), TableCursor::State::Browse);
-    EXPECT_EQ(catalogue.queryInt("SELECT count(*) FROM Discos"), 2);
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 2);
     discos.GoNext();
     EXPECT_NO_THROW(discos.DeleteRow()); // a CD without programs goes
 }
 
-TEST_F(CursorTest, RefusedWritesChangeNothing) {
+TEST_P(CursorTest, RefusedWritesChangeNothing) {
     addCd(1);
     addProgram(1, 1, "Uno");
     openAll();
@@ -501,10 +505,10 @@ TEST_F(CursorTest, RefusedWritesChangeNothing) {
     EXPECT_EQ(programas.Fields(1).AsInteger(), 99); // the changed value stays for correction
     programas.CancelRow();
     EXPECT_EQ(programas.Fields(1).AsInteger(), 1);
-    EXPECT_EQ(catalogue.queryInt("SELECT NroDisco FROM Programas"), 1);
+    EXPECT_EQ(catalogue->queryInt("SELECT NroDisco FROM Programas"), 1);
 }
 
-TEST_F(CursorTest, ClosedCursorsAndTheViewRefuseWork) {
+TEST_P(CursorTest, ClosedCursorsAndTheViewRefuseWork) {
     addCd(1);
     addProgram(1, 1, "Uno");
     connection.setConnected(true);
@@ -538,10 +542,10 @@ TEST_F(CursorTest, ClosedCursorsAndTheViewRefuseWork) {
     expectKind(Kind::NotOpen, [&] { discos.setActive(true); });
 }
 
-TEST_F(CursorTest, TheViewYieldsItsFieldsInOrder) {
+TEST_P(CursorTest, TheViewYieldsItsFieldsInOrder) {
     addCd(7, "Siete");
-    catalogue.exec("INSERT INTO Programas VALUES (1, 7, 'P', 'V', 'E', 'Demo', 1999, 'L', "
-                   "'c1' || char(13, 10) || 'c2')");
+    catalogue->exec("INSERT INTO Programas VALUES (1, 7, 'P', 'V', 'E', 'Demo', 1999, 'L', "
+                    "'c1\r\nc2')");
     openAll();
     const QStringList expected = {"NroDisco",  "DescripcionDisco", "NombrePrograma", "Version",
                                   "Empresa",   "Licencia",         "Anio",           "Link",

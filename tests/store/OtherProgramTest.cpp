@@ -37,8 +37,9 @@ const Subject kCds = {"Discos",
                       1,
                       "Comentario",
                       "INSERT INTO Discos VALUES (100, 'de B', NULL, NULL)",
-                      "quote(NroDisco)||quote(DescripcionDisco)||quote(FechaDisco)||"
-                      "quote(Comentario)"};
+                      "coalesce(CAST(NroDisco AS TEXT), 'NULL')||'|'||"
+                      "coalesce(DescripcionDisco, 'NULL')||'|'||coalesce(FechaDisco, 'NULL')||'|'||"
+                      "coalesce(Comentario, 'NULL')"};
 const Subject kPrograms = {"Programas",
                            "NroPrograma",
                            1000,
@@ -46,8 +47,9 @@ const Subject kPrograms = {"Programas",
                            "Version",
                            "INSERT INTO Programas (NroPrograma, NroDisco, NombrePrograma) VALUES "
                            "(1000, 2, 'de B')",
-                           "quote(NroPrograma)||quote(NroDisco)||quote(NombrePrograma)||"
-                           "quote(Version)||quote(Comentario)"};
+                           "coalesce(CAST(NroPrograma AS TEXT), 'NULL')||'|'||"
+                           "coalesce(CAST(NroDisco AS TEXT), 'NULL')||'|'||NombrePrograma||'|'||"
+                           "coalesce(Version, 'NULL')||'|'||coalesce(Comentario, 'NULL')"};
 
 enum class Other { Nothing, OtherField, SameField, Deleted, Reused };
 
@@ -70,28 +72,38 @@ QString otherSql(const Subject &s, Other other) {
     return {};
 }
 
-class OtherProgramTest : public ::testing::Test {
+// On a catalogue file and on a server's catalogue.
+class OtherProgramTest : public ::testing::TestWithParam<TestEngine> {
 protected:
+    void SetUp() override {
+        SKIP_WITHOUT_SERVER(GetParam());
+        catalogue = std::make_unique<TempCatalogue>(true, true, GetParam());
+        cwd = std::make_unique<ScopedCwd>(catalogue->dir());
+    }
+    void open() {
+        module = std::make_unique<TDataModule2>();
+        catalogue->point(*module);
+        module->DataModuleCreate();
+    }
     // The program started afresh on our rows as they were first added.
     void restart() {
         module.reset();
-        catalogue.exec(QStringLiteral("DELETE FROM Programas WHERE NroPrograma >= 1000; "
-                                      "DELETE FROM Discos WHERE NroDisco >= 100"));
-        addOurRows(catalogue);
-        module = std::make_unique<TDataModule2>();
-        module->DataModuleCreate();
+        catalogue->exec(QStringLiteral("DELETE FROM Programas WHERE NroPrograma >= 1000; "
+                                       "DELETE FROM Discos WHERE NroDisco >= 100"));
+        addOurRows(*catalogue);
+        open();
     }
     store::TableCursor &cursor(const Subject &s) {
         return QLatin1String(s.table) == QLatin1String("Discos") ? module->TDiscos
                                                                  : module->TProgramas;
     }
     QString row(const Subject &s) {
-        return catalogue.queryText(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4")
-                                       .arg(s.everyField, s.table, s.key)
-                                       .arg(s.number));
+        return catalogue->queryText(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = %4")
+                                        .arg(s.everyField, s.table, s.key)
+                                        .arg(s.number));
     }
     qint64 rows(const Subject &s) {
-        return catalogue.queryInt(QStringLiteral("SELECT count(*) FROM %1").arg(s.table));
+        return catalogue->queryInt(QStringLiteral("SELECT count(*) FROM %1").arg(s.table));
     }
     static std::optional<Cause> failure(const std::function<void()> &act) {
         try {
@@ -102,8 +114,8 @@ protected:
         return std::nullopt;
     }
 
-    TempCatalogue catalogue{true};
-    ScopedCwd cwd{catalogue.dir()};
+    std::unique_ptr<TempCatalogue> catalogue;
+    std::unique_ptr<ScopedCwd> cwd;
     std::unique_ptr<TDataModule2> module;
 };
 
@@ -120,9 +132,11 @@ const struct {
      Cause::ChangedElsewhere},
 };
 
+VADREL_ON_BOTH_ENGINES(OtherProgramTest);
+
 } // namespace
 
-TEST_F(OtherProgramTest, AModifyAppliesOnlyToTheRowAsThisProgramReadIt) {
+TEST_P(OtherProgramTest, AModifyAppliesOnlyToTheRowAsThisProgramReadIt) {
     for (const Subject *s : {&kCds, &kPrograms}) {
         for (const auto &test : kCases) {
             SCOPED_TRACE(std::string(s->table) + ": " + test.what);
@@ -132,7 +146,7 @@ TEST_F(OtherProgramTest, AModifyAppliesOnlyToTheRowAsThisProgramReadIt) {
             ours.EditRow();
             ours.Fields(s->edited).setAsString(QStringLiteral("Nuestro cambio"));
             if (test.other != Other::Nothing)
-                catalogue.exec(otherSql(*s, test.other));
+                catalogue->exec(otherSql(*s, test.other));
             const QString theirs = row(*s);
 
             EXPECT_EQ(failure([&] { ours.PostRow(); }), test.modify);
@@ -164,7 +178,7 @@ TEST_F(OtherProgramTest, AModifyAppliesOnlyToTheRowAsThisProgramReadIt) {
     }
 }
 
-TEST_F(OtherProgramTest, ADeleteRemovesOnlyTheRowAsThisProgramReadIt) {
+TEST_P(OtherProgramTest, ADeleteRemovesOnlyTheRowAsThisProgramReadIt) {
     for (const Subject *s : {&kCds, &kPrograms}) {
         for (const auto &test : kCases) {
             SCOPED_TRACE(std::string(s->table) + ": " + test.what);
@@ -172,7 +186,7 @@ TEST_F(OtherProgramTest, ADeleteRemovesOnlyTheRowAsThisProgramReadIt) {
             store::TableCursor &ours = cursor(*s);
             ours.GoLast();
             if (test.other != Other::Nothing)
-                catalogue.exec(otherSql(*s, test.other));
+                catalogue->exec(otherSql(*s, test.other));
             const QString theirs = row(*s);
 
             EXPECT_EQ(failure([&] { module->writingPrograms([&] { ours.DeleteRow(); }); }),
@@ -190,18 +204,17 @@ TEST_F(OtherProgramTest, ADeleteRemovesOnlyTheRowAsThisProgramReadIt) {
 
 // What the cursor cannot read (a date stored in another form) reads the same every time: it is
 // no sign of another program.
-TEST_F(OtherProgramTest, AValueTheProgramCannotReadIsNoChange) {
-    catalogue.exec("INSERT INTO Discos VALUES (101, 'Fecha rara', 'el martes', NULL)");
-    module = std::make_unique<TDataModule2>();
-    module->DataModuleCreate();
+TEST_P(OtherProgramTest, AValueTheProgramCannotReadIsNoChange) {
+    catalogue->exec("INSERT INTO Discos VALUES (101, 'Fecha rara', 'el martes', NULL)");
+    open();
     store::TableCursor &discos = module->TDiscos;
     discos.GoLast();
     discos.EditRow();
     discos.Fields(1).setAsString(QStringLiteral("Fecha rara, revisada"));
     discos.PostRow();
-    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco || '|' || FechaDisco FROM Discos "
-                                  "WHERE NroDisco = 101"),
+    EXPECT_EQ(catalogue->queryText("SELECT DescripcionDisco || '|' || FechaDisco FROM Discos "
+                                   "WHERE NroDisco = 101"),
               "Fecha rara, revisada|el martes");
     discos.DeleteRow();
-    EXPECT_EQ(catalogue.queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 101"), 0);
+    EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 101"), 0);
 }

@@ -15,11 +15,11 @@
 void AppFixture::start(bool withDatabase, bool sample,
                        const std::function<void(TempCatalogue &)> &arrange) {
     TearDown(); // a test may start the program again, on a fresh catalogue
-    catalogue = std::make_unique<TempCatalogue>(sample, withDatabase);
+    catalogue = std::make_unique<TempCatalogue>(sample, withDatabase, engine);
     if (arrange)
         arrange(*catalogue);
     cwd = std::make_unique<ScopedCwd>(catalogue->dir());
-    app = std::make_unique<Startup>(fake.services(), importer);
+    app = std::make_unique<Startup>(fake.services(), importer, true, catalogue->address());
     Form1->show(); // as the program entry does
 }
 

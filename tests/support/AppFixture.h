@@ -29,6 +29,7 @@ protected:
     void selectBackupFolder(const QString &path);
 
     FakePlatform fake;
+    TestEngine engine = TestEngine::File; // where `start` keeps the catalogue
     QString importer; // the converter of old Access catalogues; empty: beside the program
     std::unique_ptr<TempCatalogue> catalogue;
     std::unique_ptr<ScopedCwd> cwd;

@@ -1,75 +1,105 @@
 #include "TempCatalogue.h"
 
 #include "Catalogue.h"
+#include "Connection.h"
+#include "Modulo.h"
+#include "ServerCatalogue.h"
 
 #include <QDir>
 #include <QFile>
-#include <sqlite3.h>
+#include <atomic>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
-TempCatalogue::TempCatalogue(bool sample, bool create) {
+QByteArray testServer() {
+    return qgetenv("VADREL_TEST_SERVER");
+}
+
+TempCatalogue::TempCatalogue(bool sample, bool create, TestEngine engine)
+    : engine_(engine) {
     if (!dir_.isValid())
         throw std::runtime_error("cannot create a temporary folder");
+    if (engine_ == TestEngine::Server) {
+        static std::atomic<int> made{0};
+        if (testServer().isEmpty())
+            throw std::runtime_error("no test server (VADREL_TEST_SERVER)");
+        database_ =
+            "vadrel_test_" + QByteArray::number(::getpid()) + '_' + QByteArray::number(++made);
+        store::server::open(testServer())->exec("CREATE DATABASE " + database_);
+        // A later setting wins over an earlier one of the same name.
+        address_ = testServer() + " dbname=" + database_;
+        if (create)
+            store::createServerCatalogue(address_, sample);
+        return;
+    }
     if (create)
         store::createCatalogue(dir_.path(), sample);
 }
 
-TempCatalogue::~TempCatalogue() = default;
+TempCatalogue::~TempCatalogue() {
+    if (database_.isEmpty())
+        return;
+    try {
+        store::server::open(testServer())->exec("DROP DATABASE " + database_ + " WITH (FORCE)");
+    } catch (const std::exception &) {
+        // Gone with the throwaway server anyway.
+    }
+}
 
 QString TempCatalogue::dbPath() const {
+    if (engine_ == TestEngine::Server)
+        return store::server::shownAddress(address_);
     return QDir(dir_.path()).filePath(QStringLiteral("db.mdb"));
 }
 
-sqlite3 *TempCatalogue::open() const {
-    sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(dbPath().toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK) {
-        sqlite3_close(db);
-        throw std::runtime_error("cannot open the test catalogue");
-    }
-    sqlite3_exec(db, "PRAGMA foreign_keys=ON", nullptr, nullptr, nullptr);
+void TempCatalogue::point(store::Connection &connection) const {
+    if (engine_ == TestEngine::Server)
+        store::useServer(connection, address_);
+    else
+        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + dbPath() +
+                                       QStringLiteral(";Persist Security Info=False"));
+}
+
+void TempCatalogue::point(TDataModule2 &module) const {
+    if (engine_ == TestEngine::Server)
+        module.useServer(address_, {});
+}
+
+std::unique_ptr<store::engine::Database> TempCatalogue::open() const {
     // The program may still be reading in the background: a write waits for it, as another
     // program's would.
-    sqlite3_busy_timeout(db, 5000);
-    return db;
+    if (engine_ == TestEngine::Server)
+        return store::server::open(address_);
+    return store::engine::open(dbPath(), false);
 }
 
 void TempCatalogue::exec(const QString &sql) const {
-    sqlite3 *db = open();
-    char *error = nullptr;
-    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    if (rc != SQLITE_OK)
-        throw std::runtime_error("SQL failed: " + message);
+    try {
+        open()->exec(sql.toUtf8());
+    } catch (const std::exception &error) {
+        throw std::runtime_error(std::string("SQL failed: ") + error.what());
+    }
 }
 
 qint64 TempCatalogue::queryInt(const QString &sql) const {
-    sqlite3 *db = open();
-    sqlite3_stmt *stmt = nullptr;
-    qint64 value = -1;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        value = sqlite3_column_int64(stmt, 0);
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return value;
+    try {
+        const auto db = open();
+        store::engine::Statement statement(db.get(), sql.toUtf8());
+        return statement.step() ? statement.int64(0) : -1;
+    } catch (const std::exception &) {
+        return -1;
+    }
 }
 
 QString TempCatalogue::queryText(const QString &sql) const {
-    sqlite3 *db = open();
-    sqlite3_stmt *stmt = nullptr;
-    QString value;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL)
-        value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)),
-                                  sqlite3_column_bytes(stmt, 0));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return value;
+    try {
+        const auto db = open();
+        store::engine::Statement statement(db.get(), sql.toUtf8());
+        return statement.step() && !statement.isNull(0) ? statement.string(0) : QString();
+    } catch (const std::exception &) {
+        return {};
+    }
 }
 
 QByteArray TempCatalogue::fileBytes() const {

@@ -5,12 +5,12 @@ namespace store::server {
 namespace {
 
 // A date is kept as the text a catalogue file keeps ("2005-07-08", or with its time), so that
-// a catalogue goes to the server and back byte for byte; the server checks that it is a date.
+// a catalogue goes to the server and back byte for byte, one the program cannot read included.
 // Unquoted names: the server keeps them in lower case, and every statement of the program finds
 // them however it spells them. The notification names the table as the program does.
 constexpr char kSchema[] = R"sql(
 CREATE DOMAIN memo AS text;
-CREATE DOMAIN fecha AS text CHECK (VALUE::timestamp IS NOT NULL);
+CREATE DOMAIN fecha AS text;
 CREATE TABLE Discos (
   NroDisco integer PRIMARY KEY,
   DescripcionDisco text, FechaDisco fecha, Comentario memo,
