@@ -34,16 +34,17 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
                      : importer) {
     module_ = std::make_unique<TDataModule2>();
     DataModule2 = module_.get();
+    // Before the main window, whose status bar names the catalogue.
+    if (!server.isEmpty())
+        module_->useServer(server, [this](const QString &where, QString &password) {
+            return services_.dialogs.askPassword(form1_.get(), where, password);
+        });
     form1_ = std::make_unique<TForm1>(services, *module_);
     Form1 = form1_.get();
     // Dates read and written as text use the format the windows show.
     module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
     module_->Reads.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
                                        store::CursorSession::Wait step) { (*wait)(step); });
-    if (!server.isEmpty())
-        module_->useServer(server, [this](const QString &where, QString &password) {
-            return services_.dialogs.askPassword(form1_.get(), where, password);
-        });
     if (openCatalogue)
         openHere();
     // The other windows, hidden; the main window owns them.

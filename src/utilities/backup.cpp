@@ -208,8 +208,9 @@ void TForm9::SpeedButton1Click() {
                                        QStringLiteral(".mdb ya existe. Desea sobreescribirlo ?")))
         return;
     // The earlier backup is replaced only by a copy that was written and checked whole: a
-    // consistent snapshot of the open catalogue, or the file as it is when none is open.
-    if (data_.ADOConnection.Connected())
+    // consistent snapshot of the open catalogue, or the file as it is when none is open. A
+    // server's, read through its connection, becomes a catalogue file.
+    if (data_.ADOConnection.Connected() || data_.onServer())
         store::backupCatalogue(data_.ADOConnection, target, services_.files);
     else
         store::copyCatalogueFile(TDataModule2::Ruta() + QDir::separator() +

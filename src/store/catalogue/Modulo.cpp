@@ -18,6 +18,7 @@ TDataModule2::TDataModule2(QObject *parent)
     // the file as it is now.
     TDiscos.setAfterConflict([this] { rereadOthers(&TDiscos); });
     TProgramas.setAfterConflict([this] { rereadOthers(&TProgramas); });
+    connect(&ADOConnection, &store::Connection::closing, this, [this] { feed_.reset(); });
 }
 
 QByteArray TDataModule2::RutaBytes() {
@@ -40,6 +41,9 @@ void TDataModule2::DataModuleCreate() {
         ADOConnection.setConnected(true);
         TDiscos.setActive(true);
         Reads.openInBackground({&TProgramas, &TProgDisc});
+        feed_ = std::make_unique<store::ServerFeed>(
+            ADOConnection, std::vector<store::TableCursor *>{&TDiscos, &TProgramas, &TProgDisc},
+            [this] { rereadAll(); });
         return;
     }
     const QString directory = Ruta();

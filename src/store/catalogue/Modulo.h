@@ -4,11 +4,13 @@
 #include "CursorSession.h"
 #include "DataSource.h"
 #include "Schema.h"
+#include "ServerFeed.h"
 #include "TableCursor.h"
 
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 // The data module: the one connection, the three shared cursors and their data sources.
 class TDataModule2 : public QObject {
@@ -60,6 +62,7 @@ private:
     void rereadOthers(const store::TableCursor *done);
 
     QByteArray serverAddress_;
+    std::unique_ptr<store::ServerFeed> feed_; // others' changes, while on a server
 };
 
 // The single instance, created and set by start-up before the main window; windows are handed

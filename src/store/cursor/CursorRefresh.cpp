@@ -7,6 +7,9 @@
 #include "Engine.h"
 #include "Schema.h"
 
+#include <algorithm>
+#include <optional>
+
 // Rows that arrive from a background read, and the reopening that patches the copy kept at closing
 // with this program's own writes.
 
@@ -95,13 +98,25 @@ bool TableCursor::patchRetained() {
         connection_->dataVersion() != loadedVersion_ || QLocale().name() != loadedLocale_)
         return false;
     const std::vector<CursorSession::Change> &changes = session_->changes();
-    const int cdField =
-        query_.hiddenKey ? retained_.fieldIndex(schema::field(schema::joined::Cd)) : -1;
-    std::vector<qint64> keys;
-    for (size_t i = loadedAt_; i < changes.size(); ++i) {
-        const CursorSession::Change &change = changes[i];
-        if (change.wide)
+    for (size_t i = loadedAt_; i < changes.size(); ++i)
+        if (changes[i].wide)
             return false;
+    Snapshot rows = std::exchange(retained_, Snapshot());
+    readKeysAgain(rows, touchedKeys(rows, changes, loadedAt_));
+    rows_ = std::move(rows);
+    stampLoad(changes.size(), loadedVersion_);
+    return true;
+}
+
+// The keys of `rows` that the changes from `first` on touched: a row of this table or view by
+// its key, and on the joined view every program of a changed CD (its description shows there).
+std::vector<qint64> TableCursor::touchedKeys(const Snapshot &rows,
+                                             const std::vector<CursorSession::Change> &changes,
+                                             size_t first) const {
+    const int cdField = query_.hiddenKey ? rows.fieldIndex(schema::field(schema::joined::Cd)) : -1;
+    std::vector<qint64> keys;
+    for (size_t i = first; i < changes.size(); ++i) {
+        const CursorSession::Change &change = changes[i];
         const bool programs =
             change.table.compare(QLatin1String(schema::programs::table), Qt::CaseInsensitive) == 0;
         const bool cds =
@@ -110,15 +125,19 @@ bool TableCursor::patchRetained() {
             (query_.hiddenKey && programs)) {
             keys.push_back(change.key);
         } else if (query_.hiddenKey && cds && cdField >= 0) {
-            // A CD's description shows on each of its programs.
-            for (int r = 0; r < retained_.rowCount(); ++r)
-                if (!retained_.isNull(r, cdField) && retained_.number(r, cdField) == change.key)
-                    keys.push_back(retained_.key(r));
+            for (int r = 0; r < rows.rowCount(); ++r)
+                if (!rows.isNull(r, cdField) && rows.number(r, cdField) == change.key)
+                    keys.push_back(rows.key(r));
         }
     }
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
+}
 
+// Each key's row as the database holds it now takes its place in `rows`: changed, gone, or
+// added in key order.
+void TableCursor::readKeysAgain(Snapshot &rows, const std::vector<qint64> &keys) const {
     const QString path = connection_->dataSource();
     engine::Statement select(connection_->handle(), query_.selectByKey, path);
     std::vector<std::pair<int, std::vector<QVariant>>> updates;
@@ -126,7 +145,7 @@ bool TableCursor::patchRetained() {
     std::vector<int> removed;
     for (const qint64 key : keys) {
         std::optional<std::vector<QVariant>> values = readRowByKey(select, query_, key);
-        const int row = retained_.rowOfKey(key);
+        const int row = rows.rowOfKey(key);
         if (values && row >= 0)
             updates.emplace_back(row, std::move(*values));
         else if (values)
@@ -134,7 +153,6 @@ bool TableCursor::patchRetained() {
         else if (row >= 0)
             removed.push_back(row);
     }
-    Snapshot rows = std::exchange(retained_, Snapshot());
     rows.setRows(updates);
     std::sort(removed.rbegin(), removed.rend());
     for (const int row : removed)
@@ -145,8 +163,28 @@ bool TableCursor::patchRetained() {
             --row;
         rows.insertRow(row, values, key);
     }
-    rows_ = std::move(rows);
-    stampLoad(changes.size(), loadedVersion_);
+}
+
+// ---- Others' changes, as they happen ------------------------------------------------------------
+
+bool TableCursor::patchOthers(const std::vector<CursorSession::Change> &changes, qint64 version) {
+    if (!Active() || pending_ || state_ != State::Browse || query_.selectByKey.isEmpty() ||
+        !rows_.hasKeys())
+        return false;
+    const std::vector<qint64> keys = touchedKeys(rows_, changes, 0);
+    if (!keys.empty()) {
+        const int row = current_ >= 0 ? int(visible_[current_]) : -1;
+        const qint64 key = row >= 0 ? rows_.key(row) : 0;
+        const int index = current_;
+        readKeysAgain(rows_, keys);
+        rebuildVisible(activeFilter());
+        // The same row stays current wherever it went; a row that went leaves its place to the
+        // one after it.
+        placeOnRow(row >= 0 ? rows_.rowOfKey(key) : -1, index);
+        emit dataSetChanged();
+        emit recordChanged();
+    }
+    loadedVersion_ = version;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CursorSession.h"
 #include "DatabaseError.h"
 #include "RowReader.h"
 #include "Snapshot.h"
@@ -98,6 +99,12 @@ public:
     // others with it).
     void setAfterConflict(std::function<void()> listener) { afterConflict_ = std::move(listener); }
 
+    // Rows other connections changed (a server's notifications), read again by key and put in
+    // place, the current row, order and filter kept; `version` is the connection's data version
+    // they bring this cursor to. False, with nothing done, while the cursor cannot take them (an
+    // edit in progress, rows still arriving, rows without keys): the caller tries again later.
+    bool patchOthers(const std::vector<CursorSession::Change> &changes, qint64 version);
+
     // Reads every row again from the file, staying on the current row's key. An edit in progress
     // survives on that row when it is still there: the values it changed are kept over the ones
     // just read. When the row is gone the edit is dropped.
@@ -188,6 +195,10 @@ private:
     void adoptPending();
     void adoptIfReady();
     bool patchRetained();
+    std::vector<qint64> touchedKeys(const Snapshot &rows,
+                                    const std::vector<CursorSession::Change> &changes,
+                                    size_t first) const;
+    void readKeysAgain(Snapshot &rows, const std::vector<qint64> &keys) const;
     void recordWrite(qint64 key, qint64 totalChangesBefore);
     void wrote();
     FilterRule parseFilter(const QString &text) const;

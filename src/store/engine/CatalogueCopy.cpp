@@ -3,6 +3,9 @@
 #include "Schema.h"
 
 #include <iterator>
+#include <optional>
+#include <variant>
+#include <vector>
 
 namespace store::engine {
 
@@ -30,25 +33,64 @@ QByteArray selectAll(const Table &table) {
 
 } // namespace
 
+// Rows go in batches of many rows per statement: a server answers each statement on its own,
+// and one round trip per row would be most of a large copy's time.
+constexpr int kBatchRows = 200;
+
+QByteArray insertRows(const Table &table, int rows) {
+    QByteArray row = "(?";
+    for (int f = 1; f < table.count; ++f)
+        row += ", ?";
+    row += ')';
+    QByteArray sql = QByteArray("INSERT INTO ") + table.name + " VALUES " + row;
+    for (int r = 1; r < rows; ++r)
+        sql += ", " + row;
+    return sql;
+}
+
 CopiedRows copyRows(Database *from, Database *to) {
     CopiedRows copied;
     for (const Table &table : kTables) {
         Statement read(from, selectAll(table));
-        Statement write(to, schema::insertSql(table.name, table.count));
+        Statement batch(to, insertRows(table, kBatchRows));
         qint64 rows = 0;
+        int inBatch = 0;
+        // Values wait here until a batch is full; the last, shorter one goes row by row.
+        std::vector<std::optional<std::variant<qint64, QByteArray>>> waiting;
+        auto bind = [](Statement &statement, int index,
+                       const std::optional<std::variant<qint64, QByteArray>> &value) {
+            if (!value)
+                statement.bindNull(index);
+            else if (const auto *number = std::get_if<qint64>(&*value))
+                statement.bindInt(index, *number);
+            else
+                statement.bindText(index, std::get<QByteArray>(*value));
+        };
         while (read.step()) {
-            write.reset();
             for (int f = 0; f < table.count; ++f) {
                 if (read.isNull(f))
-                    write.bindNull(f + 1);
+                    waiting.emplace_back();
                 else if (read.holdsNumber(f))
-                    write.bindInt(f + 1, read.int64(f));
+                    waiting.emplace_back(read.int64(f));
                 else
-                    write.bindText(f + 1,
-                                   QByteArray(read.text(f).data(), qsizetype(read.text(f).size())));
+                    waiting.emplace_back(
+                        QByteArray(read.text(f).data(), qsizetype(read.text(f).size())));
             }
-            write.step();
             ++rows;
+            if (++inBatch < kBatchRows)
+                continue;
+            batch.reset();
+            for (size_t i = 0; i < waiting.size(); ++i)
+                bind(batch, int(i) + 1, waiting[i]);
+            batch.step();
+            waiting.clear();
+            inBatch = 0;
+        }
+        if (inBatch > 0) {
+            Statement rest(to, insertRows(table, inBatch));
+            for (size_t i = 0; i < waiting.size(); ++i)
+                bind(rest, int(i) + 1, waiting[i]);
+            rest.step();
         }
         (table.name == kTables[0].name ? copied.cds : copied.programs) = rows;
     }

@@ -170,9 +170,9 @@ public:
         PQclear(result);
     }
     int socket() const { return PQsocket(conn_); }
-    std::vector<Notice> takeNotices() {
+    Notices takeNotices() {
         poll();
-        return std::exchange(notices_, {});
+        return {std::exchange(notices_, {}), version_};
     }
 
 private:
@@ -518,9 +518,9 @@ int noticeSocket(engine::Database *db) {
     return server ? server->socket() : -1;
 }
 
-std::vector<Notice> takeNotices(engine::Database *db) {
+Notices takeNotices(engine::Database *db) {
     ServerDatabase *server = serverOf(db);
-    return server ? server->takeNotices() : std::vector<Notice>();
+    return server ? server->takeNotices() : Notices();
 }
 
 } // namespace store::server

@@ -36,7 +36,13 @@ engine::DbHandle open(const QByteArray &address, QString *password = nullptr,
 // The socket on which the server's notifications arrive, -1 for a file; listening starts with
 // the first call.
 int noticeSocket(engine::Database *db);
-// The notifications of other connections received so far.
-std::vector<Notice> takeNotices(engine::Database *db);
+// The notifications of other connections received so far, and the data version they bring the
+// connection to; the version also moves by one, without a notice, when the connection was made
+// again (what others did meanwhile was not heard).
+struct Notices {
+    std::vector<Notice> changes;
+    qint64 version = 0;
+};
+Notices takeNotices(engine::Database *db);
 
 } // namespace store::server

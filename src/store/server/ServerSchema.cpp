@@ -46,10 +46,13 @@ CREATE TRIGGER DiscosCambio BEFORE UPDATE ON Discos
   FOR EACH ROW EXECUTE FUNCTION vadrel_cambio();
 CREATE TRIGGER ProgramasCambio BEFORE UPDATE ON Programas
   FOR EACH ROW EXECUTE FUNCTION vadrel_cambio();
+-- A catalogue being made has nobody to tell.
 CREATE TRIGGER DiscosAviso AFTER INSERT OR UPDATE OR DELETE ON Discos
-  FOR EACH ROW EXECUTE FUNCTION vadrel_aviso('Discos', 'nrodisco');
+  FOR EACH ROW WHEN (current_setting('vadrel.callado', true) IS DISTINCT FROM 'si')
+  EXECUTE FUNCTION vadrel_aviso('Discos', 'nrodisco');
 CREATE TRIGGER ProgramasAviso AFTER INSERT OR UPDATE OR DELETE ON Programas
-  FOR EACH ROW EXECUTE FUNCTION vadrel_aviso('Programas', 'nroprograma');
+  FOR EACH ROW WHEN (current_setting('vadrel.callado', true) IS DISTINCT FROM 'si')
+  EXECUTE FUNCTION vadrel_aviso('Programas', 'nroprograma');
 )sql";
 
 } // namespace
@@ -64,6 +67,7 @@ void createSchema(engine::Database *db) {
                                            "untouched"),
                             db->path(), DatabaseError::Cause::DuplicateKey);
     db->exec(kSchema);
+    db->exec("SET LOCAL vadrel.callado = 'si'");
 }
 
 } // namespace store::server
