@@ -1,4 +1,5 @@
-// vadrel-figures DIR STEP: starts the whole program offscreen on DIR/db.mdb, as a user would,
+// vadrel-figures DIR STEP: starts the whole program offscreen on DIR/db.mdb (or on the catalogue
+// of a server, when DIR is its address), as a user would,
 // measures one step and prints "name value unit" lines. One step per process, so every figure
 // that includes start-up starts cold in memory (bench/report runs them and takes medians).
 #include "Application.h"
@@ -10,6 +11,7 @@
 #include "MProg.h"
 #include "Modulo.h"
 #include "ProgramasRepetidos.h"
+#include "ServerEngine.h"
 #include "SilentDesktop.h"
 #include "Startup.h"
 #include "TableCursor.h"
@@ -59,12 +61,16 @@ double peakMegabytes() {
     return -1;
 }
 
-// The program as main() starts it, on the catalogue in the working directory; `started` is
-// taken just before the windows are built.
+// The server's address when the catalogue is on one.
+QByteArray server;
+
+// The program as main() starts it, on the catalogue in the working directory or on the server;
+// `started` is taken just before the windows are built.
 struct Program {
     Clock::time_point started = Clock::now();
     SilentDesktop desktop;
-    std::unique_ptr<Startup> windows = std::make_unique<Startup>(desktop.services());
+    std::unique_ptr<Startup> windows =
+        std::make_unique<Startup>(desktop.services(), QString(), true, server);
     QComboBox *order = Form1->findChild<QComboBox *>("ComboBox1");
     QLineEdit *search = Form1->findChild<QLineEdit *>("Edit1");
     TDataModule2 &data = windows->dataModule();
@@ -320,10 +326,36 @@ void search() {
     print("search_keystroke_max_ms", times.back() * 1e3, "ms");
 }
 
+// On a server: another program saves a CD, and the time until this one's CDs grid shows it,
+// without anything done here.
+void live() {
+    Program program;
+    settle(program);
+    const store::engine::DbHandle other = store::server::open(server);
+    std::vector<double> times;
+    for (int i = 0; i < 10; ++i) {
+        const int before = program.data.TDiscos.RecordCount();
+        const qint64 number =
+            store::engine::queryNumber(other.get(), "SELECT max(NroDisco) FROM Discos") + 1;
+        store::engine::Statement insert(other.get(), "INSERT INTO Discos VALUES (?, 'Otro', "
+                                                     "'2026-12-09', NULL)");
+        insert.bindInt(1, number);
+        const auto saved = Clock::now();
+        insert.step();
+        while (program.data.TDiscos.RecordCount() == before)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        Form1->repaint();
+        times.push_back(secondsSince(saved));
+    }
+    print("others_save_shown_s", median(times), "s");
+    print("others_save_shown_max_s", *std::max_element(times.begin(), times.end()), "s");
+}
+
 const struct {
     const char *name;
     void (*run)();
 } kSteps[] = {
+    {"live", live},
     {"window", window},      {"startup", startup},
     {"queries", queries},    {"queries_at_once", queriesAtOnce},
     {"order", order},        {"keystroke", keystroke},
@@ -349,8 +381,10 @@ int main(int argc, char **argv) {
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    if (!QFile::exists(QDir(folder).filePath(QStringLiteral("db.mdb"))) ||
-        !QDir::setCurrent(folder)) {
+    if (store::server::isServerAddress(argv[1])) {
+        server = argv[1];
+    } else if (!QFile::exists(QDir(folder).filePath(QStringLiteral("db.mdb"))) ||
+               !QDir::setCurrent(folder)) {
         std::fprintf(stderr, "vadrel-figures: no db.mdb in %s\n", argv[1]);
         return 1;
     }
