@@ -35,8 +35,10 @@ void useServer(Connection &connection, const QByteArray &address, server::AskPas
     connection.setOpener([address, ask = std::move(ask), login] {
         // Only the first connection asks; the reading threads use what it was given.
         std::unique_lock lock(login->mutex);
-        const bool first = !std::exchange(login->asked, true);
-        return server::open(address, &login->password, first ? ask : server::AskPassword());
+        engine::DbHandle db =
+            server::open(address, &login->password, login->asked ? server::AskPassword() : ask);
+        login->asked = true; // a failed first try asks again next time
+        return db;
     });
 }
 
