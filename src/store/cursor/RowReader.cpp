@@ -103,17 +103,37 @@ QString spelled(const QString &name, const Layout *layout) {
     return name;
 }
 
+// What a server's catalogue says of a table or view: whether it is a view, and the type each
+// field was declared with (the domains "fecha" and "memo" included), by lower-case name. One
+// query of the server's own catalogue, which answers far faster than information_schema.
+struct ServerShape {
+    bool isView = false;
+    QHash<QString, QByteArray> types;
+};
+ServerShape serverShape(engine::Database *db, const QString &path, const QString &tableName) {
+    ServerShape shape;
+    engine::Statement columns(
+        db,
+        "SELECT c.relkind, a.attname, t.typname FROM pg_class c JOIN pg_attribute a ON "
+        "a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped JOIN pg_type t ON t.oid = "
+        "a.atttypid WHERE c.relname = lower(?) AND c.relnamespace = current_schema()::regnamespace",
+        path);
+    columns.bindText(1, tableName.toUtf8());
+    while (columns.step()) {
+        shape.isView = columns.text(0) == "v";
+        const QByteArray type(columns.text(2).data(), qsizetype(columns.text(2).size()));
+        shape.types.insert(columns.string(1), type == "fecha" ? QByteArray("DATE") : type);
+    }
+    return shape;
+}
+
 // Whether the table is a view, and whether it is the joined view as we make it. A server's
 // catalogue is only ever made by `vadrel-db init --servidor`, so its view is ours; its tables
 // are read by the program's fields only (they hold a change counter besides).
-void describeKind(engine::Database *db, const QString &path, RowQuery &query) {
+void describeKind(engine::Database *db, const QString &path, RowQuery &query,
+                  const ServerShape &shape) {
     if (db->engine() == engine::Database::Engine::Server) {
-        engine::Statement kind(db,
-                               "SELECT table_type FROM information_schema.tables WHERE "
-                               "table_schema = current_schema() AND table_name = lower(?)",
-                               path);
-        kind.bindText(1, query.tableName.toUtf8());
-        query.isView = kind.step() && kind.text(0) == "VIEW";
+        query.isView = shape.isView;
         query.hiddenKey = query.isView && layoutOf(query.tableName) == &kLayouts[2];
         return;
     }
@@ -129,35 +149,24 @@ void describeKind(engine::Database *db, const QString &path, RowQuery &query) {
     }
 }
 
-// A server tells the type a field was declared with (the domains "fecha" and "memo") only in its
-// catalogue of columns, by lower-case name.
-QHash<QString, QByteArray> serverTypes(engine::Database *db, const QString &tableName) {
-    QHash<QString, QByteArray> types;
-    if (db->engine() != engine::Database::Engine::Server)
-        return types;
-    engine::Statement columns(db,
-                              "SELECT column_name, coalesce(domain_name, data_type) FROM "
-                              "information_schema.columns WHERE table_schema = current_schema() "
-                              "AND table_name = lower(?)");
-    columns.bindText(1, tableName.toUtf8());
-    while (columns.step()) {
-        const QByteArray type(columns.text(1).data(), qsizetype(columns.text(1).size()));
-        types.insert(columns.string(0), type == "fecha" ? QByteArray("DATE") : type);
-    }
-    return types;
-}
-
 } // namespace
 
 RowQuery describeRows(engine::Database *db, const QString &path, const QString &tableName) {
     RowQuery query;
     query.tableName = tableName;
-    describeKind(db, path, query);
+    const ServerShape shape = db->engine() == engine::Database::Engine::Server
+                                  ? serverShape(db, path, tableName)
+                                  : ServerShape();
+    describeKind(db, path, query, shape);
     const Layout *layout = layoutOf(tableName);
     if (query.hiddenKey) {
         query.hiddenKey = true;
         query.selectAll = "SELECT " + kJoinedFields + ", p.NroPrograma" + kJoinedFrom;
         query.selectByKey = query.selectAll + " WHERE p.NroPrograma = ?";
+        // A file gives the rows in the programs' order by itself; a server joins as it likes,
+        // and only rows in key order can be patched.
+        if (db->engine() == engine::Database::Engine::Server)
+            query.selectAll += " ORDER BY p.NroPrograma";
     } else {
         QByteArray fields = "*";
         if (layout && db->engine() == engine::Database::Engine::Server) {
@@ -170,7 +179,7 @@ RowQuery describeRows(engine::Database *db, const QString &path, const QString &
     }
     // Preparing is what fails for a missing table or view.
     engine::Statement select(db, query.selectAll, path);
-    const QHash<QString, QByteArray> declared = serverTypes(db, tableName);
+    const QHash<QString, QByteArray> &declared = shape.types;
     const int count = select.columnCount() - (query.hiddenKey ? 1 : 0);
     for (int i = 0; i < count; ++i) {
         const QString name = select.columnName(i);

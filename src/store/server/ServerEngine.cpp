@@ -346,7 +346,14 @@ private:
     }
 
     void discard() {
-        keepRest();
+        if (state_ == State::Streaming) {
+            // Rows nobody will read: the server stops sending them, and what came is dropped.
+            db_.interrupt();
+            for (PGresult *result; (result = PQgetResult(db_.conn()));)
+                PQclear(result);
+            state_ = State::Finished;
+            db_.stopped(this);
+        }
         clearRow();
         for (PGresult *kept : kept_)
             PQclear(kept);
