@@ -309,3 +309,25 @@ TEST_F(ServerTest, ABackupIsACatalogueFileOfOneMoment) {
     EXPECT_EQ(store::engine::compareRows(copy.get(), server.get()), QString());
     EXPECT_EQ(store::engine::queryNumber(copy.get(), "SELECT count(*) FROM Programas"), 84);
 }
+
+TEST_F(ServerTest, ALostConnectionIsToldAtTheNextActionWhichConnectsAgain) {
+    start();
+    data().Reads.finishBackgroundRead();
+    catalogue->exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                    "application_name = 'vadrel' AND datname = current_database() AND pid <> "
+                    "pg_backend_pid()");
+    try {
+        data().TDiscos.InsertRow({13, "Nuevo", QDate(2026, 12, 9), ""});
+        FAIL() << "a save on a lost connection was confirmed";
+    } catch (const DatabaseError &error) {
+        EXPECT_EQ(error.cause(), DatabaseError::Cause::ConnectionLost);
+        EXPECT_TRUE(errorMessage(std::current_exception())
+                        .startsWith(" Se perdió la conexión con el servidor del catálogo \"" +
+                                    catalogue->dbPath() + "\"; la operación no se realizó"));
+    }
+    EXPECT_EQ(count("SELECT count(*) FROM Discos"), 12);
+    // The server is there: the same save goes through on a new connection.
+    data().TDiscos.InsertRow({13, "Nuevo", QDate(2026, 12, 9), ""});
+    EXPECT_EQ(count("SELECT count(*) FROM Discos WHERE NroDisco = 13"), 1);
+    EXPECT_EQ(data().TDiscos.RecordCount(), 13);
+}
