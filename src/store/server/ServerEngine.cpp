@@ -116,10 +116,11 @@ public:
         PGresult *result = PQexec(conn_, sql.constData());
         finish(result);
     }
-    void beginWrite() override { exec("BEGIN"); }
-    void beginSnapshot() override { exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"); }
+    void beginWrite() override { begin("BEGIN"); }
+    void beginSnapshot() override { begin("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"); }
     void commit() override {
         ready();
+        inTransaction_ = false;
         PGresult *result = PQexec(conn_, "COMMIT");
         // A transaction a statement broke ends in ROLLBACK, which is no commit.
         const bool rolledBack = result && QByteArray(PQcmdStatus(result)) == "ROLLBACK";
@@ -129,6 +130,7 @@ public:
                                 path());
     }
     void rollback() noexcept override {
+        inTransaction_ = false;
         settle();
         if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE)
             PQclear(PQexec(conn_, "ROLLBACK"));
@@ -177,11 +179,16 @@ public:
 
 private:
     void poll();
+    void begin(const char *sql) {
+        exec(sql);
+        inTransaction_ = true;
+    }
 
     PGconn *conn_;
     PGcancel *cancel_;
     int ownPid_;
     ServerStatement *streaming_ = nullptr;
+    bool inTransaction_ = false; // a connection made again inside one would go on outside it
     qint64 totalChanges_ = 0;
     qint64 version_ = 0;
     std::vector<Notice> notices_;
@@ -413,7 +420,10 @@ void ServerDatabase::ready() {
     settle();
     if (PQstatus(conn_) == CONNECTION_OK)
         return;
-    // The connection broke since the last command: the server may be back.
+    // The connection broke since the last command: the server may be back, unless a transaction
+    // was open, whose work went with the connection.
+    if (inTransaction_)
+        fail(nullptr);
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK)
         fail(nullptr);
