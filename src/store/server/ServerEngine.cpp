@@ -3,6 +3,7 @@
 #include "Schema.h"
 
 #include <QRegularExpression>
+#include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <libpq-fe.h>
@@ -131,6 +132,8 @@ public:
     }
     void rollback() noexcept override {
         inTransaction_ = false;
+        if (abandoned_)
+            return;
         settle();
         if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE)
             PQclear(PQexec(conn_, "ROLLBACK"));
@@ -140,11 +143,15 @@ public:
         poll();
         return version_;
     }
+    // From another thread: what runs here is given up, and so is the connection (its owner
+    // only closes it after this).
     void interrupt() noexcept override {
+        abandoned_ = true;
         char message[256];
         if (cancel_)
             PQcancel(cancel_, message, sizeof message);
     }
+    bool abandoned() const { return abandoned_; }
     QByteArray lockForUpdate() const override { return " FOR UPDATE"; }
     // The server keeps the names it was given unquoted in lower case.
     QByteArray quoted(const QString &name) const override {
@@ -189,6 +196,7 @@ private:
     int ownPid_;
     ServerStatement *streaming_ = nullptr;
     bool inTransaction_ = false; // a connection made again inside one would go on outside it
+    std::atomic<bool> abandoned_{false};
     qint64 totalChanges_ = 0;
     qint64 version_ = 0;
     std::vector<Notice> notices_;
@@ -354,10 +362,12 @@ private:
 
     void discard() {
         if (state_ == State::Streaming) {
-            // Rows nobody will read: the server stops sending them, and what came is dropped.
-            db_.interrupt();
-            for (PGresult *result; (result = PQgetResult(db_.conn()));)
-                PQclear(result);
+            // Rows nobody will read are dropped (a cancel here could reach the next command
+            // instead); on a connection given up, which the server was told to stop, nothing more
+            // is read at all.
+            if (!db_.abandoned())
+                for (PGresult *result; (result = PQgetResult(db_.conn()));)
+                    PQclear(result);
             state_ = State::Finished;
             db_.stopped(this);
         }
@@ -417,6 +427,8 @@ void ServerDatabase::settle() noexcept {
 }
 
 void ServerDatabase::ready() {
+    if (abandoned_)
+        throw DatabaseError(Kind::Other, QStringLiteral("reading stopped"), path());
     settle();
     if (PQstatus(conn_) == CONNECTION_OK)
         return;
