@@ -2,27 +2,25 @@
 
 namespace store {
 
-BackgroundRead::BackgroundRead(engine::Database *describer, std::function<engine::DbHandle()> open,
-                               const QString &path, QObject *parent)
+BackgroundRead::BackgroundRead(engine::DbHandle db, const QString &path, QObject *parent)
     : QObject(parent)
     , path_(path)
-    , describer_(describer)
-    , open_(std::move(open)) {}
+    , db_(std::move(db)) {
+    db_->beginSnapshot(); // from here on this connection sees one moment
+}
 
 BackgroundRead::~BackgroundRead() {
     stop_ = true;
-    {
-        std::lock_guard lock(dbMutex_);
-        if (db_)
-            db_->interrupt();
-    }
+    if (db_)
+        db_->interrupt();
     finish();
 }
 
 std::shared_ptr<PendingRows> BackgroundRead::add(const QString &tableName) {
     auto pending = std::make_shared<PendingRows>();
-    pending->query = describeRows(describer_, path_, tableName);
+    pending->query = describeRows(db_.get(), path_, tableName);
     Job job;
+    job.select = std::make_unique<engine::Statement>(db_.get(), pending->query.selectAll, path_);
     job.pending = pending;
     pending->rows = job.promise.get_future();
     jobs_.push_back(std::move(job));
@@ -34,31 +32,18 @@ void BackgroundRead::start() {
 }
 
 void BackgroundRead::run() {
-    try {
-        engine::DbHandle db = open_();
-        db->beginSnapshot(); // from here on this connection sees one moment
-        std::lock_guard lock(dbMutex_);
-        db_ = std::move(db);
-    } catch (...) {
-        for (Job &job : jobs_)
-            job.promise.set_exception(std::current_exception());
-        emit rowsReady();
-        done_ = true;
-        return;
-    }
     Snapshot::Lender lender; // the rows read last, whose texts the next may share
     for (Job &job : jobs_) {
         try {
-            if (stop_)
-                throw DatabaseError(DatabaseError::Kind::Other, QStringLiteral("reading stopped"));
             Snapshot rows;
-            engine::Statement select(db_.get(), job.pending->query.selectAll, path_);
-            readRows(db_.get(), select, job.pending->query, rows, &stop_, &lender);
+            readRows(db_.get(), *job.select, job.pending->query, rows, &stop_, &lender);
+            job.select.reset();
             // Taken before the rows are handed over: moving them keeps their buffers in place,
             // and nothing changes them while this read runs (a write waits for it).
             lender = rows.lender();
             job.promise.set_value(std::move(rows));
         } catch (...) {
+            job.select.reset();
             job.promise.set_exception(std::current_exception());
         }
         emit rowsReady();

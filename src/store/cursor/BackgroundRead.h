@@ -7,10 +7,8 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
-#include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -22,16 +20,14 @@ struct PendingRows {
     std::future<Snapshot> rows;
 };
 
-// Reads the rows of several cursors on a worker thread, through a connection of its own that the
-// worker opens, inside one read transaction: what arrives is every table as it stood at that
-// moment, whatever is written meanwhile.
+// Reads the rows of several cursors on a worker thread, through a connection of its own and
+// inside one read transaction begun when this object is made: what arrives is every table as
+// it stood at that moment, whatever is written meanwhile.
 class BackgroundRead : public QObject {
     Q_OBJECT
 public:
-    // `describer` is the program's connection, which learns the tables' fields at once; `open`
-    // opens the reader's own, on the worker thread (a server's takes a while to make).
-    BackgroundRead(engine::Database *describer, std::function<engine::DbHandle()> open,
-                   const QString &path, QObject *parent = nullptr);
+    // `db` is a connection of the reader's own to the catalogue.
+    BackgroundRead(engine::DbHandle db, const QString &path, QObject *parent = nullptr);
     ~BackgroundRead() override; // stops the reading and waits for the thread
 
     // Prepares the reading now, so that a missing table or view fails here, as at opening.
@@ -48,15 +44,13 @@ signals:
 
 private:
     struct Job {
+        std::unique_ptr<engine::Statement> select;
         std::shared_ptr<PendingRows> pending;
         std::promise<Snapshot> promise;
     };
     void run();
 
     QString path_;
-    engine::Database *describer_;
-    std::function<engine::DbHandle()> open_;
-    std::mutex dbMutex_; // db_ is set by the worker and interrupted from the owner's thread
     engine::DbHandle db_;
     std::vector<Job> jobs_;
     std::thread worker_;

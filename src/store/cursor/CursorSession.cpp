@@ -52,8 +52,8 @@ void CursorSession::openInBackground(const std::vector<TableCursor *> &cursors) 
     const size_t position = changeCount();
     // Before the reader's moment: a write in between shows.
     const qint64 version = connection_->dataVersion();
-    auto reader = std::make_unique<BackgroundRead>(connection_->handle(), connection_->another(),
-                                                   connection_->dataSource());
+    auto reader =
+        std::make_unique<BackgroundRead>(connection_->openAnother(), connection_->dataSource());
     connect(
         reader.get(), &BackgroundRead::rowsReady, this,
         [this] {
