@@ -8,6 +8,7 @@
 #include <deque>
 #include <libpq-fe.h>
 #include <optional>
+#include <sys/socket.h>
 
 namespace store::server {
 
@@ -102,13 +103,8 @@ public:
     ServerDatabase(PGconn *conn, const QString &shown)
         : Database(shown)
         , conn_(conn)
-        , cancel_(PQgetCancel(conn))
         , ownPid_(PQbackendPID(conn)) {}
-    ~ServerDatabase() override {
-        if (cancel_)
-            PQfreeCancel(cancel_);
-        PQfinish(conn_);
-    }
+    ~ServerDatabase() override { PQfinish(conn_); }
 
     Engine engine() const override { return Engine::Server; }
     std::unique_ptr<engine::StatementBackend> prepare(const QByteArray &sql) override;
@@ -144,12 +140,12 @@ public:
         return version_;
     }
     // From another thread: what runs here is given up, and so is the connection (its owner
-    // only closes it after this).
+    // only closes it after this). Shutting the socket wakes a read that waits at once, where a
+    // cancel request would wait for the server; the server stops when it can send no more.
     void interrupt() noexcept override {
         abandoned_ = true;
-        char message[256];
-        if (cancel_)
-            PQcancel(cancel_, message, sizeof message);
+        if (const int socket = PQsocket(conn_); socket >= 0)
+            ::shutdown(socket, SHUT_RDWR);
     }
     bool abandoned() const { return abandoned_; }
     QByteArray lockForUpdate() const override { return " FOR UPDATE"; }
@@ -192,7 +188,6 @@ private:
     }
 
     PGconn *conn_;
-    PGcancel *cancel_;
     int ownPid_;
     ServerStatement *streaming_ = nullptr;
     bool inTransaction_ = false; // a connection made again inside one would go on outside it
@@ -439,9 +434,6 @@ void ServerDatabase::ready() {
     PQreset(conn_);
     if (PQstatus(conn_) != CONNECTION_OK)
         fail(nullptr);
-    if (cancel_)
-        PQfreeCancel(cancel_);
-    cancel_ = PQgetCancel(conn_);
     ownPid_ = PQbackendPID(conn_);
     PQclear(PQexec(conn_, kSessionSetup));
     ++version_; // what others did meanwhile was not heard
