@@ -32,9 +32,12 @@ void ServerFeed::deliver() {
         return;
     try {
         engine::Database *db = connection_.handle();
-        // A connection made again has a socket of its own.
+        // A broken connection's socket reads as ready for good: it is not watched until the
+        // connection is made again, with a socket of its own.
         const int socket = server::noticeSocket(db);
-        if (socket >= 0 && (!socket_ || socket_->socket() != socket)) {
+        if (socket < 0) {
+            socket_.reset();
+        } else if (!socket_ || socket_->socket() != socket) {
             socket_ = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
             connect(socket_.get(), &QSocketNotifier::activated, this, &ServerFeed::deliver);
         }

@@ -174,7 +174,7 @@ public:
         }
         PQclear(result);
     }
-    int socket() const { return PQsocket(conn_); }
+    int socket() const { return PQstatus(conn_) == CONNECTION_OK ? PQsocket(conn_) : -1; }
     Notices takeNotices() {
         poll();
         return {std::exchange(notices_, {}), version_};

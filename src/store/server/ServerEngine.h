@@ -33,8 +33,8 @@ struct Notice {
 engine::DbHandle open(const QByteArray &address, QString *password = nullptr,
                       const AskPassword &ask = {});
 
-// The socket on which the server's notifications arrive, -1 for a file; listening starts with
-// the first call.
+// The socket on which the server's notifications arrive; -1 for a file, or while the connection
+// is broken (its socket would read as ready for good).
 int noticeSocket(engine::Database *db);
 // The notifications of other connections received so far, and the data version they bring the
 // connection to; the version also moves by one, without a notice, when the connection was made
