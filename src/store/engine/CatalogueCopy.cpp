@@ -92,7 +92,7 @@ CopiedRows copyRows(Database *from, Database *to) {
                 bind(rest, int(i) + 1, waiting[i]);
             rest.step();
         }
-        (table.name == kTables[0].name ? copied.cds : copied.programs) = rows;
+        (&table == &kTables[0] ? copied.cds : copied.programs) = rows;
     }
     return copied;
 }
