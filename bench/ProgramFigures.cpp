@@ -2,7 +2,9 @@
 // of a server, when DIR is its address), as a user would,
 // measures one step and prints "name value unit" lines. One step per process, so every figure
 // that includes start-up starts cold in memory (bench/report runs them and takes medians).
+#include "AProg.h"
 #include "Application.h"
+#include "CatalogueBackup.h"
 #include "CatalogueSearch.h"
 #include "Connection.h"
 #include "DBEdit.h"
@@ -16,13 +18,18 @@
 #include "Startup.h"
 #include "TableCursor.h"
 #include "cds_.h"
+#include "exportar.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <algorithm>
 #include <chrono>
@@ -167,6 +174,78 @@ void keystroke() {
         sum += t;
     print("keystroke_mean_ms", sum / double(times.size()) * 1e3, "ms");
     print("keystroke_p90_ms", times[size_t(std::ceil(0.9 * double(times.size()))) - 1] * 1e3, "ms");
+}
+
+// A page clicked as soon as the window appears, until its grid has drawn a first screen of rows
+// (counted from the click); then until every row is in.
+void firstScreen(void (TForm1::*click)(QObject *), const char *gridName, const char *name) {
+    Program program;
+    auto *grid = Form1->findChild<QTableView *>(QLatin1String(gridName));
+    const auto clicked = Clock::now();
+    (Form1->*click)(nullptr);
+    process();
+    while (grid->model()->rowCount() == 0)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    grid->viewport()->repaint();
+    print(name, secondsSince(clicked), "s");
+    print("first_screen_rows", grid->model()->rowCount(), "rows");
+}
+
+void firstPrograms() {
+    firstScreen(&TForm1::Programas1Click, "DBGrid3", "first_screen_programas_s");
+}
+
+void firstQueries() {
+    firstScreen(&TForm1::Consultas1Click, "DBGrid1", "first_screen_consultas_s");
+}
+
+// "ACEPTAR" of the New program window, with the programs page in front: the checks, the write,
+// the joined view brought up to date and the window made ready for the next.
+void newProgram() {
+    Program program;
+    settle(program);
+    Form1->Programas1Click();
+    process();
+    Form4->show(); // opening runs Limpiar
+    process();
+    std::vector<double> times;
+    for (int n = 1; n <= 5; ++n) {
+        Form4->Edit1->setText(QStringLiteral("Programa de prueba %1").arg(n));
+        times.push_back(timed([] {
+            Form4->SpeedButton1->click();
+            process();
+        }));
+    }
+    print("new_program_s", median(times), "s");
+}
+
+// "Copia de seguridad" of the open catalogue into another folder (the report times cp beside it).
+void backup() {
+    Program program;
+    settle(program);
+    QTemporaryDir folder;
+    std::vector<double> times;
+    for (int i = 0; i < 3; ++i)
+        times.push_back(timed([&] {
+            store::backupCatalogue(program.data.ADOConnection,
+                                   folder.filePath(QStringLiteral("copia%1.mdb").arg(i)));
+        }));
+    print("backup_s", median(times), "s");
+}
+
+// The listing with every column, through its window (the report times sqlite3 writing the same).
+void exportListing() {
+    Program program;
+    settle(program);
+    Form8->show();
+    for (QCheckBox *box : Form8->findChildren<QCheckBox *>())
+        box->setChecked(true);
+    std::vector<double> times;
+    for (int i = 0; i < 3; ++i)
+        times.push_back(timed([] { Form8->SpeedButton1->click(); }));
+    Form8->close();
+    QFile::remove(QStringLiteral("Listado.txt"));
+    print("export_s", median(times), "s");
 }
 
 // True when every program of the CD in the joined view carries that description.
@@ -356,12 +435,23 @@ const struct {
     void (*run)();
 } kSteps[] = {
     {"live", live},
-    {"window", window},      {"startup", startup},
-    {"queries", queries},    {"queries_at_once", queriesAtOnce},
-    {"order", order},        {"keystroke", keystroke},
-    {"save_cd", saveCd},     {"save_program", saveProgram},
-    {"open_view", openView}, {"statistics", statistics},
-    {"search", search},      {"repeated", repeated},
+    {"window", window},
+    {"startup", startup},
+    {"queries", queries},
+    {"queries_at_once", queriesAtOnce},
+    {"order", order},
+    {"keystroke", keystroke},
+    {"save_cd", saveCd},
+    {"save_program", saveProgram},
+    {"open_view", openView},
+    {"statistics", statistics},
+    {"search", search},
+    {"repeated", repeated},
+    {"first_programs", firstPrograms},
+    {"first_queries", firstQueries},
+    {"new_program", newProgram},
+    {"backup", backup},
+    {"export", exportListing},
 };
 
 } // namespace

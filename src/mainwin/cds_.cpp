@@ -8,6 +8,7 @@
 #include "Guard.h"
 #include "Look.h"
 #include "Modulo.h"
+#include "ReadingStatus.h"
 #include "Schema.h"
 
 #include <QCloseEvent>
@@ -67,6 +68,10 @@ void TForm1::buildStatusBar() {
     statusPanels[0]->setText(kCaption);
     bar->addWidget(statusPanels[0]);
     bar->addWidget(statusPanels[1], 1);
+    bar->addPermanentWidget(new ReadingStatus(data_.Reads,
+                                              {{&data_.TProgramas, QStringLiteral("los programas")},
+                                               {&data_.TProgDisc, QStringLiteral("las consultas")}},
+                                              bar));
 }
 
 QString TForm1::statusText(int panel) const {

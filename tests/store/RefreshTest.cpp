@@ -3,6 +3,7 @@
 // read gives: rows, order, filter and current row.
 #include "Connection.h"
 #include "Modulo.h"
+#include "RowReader.h"
 #include "TableCursor.h"
 #include "TempCatalogue.h"
 
@@ -10,7 +11,10 @@
 #include <QLocale>
 #include <QSignalSpy>
 #include <cctype>
+#include <chrono>
 #include <functional>
+#include <future>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -263,4 +267,91 @@ TEST(Refresh, ACdSaveStandsWhenTheViewCannotBeReadAgain) {
               "Nuevo");
     EXPECT_EQ(reported.count(), 1);
     EXPECT_FALSE(module.TProgDisc.Active());
+}
+
+// A catalogue larger than the first rows a background read gives at once: a grid opened meanwhile
+// shows them as the top of what every row gives, on a real row, and anything that needs every
+// row (another order, a reopening) waits for the rest.
+TEST(Refresh, TheFirstRowsShowWhileTheRestIsRead) {
+    TempCatalogue catalogue(true);
+    ScopedCwd cwd(catalogue.dir());
+    // Spread over CDs against the numbers' order, so the view's first rows by CD differ from the
+    // programs' first.
+    catalogue.exec("INSERT INTO Programas (NroPrograma, NroDisco, NombrePrograma, Version) "
+                   "WITH RECURSIVE n(i) AS (SELECT 1000 UNION ALL SELECT i + 1 FROM n "
+                   "WHERE i < 3999) SELECT i, d.NroDisco, 'Programa ' || i, '1.' || i FROM n "
+                   "JOIN (SELECT NroDisco, row_number() OVER (ORDER BY NroDisco DESC) AS k "
+                   "FROM Discos) d ON d.k = 1 + i % 5");
+    const Shown allPrograms = [&] {
+        store::Connection connection;
+        connection.setConnectionString(QStringLiteral("Data Source=") + catalogue.dbPath());
+        connection.setConnected(true);
+        TableCursor programs(QStringLiteral("Programas"));
+        programs.setConnection(&connection);
+        programs.Open();
+        return shown(programs);
+    }();
+    auto top = [](Shown all, int rows, int current) {
+        all.rows.resize(size_t(rows));
+        all.current = current;
+        return all;
+    };
+    auto looks = [](TableCursor &cursor) { // as a grid sees it, without waiting for anything
+        Shown result;
+        for (int r = 0; r < cursor.visibleCount(); ++r) {
+            QStringList cells;
+            for (int f = 0; f < cursor.fieldCount(); ++f)
+                cells << cursor.displayText(r, f);
+            result.rows.push_back(cells);
+        }
+        result.current = cursor.currentIndex();
+        return result;
+    };
+
+    for (const bool reopen : {false, true}) {
+        SCOPED_TRACE(reopen ? "closed and opened while only the first rows are in" : "waited");
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        TDataModule2 module;
+        // Bounded, so a wrong wait for every row fails instead of hanging.
+        module.Reads.setBetweenStages([released] { released.wait_for(std::chrono::seconds(20)); });
+        module.DataModuleCreate();
+        TableCursor &programs = module.TProgramas;
+        TableCursor &view = module.TProgDisc;
+
+        const QString name = programs.FieldByName(QStringLiteral("NombrePrograma")).AsString();
+        ASSERT_TRUE(programs.showingFirstRows());
+        EXPECT_EQ(name, allPrograms.rows[0][2]);
+        programs.moveTo(1500);
+        EXPECT_EQ(looks(programs), top(allPrograms, store::kFirstRows, 1500));
+        EXPECT_EQ(module.Reads.reading().cursor, &programs);
+
+        // As the queries page opens: by CD, no filter.
+        view.setIndexFieldNames(QStringLiteral("NroDisco"));
+        view.setFiltered(false);
+        view.setFilter(QString());
+        view.setFiltered(true);
+        ASSERT_TRUE(view.showingFirstRows());
+        view.moveTo(700);
+        const Shown allView = fullRead(catalogue, view);
+        EXPECT_EQ(looks(view), top(allView, store::kFirstRows, 700));
+
+        std::thread releaser([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            release.set_value();
+        });
+        if (reopen) {
+            programs.Close();
+            programs.Open();
+            EXPECT_EQ(looks(programs), top(allPrograms, int(allPrograms.rows.size()), 0));
+        } else {
+            view.setIndexFieldNames(QStringLiteral("NombrePrograma"));
+            view.setIndexFieldNames(QStringLiteral("NroDisco"));
+            EXPECT_EQ(looks(view), top(allView, int(allView.rows.size()), 700)); // still on it
+            EXPECT_EQ(shown(programs), top(allPrograms, int(allPrograms.rows.size()), 1500));
+        }
+        releaser.join();
+        EXPECT_FALSE(programs.showingFirstRows());
+        EXPECT_EQ(module.Reads.reading().cursor, nullptr);
+    }
 }

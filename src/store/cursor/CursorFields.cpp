@@ -89,14 +89,14 @@ void Field::Clear() {
 // ---- Fields -------------------------------------------------------------------------------------
 
 Field TableCursor::Fields(int index) {
-    requireOpen();
+    requireShown();
     if (index < 0 || index >= rows_.fieldCount())
         throw missingField(QString::number(index));
     return Field(this, index);
 }
 
 Field TableCursor::FieldByName(const QString &name) {
-    requireOpen();
+    requireShown();
     const int index = rows_.fieldIndex(name);
     if (index < 0)
         throw missingField(name);

@@ -135,9 +135,10 @@ void TableCursor::setFilter(const QString &text) {
         filter_ = text;
         return;
     }
-    settle();
-    endPendingEdit();
     const FilterRule rule = parseFilter(text);
+    if (!serveFirst(indexFieldNames_, rule))
+        settle();
+    endPendingEdit();
     filter_ = text;
     rebuildVisible(rule);
     placeOnRow(-1, 0);
@@ -152,9 +153,10 @@ void TableCursor::setFiltered(bool filtered) {
         filtered_ = filtered;
         return;
     }
-    settle();
-    endPendingEdit();
     const FilterRule rule = filtered ? parseFilter(filter_) : FilterRule();
+    if (!serveFirst(indexFieldNames_, rule))
+        settle();
+    endPendingEdit();
     filtered_ = filtered;
     rebuildVisible(rule);
     placeOnRow(-1, 0);
@@ -169,8 +171,9 @@ void TableCursor::setIndexFieldNames(const QString &fieldName) {
         indexFieldNames_ = fieldName;
         return;
     }
-    settle();
     orderField(fieldName); // refuse an unknown name before anything changes
+    if (!serveFirst(fieldName, activeFilter()))
+        settle();
     endPendingEdit();
     const int row = current_ >= 0 ? int(visible_[current_]) : -1;
     const QString previous = indexFieldNames_;

@@ -53,8 +53,76 @@ void TableCursor::settle() const {
         self->adoptPending();
 }
 
+namespace {
+bool ready(const std::future<Snapshot> &rows) {
+    return rows.valid() && rows.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+} // namespace
+
+// Takes the first rows of the background read aside when they are in, waiting for them (a short
+// wait: they are read before anything else) when asked to. The whole rows, when they come first,
+// are adopted instead.
+void TableCursor::takeFirst(bool wait) {
+    if (!pending_ || !pending_->first.valid())
+        return;
+    if (wait)
+        session_->waitFor([this] {
+            return !pending_ || ready(pending_->rows) ||
+                   pending_->first.wait_for(std::chrono::milliseconds(40)) ==
+                       std::future_status::ready;
+        });
+    if (pending_ && ready(pending_->rows)) {
+        adoptPending();
+    } else if (pending_ && ready(pending_->first)) {
+        try {
+            firstRows_ = pending_->first.get();
+        } catch (...) {
+            // Nothing to show early; the whole rows will say what went wrong.
+        }
+    }
+}
+
+// Whether the first rows alone are the top of the list under that order and filter.
+bool TableCursor::firstRowsServe(const QString &order, const FilterRule &filter) const {
+    if (filter.field >= 0)
+        return false;
+    const int wanted = query_.firstOrder.isEmpty() ? -1 : rows_.fieldIndex(query_.firstOrder);
+    return orderField(order) == wanted;
+}
+
+// True when what the user sees under that order and filter needs no more than the first rows:
+// they are shown (when they were not yet), or every row is in. False when every row is needed.
+bool TableCursor::serveFirst(const QString &order, const FilterRule &filter) {
+    if (!pending_)
+        return true;
+    if (!firstRowsServe(order, filter))
+        return false;
+    if (showingFirst_)
+        return true;
+    takeFirst(true);
+    if (!pending_)
+        return true;
+    if (firstRows_.fieldCount() == 0)
+        return false;
+    rows_ = std::exchange(firstRows_, Snapshot());
+    rows_.setTextOrder(order_);
+    showingFirst_ = true;
+    rebuildVisible(activeFilter());
+    current_ = visible_.empty() ? -1 : 0;
+    atEnd_ = visible_.empty();
+    emit dataSetChanged();
+    emit recordChanged();
+    return true;
+}
+
 void TableCursor::adoptPending() {
     const std::shared_ptr<PendingRows> pending = std::move(pending_); // leaves none pending
+    // The row the user is on among the first rows stays current among all of them.
+    const int firstRow = showingFirst_ && current_ >= 0 ? int(visible_[current_]) : -1;
+    const bool keyed = firstRow >= 0 && (rows_.hiddenKey() || !rows_.isNull(firstRow, 0));
+    const qint64 key = keyed ? rows_.key(firstRow) : 0;
+    const int index = current_;
+    showingFirst_ = false;
     try {
         rows_ = pending->rows.get();
         rows_.setTextOrder(order_);
@@ -68,8 +136,12 @@ void TableCursor::adoptPending() {
             error.about(tableName_);
         throw;
     }
-    current_ = visible_.empty() ? -1 : 0;
-    atEnd_ = visible_.empty();
+    if (firstRow >= 0)
+        placeOnRow(keyed ? rows_.rowOfKey(key) : -1, index);
+    else {
+        current_ = visible_.empty() ? -1 : 0;
+        atEnd_ = visible_.empty();
+    }
     emit stateChanged();
     emit dataSetChanged();
     emit recordChanged();
@@ -78,10 +150,15 @@ void TableCursor::adoptPending() {
 // Rows that arrived while nobody waited for them: the bound controls show them now. A failure
 // goes to whoever shows errors for the controls.
 void TableCursor::adoptIfReady() {
-    if (!pending_ || pending_->rows.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (!pending_)
         return;
     try {
-        adoptPending();
+        if (ready(pending_->rows)) {
+            adoptPending();
+        } else if (!showingFirst_) {
+            takeFirst(false);
+            serveFirst(indexFieldNames_, activeFilter());
+        }
     } catch (...) {
         if (!sources_.empty())
             sources_.front()->reportError(std::current_exception());

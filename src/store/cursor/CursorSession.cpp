@@ -65,10 +65,12 @@ void CursorSession::openInBackground(const std::vector<TableCursor *> &cursors) 
     // The reading starts, and bound controls hear of the opened cursors, also when a later
     // cursor fails to open.
     auto begin = qScopeGuard([&] {
-        reader->start();
+        reader->start(betweenStages_);
         reader_ = std::move(reader);
         for (TableCursor *cursor : opened)
             emit cursor->dataSetChanged();
+        if (!opened.empty())
+            emit readingStarted();
     });
     for (TableCursor *cursor : cursors) {
         cursor->openFrom(*reader, position, version);
@@ -80,6 +82,18 @@ void CursorSession::finishBackgroundRead() {
     if (reader_)
         reader_->finish();
     reader_.reset();
+}
+
+CursorSession::Reading CursorSession::reading() const {
+    // The cursors are read one after another: the first whose rows are not all in is the one
+    // being read (or about to be).
+    for (const TableCursor *cursor : cursors_) {
+        const std::shared_ptr<PendingRows> &pending = cursor->pending_;
+        if (pending && pending->rows.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return {cursor, pending->progress.read.load(std::memory_order_relaxed),
+                    pending->progress.expected.load(std::memory_order_relaxed)};
+    }
+    return {};
 }
 
 void CursorSession::waitFor(const std::function<bool()> &done) {

@@ -29,6 +29,18 @@ public:
     void openInBackground(const std::vector<TableCursor *> &cursors);
     // Waits for the background read, if any, to end (before a write, which its lock would hold).
     void finishBackgroundRead();
+    // Runs on the reading thread once every cursor's first rows are out, before the rest is
+    // read: tests hold the reading there to see the first rows alone.
+    void setBetweenStages(std::function<void()> hook) { betweenStages_ = std::move(hook); }
+
+    // The cursor whose rows are being read now, how many are in and how many are expected (-1
+    // until known); no cursor when nothing is being read.
+    struct Reading {
+        const TableCursor *cursor = nullptr;
+        qint64 read = 0;
+        qint64 expected = -1;
+    };
+    Reading reading() const;
 
     // While an operation waits for rows still being read: told Begin, then Tick every few
     // hundredths of a second (a chance to keep a progress indicator alive), then End.
@@ -51,6 +63,9 @@ public:
     const std::vector<Change> &changes() const { return changes_; }
     size_t changeCount() const { return changes_.size(); }
 
+signals:
+    void readingStarted(); // a background read began: reading() says how it goes
+
 private:
     explicit CursorSession(Connection &connection);
     friend class TableCursor;
@@ -62,6 +77,7 @@ private:
     std::vector<TableCursor *> cursors_;
     std::vector<Change> changes_;
     std::function<void(Wait)> waitObserver_;
+    std::function<void()> betweenStages_;
     std::unique_ptr<BackgroundRead> reader_;
 };
 

@@ -167,6 +167,12 @@ RowQuery describeRows(engine::Database *db, const QString &path, const QString &
         // and only rows in key order can be patched.
         if (db->engine() == engine::Database::Engine::Server)
             query.selectAll += " ORDER BY p.NroPrograma";
+        // The queries page shows it by CD first, ties in the programs' order (a program's CD is
+        // never empty, so where an engine puts nulls does not matter).
+        query.selectFirst = "SELECT " + kJoinedFields + ", p.NroPrograma" + kJoinedFrom +
+                            " ORDER BY p.NroDisco, p.NroPrograma LIMIT " +
+                            QByteArray::number(kFirstRows);
+        query.firstOrder = schema::field(schema::joined::Cd);
     } else {
         QByteArray fields = "*";
         if (layout && db->engine() == engine::Database::Engine::Server) {
@@ -176,6 +182,9 @@ RowQuery describeRows(engine::Database *db, const QString &path, const QString &
         }
         query.selectAll = "SELECT " + fields + " FROM " + db->quoted(tableName) +
                           (query.isView ? QByteArray() : QByteArray(" ORDER BY 1"));
+        // A view of another making has no order to show the first rows in.
+        if (!query.isView)
+            query.selectFirst = query.selectAll + " LIMIT " + QByteArray::number(kFirstRows);
     }
     // Preparing is what fails for a missing table or view.
     engine::Statement select(db, query.selectAll, path);
@@ -197,7 +206,9 @@ RowQuery describeRows(engine::Database *db, const QString &path, const QString &
 }
 
 void readRows(engine::Database *db, engine::Statement &select, const RowQuery &query,
-              Snapshot &rows, const std::atomic<bool> *stop, const Snapshot::Lender *lender) {
+              Snapshot &rows, const ReadOptions &options) {
+    const std::atomic<bool> *stop = options.stop;
+    const Snapshot::Lender *lender = options.lender;
     const int count = int(query.fields.size());
     rows.reset(query.fields, query.hiddenKey);
     std::vector<FieldKind> kinds;
@@ -211,17 +222,25 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
     }
     // Knowing the count first spares the columns growing (and the memory peak that comes with
     // it): a table counts fast from an index; the joined view has as many rows as the programs.
-    if (lending) {
-        rows.reserve(lender->rowCount());
-    } else if (!query.isView) {
-        rows.reserve(int(std::min<qint64>(
+    qint64 expected = -1;
+    if (lending)
+        expected = lender->rowCount();
+    else if (!query.isView && options.countFirst)
+        expected = std::min<qint64>(
             engine::queryNumber(db, "SELECT count(*) FROM " + db->quoted(query.tableName)),
-            INT32_MAX)));
-    }
+            INT32_MAX);
+    if (expected >= 0)
+        rows.reserve(int(expected));
+    ReadProgress *progress = options.progress;
+    if (progress)
+        progress->expected.store(expected, std::memory_order_relaxed);
     int lenderRow = 0;
+    qint64 read = 0;
     while (select.step()) {
         if (stop && stop->load(std::memory_order_relaxed))
             throw DatabaseError(DatabaseError::Kind::Other, QStringLiteral("reading stopped"));
+        if (progress && (++read & 0x3fff) == 0)
+            progress->read.store(read, std::memory_order_relaxed);
         int row = -1;
         if (lending) {
             row = lender->rowOfKey(select.int64(count), lenderRow);
@@ -263,6 +282,8 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
             rows.appendKey(select.int64(count));
     }
     rows.finishLoading();
+    if (progress)
+        progress->read.store(rows.rowCount(), std::memory_order_relaxed);
 }
 
 std::optional<std::vector<QVariant>> readRowByKey(engine::Statement &selectByKey,

@@ -21,18 +21,41 @@ struct RowQuery {
     bool hiddenKey = false;
     QByteArray selectAll;   // a table's rows in ascending order of its first field
     QByteArray selectByKey; // empty when the rows have no key to patch by
+    // The first rows in the order a grid shows them first, read before the rest so that a grid
+    // has something to show at once (empty: none); `firstOrder` is the field that order follows,
+    // empty for the rows' own order.
+    QByteArray selectFirst;
+    QString firstOrder;
     std::vector<FieldDef> fields;
+};
+
+// How many rows `selectFirst` reads: several screens of any grid.
+constexpr int kFirstRows = 2000;
+
+// How far a reading has come, for a progress indicator on another thread.
+struct ReadProgress {
+    std::atomic<qint64> read{0};
+    std::atomic<qint64> expected{-1}; // -1 until known
+};
+
+struct ReadOptions {
+    // When set from another thread, the reading ends with an error.
+    const std::atomic<bool> *stop = nullptr;
+    // A view with the hidden program number shares the texts equal to the lender's (the
+    // programs, read just before).
+    const Snapshot::Lender *lender = nullptr;
+    ReadProgress *progress = nullptr;
+    // Counting the rows first spares the columns growing; pointless for a few.
+    bool countFirst = true;
 };
 
 // Looks the table or view up and learns its fields; a missing one fails here.
 RowQuery describeRows(engine::Database *db, const QString &path, const QString &tableName);
 
-// Reads every row the statement (prepared from selectAll) gives into `rows`, which it resets.
-// `stop`, when set from another thread, ends the reading with an error. A view with the hidden
-// program number shares the texts equal to the `lender`'s (the programs, read just before).
+// Reads every row the statement (prepared from selectAll or selectFirst) gives into `rows`,
+// which it resets.
 void readRows(engine::Database *db, engine::Statement &select, const RowQuery &query,
-              Snapshot &rows, const std::atomic<bool> *stop = nullptr,
-              const Snapshot::Lender *lender = nullptr);
+              Snapshot &rows, const ReadOptions &options = {});
 
 // The row of one key in internal form (see Snapshot), or nothing when no row has it.
 std::optional<std::vector<QVariant>> readRowByKey(engine::Statement &selectByKey,

@@ -48,6 +48,15 @@ void TableCursor::requireOpen() const {
     settle();
 }
 
+// Enough for what grids and bound controls read: the first rows of a background read will do.
+void TableCursor::requireShown() {
+    if (state_ == State::Inactive)
+        throw DatabaseError(Kind::NotOpen, QStringLiteral("cursor %1 not open").arg(tableName_),
+                            connection_ ? connection_->dataSource() : QString());
+    if (!serveFirst(indexFieldNames_, activeFilter()))
+        settle();
+}
+
 void TableCursor::requireWritable() const {
     requireOpen();
     if (isView_)
@@ -67,7 +76,7 @@ void TableCursor::setActive(bool active) {
         buffer_.clear();
         modified_ = false;
         pending_.reset();
-        const bool patchable = rows_.hasKeys() && !query_.selectByKey.isEmpty();
+        const bool patchable = !showingFirst_ && rows_.hasKeys() && !query_.selectByKey.isEmpty();
         retained_ = patchable ? std::move(rows_) : Snapshot();
         dropRows();
         setState(State::Inactive);
@@ -105,6 +114,8 @@ void TableCursor::setActive(bool active) {
 
 // No rows and none current; the fields go too.
 void TableCursor::dropRows() {
+    showingFirst_ = false;
+    firstRows_ = Snapshot();
     rows_.reset({});
     visible_.clear();
     current_ = -1;
@@ -174,7 +185,7 @@ void TableCursor::GoNext() {
 }
 
 void TableCursor::moveTo(int visibleRow) {
-    requireOpen();
+    requireShown();
     if (visibleRow < 0 || visibleRow >= int(visible_.size()) || visibleRow == current_)
         return;
     endPendingEdit();

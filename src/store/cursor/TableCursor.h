@@ -89,6 +89,9 @@ public:
     bool readOnly() const { return isView_; }
     // True while the rows of an opening are still being read in the background.
     bool Loading() const { return pending_ != nullptr; }
+    // True while only the first rows of a background read are in: grids show them, the current
+    // row and its fields are real, and anything that needs every row waits for the rest.
+    bool showingFirstRows() const { return showingFirst_; }
     // Whether the last opening patched the copy kept at closing instead of reading every row.
     bool lastOpeningPatched() const { return lastOpeningPatched_; }
     // Called after each write this cursor made succeeded (the data module keeps the joined view
@@ -185,8 +188,12 @@ private:
     };
 
     void requireOpen() const;
+    void requireShown();
     void requireWritable() const;
     void settle() const;
+    void takeFirst(bool wait);
+    bool firstRowsServe(const QString &order, const FilterRule &filter) const;
+    bool serveFirst(const QString &order, const FilterRule &filter);
     void dropRows();
     void load();
     void prepareOrder();
@@ -236,6 +243,8 @@ private:
     Snapshot rows_;
     RowQuery query_;
     std::shared_ptr<PendingRows> pending_;
+    Snapshot firstRows_;        // pending_'s first rows, taken but not shown
+    bool showingFirst_ = false; // rows_ holds only pending_'s first rows
     // The copy kept at closing, for a reopening that can patch it (no fields: none kept).
     Snapshot retained_;
     bool lastOpeningPatched_ = false;
