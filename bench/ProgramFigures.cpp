@@ -95,6 +95,19 @@ void settle(Program &program) {
     program.data.TProgDisc.RecordCount();
 }
 
+// What each cursor's rows take in memory, in MB of 10^6 bytes.
+void printCursorMemory(Program &program, const char *when) {
+    const struct {
+        const char *name;
+        const store::TableCursor &cursor;
+    } cursors[] = {{"cds", program.data.TDiscos},
+                   {"programas", program.data.TProgramas},
+                   {"consultas", program.data.TProgDisc}};
+    for (const auto &[name, cursor] : cursors)
+        print(QByteArray("cursor_mb_").append(name).append(when).constData(),
+              double(cursor.memoryBytes()) / 1e6, "MB");
+}
+
 void process() {
     QApplication::processEvents();
 }
@@ -128,6 +141,7 @@ void startup() {
     settle(program);
     print("startup_settled_s", secondsSince(program.started), "s"); // counted from the start too
     print("peak_mb_after_start", peakMegabytes(), "MB");
+    printCursorMemory(program, "");
 }
 
 void queries() {
@@ -152,6 +166,7 @@ void order() {
     for (int column = 0; column < program.order->count(); ++column)
         orderBy(program, column);
     print("peak_mb_after_orders", peakMegabytes(), "MB");
+    printCursorMemory(program, "_after_orders");
 }
 
 void keystroke() {

@@ -42,6 +42,9 @@ public:
         narrowValues_.shrink_to_fit();
         wideValues_.shrink_to_fit();
     }
+    size_t bytes() const {
+        return narrowValues_.capacity() * sizeof(int32_t) + wideValues_.capacity() * sizeof(qint64);
+    }
 
 private:
     void widenFor(qint64 value) {

@@ -248,7 +248,10 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
         }
         for (int i = 0; i < count; ++i) {
             if (select.isNull(i)) {
-                rows.appendNull(i);
+                if (row >= 0 && lent[i] >= 0 && lender->isNull(row, lent[i]))
+                    rows.appendLentText(i, *lender, row, lent[i]);
+                else
+                    rows.appendNull(i);
                 continue;
             }
             if (row >= 0 && lent[i] >= 0) {

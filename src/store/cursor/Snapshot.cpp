@@ -130,6 +130,15 @@ std::vector<QVariant> Snapshot::rowValues(int row) const {
 
 // ---- Keys ---------------------------------------------------------------------------------------
 
+size_t Snapshot::bytes() const {
+    size_t total = keys_.bytes();
+    for (const Column &column : columns_)
+        total += column.numbers.bytes() + column.nulls.capacity() / 8 + column.spans.bytes() +
+                 column.bytes.bytes() + (column.read ? column.read->bytes() : 0) +
+                 column.written.bytes() + column.sorted.capacity() * sizeof(uint32_t);
+    return total;
+}
+
 bool Snapshot::hasKeys() const {
     return keysAscend_;
 }
@@ -268,6 +277,10 @@ int Snapshot::Lender::rowOfKey(qint64 key, int from) const {
     return low < rows_ && (*keys_)[size_t(low)] == key ? low : -1;
 }
 
+bool Snapshot::Lender::isNull(int row, int field) const {
+    return (*spans_[field])[size_t(row)].offset == kNullOffset;
+}
+
 std::string_view Snapshot::Lender::utf8(int row, int field) const {
     const Span span = (*spans_[field])[size_t(row)];
     if (span.offset == kNullOffset)
@@ -280,7 +293,14 @@ void Snapshot::appendLentText(int field, const Lender &lender, int lenderRow, in
     const Span span = (*lender.spans_[lenderField])[size_t(lenderRow)];
     const std::shared_ptr<const TextBuffer> &source = lender.read_[lenderField];
     if (span.offset == kNullOffset) {
-        appendNull(field);
+        // Null in both: referring to it keeps a column of references row for row.
+        if ((!column.lent || column.lent == source) &&
+            column.spans.pushLent(lender.spans_[lenderField], uint32_t(lenderRow))) {
+            column.lent = source;
+            rowsComplete(field);
+        } else {
+            appendNull(field);
+        }
     } else if (span.offset >> kOffsetBits == Read && (!column.lent || column.lent == source) &&
                column.spans.pushLent(lender.spans_[lenderField], uint32_t(lenderRow))) {
         column.lent = source;

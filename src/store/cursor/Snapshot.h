@@ -49,6 +49,7 @@ public:
         // The row of the key, searching forward from `from` (keys ascend); -1 when none has it.
         int rowOfKey(qint64 key, int from) const;
         std::string_view utf8(int row, int field) const;
+        bool isNull(int row, int field) const;
 
     private:
         friend class Snapshot;
@@ -74,6 +75,8 @@ public:
     void setTextOrder(std::shared_ptr<const TextOrder> order);
 
     int rowCount() const { return rows_; }
+    // The memory these rows take, texts shared from another snapshot left out (they are its).
+    size_t bytes() const;
     int fieldCount() const { return int(fields_.size()); }
     const FieldDef &field(int index) const { return fields_[index]; }
     int fieldIndex(const QString &name) const; // -1 when there is no such field

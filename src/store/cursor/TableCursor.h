@@ -92,6 +92,10 @@ public:
     // True while only the first rows of a background read are in: grids show them, the current
     // row and its fields are real, and anything that needs every row waits for the rest.
     bool showingFirstRows() const { return showingFirst_; }
+    // The memory of the rows kept in memory, with their orders and the copy kept at closing.
+    size_t memoryBytes() const {
+        return rows_.bytes() + visible_.bytes() + retained_.bytes() + firstRows_.bytes();
+    }
     // Whether the last opening patched the copy kept at closing instead of reading every row.
     bool lastOpeningPatched() const { return lastOpeningPatched_; }
     // Called after each write this cursor made succeeded (the data module keeps the joined view

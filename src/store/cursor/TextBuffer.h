@@ -31,6 +31,7 @@ public:
                 length, std::min<size_t>(kLargest, size_t(4096)
                                                        << std::min<size_t>(2 * chunks_.size(), 8)));
             chunks_.push_back(std::make_unique<char[]>(capacity_));
+            allocated_ += capacity_;
             used_ = 0;
         }
         const uint32_t place = uint32_t(chunks_.size() - 1) << kPositionBits | uint32_t(used_);
@@ -49,8 +50,11 @@ public:
                                 length);
     }
 
+    size_t bytes() const { return allocated_; }
+
 private:
     std::vector<std::unique_ptr<char[]>> chunks_;
+    size_t allocated_ = 0;
     size_t capacity_ = 0;
     size_t used_ = 0;
 };

@@ -37,6 +37,9 @@ public:
     uint32_t operator[](int place) const {
         return identity_ ? uint32_t(place) : rows_[size_t(place)];
     }
+    size_t bytes() const {
+        return rows_.capacity() * sizeof(uint32_t) + places_.capacity() * sizeof(int32_t);
+    }
     // The place of a physical row among the shown ones, or -1 when it is not shown.
     int placeOf(int row) const {
         if (row < 0 || row >= count_)
