@@ -21,5 +21,8 @@ struct RunningProgram {
         Form1->show();
         Form1->Consultas1Click();
         QApplication::processEvents();
+        // Every row in, as after a while of use: the page shows the first ones before that.
+        windows->dataModule().TProgramas.RecordCount();
+        windows->dataModule().TProgDisc.RecordCount();
     }
 };

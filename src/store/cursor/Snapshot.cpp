@@ -25,22 +25,13 @@ Snapshot::~Snapshot() = default;
 Snapshot::Snapshot(Snapshot &&) noexcept = default;
 Snapshot &Snapshot::operator=(Snapshot &&) noexcept = default;
 
-size_t Snapshot::SpanHash::operator()(Span span) const {
-    return std::hash<std::string_view>()(bytes->at(span.offset, span.length));
-}
-
-bool Snapshot::SpanEqual::operator()(Span a, Span b) const {
-    return bytes->at(a.offset, a.length) == bytes->at(b.offset, b.length);
-}
-
 void Snapshot::reset(std::vector<FieldDef> fields, bool hiddenKey) {
     fields_ = std::move(fields);
     columns_.clear();
     columns_.resize(fields_.size());
     for (size_t f = 0; f < fields_.size(); ++f)
         if (!isNumeric(int(f)))
-            columns_[f].interned = std::make_unique<Interned>(0, SpanHash{&columns_[f].bytes},
-                                                              SpanEqual{&columns_[f].bytes});
+            columns_[f].interned = std::make_unique<InternTable>();
     keys_ = NumberColumn();
     hiddenKey_ = hiddenKey;
     keysAscend_ = false;
@@ -187,21 +178,22 @@ Snapshot::Span Snapshot::storeWritten(Column &column, const QVariant &value) {
     return span;
 }
 
-// The text goes at the end of the buffer; when an equal one is there already, the copy is
-// taken back and the earlier one shared.
+// A text equal to one stored already shares it; any other goes at the end of the buffer.
 Snapshot::Span Snapshot::internText(Column &column, const char *utf8, size_t length) {
-    const Span span = storeText(column, utf8, length);
     if (!column.interned || !loading_)
-        return span;
-    auto [it, added] = column.interned->insert(span);
-    if (!added) {
-        column.bytes.takeBack(span.offset);
-        ++column.internedHits;
-    }
+        return storeText(column, utf8, length);
     const size_t seen = column.spans.size() + 1;
-    if (seen % kInternCheckEvery == 0 && column.internedHits < seen / 2)
+    if (seen % kInternCheckEvery == 0 && column.internedHits < seen / 2) {
         column.interned.reset(); // mostly distinct texts: looking them up costs more than it saves
-    return added ? span : *it;
+        return storeText(column, utf8, length);
+    }
+    if (const Span *found = column.interned->find(std::string_view(utf8, length), column.bytes)) {
+        ++column.internedHits;
+        return *found;
+    }
+    const Span span = storeText(column, utf8, length);
+    column.interned->add(span);
+    return span;
 }
 
 bool Snapshot::rowsComplete(int field) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "InternTable.h"
 #include "NumberColumn.h"
 #include "SpanColumn.h"
 #include "TextBuffer.h"
@@ -10,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace store {
@@ -126,15 +126,6 @@ private:
     static constexpr uint32_t kOffsetBits = 30;
     static constexpr uint32_t kOffsetMask = (1u << kOffsetBits) - 1;
     enum Place : uint32_t { Read = 0, Written = 1, Lent = 2 };
-    struct SpanHash {
-        const TextBuffer *bytes;
-        size_t operator()(Span span) const;
-    };
-    struct SpanEqual {
-        const TextBuffer *bytes;
-        bool operator()(Span a, Span b) const;
-    };
-    using Interned = std::unordered_set<Span, SpanHash, SpanEqual>;
     struct Column {
         NumberColumn numbers;
         std::vector<bool> nulls;
@@ -144,7 +135,7 @@ private:
         TextBuffer written;
         std::shared_ptr<const TextBuffer> lent;
         std::vector<uint32_t> sorted;
-        std::unique_ptr<Interned> interned; // while repeated texts are worth looking up
+        std::unique_ptr<InternTable> interned; // while repeated texts are worth looking up
         uint32_t internedHits = 0;
     };
     bool isNumeric(int field) const;

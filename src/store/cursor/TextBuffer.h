@@ -40,11 +40,6 @@ public:
         used_ += length;
         return place;
     }
-    // Gives back the room of the last text appended.
-    void takeBack(uint32_t place) {
-        if ((place >> kPositionBits) + 1 == chunks_.size())
-            used_ = place & (kLargest - 1);
-    }
     std::string_view at(uint32_t place, uint32_t length) const {
         return std::string_view(chunks_[place >> kPositionBits].get() + (place & (kLargest - 1)),
                                 length);
