@@ -1,3 +1,5 @@
+#include "CatalogueBackup.h"
+#include "Connection.h"
 #include "FileBytes.h"
 #include "QtPrinters.h"
 #include "ReplacementFile.h"
@@ -7,9 +9,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace store;
@@ -27,6 +31,8 @@ TEST(Windows1252, OneByteACharacterAndAQuestionMarkForTheRest) {
          "BC",
          "A?BC"}, // a cut sequence
         {QByteArray(), QByteArray()},
+        // Past a long ASCII run, the edges of Latin-1: U+0080 is no letter of the code page.
+        {"Programas \xC2\x80\xC2\xA0\xC3\xBF", "Programas ?\xA0\xFF"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(utf8ToWindows1252(c.utf8), c.expected) << c.utf8.toStdString();
@@ -174,4 +180,90 @@ TEST(StaleFiles, OnlyOurOwnOldTemporariesAreRemoved) {
     }
     EXPECT_EQ(fileBytes(dir.filePath("elsewhere/keep.txt")), "outside");
     EXPECT_EQ(fileBytes(dir.filePath("Listado.txt")), "new");
+}
+
+namespace {
+
+// Writes what it is given with one byte changed, as a failing disk or cable might.
+class SpoilingFileCalls : public FileCalls {
+public:
+    ssize_t write(int fd, const void *data, size_t size) override {
+        QByteArray bytes(static_cast<const char *>(data), qsizetype(size));
+        if (size > 200)
+            bytes[200] = char(bytes[200] ^ 0x20);
+        return FileCalls::write(fd, bytes.constData(), size);
+    }
+};
+
+qint64 programsIn(const QString &file) {
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *count = nullptr;
+    qint64 rows = -1;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_prepare_v2(db, "SELECT count(*) FROM Programas", -1, &count, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(count) == SQLITE_ROW)
+        rows = sqlite3_column_int64(count, 0);
+    sqlite3_finalize(count);
+    sqlite3_close(db);
+    return rows;
+}
+
+} // namespace
+
+// The backup holds the catalogue as its last commit left it, wherever the engine keeps that
+// commit (in WAL mode, still beside the file), and a copy that does not read back as written
+// replaces nothing.
+TEST(CatalogueBackup, TheCopyHoldsTheLastCommitOrReplacesNothing) {
+    const struct {
+        const char *what;
+        bool wal;   // the programs are committed into the -wal file and left there
+        bool spoil; // a write of the copy changes a byte
+    } cases[] = {
+        {"a rollback journal", false, false},
+        {"WAL, the commit not yet in the file", true, false},
+        {"a byte spoilt on its way to the disk", false, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempCatalogue catalogue;
+        sqlite3 *writer = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(catalogue.dbPath()).constData(), &writer),
+                  SQLITE_OK);
+        const QByteArray rows = "INSERT INTO Discos VALUES (1, 'Uno', '2026-12-06', NULL);"
+                                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                "WHERE i < 500) INSERT INTO Programas (NroPrograma, NroDisco, "
+                                "NombrePrograma) SELECT i, 1, 'Programa ' || i FROM n;";
+        ASSERT_EQ(
+            sqlite3_exec(
+                writer,
+                (c.wal ? "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;" + rows : rows)
+                    .constData(),
+                nullptr, nullptr, nullptr),
+            SQLITE_OK);
+        if (c.wal) {
+            ASSERT_GT(QFileInfo(catalogue.dbPath() + "-wal").size(), 0);
+        }
+        Connection connection;
+        catalogue.point(connection);
+        connection.setConnected(true);
+        const QString copy = QDir(catalogue.dir()).filePath(QStringLiteral("copia.mdb"));
+        putFileBytes(copy, "an earlier backup");
+
+        SpoilingFileCalls spoiling;
+        try {
+            backupCatalogue(connection, copy, c.spoil ? spoiling : FileCalls::system());
+            EXPECT_FALSE(c.spoil);
+            EXPECT_EQ(programsIn(copy), 500);
+        } catch (const FileError &error) {
+            EXPECT_TRUE(c.spoil) << error.detail().toStdString();
+            EXPECT_EQ(error.cause(), FileError::Cause::CheckFailed);
+            EXPECT_EQ(fileBytes(copy), "an earlier backup");
+        }
+        EXPECT_EQ(QDir(catalogue.dir()).entryList({QStringLiteral(".copia*")}, QDir::Hidden),
+                  QStringList());
+        connection.setConnected(false);
+        sqlite3_close(writer);
+    }
 }

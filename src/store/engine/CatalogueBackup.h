@@ -9,11 +9,13 @@ namespace store {
 
 class Connection;
 
-// Copies the open catalogue to `destination` as a consistent snapshot (the engine's online
-// backup, never a raw copy of a file that may be mid-write). The copy is written under a
-// temporary name beside the destination, checked (integrity and the row counts of both tables)
-// and only then renamed over it, so a failed copy never destroys an earlier one. Throws
-// FileError naming the destination, or DatabaseError when the catalogue itself cannot be read.
+// Copies the open catalogue to `destination` as a consistent snapshot: its file's bytes read under
+// one shared lock (never a raw copy of a file that may be mid-write), or the engine's online
+// backup where the file alone is not the catalogue (WAL mode). The copy is written under a
+// temporary name beside the destination, checked (read back as what was read, or for integrity,
+// and the row counts of both tables) and only then renamed over it, so a failed copy never
+// destroys an earlier one. Throws FileError naming the destination, or DatabaseError when the
+// catalogue itself cannot be read.
 void backupCatalogue(Connection &connection, const FilePath &destination,
                      FileCalls &calls = FileCalls::system());
 
