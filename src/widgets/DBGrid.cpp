@@ -5,11 +5,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCache>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 #include <QtMath>
 
@@ -22,11 +24,14 @@ constexpr int kDefaultWidth = 150;
 // a year in its 30-pixel column.
 constexpr int kCellMargin = 2;
 
-// Draws the cell as the style does, but the text with the narrow margin. Plain drawText is also
-// cheaper than the style's text layout.
+// Draws the cell as the style does, but the text with the narrow margin, one line placed as
+// drawText places it. The text drawn on its own is also cheaper than the style's text layout.
 class CellDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit CellDelegate(QObject *parent)
+        : QStyledItemDelegate(parent) {
+        shaped_.setMaxCost(kShapedCells);
+    }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override {
@@ -48,10 +53,21 @@ public:
         painter->setPen(cell.palette.color(group, cell.state & QStyle::State_Selected
                                                       ? QPalette::HighlightedText
                                                       : QPalette::Text));
-        painter->drawText(area,
-                          int(QStyle::visualAlignment(cell.direction, cell.displayAlignment)) |
-                              Qt::TextSingleLine,
-                          cell.fontMetrics.elidedText(text, cell.textElideMode, area.width()));
+        const QStaticText &shaped = shapedText(cell, text, area.width());
+        // Placed in the area as drawText places one line.
+        const Qt::Alignment alignment =
+            QStyle::visualAlignment(cell.direction, cell.displayAlignment);
+        const QSizeF size = shaped.size();
+        qreal x = area.x(), y = area.y();
+        if (alignment & Qt::AlignRight)
+            x += area.width() - size.width();
+        else if (alignment & Qt::AlignHCenter)
+            x += (area.width() - size.width()) / 2;
+        if (alignment & Qt::AlignBottom)
+            y += area.height() - size.height();
+        else if (alignment & Qt::AlignVCenter)
+            y += (area.height() - size.height()) / 2;
+        painter->drawStaticText(QPointF(x, y), shaped);
         painter->restore();
     }
 
@@ -62,6 +78,47 @@ public:
         const int width = qCeil(QFontMetricsF(cell.font).horizontalAdvance(cell.text));
         return {width + 2 * kCellMargin, QStyledItemDelegate::sizeHint(option, index).height()};
     }
+
+private:
+    // Shaping a text (and measuring it for elision) costs more than drawing it, and a search or a
+    // scroll back shows the same cells again: the texts of the last screens are kept shaped, as
+    // they fit their column's width.
+    static constexpr int kShapedCells = 2048;
+
+    const QStaticText &shapedText(const QStyleOptionViewItem &cell, const QString &text,
+                                  int width) const {
+        if (cell.font != shapedFont_ || cell.textElideMode != shapedElision_) {
+            shaped_.clear();
+            shapedFont_ = cell.font;
+            shapedElision_ = cell.textElideMode;
+        }
+        const ShapedKey key{text, width};
+        if (const QStaticText *kept = shaped_.object(key))
+            return *kept;
+        QString line = cell.fontMetrics.elidedText(text, cell.textElideMode, width);
+        for (QChar &c : line)
+            if (c == u'\r' || c == u'\n' || c == u'\t')
+                c = u' '; // as drawText shows them on a single line
+        auto *made = new QStaticText(line);
+        made->setTextFormat(Qt::PlainText);
+        made->prepare(QTransform(), cell.font);
+        shaped_.insert(key, made);
+        return *made;
+    }
+
+    struct ShapedKey {
+        QString text;
+        int width;
+        bool operator==(const ShapedKey &other) const {
+            return width == other.width && text == other.text;
+        }
+        friend size_t qHash(const ShapedKey &key, size_t seed = 0) {
+            return qHashMulti(seed, key.text, key.width);
+        }
+    };
+    mutable QCache<ShapedKey, QStaticText> shaped_;
+    mutable QFont shapedFont_;
+    mutable Qt::TextElideMode shapedElision_ = Qt::ElideNone;
 };
 } // namespace
 
