@@ -2,15 +2,20 @@
 #include "DBGrid.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
+#include "ReadingStatus.h"
+#include "TempCatalogue.h"
 #include "cds_.h"
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QToolButton>
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -136,4 +141,32 @@ TEST_F(LayoutTest, NoLabelOrButtonOfAnyWindowIsNarrowerThanItsText) {
         EXPECT_EQ(cutTexts(dialog), QStringList()) << dialog->windowTitle().toStdString();
         dialog->hide();
     }
+}
+
+// While rows are read in the background, the status bar names the list being read and how far
+// it has come; once every row is in, the note goes.
+TEST(ReadingStatus, TellsTheListBeingReadUntilEveryRowIsIn) {
+    TempCatalogue catalogue(true);
+    ScopedCwd cwd(catalogue.dir());
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    TDataModule2 module;
+    module.Reads.setBetweenStages([released] { released.wait_for(std::chrono::seconds(20)); });
+    ReadingStatus status(module.Reads, {{&module.TProgramas, QStringLiteral("los programas")},
+                                        {&module.TProgDisc, QStringLiteral("las consultas")}});
+    EXPECT_EQ(status.textFor({&module.TProgDisc, 340000, 1000000}),
+              QStringLiteral(" Leyendo las consultas … 340\u00a0000 de 1\u00a0000\u00a0000 "));
+    EXPECT_EQ(status.textFor({&module.TDiscos, 1, 2}), QString()); // not one it speaks of
+
+    module.DataModuleCreate();
+    EXPECT_FALSE(status.isHidden());
+    EXPECT_TRUE(status.text().startsWith(QStringLiteral(" Leyendo los programas …")))
+        << status.text().toStdString();
+    release.set_value();
+    module.TProgDisc.RecordCount();
+    QElapsedTimer waited;
+    waited.start();
+    while (!status.isHidden() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(status.isHidden());
 }
