@@ -157,7 +157,8 @@ void TableCursor::adoptIfReady() {
             adoptPending();
         } else if (!showingFirst_) {
             takeFirst(false);
-            serveFirst(indexFieldNames_, activeFilter());
+            if (firstRows_.fieldCount() > 0) // never a wait here, inside an event
+                serveFirst(indexFieldNames_, activeFilter());
         }
     } catch (...) {
         if (!sources_.empty())
