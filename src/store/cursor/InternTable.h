@@ -1,10 +1,10 @@
 #pragma once
 
+#include "DistinctTexts.h"
 #include "SpanColumn.h"
 #include "TextBuffer.h"
 
 #include <cstdint>
-#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -22,7 +22,7 @@ public:
         if (last_.offset != TextSpan::kNull && last_.length == text.size() &&
             bytes.at(last_.offset, last_.length) == text)
             return &last_;
-        hash_ = uint32_t(std::hash<std::string_view>()(text));
+        hash_ = order::hashOf(text);
         if (slots_.empty())
             return nullptr;
         for (size_t i = hash_ & mask_;; i = (i + 1) & mask_) {

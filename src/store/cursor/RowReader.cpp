@@ -247,38 +247,30 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
             lenderRow = std::max(row, lenderRow);
         }
         for (int i = 0; i < count; ++i) {
-            if (select.isNull(i)) {
-                if (row >= 0 && lent[i] >= 0 && lender->isNull(row, lent[i]))
-                    rows.appendLentText(i, *lender, row, lent[i]);
+            if (kinds[i] == FieldKind::Integer) {
+                if (const std::optional<qint64> number = select.int64OrNull(i))
+                    rows.appendNumber(i, *number);
                 else
                     rows.appendNull(i);
                 continue;
             }
-            if (row >= 0 && lent[i] >= 0) {
-                if (lender->utf8(row, lent[i]) == select.text(i)) {
-                    rows.appendLentText(i, *lender, row, lent[i]);
-                    continue;
-                }
+            const std::optional<std::string_view> text = select.textOrNull(i);
+            if (row >= 0 && lent[i] >= 0 &&
+                (text ? lender->utf8(row, lent[i]) == *text && !lender->isNull(row, lent[i])
+                      : lender->isNull(row, lent[i]))) {
+                rows.appendLentText(i, *lender, row, lent[i]);
+                continue;
             }
-            switch (kinds[i]) {
-            case FieldKind::Integer:
-                rows.appendNumber(i, select.int64(i));
-                break;
-            case FieldKind::Date: {
-                const std::string_view text = select.text(i);
-                const auto serial = isoToSerial(text.data(), int(text.size()));
+            if (!text) {
+                rows.appendNull(i);
+            } else if (kinds[i] == FieldKind::Date) {
+                const auto serial = isoToSerial(text->data(), int(text->size()));
                 if (serial)
                     rows.appendNumber(i, *serial);
                 else
                     rows.appendNull(i); // not a date we can read; shown empty
-                break;
-            }
-            case FieldKind::Text:
-            case FieldKind::Memo: {
-                const std::string_view text = select.text(i);
-                rows.appendText(i, text.data(), int(text.size()));
-                break;
-            }
+            } else {
+                rows.appendText(i, text->data(), int(text->size()));
             }
         }
         if (query.hiddenKey)

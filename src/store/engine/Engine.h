@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 // The engine room's boundary: a database and its prepared statements, whatever engine is below
@@ -26,6 +27,14 @@ public:
     virtual qint64 int64(int column) const = 0;
     // Valid until the next step or reset.
     virtual std::string_view text(int column) const = 0;
+    // The same as isNull and then int64 or text, in one call: a reading of every row makes
+    // millions of them.
+    virtual std::optional<qint64> int64OrNull(int column) const {
+        return isNull(column) ? std::nullopt : std::optional<qint64>(int64(column));
+    }
+    virtual std::optional<std::string_view> textOrNull(int column) const {
+        return isNull(column) ? std::nullopt : std::optional<std::string_view>(text(column));
+    }
     virtual int columnCount() const = 0;
     virtual QString columnName(int column) const = 0;
     // The type the column was declared with ("INTEGER", "DATE", "MEMO", ...), when known.
@@ -98,6 +107,10 @@ public:
     bool holdsNumber(int column) const { return backend_->holdsNumber(column); }
     qint64 int64(int column) const { return backend_->int64(column); }
     std::string_view text(int column) const { return backend_->text(column); }
+    std::optional<qint64> int64OrNull(int column) const { return backend_->int64OrNull(column); }
+    std::optional<std::string_view> textOrNull(int column) const {
+        return backend_->textOrNull(column);
+    }
     QString string(int column) const;
     int columnCount() const { return backend_->columnCount(); }
     QString columnName(int column) const { return backend_->columnName(column); }

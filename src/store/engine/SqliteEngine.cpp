@@ -140,6 +140,21 @@ public:
         const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
         return {text ? text : "", size_t(sqlite3_column_bytes(stmt_, column))};
     }
+    // One look-up of the column's value rather than one per question: each sqlite3_column_*
+    // call takes the connection's mutex. A statement is only ever used by one thread at a time.
+    std::optional<qint64> int64OrNull(int column) const override {
+        sqlite3_value *value = sqlite3_column_value(stmt_, column);
+        if (sqlite3_value_type(value) == SQLITE_NULL)
+            return std::nullopt;
+        return sqlite3_value_int64(value);
+    }
+    std::optional<std::string_view> textOrNull(int column) const override {
+        sqlite3_value *value = sqlite3_column_value(stmt_, column);
+        if (sqlite3_value_type(value) == SQLITE_NULL)
+            return std::nullopt;
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        return std::string_view(text ? text : "", size_t(sqlite3_value_bytes(value)));
+    }
     int columnCount() const override { return sqlite3_column_count(stmt_); }
     QString columnName(int column) const override {
         return QString::fromUtf8(sqlite3_column_name(stmt_, column));
