@@ -558,3 +558,19 @@ TEST_P(CursorTest, TheViewYieldsItsFieldsInOrder) {
     }
     EXPECT_EQ(values, QStringList({"7", "Siete", "P", "V", "E", "Demo", "1999", "L", "c1\r\nc2"}));
 }
+
+TEST_P(CursorTest, EachRowOfTheViewShowsItsOwnCdsDescription) {
+    addCd(0, "Cero");
+    addCd(3, "");
+    addCd(5, "Cinco");
+    catalogue->exec("INSERT INTO Discos VALUES (9, NULL, NULL, NULL)");
+    // Programs of one CD apart, so that each row looks its CD up again.
+    const int cds[] = {5, 0, 9, 5, 3, 0, 9};
+    for (int i = 0; i < 7; ++i)
+        addProgram(i + 1, cds[i], QStringLiteral("P%1").arg(i + 1));
+    openAll();
+    EXPECT_EQ(column(progDisc, 1), QStringList({"Cinco", "Cero", "", "Cinco", "", "Cero", ""}));
+    progDisc.GoFirst();
+    for (int i = 0; i < 7; ++i, progDisc.GoNext())
+        EXPECT_EQ(progDisc.Fields(1).IsNull(), cds[i] == 9) << "row " << i;
+}

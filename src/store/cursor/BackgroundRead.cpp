@@ -45,6 +45,7 @@ void BackgroundRead::run(const std::function<void()> &betweenStages) {
             ReadOptions options;
             options.stop = &stop_;
             options.countFirst = false;
+            options.firstRows = true;
             readRows(db_.get(), *job.selectFirst, job.pending->query, rows, options);
             job.firstPromise.set_value(std::move(rows));
         } catch (...) {

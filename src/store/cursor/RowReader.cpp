@@ -5,6 +5,8 @@
 
 #include <QHash>
 #include <iterator>
+#include <string>
+#include <unordered_map>
 
 namespace store {
 
@@ -149,6 +151,20 @@ void describeKind(engine::Database *db, const QString &path, RowQuery &query,
     }
 }
 
+// Each CD's description by number, null ones included, for the joined view read without its
+// join.
+using Description = std::optional<std::string>;
+using Descriptions = std::unordered_map<qint64, Description>;
+Descriptions readDescriptions(engine::Database *db, const QByteArray &sql) {
+    Descriptions descriptions;
+    engine::Statement cds(db, sql);
+    while (cds.step()) {
+        const std::optional<std::string_view> text = cds.textOrNull(1);
+        descriptions.emplace(cds.int64(0), text ? Description(std::string(*text)) : Description());
+    }
+    return descriptions;
+}
+
 } // namespace
 
 RowQuery describeRows(engine::Database *db, const QString &path, const QString &tableName) {
@@ -165,8 +181,16 @@ RowQuery describeRows(engine::Database *db, const QString &path, const QString &
         query.selectByKey = query.selectAll + " WHERE p.NroPrograma = ?";
         // A file gives the rows in the programs' order by itself; a server joins as it likes,
         // and only rows in key order can be patched.
-        if (db->engine() == engine::Database::Engine::Server)
+        if (db->engine() == engine::Database::Engine::Server) {
             query.selectAll += " ORDER BY p.NroPrograma";
+        } else {
+            // Only a file's: a server's join is a hash join, and a reading on a server outside a
+            // transaction would see the CDs at another moment than the programs.
+            QByteArray unjoined = kJoinedFields;
+            unjoined.replace("d.DescripcionDisco", "NULL");
+            query.selectAll = "SELECT " + unjoined + ", p.NroPrograma FROM Programas p";
+            query.selectDescriptions = "SELECT NroDisco, DescripcionDisco FROM Discos";
+        }
         // The queries page shows it by CD first, ties in the programs' order (a program's CD is
         // never empty, so where an engine puts nulls does not matter).
         query.selectFirst = "SELECT " + kJoinedFields + ", p.NroPrograma" + kJoinedFrom +
@@ -186,8 +210,8 @@ RowQuery describeRows(engine::Database *db, const QString &path, const QString &
         if (!query.isView)
             query.selectFirst = query.selectAll + " LIMIT " + QByteArray::number(kFirstRows);
     }
-    // Preparing is what fails for a missing table or view.
-    engine::Statement select(db, query.selectAll, path);
+    // Preparing is what fails for a missing table or view; the join names the view's fields.
+    engine::Statement select(db, query.hiddenKey ? query.selectByKey : query.selectAll, path);
     const QHash<QString, QByteArray> &declared = shape.types;
     const int count = select.columnCount() - (query.hiddenKey ? 1 : 0);
     for (int i = 0; i < count; ++i) {
@@ -197,6 +221,10 @@ RowQuery describeRows(engine::Database *db, const QString &path, const QString &
                      kindFromDeclaredType(declared.value(name.toLower(), select.declaredType(i)))});
     }
     checkLayout(tableName, query.fields, path);
+    if (!query.selectDescriptions.isEmpty()) {
+        query.cdField = schema::joined::Cd;
+        query.descriptionField = schema::joined::CdDescription;
+    }
     if (!query.isView && !query.fields.empty() && query.fields[0].kind == FieldKind::Integer) {
         const qsizetype order = query.selectAll.lastIndexOf(" ORDER BY 1");
         query.selectByKey =
@@ -236,7 +264,15 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
         progress->expected.store(expected, std::memory_order_relaxed);
     int lenderRow = 0;
     qint64 read = 0;
-    while (select.step()) {
+    bool more = select.step();
+    // Read once the rows' statement has begun: its read transaction then holds the CDs too.
+    const Descriptions descriptions =
+        more && !options.firstRows && !query.selectDescriptions.isEmpty()
+            ? readDescriptions(db, query.selectDescriptions)
+            : Descriptions();
+    const Description *description = nullptr;
+    qint64 descriptionOf = 0;
+    for (; more; more = select.step()) {
         if (stop && stop->load(std::memory_order_relaxed))
             throw DatabaseError(DatabaseError::Kind::Other, QStringLiteral("reading stopped"));
         if (progress && (++read & 0x3fff) == 0)
@@ -254,7 +290,22 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
                     rows.appendNull(i);
                 continue;
             }
-            const std::optional<std::string_view> text = select.textOrNull(i);
+            std::optional<std::string_view> text;
+            if (i != query.descriptionField || descriptions.empty()) {
+                text = select.textOrNull(i);
+            } else {
+                // A program without a CD joins none.
+                const std::optional<qint64> cd = select.int64OrNull(query.cdField);
+                if (!cd) {
+                    description = nullptr;
+                } else if (!description || *cd != descriptionOf) {
+                    const auto found = descriptions.find(*cd);
+                    description = found == descriptions.end() ? nullptr : &found->second;
+                    descriptionOf = *cd;
+                }
+                if (description && description->has_value())
+                    text = **description;
+            }
             if (row >= 0 && lent[i] >= 0 &&
                 (text ? lender->utf8(row, lent[i]) == *text && !lender->isNull(row, lent[i])
                       : lender->isNull(row, lent[i]))) {

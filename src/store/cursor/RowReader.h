@@ -26,6 +26,12 @@ struct RowQuery {
     // empty for the rows' own order.
     QByteArray selectFirst;
     QString firstOrder;
+    // Our joined view in a file is read as the programs alone, its CD's description looked up
+    // in the CDs read beside them: a million look-ups of the CD in its table cost more than
+    // reading the rows. `selectAll` then leaves the description null, in `descriptionField`.
+    QByteArray selectDescriptions;
+    int descriptionField = -1;
+    int cdField = -1;
     std::vector<FieldDef> fields;
 };
 
@@ -47,6 +53,8 @@ struct ReadOptions {
     ReadProgress *progress = nullptr;
     // Counting the rows first spares the columns growing; pointless for a few.
     bool countFirst = true;
+    // The statement is selectFirst's, which joins for itself.
+    bool firstRows = false;
 };
 
 // Looks the table or view up and learns its fields; a missing one fails here.
