@@ -158,12 +158,19 @@ void CursorTableModel::reset() {
     beginResetModel();
     TableCursor *c = cursor();
     const bool open = c && c->Active();
-    rows_ = open ? c->visibleCount() : 0;
+    rows_ = open && onScreen_ ? c->visibleCount() : 0;
     current_ = open ? c->currentIndex() : -1;
     fields_.clear();
     for (const GridColumn &column : columns_)
         fields_.push_back(open ? c->fieldIndex(column.field) : -1);
     endResetModel();
+}
+
+void CursorTableModel::setOnScreen() {
+    if (onScreen_)
+        return;
+    onScreen_ = true;
+    reset();
 }
 
 void CursorTableModel::currentChanged() {
@@ -374,6 +381,11 @@ void DBGrid::currentChanged(const QModelIndex &current, const QModelIndex &previ
 bool DBGrid::hasCurrentRecord() const {
     const TableCursor *c = DataSource() ? DataSource()->DataSet() : nullptr;
     return c && c->Active() && c->currentIndex() >= 0 && c->currentIndex() < model_->rowCount();
+}
+
+void DBGrid::showEvent(QShowEvent *event) {
+    model_->setOnScreen();
+    QTableView::showEvent(event);
 }
 
 void DBGrid::keyPressEvent(QKeyEvent *event) {

@@ -39,6 +39,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // The rows are offered to the view only once its grid has been on screen: a view keeps eight
+    // bytes for each row it is offered (its row header's), 8 MB for a million programs on a page
+    // the user may never open.
+    void setOnScreen();
+
 signals:
     // Another row became current; the row header's marker (headerData) moved with it.
     void currentRowChanged();
@@ -54,6 +59,7 @@ private:
     QFont titleFont_;
     int rows_ = 0;
     int current_ = -1;
+    bool onScreen_ = false;
 };
 
 // A read-only grid bound to a data source: it marks and follows the current record, and choosing
@@ -85,6 +91,7 @@ signals:
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void followCursor(QAbstractItemView::ScrollHint hint);

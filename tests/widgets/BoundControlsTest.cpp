@@ -175,7 +175,13 @@ TEST_F(BoundControlsTest, GridListsFollowsAndMovesTheCursor) {
                      {"DescripcionDisco", "CD", 140},
                      {"FechaDisco", "Fecha", -1}});
     grid.setDataSource(&source);
+    discos.GoLast();
+    // Rows are offered once the grid is on screen, with the cursor's row current.
+    EXPECT_EQ(grid.model()->rowCount(), 0);
+    grid.show();
     ASSERT_EQ(grid.model()->rowCount(), 3);
+    EXPECT_EQ(grid.currentIndex().row(), 2);
+    discos.GoFirst();
     EXPECT_EQ(grid.model()->headerData(0, Qt::Horizontal).toString(), "Nro. CD");
     EXPECT_TRUE(grid.model()->headerData(0, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
     EXPECT_EQ(grid.model()->index(1, 2).data().toString(), "02/02/2026");
