@@ -185,6 +185,16 @@ TEST_P(CursorTest, OrderingFollowsTheLocaleCollation) {
     EXPECT_EQ(column(programas, 2), names);
     EXPECT_THROW(programas.setIndexFieldNames("Nada"), DatabaseError);
     EXPECT_EQ(programas.IndexFieldNames(), "NroPrograma");
+    // Two orders asked for since drop the name's; asked for again after a change, it has it.
+    programas.setIndexFieldNames("Version");
+    programas.setIndexFieldNames("Anio");
+    programas.setIndexFieldNames("NroPrograma");
+    programas.GoFirst();
+    programas.EditRow();
+    programas.Fields(2).setAsString("aaa");
+    programas.PostRow();
+    programas.setIndexFieldNames("NombrePrograma");
+    EXPECT_EQ(column(programas, 2).first(), "aaa");
 }
 
 TEST_P(CursorTest, AMatchHiddenByTheFilterIsNotMadeCurrent) {

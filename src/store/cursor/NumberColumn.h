@@ -52,7 +52,7 @@ private:
                       value <= std::numeric_limits<int32_t>::max()))
             return;
         wideValues_.assign(narrowValues_.begin(), narrowValues_.end());
-        narrowValues_ = {};
+        narrowValues_ = std::vector<int32_t>(); // `= {}` would keep the capacity
         wide_ = true;
     }
 

@@ -13,6 +13,8 @@ namespace {
 
 // Repeated texts are looked up while at least this share of a column's texts are repeats.
 constexpr uint32_t kInternCheckEvery = 4096;
+// The orders kept at once: the one shown and the one searched, or the last two shown.
+constexpr size_t kKeptOrders = 2;
 
 int sign(int value) {
     return (value > 0) - (value < 0);
@@ -457,13 +459,27 @@ bool Snapshot::hasSortedRows(int field) const {
 }
 
 const std::vector<uint32_t> &Snapshot::sortedRows(int field) {
+    Column &column = columns_[field];
+    column.sortedUse = ++sortUses_;
     if (!hasSortedRows(field)) {
         if (isNumeric(field))
             sortNumbers(field);
         else
             sortTexts(field);
+        // Only the orders used last are kept: each takes four bytes a row, and every change
+        // mends each one kept. Going back to another one sorts again.
+        std::vector<Column *> kept;
+        for (Column &other : columns_)
+            if (!other.sorted.empty())
+                kept.push_back(&other);
+        if (kept.size() > kKeptOrders) {
+            std::sort(kept.begin(), kept.end(),
+                      [](const Column *a, const Column *b) { return a->sortedUse > b->sortedUse; });
+            for (size_t i = kKeptOrders; i < kept.size(); ++i)
+                kept[i]->sorted = std::vector<uint32_t>(); // `= {}` keeps the capacity
+        }
     }
-    return columns_[field].sorted;
+    return column.sorted;
 }
 
 int Snapshot::compareValues(int field, int a, int b) const {
@@ -512,7 +528,7 @@ void Snapshot::reorder(int field, const std::vector<uint32_t> &changed) {
     if (column.sorted.empty() || changed.empty())
         return;
     if (column.sorted.size() + changed.size() < size_t(rows_)) {
-        column.sorted = {}; // cannot be mended: computed again when needed
+        column.sorted = std::vector<uint32_t>(); // cannot be mended: computed again when needed
         return;
     }
     std::vector<bool> isChanged(size_t(rows_), false);

@@ -113,7 +113,8 @@ public:
     void setRows(const std::vector<std::pair<int, std::vector<QVariant>>> &rows);
 
     // All rows in ascending order of the field (nulls and empty texts first, ties in row order),
-    // computed on first use and kept until a change cannot be mended in place.
+    // computed on first use and kept until a change cannot be mended in place, or until two
+    // other fields' orders are asked for after it. Valid until the next call.
     const std::vector<uint32_t> &sortedRows(int field);
     bool hasSortedRows(int field) const;
     // -1, 0 or 1 as row a's value of the field sorts before, with or after row b's.
@@ -135,6 +136,7 @@ private:
         TextBuffer written;
         std::shared_ptr<const TextBuffer> lent;
         std::vector<uint32_t> sorted;
+        uint64_t sortedUse = 0;                // when sorted was last asked for
         std::unique_ptr<InternTable> interned; // while repeated texts are worth looking up
         uint32_t internedHits = 0;
     };
@@ -160,6 +162,7 @@ private:
     std::shared_ptr<const TextOrder> order_;
     int rows_ = 0;
     bool loading_ = false;
+    uint64_t sortUses_ = 0;
 };
 
 } // namespace store

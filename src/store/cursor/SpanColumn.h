@@ -119,7 +119,7 @@ private:
             refs_.reserve(plain_->capacity());
         for (const TextSpan &span : *plain_)
             refs_.push_back(ownRef(span));
-        *plain_ = {};
+        *plain_ = std::vector<TextSpan>(); // `= {}` would keep the capacity
         refers_ = true;
     }
     // The references row by row, written out the first time a row stops matching its number.

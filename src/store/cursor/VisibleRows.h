@@ -14,8 +14,9 @@ public:
     void assignAll(int rowCount) {
         identity_ = true;
         count_ = rowCount;
-        rows_ = {};
-        places_ = {};
+        // Not `= {}`: assigning an empty list keeps a vector's capacity.
+        rows_ = std::vector<uint32_t>();
+        places_ = std::vector<int32_t>();
     }
     void assign(std::vector<uint32_t> rows, int rowCount) {
         bool inOrder = int(rows.size()) == rowCount;
@@ -29,7 +30,7 @@ public:
         count_ = rowCount;
         rows_ = std::move(rows);
         rows_.shrink_to_fit();
-        places_ = {};
+        places_ = std::vector<int32_t>();
     }
 
     int size() const { return identity_ ? count_ : int(rows_.size()); }
