@@ -462,22 +462,23 @@ const std::vector<uint32_t> &Snapshot::sortedRows(int field) {
     Column &column = columns_[field];
     column.sortedUse = ++sortUses_;
     if (!hasSortedRows(field)) {
+        // Only the orders used last are kept: each takes four bytes a row, and every change
+        // mends each one kept. The oldest goes before sorting, so it never takes room beside
+        // the new one's keys; going back to it sorts again.
+        std::vector<Column *> kept;
+        for (Column &other : columns_)
+            if (&other != &column && !other.sorted.empty())
+                kept.push_back(&other);
+        if (kept.size() >= kKeptOrders) {
+            std::sort(kept.begin(), kept.end(),
+                      [](const Column *a, const Column *b) { return a->sortedUse > b->sortedUse; });
+            for (size_t i = kKeptOrders - 1; i < kept.size(); ++i)
+                kept[i]->sorted = std::vector<uint32_t>(); // `= {}` keeps the capacity
+        }
         if (isNumeric(field))
             sortNumbers(field);
         else
             sortTexts(field);
-        // Only the orders used last are kept: each takes four bytes a row, and every change
-        // mends each one kept. Going back to another one sorts again.
-        std::vector<Column *> kept;
-        for (Column &other : columns_)
-            if (!other.sorted.empty())
-                kept.push_back(&other);
-        if (kept.size() > kKeptOrders) {
-            std::sort(kept.begin(), kept.end(),
-                      [](const Column *a, const Column *b) { return a->sortedUse > b->sortedUse; });
-            for (size_t i = kKeptOrders; i < kept.size(); ++i)
-                kept[i]->sorted = std::vector<uint32_t>(); // `= {}` keeps the capacity
-        }
     }
     return column.sorted;
 }
