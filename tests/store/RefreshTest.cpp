@@ -229,8 +229,8 @@ TEST(Refresh, BackgroundReadShowsTheCatalogueAsAtOpening) {
     EXPECT_EQ(shown(module.TProgDisc), fullRead(catalogue, module.TProgDisc));
 }
 
-// The joined view shares the programs' texts; a change to the programs (an edit, a deletion,
-// a new one) must still not show in the view until it is reopened.
+// The joined view shares the programs' texts and numbers; a change to the programs (an edit, a
+// deletion, a new one) must still not show in the view until it is reopened.
 TEST(Refresh, TheViewKeepsItsCopyWhileTheProgramsChange) {
     TempCatalogue catalogue(true);
     ScopedCwd cwd(catalogue.dir());
@@ -243,6 +243,7 @@ TEST(Refresh, TheViewKeepsItsCopyWhileTheProgramsChange) {
     programas.FieldByName(QStringLiteral("NombrePrograma"))
         .setAsString(QStringLiteral("Nuevo nombre"));
     programas.FieldByName(QStringLiteral("Link")).Clear();
+    programas.FieldByName(QStringLiteral("Anio")).setAsString(QStringLiteral("1234"));
     programas.PostRow();
     ASSERT_TRUE(programas.FindRow(QStringLiteral("NroPrograma"), 1, false));
     programas.DeleteRow();

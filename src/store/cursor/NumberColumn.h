@@ -3,62 +3,129 @@
 #include <QtGlobal>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace store {
 
 // Whole numbers of one column: four bytes each while every value fits (program and CD numbers,
 // years), eight from the first one that does not.
+//
+// A snapshot loaded later may share the values (the joined view repeats the programs' numbers
+// row for row): it then holds the same storage and counts the rows it shares. Whichever side
+// changes a value while both hold it copies the storage first.
 class NumberColumn {
 public:
-    qint64 operator[](size_t i) const { return wide_ ? wideValues_[i] : narrowValues_[i]; }
-    size_t size() const { return wide_ ? wideValues_.size() : narrowValues_.size(); }
+    struct Storage {
+        bool wide = false;
+        std::vector<int32_t> narrow;
+        std::vector<qint64> wideValues;
+        size_t size() const { return wide ? wideValues.size() : narrow.size(); }
+    };
+
+    qint64 operator[](size_t i) const {
+        const Storage &values = *storage_;
+        return values.wide ? values.wideValues[i] : values.narrow[i];
+    }
+    size_t size() const { return size_; }
 
     void reserve(size_t count) {
-        wide_ ? wideValues_.reserve(count) : narrowValues_.reserve(count);
+        Storage &values = own();
+        values.wide ? values.wideValues.reserve(count) : values.narrow.reserve(count);
     }
     void push_back(qint64 value) {
-        widenFor(value);
-        wide_ ? wideValues_.push_back(value) : narrowValues_.push_back(int32_t(value));
+        Storage &values = own();
+        widenFor(values, value);
+        values.wide ? values.wideValues.push_back(value) : values.narrow.push_back(int32_t(value));
+        ++size_;
     }
     void set(size_t i, qint64 value) {
-        widenFor(value);
-        wide_ ? void(wideValues_[i] = value) : void(narrowValues_[i] = int32_t(value));
+        Storage &values = own();
+        widenFor(values, value);
+        values.wide ? void(values.wideValues[i] = value) : void(values.narrow[i] = int32_t(value));
     }
     void insert(size_t i, qint64 value) {
-        widenFor(value);
-        if (wide_)
-            wideValues_.insert(wideValues_.begin() + qsizetype(i), value);
+        Storage &values = own();
+        widenFor(values, value);
+        if (values.wide)
+            values.wideValues.insert(values.wideValues.begin() + qsizetype(i), value);
         else
-            narrowValues_.insert(narrowValues_.begin() + qsizetype(i), int32_t(value));
+            values.narrow.insert(values.narrow.begin() + qsizetype(i), int32_t(value));
+        ++size_;
     }
     void erase(size_t i) {
-        if (wide_)
-            wideValues_.erase(wideValues_.begin() + qsizetype(i));
+        Storage &values = own();
+        if (values.wide)
+            values.wideValues.erase(values.wideValues.begin() + qsizetype(i));
         else
-            narrowValues_.erase(narrowValues_.begin() + qsizetype(i));
+            values.narrow.erase(values.narrow.begin() + qsizetype(i));
+        --size_;
     }
     void shrink_to_fit() {
-        narrowValues_.shrink_to_fit();
-        wideValues_.shrink_to_fit();
+        if (borrowed_)
+            return;
+        storage_->narrow.shrink_to_fit();
+        storage_->wideValues.shrink_to_fit();
     }
+    // What this column holds of its own (values shared from a lender are the lender's).
     size_t bytes() const {
-        return narrowValues_.capacity() * sizeof(int32_t) + wideValues_.capacity() * sizeof(qint64);
+        return borrowed_ && storage_.use_count() > 1
+                   ? 0
+                   : storage_->narrow.capacity() * sizeof(int32_t) +
+                         storage_->wideValues.capacity() * sizeof(qint64);
+    }
+
+    // The values, for a snapshot loaded later to share.
+    std::shared_ptr<const Storage> shared() const { return storage_; }
+    // Appends the lender's value of that row by sharing its storage: true while every row of
+    // this column so far is the lender's row of the same number. The caller has checked that
+    // the value is the one wanted.
+    bool pushLent(const std::shared_ptr<const Storage> &lender, size_t row) {
+        if (!lender || row != size_ || row >= lender->size())
+            return false;
+        if (size_ == 0) {
+            storage_ = std::const_pointer_cast<Storage>(lender);
+            borrowed_ = true;
+        } else if (storage_ != lender) {
+            return false;
+        }
+        ++size_;
+        return true;
     }
 
 private:
-    void widenFor(qint64 value) {
-        if (wide_ || (value >= std::numeric_limits<int32_t>::min() &&
-                      value <= std::numeric_limits<int32_t>::max()))
+    // The storage to change: a copy of the rows this column has when another holds it too.
+    Storage &own() {
+        if (storage_.use_count() == 1 && storage_->size() != size_) {
+            // A lender's rows after those shared, left when the lender let go of them.
+            storage_->narrow.resize(storage_->wide ? 0 : size_);
+            storage_->wideValues.resize(storage_->wide ? size_ : 0);
+        } else if (storage_.use_count() > 1) {
+            auto copy = std::make_shared<Storage>();
+            copy->wide = storage_->wide;
+            if (copy->wide)
+                copy->wideValues.assign(storage_->wideValues.begin(),
+                                        storage_->wideValues.begin() + qsizetype(size_));
+            else
+                copy->narrow.assign(storage_->narrow.begin(),
+                                    storage_->narrow.begin() + qsizetype(size_));
+            storage_ = std::move(copy);
+        }
+        borrowed_ = false;
+        return *storage_;
+    }
+    static void widenFor(Storage &values, qint64 value) {
+        if (values.wide || (value >= std::numeric_limits<int32_t>::min() &&
+                            value <= std::numeric_limits<int32_t>::max()))
             return;
-        wideValues_.assign(narrowValues_.begin(), narrowValues_.end());
-        narrowValues_ = std::vector<int32_t>(); // `= {}` would keep the capacity
-        wide_ = true;
+        values.wideValues.assign(values.narrow.begin(), values.narrow.end());
+        values.narrow = std::vector<int32_t>(); // `= {}` would keep the capacity
+        values.wide = true;
     }
 
-    bool wide_ = false;
-    std::vector<int32_t> narrowValues_;
-    std::vector<qint64> wideValues_;
+    std::shared_ptr<Storage> storage_ = std::make_shared<Storage>();
+    size_t size_ = 0;
+    bool borrowed_ = false; // the storage is a lender's, shared while loading
 };
 
 } // namespace store

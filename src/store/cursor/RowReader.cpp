@@ -244,9 +244,12 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
     const bool lending = lender && lender->usable() && query.hiddenKey;
     for (const FieldDef &field : query.fields) {
         kinds.push_back(field.kind);
-        lent.push_back(lending && field.kind != FieldKind::Integer && field.kind != FieldKind::Date
-                           ? lender->fieldIndex(field.name)
-                           : -1);
+        int same = -1;
+        if (lending && field.kind == FieldKind::Integer)
+            same = lender->numberFieldIndex(field.name);
+        else if (lending && field.kind != FieldKind::Date)
+            same = lender->fieldIndex(field.name);
+        lent.push_back(same);
     }
     // Knowing the count first spares the columns growing (and the memory peak that comes with
     // it): a table counts fast from an index; the joined view has as many rows as the programs.
@@ -284,7 +287,10 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
         }
         for (int i = 0; i < count; ++i) {
             if (kinds[i] == FieldKind::Integer) {
-                if (const std::optional<qint64> number = select.int64OrNull(i))
+                const std::optional<qint64> number = select.int64OrNull(i);
+                if (row >= 0 && lent[i] >= 0 && lender->holds(row, lent[i], number))
+                    rows.appendLentNumber(i, *lender, row, lent[i]);
+                else if (number)
                     rows.appendNumber(i, *number);
                 else
                     rows.appendNull(i);
@@ -324,7 +330,9 @@ void readRows(engine::Database *db, engine::Statement &select, const RowQuery &q
                 rows.appendText(i, text->data(), int(text->size()));
             }
         }
-        if (query.hiddenKey)
+        if (query.hiddenKey && row >= 0)
+            rows.appendLentKey(*lender, row); // the lender's row has this key
+        else if (query.hiddenKey)
             rows.appendKey(select.int64(count));
     }
     rows.finishLoading();

@@ -241,8 +241,11 @@ Snapshot::Lender Snapshot::lender() const {
         return lender;
     lender.fields_ = fields_;
     for (int f = 0; f < fieldCount(); ++f) {
+        const bool whole = fields_[f].kind == FieldKind::Integer;
         lender.spans_.push_back(isNumeric(f) ? nullptr : columns_[f].spans.shared());
         lender.read_.push_back(columns_[f].read);
+        lender.numbers_.push_back(whole ? columns_[f].numbers.shared() : nullptr);
+        lender.nulls_.push_back(whole ? &columns_[f].nulls : nullptr);
     }
     lender.keys_ = &columns_[0].numbers;
     lender.rows_ = rows_;
@@ -254,6 +257,24 @@ int Snapshot::Lender::fieldIndex(const QString &name) const {
         if (spans_[f] && read_[f] && fields_[f].name.compare(name, Qt::CaseInsensitive) == 0)
             return int(f);
     return -1;
+}
+
+int Snapshot::Lender::numberFieldIndex(const QString &name) const {
+    for (size_t f = 0; f < fields_.size(); ++f)
+        if (numbers_[f] && fields_[f].name.compare(name, Qt::CaseInsensitive) == 0)
+            return int(f);
+    return -1;
+}
+
+qint64 Snapshot::Lender::number(int row, int field) const {
+    const NumberColumn::Storage &values = *numbers_[field];
+    return values.wide ? values.wideValues[size_t(row)] : values.narrow[size_t(row)];
+}
+
+bool Snapshot::Lender::holds(int row, int field, std::optional<qint64> value) const {
+    if ((*nulls_[field])[size_t(row)])
+        return !value;
+    return value && *value == number(row, field);
 }
 
 int Snapshot::Lender::rowOfKey(qint64 key, int from) const {
@@ -280,6 +301,21 @@ std::string_view Snapshot::Lender::utf8(int row, int field) const {
     if (span.offset == kNullOffset)
         return {};
     return read_[field]->at(span.offset & kOffsetMask, span.length);
+}
+
+void Snapshot::appendLentNumber(int field, const Lender &lender, int lenderRow, int lenderField) {
+    Column &column = columns_[field];
+    const bool null = (*lender.nulls_[lenderField])[size_t(lenderRow)];
+    if (!column.numbers.pushLent(lender.numbers_[lenderField], size_t(lenderRow)))
+        column.numbers.push_back(null ? 0 : lender.number(lenderRow, lenderField));
+    column.nulls.push_back(null);
+    rowsComplete(field);
+}
+
+void Snapshot::appendLentKey(const Lender &lender, int lenderRow) {
+    if (!keys_.pushLent(lender.numbers_[0], size_t(lenderRow)))
+        keys_.push_back((*lender.keys_)[size_t(lenderRow)]);
+    ++rows_;
 }
 
 void Snapshot::appendLentText(int field, const Lender &lender, int lenderRow, int lenderField) {

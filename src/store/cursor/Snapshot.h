@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,11 @@ public:
     public:
         bool usable() const { return keys_ != nullptr; }
         int rowCount() const { return rows_; }
-        int fieldIndex(const QString &name) const; // a text field of that name, or -1
+        int fieldIndex(const QString &name) const;       // a text field of that name, or -1
+        int numberFieldIndex(const QString &name) const; // a whole-number field, or -1
+        // Whether the row's value of a whole-number field is `value` (nothing: null).
+        bool holds(int row, int field, std::optional<qint64> value) const;
+        qint64 number(int row, int field) const; // of a whole-number field not null there
         // The row of the key, searching forward from `from` (keys ascend); -1 when none has it.
         int rowOfKey(qint64 key, int from) const;
         std::string_view utf8(int row, int field) const;
@@ -56,6 +61,8 @@ public:
         std::vector<FieldDef> fields_;
         std::vector<std::shared_ptr<const std::vector<Span>>> spans_;
         std::vector<std::shared_ptr<const TextBuffer>> read_;
+        std::vector<std::shared_ptr<const NumberColumn::Storage>> numbers_;
+        std::vector<const std::vector<bool> *> nulls_;
         const NumberColumn *keys_ = nullptr;
         int rows_ = 0;
     };
@@ -101,6 +108,9 @@ public:
     void appendKey(qint64 key);
     // Appends the lender's text at that row and field, sharing its bytes when it can.
     void appendLentText(int field, const Lender &lender, int lenderRow, int lenderField);
+    // The same for a whole number, and for the hidden key (the lender's first field).
+    void appendLentNumber(int field, const Lender &lender, int lenderRow, int lenderField);
+    void appendLentKey(const Lender &lender, int lenderRow);
     void finishLoading();
 
     // Changes keep every sorted order computed so far, at a cost in proportion to the rows
