@@ -584,3 +584,31 @@ TEST_P(CursorTest, EachRowOfTheViewShowsItsOwnCdsDescription) {
     for (int i = 0; i < 7; ++i, progDisc.GoNext())
         EXPECT_EQ(progDisc.Fields(1).IsNull(), cds[i] == 9) << "row " << i;
 }
+
+// A column of few distinct texts is kept as small codes until its texts stop repeating; every
+// row must read the same before and after, and after a change.
+TEST_P(CursorTest, ATextColumnReadsTheSameWhenItsTextsStopRepeating) {
+    if (GetParam() != TestEngine::File)
+        GTEST_SKIP() << "kept in memory the same way whatever the engine";
+    addCd(1);
+    constexpr int kRepeating = 100000, kAll = 170000; // 70 000 distinct after the repeats
+    catalogue->exec(
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                       "%1) INSERT INTO Programas (NroPrograma, NroDisco, NombrePrograma, Version) "
+                       "SELECT i, 1, 'P', CASE WHEN i <= %2 THEN 'v' || (i % 3) ELSE 'u' || i END "
+                       "FROM n")
+            .arg(kAll)
+            .arg(kRepeating));
+    QStringList expected;
+    for (int i = 1; i <= kAll; ++i)
+        expected << (i <= kRepeating ? QStringLiteral("v%1").arg(i % 3)
+                                     : QStringLiteral("u%1").arg(i));
+    openAll();
+    ASSERT_EQ(column(programas, 3), expected);
+    ASSERT_TRUE(programas.FindRow(QStringLiteral("NroPrograma"), 5, false));
+    programas.EditRow();
+    programas.Fields(3).setAsString(QStringLiteral("nuevo"));
+    programas.PostRow();
+    expected[4] = QStringLiteral("nuevo");
+    EXPECT_EQ(column(programas, 3), expected);
+}

@@ -185,9 +185,12 @@ Snapshot::Span Snapshot::internText(Column &column, const char *utf8, size_t len
     if (!column.interned || !loading_)
         return storeText(column, utf8, length);
     const size_t seen = column.spans.size() + 1;
-    if (seen % kInternCheckEvery == 0 && column.internedHits < seen / 2) {
-        column.interned.reset(); // mostly distinct texts: looking them up costs more than it saves
-        return storeText(column, utf8, length);
+    if (seen % kInternCheckEvery == 0) {
+        if (column.internedHits < seen / 2) {
+            column.interned.reset(); // mostly distinct: looking them up costs more than it saves
+            return storeText(column, utf8, length);
+        }
+        column.spans.compact(); // two bytes a row from here, before the spans grow
     }
     if (const Span *found = column.interned->find(std::string_view(utf8, length), column.bytes)) {
         ++column.internedHits;
@@ -348,6 +351,8 @@ void Snapshot::appendLentText(int field, const Lender &lender, int lenderRow, in
 
 void Snapshot::finishLoading() {
     for (Column &column : columns_) {
+        if (column.interned) // still interning at the end: few distinct texts
+            column.spans.compact();
         column.interned.reset();
         column.numbers.shrink_to_fit();
         column.spans.shrink_to_fit();

@@ -59,7 +59,7 @@ public:
     private:
         friend class Snapshot;
         std::vector<FieldDef> fields_;
-        std::vector<std::shared_ptr<const std::vector<Span>>> spans_;
+        std::vector<std::shared_ptr<const SpanStore>> spans_;
         std::vector<std::shared_ptr<const TextBuffer>> read_;
         std::vector<std::shared_ptr<const NumberColumn::Storage>> numbers_;
         std::vector<const std::vector<bool> *> nulls_;

@@ -1,18 +1,12 @@
 #pragma once
 
+#include "SpanStore.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace store {
-
-// Where one row's text of a column is: a place in one of the column's text buffers, and its
-// length in bytes.
-struct TextSpan {
-    static constexpr uint32_t kNull = UINT32_MAX; // the offset of a null text
-    uint32_t offset;
-    uint32_t length;
-};
 
 // The spans of one column, row by row. Normally a vector of the column's own, which a snapshot
 // loaded later may share (it is copied before an existing entry changes while shared). A column
@@ -57,7 +51,7 @@ public:
     }
     // Appends the lender's span of that row, by reference. False when this column cannot refer
     // to that lender (it has rows of its own already, or refers to another one).
-    bool pushLent(const std::shared_ptr<const std::vector<TextSpan>> &lender, uint32_t row) {
+    bool pushLent(const std::shared_ptr<const SpanStore> &lender, uint32_t row) {
         if (!refers_ && lender && plain_.use_count() == 1) {
             identity_ = plain_->empty();
             referToOwn(); // the rows so far (nulls, texts of its own) become references too
@@ -76,19 +70,24 @@ public:
         if (refers_)
             materialized()[row] = ownRef(span);
         else
-            mutablePlain()[row] = span;
+            mutablePlain().set(row, span);
     }
     void insert(size_t row, TextSpan span) {
         if (refers_)
             materialized().insert(refs_.begin() + std::ptrdiff_t(row), ownRef(span));
         else
-            mutablePlain().insert(plain_->begin() + std::ptrdiff_t(row), span);
+            mutablePlain().insert(row, span);
     }
     void erase(size_t row) {
         if (refers_)
             materialized().erase(refs_.begin() + std::ptrdiff_t(row));
         else
-            mutablePlain().erase(plain_->begin() + std::ptrdiff_t(row));
+            mutablePlain().erase(row);
+    }
+    // Two bytes a row for a column of few distinct texts, each stored once.
+    void compact() {
+        if (!refers_)
+            mutablePlain().compact();
     }
     void shrink_to_fit() {
         plain_->shrink_to_fit();
@@ -96,13 +95,11 @@ public:
     }
     // What this column holds of its own (a lender's spans are the lender's).
     size_t bytes() const {
-        return (refers_ ? 0 : plain_->capacity() * sizeof(TextSpan)) +
-               refs_.capacity() * sizeof(uint32_t) + own_.capacity() * sizeof(TextSpan);
+        return (refers_ ? 0 : plain_->bytes()) + refs_.capacity() * sizeof(uint32_t) +
+               own_.capacity() * sizeof(TextSpan);
     }
     // The spans for a snapshot that refers to this column; none when this one refers itself.
-    std::shared_ptr<const std::vector<TextSpan>> shared() const {
-        return refers_ ? nullptr : plain_;
-    }
+    std::shared_ptr<const SpanStore> shared() const { return refers_ ? nullptr : plain_; }
 
 private:
     static constexpr uint32_t kOwn = 1u << 31;
@@ -117,9 +114,9 @@ private:
     void referToOwn() {
         if (!identity_)
             refs_.reserve(plain_->capacity());
-        for (const TextSpan &span : *plain_)
-            refs_.push_back(ownRef(span));
-        *plain_ = std::vector<TextSpan>(); // `= {}` would keep the capacity
+        for (size_t row = 0; row < plain_->size(); ++row)
+            refs_.push_back(ownRef((*plain_)[row]));
+        *plain_ = SpanStore();
         refers_ = true;
     }
     // The references row by row, written out the first time a row stops matching its number.
@@ -132,17 +129,17 @@ private:
         }
         return refs_;
     }
-    std::vector<TextSpan> &mutablePlain() {
+    SpanStore &mutablePlain() {
         if (plain_.use_count() > 1)
-            plain_ = std::make_shared<std::vector<TextSpan>>(*plain_);
+            plain_ = std::make_shared<SpanStore>(*plain_);
         return *plain_;
     }
 
-    std::shared_ptr<std::vector<TextSpan>> plain_ = std::make_shared<std::vector<TextSpan>>();
+    std::shared_ptr<SpanStore> plain_ = std::make_shared<SpanStore>();
     bool refers_ = false;
     bool identity_ = false; // refers_, and row r is the lender's row r for every row
     size_t identityRows_ = 0;
-    std::shared_ptr<const std::vector<TextSpan>> lender_;
+    std::shared_ptr<const SpanStore> lender_;
     std::vector<uint32_t> refs_;
     std::vector<TextSpan> own_;
 };
