@@ -25,11 +25,11 @@ struct FieldDef {
     FieldKind kind;
 };
 
-// The rows a cursor read when it opened, kept column by column: whole numbers and dates as
-// 64-bit values, texts as UTF-8 in one buffer per column, a repeated text (a licence, a
-// publisher, a CD's description) stored once, and a text equal to one of another snapshot (the
-// joined view repeats the programs' texts) shared with it. A million programs fit in a few
-// hundred megabytes this way, where a QVariant per cell would not.
+// The rows a cursor read when it opened, kept column by column: whole numbers and dates in four
+// or eight bytes, texts as UTF-8 in one buffer per column, a repeated text (a licence, a
+// publisher, a CD's description) stored once and its rows as two-byte codes, and a value equal
+// to another snapshot's of the same row (the joined view repeats the programs') shared with it.
+// A million programs fit in about 130 megabytes this way, where a QVariant per cell would not.
 //
 // Each row may carry a key: the first field of a table, or a column read beside the fields (the
 // program number of the joined view). When the keys ascend, rows can be found and patched by key.
