@@ -10,8 +10,11 @@ namespace platform {
 
 namespace {
 
-// Keeps the popup list's selected item on the list's current entry. Qt selects it only when the
-// popup opens, and hovering in the popup moves it without changing the entry.
+// Keeps the popup list's selected item on the list's current entry while the popup is closed. Qt
+// selects it only when the popup opens, and hovering in the popup moves it without changing the
+// entry. The popup's own selection is never touched while it is open or closing: Qt hides the
+// popup first and then reads its current item to make the choice, so the entry is put back only
+// once the event that closed the popup is over.
 class ListFollower : public QObject {
 public:
     explicit ListFollower(QComboBox *combo)
@@ -32,12 +35,16 @@ public:
 protected:
     bool eventFilter(QObject *, QEvent *event) override {
         if (event->type() == QEvent::Hide)
-            select();
+            QMetaObject::invokeMethod(this, &ListFollower::selectWhenClosed, Qt::QueuedConnection);
         return false;
     }
 
 private:
     static constexpr const char *kName = "vadrel-list-follower";
+    void selectWhenClosed() {
+        if (combo_->view() && !combo_->view()->isVisible())
+            select();
+    }
     void select() {
         QAbstractItemView *list = combo_->view();
         if (!list || !list->selectionModel())

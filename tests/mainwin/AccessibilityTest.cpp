@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -125,6 +126,7 @@ TEST_F(AccessibilityTest, DropDownListsSayTheirEntryAndAreLabelledByTheirLabels)
         combo->view()->setCurrentIndex(combo->model()->index(1, 0));
         actions->doAction(QAccessibleActionInterface::pressAction());
         EXPECT_FALSE(combo->view()->isVisible());
+        QApplication::processEvents(); // the entry is put back once the closing is over
         EXPECT_EQ(heard(), entry(combo->itemText(combo->count() - 1)));
 
         // Back on the page: the page sets the lists itself, the list of CDs anew with CD 40.
@@ -134,4 +136,49 @@ TEST_F(AccessibilityTest, DropDownListsSayTheirEntryAndAreLabelledByTheirLabels)
         EXPECT_EQ(combo->itemText(combo->count() - 1),
                   name == QLatin1String("ComboBox1") ? "Link" : "40");
     }
+}
+
+// A screen reader asks for every list's interface; a choice made in the popup, with the mouse or
+// with arrows and Enter, must still be taken, in every window.
+TEST_F(AccessibilityTest, AChoiceInThePopupIsTakenWhileAScreenReaderFollows) {
+    auto chooseInPopup = [](QComboBox *combo, bool mouse) {
+        QAccessible::queryAccessibleInterface(combo); // as a screen reader does
+        const int from = combo->currentIndex();
+        const int to = from + 1 < combo->count() ? from + 1 : 0;
+        combo->showPopup();
+        QAbstractItemView *list = combo->view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+        if (mouse) {
+            const QPoint at = list->visualRect(combo->model()->index(to, 0)).center();
+            QTest::mouseMove(list->viewport(), at);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        } else {
+            for (int i = from; i != to; i = (i + 1) % combo->count())
+                QTest::keyClick(list, to > from ? Qt::Key_Down : Qt::Key_Up);
+            QTest::keyClick(list, Qt::Key_Return);
+        }
+        EXPECT_FALSE(list->isVisible());
+        QApplication::processEvents(); // the follower puts the entry back after the choice
+        EXPECT_EQ(combo->currentIndex(), to) << (mouse ? "mouse" : "keys");
+        EXPECT_EQ(list->selectionModel()->selectedRows().value(0).row(), to);
+    };
+    auto chooseAll = [&](QWidget *window, const char *const *names) {
+        for (; *names; ++names) {
+            SCOPED_TRACE(testing::Message() << window->objectName().toStdString() << "." << *names);
+            auto *combo = window->findChild<QComboBox *>(*names);
+            ASSERT_NE(combo, nullptr);
+            ASSERT_GT(combo->count(), 1);
+            for (bool mouse : {true, false})
+                chooseInPopup(combo, mouse);
+        }
+    };
+    const char *const lists[] = {"ComboBox1", "ComboBox2", nullptr};
+    chooseAll(Form1, lists);
+    for (const char *button : {"SpeedButton4", "SpeedButton6"}) { // new and modify program
+        fake.modal.inside = [&](QDialog *dialog) { chooseAll(dialog, lists); };
+        Form1->findChild<QAction *>("Programas1")->trigger();
+        Form1->findChild<QAbstractButton *>(button)->click();
+        fake.modal.inside = nullptr;
+    }
+    EXPECT_EQ(fake.modal.opened.size(), 2u) << "both program windows opened";
 }
