@@ -4,6 +4,7 @@
 #include "DatabaseError.h"
 #include "DiscRecord.h"
 #include "DiscScan.h"
+#include "Guard.h"
 #include "Look.h"
 #include "Modulo.h"
 #include "NextNumber.h"
@@ -23,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QRegularExpressionValidator>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolButton>
@@ -85,6 +87,21 @@ public:
         else
             QStyledItemDelegate::setModelData(editor, model, index);
     }
+    // The rows are one line high; a comment is edited in a box of several.
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                              const QModelIndex &index) const override {
+        QStyledItemDelegate::updateEditorGeometry(editor, option, index);
+        if (index.column() == TFormDisco::Comment)
+            editor->resize(editor->width(),
+                           std::max(editor->height(), 5 * option.fontMetrics.height()));
+    }
+    // A comment's lines side by side, so that a one-line row shows its start.
+    QString displayText(const QVariant &value, const QLocale &locale) const override {
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        text.replace(QChar::LineSeparator, u' '); // how the base hands over a line break
+        text.replace(u'\n', u' ');
+        return text;
+    }
 };
 
 QString cellText(const QTableWidget *grid, int row, int column) {
@@ -96,8 +113,8 @@ QString cellText(const QTableWidget *grid, int row, int column) {
 
 TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArray scanner,
                        QWidget *parent)
-    : DialogBase(QStringLiteral("FormDisco"), QStringLiteral("Catalogar un disco"), QSize(860, 640),
-                 parent)
+    : DialogBase(QStringLiteral("FormDisco"), QStringLiteral("Catalogar un disco"), QSize(860, 680),
+                 OwnWindow{&services.preferences}, parent)
     , services_(services)
     , data_(data)
     , scanner_(std::move(scanner)) {
@@ -114,7 +131,7 @@ TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArr
     source->setObjectName(QStringLiteral("GrupoDisco"));
     ListaDiscos = new QListWidget(source);
     ListaDiscos->setObjectName(QStringLiteral("ListaDiscos"));
-    ListaDiscos->setMaximumHeight(90);
+    ListaDiscos->setMaximumHeight(64);
     // A list view tells screen readers no label of its own: it takes its name from it.
     ListaDiscos->setAccessibleName(QStringLiteral("Disco"));
     BotonImagen = button("BotonImagen", "Imagen de disco ...", &TFormDisco::BotonImagenClick);
@@ -159,10 +176,37 @@ TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArr
     GridProgramas->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridProgramas->setTabKeyNavigation(false);
     GridProgramas->horizontalHeader()->setStretchLastSection(true);
+    GridProgramas->setWordWrap(false);
+    GridProgramas->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridProgramas->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     GridProgramas->setAccessibleName(QStringLiteral("Programas propuestos"));
     QLabel *gridLabel =
         platform::boldLabel(QStringLiteral("Programas propuestos :"), GridProgramas, this);
     gridLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A comment is cut in its cell: the current row's is read whole here.
+    ComentarioPrograma = new QPlainTextEdit(this);
+    ComentarioPrograma->setObjectName(QStringLiteral("ComentarioPrograma"));
+    ComentarioPrograma->setReadOnly(true);
+    ComentarioPrograma->setTabChangesFocus(true);
+    ComentarioPrograma->setMaximumHeight(4 * fontMetrics().height());
+    QLabel *commentLabel =
+        platform::boldLabel(QStringLiteral("Comentario del programa :"), ComentarioPrograma, this);
+    commentLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    connect(GridProgramas, &QTableWidget::currentCellChanged, this,
+            [this] { platform::guarded(GridProgramas, [this] { showCurrentComment(); }); });
+    connect(GridProgramas, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
+        platform::guarded(GridProgramas, [this, item] {
+            if (item->column() != Comment)
+                return;
+            if (item->toolTip() != item->text())
+                item->setToolTip(item->text());
+            if (item->row() == GridProgramas->currentRow())
+                showCurrentComment();
+        });
+    });
+    // Saving stores the proposal of the disc it was read from, and only while that disc is chosen.
+    connect(ListaDiscos, &QListWidget::currentItemChanged, this,
+            [this] { platform::guarded(ListaDiscos, [this] { allowSaving(); }); });
 
     BotonGuardar = button("BotonGuardar", "GUARDAR", &TFormDisco::BotonGuardarClick);
     BotonCancelar = button("BotonCancelar", "CANCELAR", &TFormDisco::BotonCancelarClick);
@@ -175,17 +219,21 @@ TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArr
     layout->addWidget(cd);
     layout->addWidget(gridLabel);
     layout->addWidget(GridProgramas, 1);
+    layout->addWidget(commentLabel);
+    layout->addWidget(ComentarioPrograma);
     layout->addLayout(buttons);
     setTabOrder(ListaDiscos, BotonImagen);
     setTabOrder(BotonImagen, BotonCarpeta);
     setTabOrder(BotonCarpeta, BotonLeer);
     setTabOrder(BotonLeer, EditNumero);
     setTabOrder(MemoComentario, GridProgramas);
-    setTabOrder(GridProgramas, BotonGuardar);
+    setTabOrder(GridProgramas, ComentarioPrograma);
+    setTabOrder(ComentarioPrograma, BotonGuardar);
     setTabOrder(BotonGuardar, BotonCancelar);
 }
 
 void TFormDisco::FormActivate() {
+    proposed_ = nullptr;
     ListaDiscos->clear();
     for (const platform::Discs::Mounted &mounted : services_.discs.mounted())
         addSource(mounted.label, mounted.path);
@@ -207,7 +255,23 @@ void TFormDisco::clearProposal() {
     FechaDisco->setDate(services_.clock.today());
     MemoComentario->clear();
     GridProgramas->setRowCount(0);
-    BotonGuardar->setEnabled(false);
+    ComentarioPrograma->clear();
+    proposed_ = nullptr;
+    allowSaving();
+}
+
+void TFormDisco::backToProposed() {
+    if (proposed_)
+        ListaDiscos->setCurrentItem(proposed_);
+}
+
+void TFormDisco::allowSaving() {
+    BotonGuardar->setEnabled(proposed_ && ListaDiscos->currentItem() == proposed_);
+}
+
+void TFormDisco::showCurrentComment() {
+    const int row = GridProgramas->currentRow();
+    ComentarioPrograma->setPlainText(row < 0 ? QString() : cellText(GridProgramas, row, Comment));
 }
 
 void TFormDisco::BotonImagenClick() {
@@ -223,7 +287,7 @@ void TFormDisco::BotonCarpetaClick() {
 }
 
 void TFormDisco::BotonLeerClick() {
-    const QListWidgetItem *chosen = ListaDiscos->currentItem();
+    QListWidgetItem *chosen = ListaDiscos->currentItem();
     if (!chosen) {
         services_.dialogs.error(this, QStringLiteral(" Elija el disco que desea leer: uno de la "
                                                      "lista, una imagen de disco o una carpeta "));
@@ -235,6 +299,8 @@ void TFormDisco::BotonLeerClick() {
     progress.setWindowTitle(QStringLiteral("Catalogar un disco"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(std::numeric_limits<int>::max());
+    progress.setMinimumWidth(360); // room for the title and a file's path
+    platform::openOverOpener(&progress);
     QElapsedTimer clock;
     clock.start();
     const disc::ScanOutcome scan = disc::scanDisc(
@@ -247,12 +313,15 @@ void TFormDisco::BotonLeerClick() {
             return !progress.wasCanceled();
         });
     progress.close();
-    if (scan.end == disc::ScanEnd::Cancelled)
+    if (scan.end == disc::ScanEnd::Cancelled) {
+        backToProposed();
         return;
+    }
     if (scan.end == disc::ScanEnd::Failed) {
         services_.dialogs.error(
             this,
             QStringLiteral(" No se pudo leer el disco %1. %2 ").arg(chosen->text(), scan.error));
+        backToProposed();
         return;
     }
     const disc::Proposal &proposal = scan.proposal;
@@ -262,12 +331,14 @@ void TFormDisco::BotonLeerClick() {
             already &&
             !services_.dialogs.confirm(
                 this, QStringLiteral(" Este disco parece estar ya en el catálogo como el CD %1. "
-                                     "Desea catalogarlo de nuevo ? ")
+                                     "¿Desea catalogarlo de nuevo? ")
                           .arg(*already))) {
-            clearProposal();
+            backToProposed();
             return;
         }
     showProposal(proposal);
+    proposed_ = chosen;
+    allowSaving();
     if (!proposal.skipped.isEmpty())
         services_.dialogs.information(
             this, QStringLiteral(" Estos archivos del disco no se pudieron leer; se proponen por "
@@ -292,21 +363,34 @@ void TFormDisco::showProposal(const disc::Proposal &proposal) {
                                             program.link,
                                             program.comment,
                                             program.origin};
+        // A file that could not be read is proposed by its name only: marked, and left out
+        // unless the user checks it.
+        const QString unread = disc::unreadReason(program);
         for (int column = 0; column < ColumnCount; ++column) {
             auto *item = new QTableWidgetItem(cells[column]);
             if (column == Origin)
                 item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            if (column == Comment)
+                item->setToolTip(program.comment);
+            else if (!unread.isEmpty())
+                item->setToolTip(unread);
             GridProgramas->setItem(row, column, item);
         }
         QTableWidgetItem *name = GridProgramas->item(row, Name);
         name->setFlags(name->flags() | Qt::ItemIsUserCheckable);
-        name->setCheckState(program.checked ? Qt::Checked : Qt::Unchecked);
+        name->setCheckState(program.checked && unread.isEmpty() ? Qt::Checked : Qt::Unchecked);
+        if (!unread.isEmpty()) {
+            name->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            name->setData(Qt::AccessibleDescriptionRole, unread);
+        }
         ++row;
     }
     GridProgramas->resizeColumnsToContents();
     for (int column = 0; column < ColumnCount; ++column)
         GridProgramas->setColumnWidth(column, std::min(GridProgramas->columnWidth(column), 220));
-    BotonGuardar->setEnabled(true);
+    if (GridProgramas->rowCount() > 0)
+        GridProgramas->setCurrentCell(0, Name);
+    showCurrentComment();
     EditDescripcion->setFocus();
 }
 

@@ -7,6 +7,7 @@
 class QDateEdit;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QTableWidget;
 class TDataModule2;
 
@@ -32,6 +33,7 @@ public:
     QDateEdit *FechaDisco;
     QPlainTextEdit *MemoComentario;
     QTableWidget *GridProgramas;
+    QPlainTextEdit *ComentarioPrograma; // the current proposal's whole comment, read-only
     QToolButton *BotonGuardar;
     QToolButton *BotonCancelar;
 
@@ -45,12 +47,17 @@ private:
     void addSource(const QString &label, const QByteArray &path);
     void clearProposal();
     void showProposal(const disc::Proposal &proposal);
+    // Back to the disc whose proposal is shown, after another's reading ended without one.
+    void backToProposed();
+    void allowSaving();
+    void showCurrentComment();
     bool proposeNumber();
     std::vector<disc::ProposedProgram> checkedPrograms() const;
 
     platform::Services services_;
     TDataModule2 &data_;
     QByteArray scanner_;
+    QListWidgetItem *proposed_ = nullptr; // the disc the proposal shown was read from
 };
 
 extern TFormDisco *FormDisco;

@@ -77,7 +77,7 @@ class ProgramDetails : public DialogBase {
 public:
     ProgramDetails(const SearchIndex &index, int program, QWidget *parent)
         : DialogBase(QStringLiteral("DatosPrograma"), QStringLiteral("Ver datos Programa"),
-                     QSize(434, 441), parent) {
+                     QSize(434, 441), OwnWindow{}, parent) {
         auto *frame = new QGroupBox(this);
         frame->setObjectName(QStringLiteral("GroupBox1"));
         const SearchIndex::Field fields[] = {
@@ -214,7 +214,7 @@ private:
 
 CatalogueSearch::CatalogueSearch(platform::Services services, TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("BuscarEnCatalogo"), QStringLiteral("Buscar en todo el catálogo"),
-                 QSize(900, 520), parent)
+                 QSize(900, 520), OwnWindow{&services.preferences}, parent)
     , services_(services)
     , data_(data) {
     setModal(false); // the user may keep it open beside the main window

@@ -2,6 +2,7 @@
 
 #include "CatalogueFigures.h"
 #include "Guard.h"
+#include "Look.h"
 #include "Modulo.h"
 #include "ReplacementFile.h"
 
@@ -135,6 +136,7 @@ TFormEstadisticas::TFormEstadisticas(platform::Services services, TDataModule2 &
     setObjectName(QStringLiteral("FormEstadisticas"));
     setWindowTitle(QStringLiteral("Estadísticas"));
     resize(820, 580);
+    platform::openOverOpener(this, &services_.preferences);
     auto *layout = new QVBoxLayout(this);
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("Resumen"));

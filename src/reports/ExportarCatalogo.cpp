@@ -3,6 +3,7 @@
 #include "CatalogueCsv.h"
 #include "CatalogueReport.h"
 #include "Guard.h"
+#include "Look.h"
 #include "Modulo.h"
 #include "ReportPages.h"
 
@@ -77,6 +78,7 @@ TFormExportarCatalogo::TFormExportarCatalogo(platform::Services services, TDataM
     , data_(data) {
     setObjectName(QStringLiteral("FormExportarCatalogo"));
     setWindowTitle(QStringLiteral("Exportar catálogo"));
+    platform::openOverOpener(this);
     auto *layout = new QVBoxLayout(this);
     Todo = option("Todo", QStringLiteral("Todo el catálogo: cada CD y cada programa"));
     Consulta = option("Consulta",

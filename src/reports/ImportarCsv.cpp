@@ -1,6 +1,7 @@
 #include "ImportarCsv.h"
 
 #include "Guard.h"
+#include "Look.h"
 #include "Modulo.h"
 
 #include <QComboBox>
@@ -57,6 +58,7 @@ TFormImportarCsv::TFormImportarCsv(platform::Services services, TDataModule2 &da
     setObjectName(QStringLiteral("FormImportarCsv"));
     setWindowTitle(QStringLiteral("Importar desde CSV"));
     resize(860, 560);
+    platform::openOverOpener(this, &services_.preferences);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(
         QStringLiteral("Primeras filas del archivo; elija debajo de cada título a qué dato va esa "

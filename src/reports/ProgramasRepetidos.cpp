@@ -1,6 +1,7 @@
 #include "ProgramasRepetidos.h"
 
 #include "Guard.h"
+#include "Look.h"
 #include "Modulo.h"
 #include "RepeatedNames.h"
 
@@ -125,6 +126,7 @@ TFormRepetidos::TFormRepetidos(platform::Services services, TDataModule2 &data,
     setObjectName(QStringLiteral("FormRepetidos"));
     setWindowTitle(QStringLiteral("Programas repetidos"));
     resize(720, 480);
+    platform::openOverOpener(this, &services_.preferences);
     Cuenta = new QLabel(this);
     Cuenta->setObjectName(QStringLiteral("Cuenta"));
     Cuenta->setWordWrap(true);

@@ -29,6 +29,21 @@ DialogBase::DialogBase(const QString &objectName, const QString &caption, QSize 
     platform::centreOnFirstShow(this);
 }
 
+DialogBase::DialogBase(const QString &objectName, const QString &caption, QSize clientSize,
+                       OwnWindow own, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint |
+                          (own.sizes ? Qt::WindowMaximizeButtonHint : Qt::WindowFlags())) {
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    if (own.sizes)
+        resize(clientSize); // the layout sets the least size
+    else
+        setFixedSize(clientSize);
+    setModal(true);
+    platform::openOverOpener(this, own.sizes);
+}
+
 void DialogBase::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
     // Restoring a minimised window sends a spontaneous show event: the same opening goes on.

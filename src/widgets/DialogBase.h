@@ -12,6 +12,9 @@ class QComboBox;
 class QGroupBox;
 class QPlainTextEdit;
 class QToolButton;
+namespace platform {
+class Preferences;
+}
 namespace store {
 class TDataSource;
 }
@@ -24,6 +27,14 @@ class DialogBase : public QDialog {
     Q_OBJECT
 public:
     DialogBase(const QString &objectName, const QString &caption, QSize clientSize,
+               QWidget *parent = nullptr);
+
+    // Our own windows, unlike the fixed ones, open over the window that opened them each time;
+    // with `sizes`, they are resizable from `clientSize` and open at the size they were left at.
+    struct OwnWindow {
+        platform::Preferences *sizes = nullptr;
+    };
+    DialogBase(const QString &objectName, const QString &caption, QSize clientSize, OwnWindow own,
                QWidget *parent = nullptr);
 
     virtual void FormActivate() {}

@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QDateEdit>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -34,21 +36,25 @@ protected:
         fake.discs.image = kImage;
         start();
     }
+    // Runs the menu command `text`, and `inside` in the modal window it opens.
+    void run(const QString &text, const std::function<void(QDialog *)> &inside) {
+        fake.modal.inside = inside;
+        QAction *command = nullptr;
+        for (QAction *action : Form1->menuBar()->findChildren<QAction *>())
+            if (action->text() == text)
+                command = action;
+        ASSERT_NE(command, nullptr) << text.toStdString();
+        command->trigger();
+        fake.modal.inside = nullptr;
+    }
     // Opens the window from "Archivo" > "Catalogar un disco ...", reads the image and runs
     // `inside` on the proposal.
     void readImage(const std::function<void()> &inside) {
-        fake.modal.inside = [&](QDialog *) {
+        run(QStringLiteral("Catalogar un disco ..."), [&](QDialog *) {
             FormDisco->BotonImagen->click();
             FormDisco->BotonLeer->click();
             inside();
-        };
-        QAction *command = nullptr;
-        for (QAction *action : Form1->menuBar()->findChildren<QAction *>())
-            if (action->text() == QStringLiteral("Catalogar un disco ..."))
-                command = action;
-        ASSERT_NE(command, nullptr);
-        command->trigger();
-        fake.modal.inside = nullptr;
+        });
     }
     int row(const QString &name) {
         for (int r = 0; r < FormDisco->GridProgramas->rowCount(); ++r)
@@ -94,8 +100,8 @@ TEST_F(DiscWindowTest, StoresTheCdWithExactlyTheCheckedPrograms) {
     });
     ASSERT_FALSE(fake.dialogs.boxes.empty());
     EXPECT_EQ(fake.dialogs.boxes.front().text,
-              QStringLiteral(" Este disco parece estar ya en el catálogo como el CD %1. Desea "
-                             "catalogarlo de nuevo ? ")
+              QStringLiteral(" Este disco parece estar ya en el catálogo como el CD %1. ¿Desea "
+                             "catalogarlo de nuevo? ")
                   .arg(cds + 1));
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos")), cds + 1);
 }
@@ -145,21 +151,34 @@ TEST_F(DiscWindowTest, WritesNothingOnCancelOrOnATakenNumber) {
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos")), cds);
 }
 
-// A reader slow on one file: the progress window names it, and "Cancelar" ends the reading.
+// A reader slow on one file of the disc LENTO (the folder the user chooses): the progress window
+// names it, and "Cancelar" ends the reading. Other discs are read as ever.
 class SlowDiscTest : public DiscWindowTest {
 protected:
     void SetUp() override {
         QFile reader(folder.path() + QStringLiteral("/lector"));
         ASSERT_TRUE(reader.open(QIODevice::WriteOnly));
-        reader.write("#!/bin/sh\necho 'reading JUEGOS/LENTO.EXE' >&2\nexec sleep 30\n");
+        reader.write("#!/bin/sh\ncase \"$*\" in *LENTO*) echo 'reading JUEGOS/LENTO.EXE' >&2; "
+                     "exec sleep 30;; esac\nexec '" VADREL_DB "' \"$@\"\n");
         reader.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         importer = reader.fileName();
+        ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("LENTO")));
+        fake.discs.folder = QFile::encodeName(folder.path()) + "/LENTO";
         DiscWindowTest::SetUp();
+    }
+    // Cancels the reading once the progress window shows.
+    void cancelSoon() {
+        QTimer::singleShot(1000, FormDisco, [] {
+            for (auto *progress : FormDisco->findChildren<QProgressDialog *>())
+                if (progress->isVisible())
+                    progress->cancel();
+        });
     }
     QTemporaryDir folder;
 };
 
 TEST_F(SlowDiscTest, ShowsTheFileBeingReadAndCancels) {
+    fake.discs.image = fake.discs.folder;
     QString shown;
     QTimer::singleShot(1500, FormDisco, [&] {
         for (auto *progress : FormDisco->findChildren<QProgressDialog *>())
@@ -171,6 +190,75 @@ TEST_F(SlowDiscTest, ShowsTheFileBeingReadAndCancels) {
     readImage([&] { EXPECT_EQ(FormDisco->GridProgramas->rowCount(), 0); });
     EXPECT_EQ(shown, QStringLiteral("Leyendo JUEGOS/LENTO.EXE"));
     EXPECT_TRUE(fake.dialogs.boxes.empty());
+}
+
+// "GUARDAR" stores the proposal of the disc chosen in the list, never another's.
+TEST_F(SlowDiscTest, SavesOnlyUnderTheDiscItWasReadFrom) {
+    const qint64 cds = count(QStringLiteral("SELECT count(*) FROM Discos"));
+    readImage([&] {
+        QListWidgetItem *read = FormDisco->ListaDiscos->currentItem();
+        FormDisco->BotonCarpeta->click(); // chosen, not read
+        EXPECT_FALSE(FormDisco->BotonGuardar->isEnabled());
+        cancelSoon();
+        FormDisco->BotonLeer->click();
+        // Back on the disc whose proposal is shown.
+        EXPECT_EQ(FormDisco->ListaDiscos->currentItem(), read);
+        EXPECT_TRUE(FormDisco->BotonGuardar->isEnabled());
+        FormDisco->BotonGuardar->click();
+    });
+    EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos WHERE NroDisco = %1 AND "
+                                   "DescripcionDisco = 'Revista Marzo 2004'")
+                        .arg(cds + 1)),
+              1);
+}
+
+// A file that could not be read is proposed unchecked and marked, its comment readable whole.
+TEST_F(DiscWindowTest, ProposesUnreadFilesUncheckedAndMarked) {
+    QTemporaryDir disc;
+    QFile damaged(disc.filePath(QStringLiteral("ROTO/DATOS.ZIP")));
+    ASSERT_TRUE(QDir(disc.path()).mkdir(QStringLiteral("ROTO")) &&
+                damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4000, 'Z')) > 0);
+    damaged.close();
+    fake.discs.image = QFile::encodeName(disc.path());
+    readImage([&] {
+        QTableWidget *grid = FormDisco->GridProgramas;
+        ASSERT_EQ(grid->rowCount(), 1);
+        EXPECT_EQ(grid->item(0, TFormDisco::Name)->checkState(), Qt::Unchecked);
+        EXPECT_FALSE(grid->item(0, TFormDisco::Name)->icon().isNull());
+        EXPECT_EQ(grid->item(0, TFormDisco::Version)->toolTip(),
+                  QStringLiteral("Archivo dañado o ilegible."));
+        const QString comment = grid->item(0, TFormDisco::Comment)->text();
+        EXPECT_EQ(comment,
+                  QStringLiteral("Archivo dañado o ilegible.\nEn el disco: ROTO/DATOS.ZIP"));
+        EXPECT_EQ(grid->item(0, TFormDisco::Comment)->toolTip(), comment);
+        EXPECT_EQ(FormDisco->ComentarioPrograma->toPlainText(), comment);
+    });
+}
+
+// Our own windows resize, open at the size they were left at, even in the next run, and open
+// over the main window wherever it is.
+TEST_F(DiscWindowTest, OwnWindowsOpenOverTheMainWindowAtTheirKeptSize) {
+    const std::pair<const char16_t *, const char *> windows[] = {
+        {u"Catalogar un disco ...", "FormDisco"},
+        {u"Estadísticas", "FormEstadisticas"},
+        {u"Programas repetidos", "FormRepetidos"}};
+    std::map<std::string, QSize> left;
+    for (const auto &w : windows)
+        run(QString::fromUtf16(w.first), [&](QWidget *window) {
+            EXPECT_NE(window->minimumSize(), window->maximumSize()) << w.second;
+            left[w.second] = window->minimumSizeHint().expandedTo(QSize(460, 360)) + QSize(17, 11);
+            window->resize(left[w.second]);
+        });
+    start();
+    Form1->move(20, 30);
+    for (const auto &w : windows)
+        run(QString::fromUtf16(w.first), [&](QWidget *window) {
+            EXPECT_EQ(window->size(), left[w.second]) << w.second;
+            QRect centred(QPoint(), window->frameGeometry().size());
+            centred.moveCenter(Form1->frameGeometry().center());
+            ASSERT_TRUE(Form1->screen()->availableGeometry().contains(centred)) << w.second;
+            EXPECT_EQ(window->frameGeometry(), centred) << w.second;
+        });
 }
 
 TEST_F(DiscWindowTest, SaysWhenTheDiscCannotBeRead) {
