@@ -6,10 +6,13 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <set>
@@ -61,9 +64,16 @@ TFormImportarCsv::TFormImportarCsv(platform::Services services, TDataModule2 &da
     platform::openOverOpener(this, &services_.preferences);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(
-        QStringLiteral("Primeras filas del archivo; elija debajo de cada título a qué dato va esa "
-                       "columna."),
+        QStringLiteral("Elija a qué dato va cada columna del archivo; debajo, sus primeras filas."),
         this));
+    // Beside the preview rather than inside it: a list inside a table's cell is out of reach of
+    // screen readers.
+    Eleccion = new QScrollArea(this);
+    Eleccion->setObjectName(QStringLiteral("Eleccion"));
+    Eleccion->setWidgetResizable(true);
+    Eleccion->setFrameShape(QFrame::NoFrame);
+    Eleccion->setMaximumHeight(120);
+    layout->addWidget(Eleccion, 1);
     Vista = table("Vista", QStringLiteral("Primeras filas del archivo"), this);
     layout->addWidget(Vista, 3);
     layout->addWidget(new QLabel(QStringLiteral("Líneas que no se pueden guardar:"), this));
@@ -94,17 +104,16 @@ void TFormImportarCsv::load(const QByteArray &file) {
     const int columns = int(file_.header.size());
     Vista->clear();
     Vista->setColumnCount(columns);
-    Vista->setRowCount(1 + std::min<int>(kPreviewRows, int(file_.rows.size())));
+    Vista->setRowCount(std::min<int>(kPreviewRows, int(file_.rows.size())));
     Vista->setHorizontalHeaderLabels(file_.header);
-    // The first row holds the choices, under the file's own titles.
-    for (QComboBox *choice : Campos)
-        choice->deleteLater();
+    // Each column's choice, labelled with the file's own title, four to a row.
+    auto *choices = new QWidget;
+    auto *grid = new QGridLayout(choices);
+    constexpr int kPerRow = 4;
     Campos.clear();
     for (int column = 0; column < columns; ++column) {
-        auto *choice = new QComboBox(Vista);
+        auto *choice = new QComboBox(choices);
         choice->setObjectName(QStringLiteral("Campo%1").arg(column));
-        choice->setAccessibleName(
-            QStringLiteral("Dato de la columna %1").arg(file_.header[column]));
         choice->addItem(kLeftOut);
         for (const auto &field : kFields)
             choice->addItem(QString::fromUtf16(field.name));
@@ -116,17 +125,19 @@ void TFormImportarCsv::load(const QByteArray &file) {
                 choice->setCurrentIndex(i + 1);
         platform::connectGuarded(choice, &QComboBox::currentIndexChanged, this,
                                  [this] { check(); });
-        Vista->setCellWidget(0, column, choice);
+        auto *label = new QLabel(file_.header[column] + QStringLiteral(" :"), choices);
+        label->setBuddy(choice);
+        grid->addWidget(label, column / kPerRow, 2 * (column % kPerRow), Qt::AlignRight);
+        grid->addWidget(choice, column / kPerRow, 2 * (column % kPerRow) + 1);
         Campos.push_back(choice);
     }
-    for (int row = 0; row + 1 < Vista->rowCount(); ++row) {
+    Eleccion->setWidget(choices); // the last file's choices go with their panel
+    for (int row = 0; row < Vista->rowCount(); ++row) {
         const store::CsvRecord &record = file_.rows[size_t(row)];
-        Vista->setVerticalHeaderItem(row + 1, new QTableWidgetItem(QString::number(record.line)));
+        Vista->setVerticalHeaderItem(row, new QTableWidgetItem(QString::number(record.line)));
         for (int column = 0; column < columns && column < int(record.fields.size()); ++column)
-            Vista->setItem(row + 1, column,
-                           new QTableWidgetItem(record.fields[size_t(column)].text));
+            Vista->setItem(row, column, new QTableWidgetItem(record.fields[size_t(column)].text));
     }
-    Vista->setVerticalHeaderItem(0, new QTableWidgetItem(QStringLiteral("Dato")));
     Vista->resizeColumnsToContents();
     check();
 }

@@ -9,6 +9,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QTableWidget;
 class TDataModule2;
 
@@ -26,6 +27,7 @@ public:
     // "Importar": stores the rows, says what was added and closes.
     void importRows();
 
+    QScrollArea *Eleccion; // a labelled list per column of the file: the field it goes to
     QTableWidget *Vista;   // the first rows, a column per column of the file
     QTableWidget *Errores; // the bad lines: line and reason
     QLabel *Estado;        // what will happen
