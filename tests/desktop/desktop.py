@@ -146,6 +146,9 @@ class Desktop(unittest.TestCase):
                                         env=dict(os.environ, PATH=self.path))
         self.app = wait_for("the program on the accessibility bus", self.find_app)
         self.main = self.window("Vadrel v1.0")
+        # Keys go where the window manager puts the focus: wait until it is there.
+        wait_for("the main window active",
+                 lambda: self.main.getState().contains(pyatspi.STATE_ACTIVE))
 
     def find_app(self):
         desktop = pyatspi.Registry.getDesktop(0)
@@ -221,7 +224,12 @@ class Desktop(unittest.TestCase):
             time.sleep(0.05)
 
     def type(self, text):
-        xdotool("type", "--delay", 15, text)
+        # xdotool types a line break as Linefeed, which no program takes for Enter.
+        for number, line in enumerate(text.split("\n")):
+            if number:
+                self.keys("Return")
+            if line:
+                xdotool("type", "--delay", 15, line)
 
     def click_without_opening(self, combo):
         """Puts the focus on a list as Tab would, without opening it."""

@@ -1,7 +1,9 @@
 """The program as a person uses it: every drop-down list, menu command, shortcut and file dialog
 that matters, on a real X server under a real window manager."""
 
+import datetime
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -9,7 +11,7 @@ import unittest
 
 import pyatspi
 
-from desktop import (DISC_FIXTURE, VADREL_DB, Desktop, children, labelled_by, showing,
+from desktop import (DISC_FIXTURE, VADREL_DB, Desktop, children, extents, labelled_by, showing,
                      wait_for)
 
 TABLE = pyatspi.ROLE_TABLE
@@ -64,6 +66,67 @@ class QueriesPage(Desktop):
                     total = self.catalogue("SELECT count(*) FROM Programas")[0][0]
                     wait_for("every program", lambda: grid.queryTable().nRows == total)
 
+
+
+class CdPage(Desktop):
+    def test_cd_added_with_a_date_from_the_calendar_changed_and_deleted(self):
+        self.click(self.find(self.main, BUTTON, "    ALTAS    "))
+        form = self.window("Nuevo CD")
+        number = int(self.find(form, TEXT, label="Nro. CD :").queryText().getText(0, -1))
+        self.click(self.find(form, TEXT, label="Descripción :"))
+        self.type("Música y vídeo, año 2004")
+        date = self.find(form, pyatspi.ROLE_SPIN_BUTTON, label="Fecha :")
+        shown = date.queryText().getText(0, -1)
+        self.click(date, left=extents(date)[2] - 8)  # the arrow that opens the calendar
+        self.keys("Down", "Right", "Return")  # a week and a day later, chosen in the calendar
+        picked = datetime.datetime.strptime(shown, "%d/%m/%Y").date() + datetime.timedelta(8)
+        wait_for("the date picked", lambda: date.queryText().getText(0, -1)
+                 == picked.strftime("%d/%m/%Y"))
+        self.click(self.find(form, TEXT, label="Comentario :"))
+        self.type("Dos líneas:\nla segunda, ñ")
+        self.click(self.find(form, BUTTON, "ACEPTAR"))
+        self.close("Information")
+        self.close("Nuevo CD")
+        self.assertEqual(self.catalogue("SELECT DescripcionDisco, FechaDisco, Comentario FROM Discos"
+                                        " WHERE NroDisco=?", number),
+                         [("Música y vídeo, año 2004", picked.isoformat(),
+                           "Dos líneas:\r\nla segunda, ñ")])
+
+        # The new CD is the current one: changed, then deleted after the question.
+        self.click(self.find(self.main, BUTTON, "    MODIFICACIONES    "))
+        form = self.window("Modificación CD")
+        box = self.find(form, TEXT, label="Descripción :")
+        self.click(box)
+        self.keys("End")
+        self.type(" (copia)")
+        self.click(self.find(form, BUTTON, "ACEPTAR"))
+        wait_for("the description changed", lambda: self.catalogue(
+            "SELECT DescripcionDisco FROM Discos WHERE NroDisco=?", number)
+            == [("Música y vídeo, año 2004 (copia)",)])
+        if any(w.name == "Modificación CD" for w in self.windows()):
+            self.close("Modificación CD")
+        self.click(self.find(self.main, BUTTON, "    BAJAS    "))
+        question = self.window("Confirm")
+        self.click(self.find(question, BUTTON, "Yes"))
+        wait_for("the CD deleted", lambda: self.catalogue(
+            "SELECT count(*) FROM Discos WHERE NroDisco=?", number) == [(0,)])
+
+
+class Listing(Desktop):
+    def test_listing_written_with_a_column_ticked_and_opened(self):
+        self.keys("ctrl+e")
+        form = self.window("Exportar ...")
+        self.click(self.find(form, pyatspi.ROLE_CHECK_BOX, "Versión"))
+        self.click(self.find(form, BUTTON, "GENERAR"))
+        self.click(self.find(self.window("Information"), BUTTON, "OK"))
+        self.click(self.find(self.window("Confirm"), BUTTON, "Yes"))
+        line = wait_for("the listing opened", lambda: self.started())
+        self.assertTrue(line[0].startswith("editor") and "Listado.txt" in line[0], line)
+        with open(os.path.join(self.folder, "Listado.txt"), encoding="cp1252") as listing:
+            text = listing.read()
+        for name, version in self.catalogue("SELECT NombrePrograma, Version FROM Programas"
+                                            " WHERE Version <> ''"):
+            self.assertRegex(text, re.escape(name) + r"\s+" + re.escape(version))
 
 
 class ProgramWindows(Desktop):
