@@ -220,6 +220,7 @@ class Commands(Desktop):
 
     def check(self, kind, what, before):
         if kind == "window":
+            self.assert_over_main(self.window(what))
             self.close(what)
         elif kind == "page":  # the page's grid shows
             self.find(self.main, TABLE, what)
@@ -232,6 +233,14 @@ class Commands(Desktop):
         elif kind == "help":
             self.help_window()
             self.close(HELP)
+
+    def assert_over_main(self, window):
+        """On screen, title bar included, and centred over the main window, which opened it."""
+        x, y, width, height = extents(window)
+        mx, my, mwidth, mheight = extents(self.main)
+        self.assertGreaterEqual(min(x, y), 0, "%r off the screen" % window.name)
+        off = (abs(x + width / 2 - mx - mwidth / 2), abs(y + height / 2 - my - mheight / 2))
+        self.assertLessEqual(max(off), 40, "%r not over the main window" % window.name)
 
     def help_window(self):
         return self.find(self.window(HELP), pyatspi.ROLE_LABEL, "Ayuda de Vadrel")
