@@ -78,7 +78,7 @@ public:
     void Consultas1Click(QObject *Sender = nullptr);
     // "Ver" > "Buscar en Consultas": the queries page, with the typing cursor in "Buscar :".
     void Buscar1Click(QObject *Sender = nullptr);
-    // "Archivo" > "Buscar en todo el catálogo": the search in every field, beside this window.
+    // "Ver" > "Buscar en todo el catálogo": the search in every field, beside this window.
     void BuscarTodo1Click(QObject *Sender = nullptr);
     // "Archivo" > "Exportar catálogo ...": the catalogue, or the queries page's rows, as CSV, an
     // HTML or PDF report, or the report printed.
@@ -122,7 +122,8 @@ public:
     void Edit1Change(QObject *Sender = nullptr);
     // "CD :" chosen: lists the programs of that CD only, or of every CD for "Todos".
     void ComboBox2Change(QObject *Sender = nullptr);
-    // "Exportar Listado de Programas" icon on the queries page: opens the export window.
+    // "Exportar Listado de Programas" icon on the queries page, or "Archivo" > "Exportar listado
+    // de programas ...": opens the export window.
     void ExportarProgClick(QObject *Sender = nullptr);
     // "Herramientas" > "Copia de seguridad (Backup)": opens the backup window.
     void RepararBasededatos1Click(QObject *Sender = nullptr);

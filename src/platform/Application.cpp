@@ -2,6 +2,7 @@
 
 #include "Accessibility.h"
 #include "Look.h"
+#include "ScrollBarLook.h"
 
 #include <QApplication>
 #include <QFile>
@@ -26,6 +27,7 @@ void prepareApplication(QApplication &application) {
     if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
+    useDistinctScrollBarThumbs();
     applyWindowFont();
     installAccessibility();
 }

@@ -160,9 +160,10 @@ TEST_P(QueriesTest, ShowingThePageAgainResetsIt) {
     const int cdsBefore = data().TDiscos.RecordCount();
     catalogue->exec("INSERT INTO Discos VALUES (13, 'Trece', '2026-01-01', NULL)");
     // A server tells of another's write a moment after its commit, not at once as a file does.
-    if (engine == TestEngine::Server)
+    if (engine == TestEngine::Server) {
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return data().TDiscos.RecordCount() == cdsBefore + 1; }, 5000));
+    }
     data().TDiscos.Close();
     data().TDiscos.Open();
     data().TDiscos.GoFirst();

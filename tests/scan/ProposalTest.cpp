@@ -129,10 +129,12 @@ TEST_P(FixtureScan, ProposesWhatAPersonWouldRecord) {
         EXPECT_EQ(got.name, QString::fromUtf8(want.name));
         EXPECT_EQ(got.version, QString::fromUtf8(want.version));
         EXPECT_EQ(got.publisher, QString::fromUtf8(want.publisher));
-        if (want.licence)
+        if (want.licence) {
             EXPECT_EQ(got.licence, QString::fromUtf8(want.licence));
-        if (want.year)
+        }
+        if (want.year) {
             EXPECT_EQ(got.year, want.year);
+        }
         EXPECT_EQ(got.link, QString::fromUtf8(want.link));
         EXPECT_EQ(got.checked, want.checked);
         EXPECT_TRUE(got.comment.contains(QString::fromUtf8(want.inComment)))
@@ -191,8 +193,9 @@ TEST(HostileDiscs, EndInAProposal) {
         const ToolRun run = runTool(VADREL_DB, {"scan", c.source});
         ASSERT_EQ(run.status, 0) << run.err.constData();
         const disc::Proposal proposal = disc::readProposal(run.out);
-        if (c.programs >= 0)
+        if (c.programs >= 0) {
             ASSERT_EQ(int(proposal.programs.size()), c.programs);
+        }
         for (const disc::ProposedProgram &program : proposal.programs) {
             if (program.origin == u"ROTO/SETUP.EXE" || program.origin == u"GRANDE.EXE") {
                 EXPECT_EQ(program.name, program.origin == u"GRANDE.EXE" ? u"Grande" : u"Roto");

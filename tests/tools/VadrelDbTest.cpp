@@ -82,16 +82,18 @@ TEST(VadrelDbTest, FolderNamesThatAreNoValidText) {
         EXPECT_EQ(entries(folder), made);
     }
 
-    // A folder that is not there is named as typed, and not made.
+    // A folder that is not there: init makes it and the folders above it, install-help refuses.
     ByteTempDir parent;
-    const QByteArray missing = parent.path() + "/ni\xf1o";
-    for (const char *command : {"init", "install-help"}) {
-        SCOPED_TRACE(command);
-        const ToolRun run = runTool(kTool, {command, missing});
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, "vadrel-db: the folder " + missing + " does not exist\n");
-        EXPECT_TRUE(entries(parent.path()).empty());
-    }
+    const QByteArray missing = parent.path() + "/ni\xf1o/" + "caf\xe9";
+    const ToolRun help = runTool(kTool, {"install-help", missing});
+    EXPECT_EQ(help.status, 1);
+    EXPECT_EQ(help.err, "vadrel-db: the folder " + missing + " does not exist\n");
+    EXPECT_TRUE(entries(parent.path()).empty());
+    const ToolRun init = runTool(kTool, {"init", "--sample", "ni\xf1o/caf\xe9"}, parent.path());
+    EXPECT_EQ(init.status, 0) << init.err.toStdString();
+    EXPECT_EQ(init.out, "Created the folder ni\xf1o/caf\xe9\nCreated ni\xf1o/caf\xe9/db.mdb with "
+                        "the sample catalogue\nWrote the help pages into ni\xf1o/caf\xe9/ayuda\n");
+    EXPECT_TRUE(store::catalogueHolds(missing + "/db.mdb", 12, 84));
 }
 
 TEST(VadrelDbTest, VersionAndHelp) {
@@ -143,17 +145,35 @@ TEST(VadrelDbTest, AWrongCallGetsAOneLineHint) {
     }
 }
 
-// A folder deeper than the engine's longest path: the reason, and nothing made.
-TEST(VadrelDbTest, AFolderTooDeepForTheEngineSaysSo) {
+// init that cannot make its catalogue says why and leaves nothing made: a folder deeper than the
+// engine's longest path, existing or made by init, and a folder that cannot be made.
+TEST(VadrelDbTest, AFolderInitCannotUseSaysSo) {
     ByteTempDir parent;
     QByteArray deep = parent.path();
-    for (int level = 0; deep.size() < 600; ++level) {
+    for (int level = 0; deep.size() < 600; ++level)
         deep += "/una-carpeta-con-un-nombre-largo-" + QByteArray::number(level);
-        ASSERT_EQ(::mkdir(deep.constData(), 0777), 0);
+    const QByteArray tooLong =
+        "the path of " + deep + "/db.mdb is longer than the database engine takes (512 bytes)";
+    ASSERT_TRUE(writeFile(parent.path() + "/archivo", "x"));
+    const struct {
+        const char *what;
+        bool existing;
+        QByteArray folder, said;
+    } cases[] = {
+        {"a deep folder to make", false, deep, tooLong},
+        {"a file on the way", false, parent.path() + "/archivo/cds",
+         "cannot make the folder " + parent.path() + "/archivo/cds: Not a directory"},
+        {"an existing deep folder", true, deep, tooLong}, // last: it stays
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.what);
+        ASSERT_TRUE(!test.existing || QDir().mkpath(QString::fromLocal8Bit(test.folder)));
+        const std::set<QByteArray> before = entries(parent.path());
+        const ToolRun run = runTool(kTool, {"init", test.folder});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "vadrel-db: " + test.said + '\n');
+        EXPECT_EQ(run.out, QByteArray());
+        EXPECT_EQ(entries(parent.path()), before);
+        EXPECT_TRUE(entries(test.folder).empty());
     }
-    const ToolRun run = runTool(kTool, {"init", deep});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "vadrel-db: the path of " + deep +
-                           "/db.mdb is longer than the database engine takes (512 bytes)\n");
-    EXPECT_TRUE(entries(deep).empty());
 }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -224,4 +225,26 @@ TEST_F(GridHabitsTest, AClickOnATitleSaysWhichColumnButABorderDragDoesNot) {
     ASSERT_EQ(clicked.count(), 2);
     EXPECT_EQ(clicked[0][0].toInt(), 2);
     EXPECT_EQ(clicked[1][0].toInt(), 0);
+}
+
+// A list a little longer than its box: the thumb fills most of the bar, and must still stand out
+// from the bare trough, at the end where the current row is.
+TEST_F(GridHabitsTest, TheScrollBarsThumbStandsOutWhereTheCurrentRowIs) {
+    catalogue.exec("DELETE FROM Discos WHERE NroDisco > 12");
+    discos.setActive(false);
+    discos.setActive(true);
+    platform::Preferences run(settingsFile);
+    auto grid = openGrid(run);
+    for (const int row : {0, 11}) {
+        SCOPED_TRACE(row);
+        discos.moveTo(row);
+        QApplication::processEvents();
+        ASSERT_GT(grid->verticalScrollBar()->maximum(), 0);
+        const QImage bar = grid->verticalScrollBar()->grab().toImage();
+        // Just inside the groove at each end; the arrow buttons are as long as the bar is wide.
+        const int x = bar.width() / 2, arrow = bar.width();
+        const int top = bar.pixelColor(x, arrow + 3).lightness();
+        const int bottom = bar.pixelColor(x, bar.height() - arrow - 4).lightness();
+        EXPECT_LT(row == 0 ? top : bottom, (row == 0 ? bottom : top) - 20);
+    }
 }

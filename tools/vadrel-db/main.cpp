@@ -14,8 +14,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -63,7 +65,8 @@ const char kUsage[] =
     "proposed checked into DIR/db.mdb, one transaction per disc. A disc whose\n"
     "description and date a CD already has is skipped unless --again is given.\n"
     "\n"
-    "DIR must be an existing, writable folder. An existing DIR/db.mdb is never\n"
+    "init makes DIR, and the folders above it, when it is not there; the other\n"
+    "commands take an existing, writable folder. An existing DIR/db.mdb is never\n"
     "overwritten: init then stops with exit status 1 and leaves the folder untouched.\n"
     "An existing DIR/ayuda is never overwritten either; it is kept as it is.\n"
     "Start Vadrel with DIR as its working directory to use the catalogue.\n";
@@ -180,12 +183,65 @@ int import(const char *oldFile, const char *directory) {
     return 0;
 }
 
+// The folders init made, so that a failure takes them away again; only empty ones go, so
+// nothing written into them is lost.
+class MadeFolders {
+public:
+    MadeFolders()
+        : base_(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+    MadeFolders(const MadeFolders &) = delete;
+    MadeFolders &operator=(const MadeFolders &) = delete;
+    // Relative names are taken from where the tool started, whatever folder it entered since.
+    ~MadeFolders() {
+        for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder)
+            ::unlinkat(base_, folder->constData(), AT_REMOVEDIR);
+        if (base_ >= 0)
+            ::close(base_);
+    }
+
+    // As `mkdir -p`, by the bytes given. Returns what was wrong, or nothing.
+    QByteArray make(const char *directory) {
+        const QByteArray path = directory;
+        for (qsizetype end = 1; end <= path.size(); ++end) {
+            if ((end < path.size() && path[end] != '/') || path[end - 1] == '/')
+                continue;
+            const QByteArray folder = path.left(end);
+            if (::mkdir(folder.constData(), 0777) == 0) {
+                made_.push_back(folder);
+                continue;
+            }
+            // An existing folder may still refuse mkdir with another reason (a read-only mount).
+            const int error = errno;
+            struct stat info;
+            if (error != EEXIST &&
+                (::stat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode)))
+                return "cannot make the folder " + folder + ": " + std::strerror(error);
+        }
+        return {};
+    }
+    bool any() const { return !made_.empty(); }
+    void keep() { made_.clear(); }
+
+private:
+    int base_;
+    std::vector<QByteArray> made_;
+};
+
 int create(const char *directory, bool sample, bool helpOnly) {
+    // init makes a missing folder, as `git init DIR` does; install-help is for one already there.
+    MadeFolders folders;
+    if (!helpOnly) {
+        if (const QByteArray problem = folders.make(directory); !problem.isEmpty())
+            return failure(problem);
+    }
     if (const QByteArray problem = enterFolder(directory); !problem.isEmpty())
         return failure(problem);
     try {
         if (!helpOnly) {
             store::createCatalogue(QStringLiteral("."), sample);
+            if (folders.any())
+                std::printf("Created the folder %s\n", directory);
+            folders.keep();
             std::printf("Created %s/db.mdb%s\n", directory,
                         sample ? " with the sample catalogue" : "");
         }
