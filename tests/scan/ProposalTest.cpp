@@ -200,6 +200,7 @@ TEST(HostileDiscs, EndInAProposal) {
             if (program.origin == u"ROTO/SETUP.EXE" || program.origin == u"GRANDE.EXE") {
                 EXPECT_EQ(program.name, program.origin == u"GRANDE.EXE" ? u"Grande" : u"Roto");
                 EXPECT_TRUE(program.comment.startsWith(QStringLiteral("Archivo dañado")));
+                EXPECT_FALSE(program.checked);
             } else {
                 EXPECT_EQ(program.name, QStringLiteral("CompresorX"));
                 EXPECT_EQ(program.origin,

@@ -34,16 +34,19 @@ struct Proposal {
     QStringList skipped; // paths on the disc whose reading was given up
 };
 
-// Why a program was proposed from its file's name alone: the reader opens the comment with one of
-// these fixed reasons when the file was damaged or its reading was given up. Empty for a program
-// that was read.
+// A program proposed from its file's name alone opens its comment with why, on a line of its own.
+inline QString damagedReason() {
+    return QStringLiteral("Archivo dañado o ilegible.");
+}
+inline QString stoppedReason() {
+    return QStringLiteral("No se leyó: su lectura se detuvo en él.");
+}
+
+// The reason a program was proposed from its file's name alone; empty for a program that was read.
 inline QString unreadReason(const ProposedProgram &program) {
-    for (const char16_t *reason :
-         {u"Archivo dañado o ilegible.", u"No se leyó: su lectura se detuvo en él."}) {
-        const QString text = QString::fromUtf16(reason);
+    for (const QString &text : {damagedReason(), stoppedReason()})
         if (program.comment == text || program.comment.startsWith(text + u'\n'))
             return text;
-    }
     return {};
 }
 

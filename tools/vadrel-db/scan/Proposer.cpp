@@ -274,9 +274,9 @@ private:
     ProposedProgram unreadable(const Folder &folder, const DiscFile &file) {
         ProposedProgram program = this->program(folder, file, {}, {}, {});
         const bool wasSkipped = options_.skip.contains(file.path);
-        program.comment.prepend(wasSkipped
-                                    ? QStringLiteral("No se leyó: su lectura se detuvo en él.\n")
-                                    : QStringLiteral("Archivo dañado o ilegible.\n"));
+        program.comment.prepend((wasSkipped ? disc::stoppedReason() : disc::damagedReason()) +
+                                u'\n');
+        program.checked = false; // stored only when the user says so
         return program;
     }
 
