@@ -287,10 +287,10 @@ class Desktop(unittest.TestCase):
         self.keys("ctrl+a")
         self.type(path)
         self.keys("Return")
-        wait_for("the file dialog %r closed" % title, lambda: not closed_or_showing(dialog))
+        wait_for("the file dialog %r closed" % title, lambda: not still_showing(dialog))
 
 
-def closed_or_showing(window):
+def still_showing(window):
     try:
         return showing(window)
     except Exception:  # gone from the bus
