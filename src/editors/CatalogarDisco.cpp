@@ -233,7 +233,7 @@ TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArr
 }
 
 void TFormDisco::FormActivate() {
-    proposed_ = nullptr;
+    proposed_ = nullptr; // its item goes with the list
     ListaDiscos->clear();
     for (const platform::Discs::Mounted &mounted : services_.discs.mounted())
         addSource(mounted.label, mounted.path);

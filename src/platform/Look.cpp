@@ -46,11 +46,7 @@ public:
         if (event->type() != QEvent::Show)
             return false;
         auto *window = static_cast<QWidget *>(watched);
-        if (QScreen *screen = window->screen()) {
-            QRect frame = window->frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            window->move(frame.topLeft());
-        }
+        centreOver(window, nullptr);
         deleteLater();
         window->removeEventFilter(this);
         return false;

@@ -12,7 +12,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <set>
