@@ -1,4 +1,5 @@
-// GLib's headers use names that Qt's keywords (signals, slots) take over: they come first.
+// GLib's headers use names that Qt's keywords (signals, slots) take over: they come first, and
+// this file is built without the precompiled Qt headers (src/CMakeLists.txt).
 #include <gio/gio.h>
 
 #include "DesktopApps.h"
