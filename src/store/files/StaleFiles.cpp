@@ -81,19 +81,27 @@ bool isTemporaryName(const QByteArray &entry, const QByteArray &prefix) {
     return true;
 }
 
-void removeStaleReplacements(const QByteArray &folder, const QByteArray &name) {
-    removeStale(folder, '.' + name + '.', S_IFREG,
+void removeStaleFiles(const QByteArray &folder, const QByteArray &prefix) {
+    removeStale(folder, prefix, S_IFREG,
                 [](const QByteArray &path) { ::unlink(path.constData()); });
 }
 
-void removeStaleImportFolders(const QByteArray &folder) {
-    removeStale(folder, ".vadrel-import-", S_IFDIR, [](const QByteArray &path) {
+void removeStaleFolders(const QByteArray &folder, const QByteArray &prefix) {
+    removeStale(folder, prefix, S_IFDIR, [](const QByteArray &path) {
         // Depth first and never through a link: only what lies inside goes.
         ::nftw(
             path.constData(),
             [](const char *entry, const struct stat *, int, FTW *) { return ::remove(entry); }, 16,
             FTW_DEPTH | FTW_PHYS);
     });
+}
+
+void removeStaleReplacements(const QByteArray &folder, const QByteArray &name) {
+    removeStaleFiles(folder, '.' + name + '.');
+}
+
+void removeStaleImportFolders(const QByteArray &folder) {
+    removeStaleFolders(folder, ".vadrel-import-");
 }
 
 } // namespace store

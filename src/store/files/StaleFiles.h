@@ -13,7 +13,14 @@ namespace store {
 // When this process started, as the system recorded it.
 timespec processStart();
 
-// Removes the regular files `folder/.NAME.XXXXXX` that a replacement of `folder/NAME` left.
+// Removes the regular files `folder/PREFIXxxxxxx` that mkstemp made from PREFIX + "XXXXXX".
+void removeStaleFiles(const QByteArray &folder, const QByteArray &prefix);
+
+// Removes the folders `folder/PREFIXxxxxxx` that mkdtemp made, with what they hold.
+void removeStaleFolders(const QByteArray &folder, const QByteArray &prefix);
+
+// Removes the regular files `folder/.NAME.XXXXXX` that a replacement of `folder/NAME` left (a new
+// catalogue's db.mdb is built under the same name).
 void removeStaleReplacements(const QByteArray &folder, const QByteArray &name);
 
 // Removes the folders `folder/.vadrel-import-XXXXXX` that a conversion left, with what they hold.
