@@ -63,9 +63,7 @@ int addDiscCommand(int argc, char **argv) {
         return 1;
     }
     store::Connection connection;
-    connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
-                                   QFile::decodeName(fileName));
-    connection.setFileName(fileName);
+    connection.setFile(store::FilePath(fileName, QFile::decodeName(fileName)));
     int status = 0;
     try {
         connection.setConnected(true);
