@@ -184,8 +184,8 @@ TEST(StaleFiles, OnlyOurOwnOldTemporariesAreRemoved) {
     EXPECT_EQ(fileBytes(dir.filePath("Listado.txt")), "new");
 }
 
-// What a killed vadrel-db init left: making a catalogue removes old builds of db.mdb, writing
-// the help pages old builds of ayuda; a newer one, a link or a near name stays.
+// What a killed vadrel-db init left: making a catalogue removes old builds of db.mdb and their
+// journals, writing the help pages old builds of ayuda; a newer one, a link or a near name stays.
 TEST(StaleFiles, InitRemovesWhatAKilledInitLeft) {
     enum Kind { File, Folder, Link };
     const struct {
@@ -193,11 +193,20 @@ TEST(StaleFiles, InitRemovesWhatAKilledInitLeft) {
         Kind kind;
         bool old, removed;
     } cases[] = {
-        {".db.mdb.Ab3xZ9", File, true, true},       {".db.mdb.Ab3xZ8", File, false, false},
-        {".db.mdb.Ab3xZ7", Link, true, false},      {".db.mdb.Ab3xZ", File, true, false},
-        {".ayuda.q1W2e3", Folder, true, true},      {".ayuda.q1W2e4", Folder, false, false},
-        {".ayuda.q1W2e5", File, true, false},       {".ayuda.q1W2e6", Link, true, false},
-        {".ayuda.q1W2e30", Folder, true, false},    {"ayuda.q1W2e3", Folder, true, false},
+        {".db.mdb.Ab3xZ9", File, true, true},
+        {".db.mdb.Ab3xZ8", File, false, false},
+        {".db.mdb.Ab3xZ7", Link, true, false},
+        {".db.mdb.Ab3xZ", File, true, false},
+        {".db.mdb.Ab3xZ9-journal", File, true, true},
+        {".db.mdb.Ab3xZ8-journal", File, false, false},
+        {".db.mdb.Ab3xZ-journal", File, true, false},
+        {".db.mdb.Ab3xZ9-wal", File, true, false},
+        {".ayuda.q1W2e3", Folder, true, true},
+        {".ayuda.q1W2e4", Folder, false, false},
+        {".ayuda.q1W2e5", File, true, false},
+        {".ayuda.q1W2e6", Link, true, false},
+        {".ayuda.q1W2e30", Folder, true, false},
+        {"ayuda.q1W2e3", Folder, true, false},
         {".vadrel-db.q1W2e3", Folder, true, false},
     };
     QTemporaryDir root;

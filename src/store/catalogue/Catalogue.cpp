@@ -96,7 +96,9 @@ void create(const QString &directory, bool sample, const std::function<void(NewR
 
     // Built under a temporary name and linked into place, so db.mdb appears complete or not at
     // all, and a file that appeared meanwhile is never replaced.
-    removeStaleReplacements(QFile::encodeName(directory), "db.mdb"); // left by a killed init
+    // What an init killed part way left: the catalogue it was building and that one's journal.
+    removeStaleReplacements(QFile::encodeName(directory), "db.mdb");
+    removeStaleFiles(QFile::encodeName(directory), ".db.mdb.", "-journal");
     TemporaryFile temporary;
     QByteArray pattern =
         QFile::encodeName(QDir(directory).filePath(QStringLiteral(".db.mdb.XXXXXX")));
