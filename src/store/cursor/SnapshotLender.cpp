@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-namespace store {
+// Texts and numbers shared, row for row, with a snapshot loaded after this one.
 
-// A snapshot loaded after this one shares what it can of these rows, row for row.
+namespace store {
 
 Snapshot::Lender Snapshot::lender() const {
     Lender lender;

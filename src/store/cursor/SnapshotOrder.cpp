@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <numeric>
 
+// The rows in the order of a field, computed on demand and mended as rows change.
+
 namespace store {
 
 namespace {

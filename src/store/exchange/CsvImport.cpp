@@ -10,6 +10,8 @@
 #include <QRegularExpression>
 #include <set>
 
+// CSV rows checked line by line, then stored all together or not at all.
+
 namespace store {
 
 namespace {

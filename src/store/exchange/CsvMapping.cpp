@@ -3,6 +3,8 @@
 #include "CsvHeadings.h"
 #include "Schema.h"
 
+// What each column of a CSV file holds, guessed from its heading.
+
 namespace store {
 
 std::optional<int> CsvMapping::position(CsvColumn column) const {

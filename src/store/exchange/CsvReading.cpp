@@ -8,6 +8,8 @@
 #include <QStringDecoder>
 #include <cerrno>
 
+// CSV text read into records, whatever the spreadsheet that saved it.
+
 namespace store {
 
 namespace {

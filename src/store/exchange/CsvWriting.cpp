@@ -11,6 +11,8 @@
 
 #include <charconv>
 
+// The catalogue, or the joined view's rows, written as CSV.
+
 namespace store {
 
 namespace {
