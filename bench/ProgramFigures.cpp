@@ -335,9 +335,7 @@ void saveProgram() {
 // The store alone: the joined view read whole, as the program's cursor reads it.
 void openView() {
     store::Connection connection;
-    connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
-                                   QDir::current().filePath(QStringLiteral("db.mdb")) +
-                                   QStringLiteral(";Persist Security Info=False"));
+    connection.setFile(QDir::current().filePath(QStringLiteral("db.mdb")));
     connection.setConnected(true);
     std::vector<double> times;
     for (int i = 0; i < 5; ++i) {

@@ -25,10 +25,7 @@ struct Opened {
     store::TableCursor cursor;
     explicit Opened(int programs, const char *table)
         : cursor(QString::fromLatin1(table)) {
-        connection.setConnectionString(
-            QStringLiteral("Provider=SQLite;Data Source=") +
-            QDir(largeCatalogueFolder(programs)).filePath(QStringLiteral("db.mdb")) +
-            QStringLiteral(";Persist Security Info=False"));
+        connection.setFile(QDir(largeCatalogueFolder(programs)).filePath(QStringLiteral("db.mdb")));
         connection.setConnected(true);
         cursor.setConnection(&connection);
     }

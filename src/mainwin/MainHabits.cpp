@@ -59,13 +59,11 @@ void TForm1::wireGrids() {
                                      });
     }
     // A title orders the list exactly as choosing it in "Ordenado por :" does, which shows it.
-    connect(DBGrid1, &DBGrid::titleClicked, this, [this](int column) {
-        platform::guarded(DBGrid1, [&] {
-            if (column < 0 || column >= ComboBox1->count() || !data_.TDiscos.Active())
-                return;
-            ComboBox1->setCurrentIndex(column);
-            ComboBox1Change(ComboBox1);
-        });
+    platform::connectGuarded(DBGrid1, &DBGrid::titleClicked, this, [this](int column) {
+        if (column < 0 || column >= ComboBox1->count() || !data_.TDiscos.Active())
+            return;
+        ComboBox1->setCurrentIndex(column);
+        ComboBox1Change(ComboBox1);
     });
 }
 

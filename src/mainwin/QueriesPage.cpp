@@ -185,9 +185,10 @@ void TForm1::ComboBox2Change(QObject *) {
     store::TableCursor &progDisc = data_.TProgDisc;
     progDisc.setFiltered(false);
     const QString cd = ComboBox2->currentText();
-    progDisc.setFilter(cd != kAll
-                           ? store::TableCursor::equalsFilter(store::schema::field(joined::Cd), cd)
-                           : QString());
+    if (cd != kAll)
+        progDisc.setFilterEquals(store::schema::field(joined::Cd), cd);
+    else
+        progDisc.setFilter(QString());
     progDisc.setFiltered(true);
     Edit1->setFocus();
 }

@@ -263,10 +263,8 @@ CatalogueSearch::CatalogueSearch(platform::Services services, TDataModule2 &data
             showDetails(current.isValid() ? current.row() : 0);
     });
     // Enter on a row and a double-click both activate it.
-    QObject::connect(Resultados, &QAbstractItemView::activated, this,
-                     [this](const QModelIndex &row) {
-                         platform::guarded(Resultados, [&] { showDetails(row.row()); });
-                     });
+    platform::connectGuarded(Resultados, &QAbstractItemView::activated, this,
+                             [this](const QModelIndex &row) { showDetails(row.row()); });
 }
 
 // A reading under way is waited for: it runs on the window's own copy of the file's name.

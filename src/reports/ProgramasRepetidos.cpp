@@ -161,8 +161,8 @@ TFormRepetidos::TFormRepetidos(platform::Services services, TDataModule2 &data,
     layout->addLayout(buttons);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     // Enter and a double-click activate a row; a name's own line opens nothing.
-    connect(Grupos, &QAbstractItemView::activated, this,
-            [this](const QModelIndex &row) { platform::guarded(Grupos, [&] { openRow(row); }); });
+    platform::connectGuarded(Grupos, &QAbstractItemView::activated, this,
+                             [this](const QModelIndex &row) { openRow(row); });
 }
 
 TFormRepetidos::~TFormRepetidos() = default;

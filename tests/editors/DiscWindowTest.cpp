@@ -1,6 +1,7 @@
 // "Catalogar un disco" driven as a user does, reading the disc fixture with the real reader.
 #include "AppFixture.h"
 #include "CatalogarDisco.h"
+#include "Fixture.h"
 #include "Modulo.h"
 #include "cds_.h"
 
@@ -29,8 +30,7 @@ const QByteArray kImage = VADREL_DISC_FIXTURES "/revista-marzo-2004.iso";
 class DiscWindowTest : public AppFixture {
 protected:
     void SetUp() override {
-        if (!QFile::exists(QFile::decodeName(kImage)))
-            GTEST_SKIP() << "no disc fixture beside the repository";
+        SKIP_OR_FAIL_WITHOUT_FIXTURE(QFile::exists(QFile::decodeName(kImage)), kImage);
         if (importer.isEmpty())
             importer = QStringLiteral(VADREL_DB);
         fake.discs.image = kImage;

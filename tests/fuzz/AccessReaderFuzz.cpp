@@ -4,24 +4,52 @@
 #include "AccessReader.h"
 #include "Check.h"
 #include "Import.h"
+#include "StaleFiles.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QString>
 #include <cstdint>
-#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
 
 using Kind = AccessReader::Kind;
 
-const QString &scratch() {
-    static const QString path =
-        QDir::temp().filePath(QStringLiteral("vadrel-access-fuzz-%1.mdb").arg(::getpid()));
-    return path;
-}
+// The input as a file of its own, gone again after the input: with -fork each job is a process,
+// so a name kept for the whole run would stay behind once per job. A job that crashed leaves
+// its file; the next run removes those.
+class Scratch {
+public:
+    Scratch(const uint8_t *data, size_t size) {
+        static const QByteArray folder = [] {
+            const QByteArray temp = QFile::encodeName(QDir::tempPath());
+            store::removeStaleFiles(temp, "vadrel-access-fuzz-");
+            return temp;
+        }();
+        path_ = folder + "/vadrel-access-fuzz-XXXXXX";
+        const int fd = ::mkstemp(path_.data());
+        if (fd < 0) {
+            path_.clear();
+            return;
+        }
+        const bool written = ::write(fd, data, size) == ssize_t(size);
+        ::close(fd);
+        if (!written) {
+            ::unlink(path_.constData());
+            path_.clear();
+        }
+    }
+    ~Scratch() {
+        if (!path_.isEmpty())
+            ::unlink(path_.constData());
+    }
+    const QByteArray &path() const { return path_; } // empty when it could not be written
+
+private:
+    QByteArray path_;
+};
 
 void check(const std::vector<AccessValue> &values, const std::vector<AccessReader::Column> &kinds) {
     FUZZ_CHECK(values.size() == kinds.size());
@@ -45,14 +73,11 @@ void check(const std::vector<AccessValue> &values, const std::vector<AccessReade
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    {
-        QFile file(scratch());
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), qint64(size));
-    }
+    const Scratch scratch(data, size);
+    if (scratch.path().isEmpty())
+        return 0;
     try {
-        AccessReader reader(QFile::encodeName(scratch()));
+        AccessReader reader(scratch.path());
         reader.prepare("Discos", kAccessCdColumns);
         reader.prepare("Programas", kAccessProgramColumns);
         reader.read("Discos", [](const std::vector<AccessValue> &values) {

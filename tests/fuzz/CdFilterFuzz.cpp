@@ -57,8 +57,7 @@ struct Catalogue {
         char *error = nullptr;
         FUZZ_CHECK(sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) == SQLITE_OK);
         sqlite3_close(db);
-        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
-                                       QFile::decodeName(path));
+        connection.setFile(QFile::decodeName(path));
         progDisc.setConnection(&connection);
         connection.setConnected(true);
         progDisc.setActive(true);

@@ -1,10 +1,12 @@
 #include "Application.h"
+#include "Guard.h"
 #include "QtPrinters.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 // The program speaks Spanish even where the machine has no regional setting; a real setting is
 // always kept.
@@ -24,4 +26,23 @@ TEST(Application, PreparedApplicationSpeaksSpanish) {
     EXPECT_EQ(picker.calendarWidget()->locale().standaloneMonthName(3), "marzo");
     EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Undo"), "&Deshacer");
     EXPECT_EQ(QApplication::font().pixelSize(), 11);
+}
+
+// A guarded handler gets the signal's arguments when it takes them; what it throws reaches the
+// error handler with the signal's sender.
+TEST(Guard, HandlersTakeTheSignalsArgumentsAndTheirErrorsAreReported) {
+    QObject sender;
+    QStringList heard;
+    QObject *blamed = nullptr;
+    platform::installErrorHandler([&](QObject *from, std::exception_ptr) { blamed = from; });
+    platform::connectGuarded(&sender, &QObject::objectNameChanged, &sender,
+                             [&](const QString &name) { heard << name; });
+    platform::connectGuarded(&sender, &QObject::objectNameChanged, &sender, [&] {
+        heard << QStringLiteral("-");
+        throw std::runtime_error("refused");
+    });
+    sender.setObjectName(QStringLiteral("uno"));
+    platform::installErrorHandler({});
+    EXPECT_EQ(heard, QStringList({QStringLiteral("uno"), QStringLiteral("-")}));
+    EXPECT_EQ(blamed, &sender);
 }

@@ -17,7 +17,7 @@ namespace {
 struct Opened {
     store::Connection connection;
     explicit Opened(const TempCatalogue &catalogue) {
-        connection.setConnectionString(QStringLiteral("Data Source=") + catalogue.dbPath());
+        connection.setFile(catalogue.dbPath());
         connection.setConnected(true);
     }
 };

@@ -2,6 +2,7 @@
 #include "CatalogueSearch.h"
 #include "SearchIndex.h"
 #include "TempCatalogue.h"
+#include "WaitFor.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -145,7 +146,9 @@ protected:
         QApplication::processEvents();
     }
     // The catalogue is read behind the open window.
-    void waitUntilRead() { QTRY_VERIFY_WITH_TIMEOUT(window->ready(), 10000); }
+    [[nodiscard]] bool waitUntilRead() {
+        return waitFor([this] { return window->ready(); }, "the catalogue to be read", 10000);
+    }
     void TearDown() override {
         window.reset();
         AppFixture::TearDown();
@@ -171,7 +174,7 @@ TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
     window->show();
     EXPECT_EQ(window->Cuenta->text(), QStringLiteral("Leyendo el catálogo…"));
     EXPECT_EQ(window->Resultados->model()->rowCount(), 0);
-    waitUntilRead();
+    ASSERT_TRUE(waitUntilRead());
     EXPECT_EQ(window->Resultados->model()->rowCount(), 1);
 
     const struct {
@@ -195,7 +198,7 @@ TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
 }
 
 TEST_F(SearchWindowTest, EnterShowsTheChosenProgramsDetails) {
-    waitUntilRead();
+    ASSERT_TRUE(waitUntilRead());
     QString name, cd;
     fake.modal.inside = [&](QDialog *details) {
         name = details->findChild<QLineEdit *>(QStringLiteral("Edit1"))->text();
@@ -215,7 +218,7 @@ TEST_F(SearchWindowTest, EnterShowsTheChosenProgramsDetails) {
 }
 
 TEST_F(SearchWindowTest, OpeningAgainReadsTheCatalogueAgain) {
-    waitUntilRead();
+    ASSERT_TRUE(waitUntilRead());
     type("aventura");
     EXPECT_EQ(window->Resultados->model()->rowCount(), 1);
     catalogue->exec(QStringLiteral("INSERT INTO Programas VALUES (5, 2, 'Aventura Dos', NULL,"
@@ -223,6 +226,6 @@ TEST_F(SearchWindowTest, OpeningAgainReadsTheCatalogueAgain) {
     window->close();
     window->show();
     QApplication::processEvents();
-    waitUntilRead();
+    ASSERT_TRUE(waitUntilRead());
     EXPECT_EQ(window->Resultados->model()->rowCount(), 2);
 }

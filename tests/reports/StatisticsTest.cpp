@@ -51,7 +51,7 @@ TEST(CatalogueFigures, CountsEveryRowOfTheOpenTables) {
     TempCatalogue catalogue;
     arrange(catalogue);
     store::Connection connection;
-    connection.setConnectionString(QStringLiteral("Data Source=") + catalogue.dbPath());
+    connection.setFile(catalogue.dbPath());
     connection.setConnected(true);
     store::TableCursor cds(QStringLiteral("Discos"));
     store::TableCursor programs(QStringLiteral("Programas"));

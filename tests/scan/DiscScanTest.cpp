@@ -112,8 +112,7 @@ class StoreDisc : public ::testing::Test {
 protected:
     void SetUp() override {
         catalogue = std::make_unique<TempCatalogue>(false);
-        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
-                                       catalogue->dbPath());
+        connection.setFile(catalogue->dbPath());
         connection.setConnected(true);
     }
     qint64 count(const char *sql) { return catalogue->queryInt(QString::fromUtf8(sql)); }

@@ -3,6 +3,7 @@
 #include "../tools/RunTool.h"
 #include "DescriptionFiles.h"
 #include "DiscImages.h"
+#include "Fixture.h"
 #include "ProposalJson.h"
 #include "Proposer.h"
 
@@ -102,8 +103,7 @@ const Expected kFixtureTable[] = {
 class FixtureScan : public ::testing::TestWithParam<bool> {};
 
 TEST_P(FixtureScan, ProposesWhatAPersonWouldRecord) {
-    if (!QFile::exists(kFixtures))
-        GTEST_SKIP() << "no disc fixture beside the repository";
+    SKIP_OR_FAIL_WITHOUT_FIXTURE(QFile::exists(kFixtures), kFixtures);
     QTemporaryDir temporary;
     const bool image = GetParam();
     const QByteArray source =
@@ -164,8 +164,7 @@ TEST(ScanCommand, RefusesWhatIsNoDisc) {
 // Discs a user may well put in: each ends in a proposal, never a crash or a hang, and what
 // could not be read is proposed by its folder's name with a word saying so.
 TEST(HostileDiscs, EndInAProposal) {
-    if (!QFile::exists(kFixtures))
-        GTEST_SKIP() << "no disc fixture beside the repository";
+    SKIP_OR_FAIL_WITHOUT_FIXTURE(QFile::exists(kFixtures), kFixtures);
     QFile setupFile(kFixtures + QStringLiteral("/revista-marzo-2004/COMPRESOR/SETUP.EXE"));
     ASSERT_TRUE(setupFile.open(QIODevice::ReadOnly));
     const QByteArray setup = setupFile.readAll();

@@ -263,6 +263,37 @@ TEST_P(CursorTest, FilterValuesAreDataNeverSql) {
     EXPECT_EQ(progDisc.RecordCount(), 1);
 }
 
+// A filter handed as a field and a value keeps the rows, and reads back, as the one written out.
+TEST_P(CursorTest, AFilterHandedOverMatchesTheOneWrittenOut) {
+    addCd(1, QStringLiteral("Juegos 'raros'"));
+    addCd(2, QStringLiteral(" dos "));
+    addProgram(1, 1, "A");
+    addProgram(2, 2, "B");
+    openAll();
+    progDisc.setFiltered(true);
+    const struct {
+        const char *field, *value;
+        int rows;
+    } cases[] = {
+        {"NroDisco", "2", 1},
+        {"NroDisco", "9", 0},
+        {"DescripcionDisco", "Juegos 'raros'", 1},
+        {"DescripcionDisco", " dos ", 1},
+        {"DescripcionDisco", "juegos 'RAROS'", 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value);
+        progDisc.setFilterEquals(c.field, c.value);
+        EXPECT_EQ(progDisc.Filter(), TableCursor::equalsFilter(c.field, c.value));
+        EXPECT_EQ(progDisc.RecordCount(), c.rows);
+        const QStringList handed = column(progDisc, 2);
+        progDisc.setFilter(QString());
+        progDisc.setFilter(TableCursor::equalsFilter(c.field, c.value));
+        EXPECT_EQ(column(progDisc, 2), handed);
+    }
+    EXPECT_THROW(progDisc.setFilterEquals("Nada", "1"), DatabaseError);
+}
+
 TEST_P(CursorTest, ReopeningKeepsOrderAndFilterAndShowsOtherCursorsWrites) {
     addCd(1);
     addCd(2);

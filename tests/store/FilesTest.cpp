@@ -1,6 +1,8 @@
+#include "Catalogue.h"
 #include "CatalogueBackup.h"
 #include "Connection.h"
 #include "FileBytes.h"
+#include "HelpPages.h"
 #include "QtPrinters.h"
 #include "ReplacementFile.h"
 #include "StaleFiles.h"
@@ -180,6 +182,55 @@ TEST(StaleFiles, OnlyOurOwnOldTemporariesAreRemoved) {
     }
     EXPECT_EQ(fileBytes(dir.filePath("elsewhere/keep.txt")), "outside");
     EXPECT_EQ(fileBytes(dir.filePath("Listado.txt")), "new");
+}
+
+// What a killed vadrel-db init left: making a catalogue removes old builds of db.mdb and their
+// journals, writing the help pages old builds of ayuda; a newer one, a link or a near name stays.
+TEST(StaleFiles, InitRemovesWhatAKilledInitLeft) {
+    enum Kind { File, Folder, Link };
+    const struct {
+        const char *name;
+        Kind kind;
+        bool old, removed;
+    } cases[] = {
+        {".db.mdb.Ab3xZ9", File, true, true},
+        {".db.mdb.Ab3xZ8", File, false, false},
+        {".db.mdb.Ab3xZ7", Link, true, false},
+        {".db.mdb.Ab3xZ", File, true, false},
+        {".db.mdb.Ab3xZ9-journal", File, true, true},
+        {".db.mdb.Ab3xZ8-journal", File, false, false},
+        {".db.mdb.Ab3xZ-journal", File, true, false},
+        {".db.mdb.Ab3xZ9-wal", File, true, false},
+        {".ayuda.q1W2e3", Folder, true, true},
+        {".ayuda.q1W2e4", Folder, false, false},
+        {".ayuda.q1W2e5", File, true, false},
+        {".ayuda.q1W2e6", Link, true, false},
+        {".ayuda.q1W2e30", Folder, true, false},
+        {"ayuda.q1W2e3", Folder, true, false},
+        {".vadrel-db.q1W2e3", Folder, true, false},
+    };
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    for (const auto &test : cases) {
+        const QString path = dir.filePath(test.name);
+        if (test.kind == File)
+            putFileBytes(path, "left behind");
+        else if (test.kind == Folder)
+            ASSERT_TRUE(dir.mkdir(test.name) && QFile::link(root.path(), path + "/up"));
+        else
+            ASSERT_TRUE(QFile::link(dir.filePath("db.mdb"), path));
+        if (test.old)
+            makeOld(path);
+    }
+    createCatalogue(root.path(), false);
+    ASSERT_TRUE(installHelpPages(root.path()));
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.name);
+        EXPECT_EQ(!QFileInfo(dir.filePath(test.name)).exists() &&
+                      !QFileInfo(dir.filePath(test.name)).isSymLink(),
+                  test.removed);
+    }
+    EXPECT_TRUE(QFileInfo(dir.filePath("db.mdb")).isFile());
 }
 
 namespace {

@@ -30,8 +30,8 @@ std::pair<Kind, Cause> failureKind(TDataModule2 &module) {
 
 } // namespace
 
-// Whatever the folder is called (a ';' would end a setting of the connection string), the
-// catalogue opened is the db.mdb of the working directory.
+// Whatever the folder is called, ';' and '=' included, the catalogue opened is the db.mdb of the
+// working directory.
 TEST(DataModule, OpensTheCatalogueOfTheWorkingDirectory) {
     TempCatalogue parent(false, false);
     const QString folder = parent.dir() + QStringLiteral("/Catálogo;viejo=1");

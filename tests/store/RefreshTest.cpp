@@ -62,7 +62,7 @@ const QStringList kOrders = {QStringLiteral("NombrePrograma"), QStringLiteral("D
 // The view as a fresh connection reads it, ordered and filtered like `like`.
 Shown fullRead(const TempCatalogue &catalogue, TableCursor &like) {
     store::Connection connection;
-    connection.setConnectionString(QStringLiteral("Data Source=") + catalogue.dbPath());
+    connection.setFile(catalogue.dbPath());
     connection.setConnected(true);
     TableCursor view(QStringLiteral("ProgDisc"));
     view.setConnection(&connection);
@@ -290,7 +290,7 @@ TEST(Refresh, TheFirstRowsShowWhileTheRestIsRead) {
                    "FROM Discos) d ON d.k = 1 + i % 5");
     const Shown allPrograms = [&] {
         store::Connection connection;
-        connection.setConnectionString(QStringLiteral("Data Source=") + catalogue.dbPath());
+        connection.setFile(catalogue.dbPath());
         connection.setConnected(true);
         TableCursor programs(QStringLiteral("Programas"));
         programs.setConnection(&connection);

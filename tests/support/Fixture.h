@@ -1,8 +1,8 @@
 #pragma once
 
-// Files the tests need that live beside the repository (the legacy Access catalogue). A clone
-// without them skips those tests; under CI (CI=true) a missing file fails them instead, so that
-// a green run never hides checks that did not run.
+// Files the tests need that live beside the repository (the legacy Access catalogue, the discs).
+// A clone without them skips those tests; under CI (CI=true) a missing file fails them instead, so
+// that a green run never hides checks that did not run.
 #include <QString>
 #include <QtGlobal>
 #include <gtest/gtest.h>
@@ -25,8 +25,7 @@ inline QString legacyFixturePath() {
 #define SKIP_OR_FAIL_WITHOUT_FIXTURE(present, path)                                                \
     do {                                                                                           \
         if (!(present)) {                                                                          \
-            const std::string fixtureMessage_ =                                                    \
-                "the legacy fixture is not at " + QString(path).toStdString();                     \
+            const std::string fixtureMessage_ = "no fixture at " + QString(path).toStdString();    \
             if (runningUnderCi())                                                                  \
                 GTEST_FAIL() << fixtureMessage_ << " (CI=true: a missing fixture is a failure)";   \
             else                                                                                   \

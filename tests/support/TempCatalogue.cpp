@@ -57,8 +57,7 @@ void TempCatalogue::point(store::Connection &connection) const {
     if (engine_ == TestEngine::Server)
         store::useServer(connection, address_);
     else
-        connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + dbPath() +
-                                       QStringLiteral(";Persist Security Info=False"));
+        connection.setFile(dbPath());
 }
 
 void TempCatalogue::point(TDataModule2 &module) const {

@@ -24,8 +24,7 @@ protected:
         catalogue.exec("INSERT INTO Discos VALUES (1, 'Uno', '2026-01-01', 'a' || char(13,10) "
                        "|| 'b'), (2, 'Dos', '2026-02-02', NULL), (3, 'Tres', '2026-03-03', "
                        "NULL)");
-        connection.setConnectionString("Provider=SQLite;Data Source=" + catalogue.dbPath() +
-                                       ";Persist Security Info=False");
+        connection.setFile(catalogue.dbPath());
         connection.setConnected(true);
         discos.setConnection(&connection);
         discos.setActive(true);

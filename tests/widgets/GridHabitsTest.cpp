@@ -44,8 +44,7 @@ protected:
                              : n == 301 ? kFarText
                                         : QStringLiteral("CD"));
         catalogue.exec("INSERT INTO Discos VALUES " + rows.join(','));
-        connection.setConnectionString("Provider=SQLite;Data Source=" + catalogue.dbPath() +
-                                       ";Persist Security Info=False");
+        connection.setFile(catalogue.dbPath());
         connection.setConnected(true);
         discos.setConnection(&connection);
         discos.setActive(true);

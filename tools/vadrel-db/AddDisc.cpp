@@ -4,6 +4,7 @@
 #include "DatabaseError.h"
 #include "DiscRecord.h"
 #include "DiscScan.h"
+#include "WrongCall.h"
 
 #include <QFile>
 #include <climits>
@@ -13,11 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-int wrongCall(const char *problem) {
-    std::fprintf(stderr, "vadrel-db: %s\nTry 'vadrel-db --help' for more information.\n", problem);
-    return 2;
-}
 
 // The child is this same program, found by the kernel rather than by PATH.
 QByteArray thisProgram() {
@@ -67,9 +63,7 @@ int addDiscCommand(int argc, char **argv) {
         return 1;
     }
     store::Connection connection;
-    connection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") +
-                                   QFile::decodeName(fileName));
-    connection.setFileName(fileName);
+    connection.setFile(store::FilePath(fileName, QFile::decodeName(fileName)));
     int status = 0;
     try {
         connection.setConnected(true);

@@ -5,6 +5,7 @@
 #include "HelpPages.h"
 #include "Schema.h"
 #include "ServerCatalogue.h"
+#include "WrongCall.h"
 
 #include <QFile>
 #include <cstdio>
@@ -38,11 +39,8 @@ store::engine::DbHandle openSource(const char *place) {
 } // namespace
 
 int copyCommand(int argc, char **argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "vadrel-db: copy takes the catalogue to copy and where to copy it\n"
-                             "Try 'vadrel-db --help' for more information.\n");
-        return 2;
-    }
+    if (argc != 4)
+        return wrongCall("copy takes the catalogue to copy and where to copy it");
     const char *from = argv[2];
     const char *to = argv[3];
     try {

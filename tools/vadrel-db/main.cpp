@@ -1,4 +1,5 @@
-// vadrel-db: creates a catalogue folder for Vadrel.
+// vadrel-db: creates a catalogue folder (or a server's catalogue) for Vadrel, brings an old
+// Access catalogue across, copies a catalogue, and reads discs into one.
 #include "AccessReader.h"
 #include "AddDisc.h"
 #include "Catalogue.h"
@@ -8,6 +9,7 @@
 #include "Import.h"
 #include "ScanCommand.h"
 #include "ServerCatalogue.h"
+#include "WrongCall.h"
 
 #include <QByteArray>
 #include <QString>
@@ -70,13 +72,6 @@ const char kUsage[] =
     "overwritten: init then stops with exit status 1 and leaves the folder untouched.\n"
     "An existing DIR/ayuda is never overwritten either; it is kept as it is.\n"
     "Start Vadrel with DIR as its working directory to use the catalogue.\n";
-
-// A wrong call gets what was wrong and where to read more, not the whole usage.
-int wrongCall(const QByteArray &problem) {
-    std::fprintf(stderr, "vadrel-db: %s\nTry 'vadrel-db --help' for more information.\n",
-                 problem.constData());
-    return 2;
-}
 
 int failure(const QByteArray &message) {
     std::fprintf(stderr, "vadrel-db: %s\n", message.constData());
@@ -290,7 +285,7 @@ int importToServer(const char *oldFile, const char *address) {
 
 int main(int argc, char **argv) {
     if (argc < 2)
-        return wrongCall("expected the command init, install-help, import, scan or add-disc");
+        return wrongCall("expected the command init, install-help, import, copy, scan or add-disc");
     const QByteArray command = argv[1];
     if (command == "--help" || command == "-h" || command == "--version") {
         if (argc > 2)

@@ -3,6 +3,7 @@
 #include "FileError.h"
 #include "Schema.h"
 #include "SqliteEngine.h"
+#include "StaleFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -95,6 +96,9 @@ void create(const QString &directory, bool sample, const std::function<void(NewR
 
     // Built under a temporary name and linked into place, so db.mdb appears complete or not at
     // all, and a file that appeared meanwhile is never replaced.
+    // What an init killed part way left: the catalogue it was building and that one's journal.
+    removeStaleReplacements(QFile::encodeName(directory), "db.mdb");
+    removeStaleFiles(QFile::encodeName(directory), ".db.mdb.", "-journal");
     TemporaryFile temporary;
     QByteArray pattern =
         QFile::encodeName(QDir(directory).filePath(QStringLiteral(".db.mdb.XXXXXX")));

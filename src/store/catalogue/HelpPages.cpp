@@ -1,6 +1,7 @@
 #include "HelpPages.h"
 
 #include "DatabaseError.h"
+#include "StaleFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,6 +60,7 @@ bool installHelpPages(const QString &directory) {
     if (::lstat(targetBytes.constData(), &existing) == 0)
         return false;
 
+    removeStaleFolders(QFile::encodeName(directory), ".ayuda."); // left by a killed init
     QByteArray pattern =
         QFile::encodeName(QDir(directory).filePath(QStringLiteral(".ayuda.XXXXXX")));
     if (!::mkdtemp(pattern.data()))

@@ -3,9 +3,6 @@
 #include "ServerCatalogue.h"
 #include "WorkingDirectory.h"
 
-#include <QDir>
-#include <QFile>
-
 TDataModule2 *DataModule2 = nullptr;
 
 TDataModule2::TDataModule2(QObject *parent)
@@ -46,13 +43,10 @@ void TDataModule2::DataModuleCreate() {
             [this] { rereadAll(); });
         return;
     }
-    const QString directory = Ruta();
-    ADOConnection.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + directory +
-                                      QDir::separator() +
-                                      QStringLiteral("db.mdb;Persist Security Info=False"));
+    const QString file = Ruta() + QStringLiteral("/db.mdb");
     const QByteArray folder = RutaBytes();
-    if (!folder.isEmpty())
-        ADOConnection.setFileName(folder + "/db.mdb");
+    ADOConnection.setFile(folder.isEmpty() ? store::FilePath(file)
+                                           : store::FilePath(folder + "/db.mdb", file));
     ADOConnection.setConnected(true);
     try {
         TDiscos.setActive(true);

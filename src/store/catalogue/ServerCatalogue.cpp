@@ -23,16 +23,13 @@ void createServerCatalogue(const QByteArray &address, bool sample,
 }
 
 void useServer(Connection &connection, const QByteArray &address, server::AskPassword ask) {
-    connection.setConnectionString(QStringLiteral("Provider=PostgreSQL;Data Source=") +
-                                   server::shownAddress(address) +
-                                   QStringLiteral(";Persist Security Info=False"));
     struct Login {
         std::mutex mutex;
         QString password;
         bool asked = false;
     };
     auto login = std::make_shared<Login>();
-    connection.setOpener([address, ask = std::move(ask), login] {
+    connection.setServer(server::shownAddress(address), [address, ask = std::move(ask), login] {
         // Only the first connection asks; the reading threads use what it was given.
         std::unique_lock lock(login->mutex);
         engine::DbHandle db =

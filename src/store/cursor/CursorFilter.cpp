@@ -17,11 +17,10 @@ using Kind = DatabaseError::Kind;
 
 // Understands the forms the program uses: empty, and `Field = 'value'` (quotes inside doubled)
 // or `Field = value`. The value is never pasted into SQL: rows are filtered in memory.
-TableCursor::FilterRule TableCursor::parseFilter(const QString &text) const {
-    FilterRule rule;
+std::optional<TableCursor::FilterTerm> TableCursor::parseFilter(const QString &text) const {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
-        return rule;
+        return std::nullopt;
     auto invalid = [&]() -> DatabaseError {
         return DatabaseError(Kind::Other, QStringLiteral("invalid filter: %1").arg(text),
                              connection_ ? connection_->dataSource() : QString());
@@ -29,14 +28,13 @@ TableCursor::FilterRule TableCursor::parseFilter(const QString &text) const {
     const qsizetype equals = trimmed.indexOf(u'=');
     if (equals <= 0)
         throw invalid();
-    QString name = trimmed.left(equals).trimmed();
-    if (name.startsWith(u'[') && name.endsWith(u']'))
-        name = name.mid(1, name.size() - 2);
-    rule.field = rows_.fieldIndex(name);
-    if (rule.field < 0)
-        throw invalid();
-    QString value = trimmed.mid(equals + 1).trimmed();
-    if (value.startsWith(u'\'')) {
+    FilterTerm term;
+    term.field = trimmed.left(equals).trimmed();
+    if (term.field.startsWith(u'[') && term.field.endsWith(u']'))
+        term.field = term.field.mid(1, term.field.size() - 2);
+    term.value = trimmed.mid(equals + 1).trimmed();
+    if (term.value.startsWith(u'\'')) {
+        const QString &value = term.value;
         QString unquoted;
         qsizetype i = 1;
         for (; i < value.size(); ++i) {
@@ -52,8 +50,22 @@ TableCursor::FilterRule TableCursor::parseFilter(const QString &text) const {
         }
         if (i != value.size() - 1)
             throw invalid(); // no closing quote, or something after it
-        value = unquoted;
+        term.value = unquoted;
     }
+    return term;
+}
+
+// The rows' field and the value in its internal form; `text` is the filter as the user sees it.
+TableCursor::FilterRule TableCursor::filterRule(const std::optional<FilterTerm> &term,
+                                                const QString &text) const {
+    FilterRule rule;
+    if (!term)
+        return rule;
+    rule.field = rows_.fieldIndex(term->field);
+    if (rule.field < 0)
+        throw DatabaseError(Kind::Other, QStringLiteral("invalid filter: %1").arg(text),
+                            connection_ ? connection_->dataSource() : QString());
+    const QString &value = term->value;
     // A whole number is also matched as it is shown, past the 32-bit range that typing allows:
     // a CD listed with such a number must be found by it.
     bool wide = false;
@@ -73,8 +85,12 @@ QString TableCursor::equalsFilter(const QString &fieldName, const QString &value
     return fieldName + QStringLiteral(" = '") + quoted + u'\'';
 }
 
+TableCursor::FilterRule TableCursor::storedFilter() const {
+    return filterRule(filterTerm_ ? filterTerm_ : parseFilter(filter_), filter_);
+}
+
 TableCursor::FilterRule TableCursor::activeFilter() const {
-    return filtered_ ? parseFilter(filter_) : FilterRule();
+    return filtered_ ? storedFilter() : FilterRule();
 }
 
 bool TableCursor::passes(const FilterRule &filter, uint32_t row) const {
@@ -129,17 +145,27 @@ void TableCursor::placeOnRow(int physicalRow, int fallbackIndex) {
 }
 
 void TableCursor::setFilter(const QString &text) {
+    changeFilter(text, std::nullopt);
+}
+
+void TableCursor::setFilterEquals(const QString &fieldName, const QString &value) {
+    changeFilter(equalsFilter(fieldName, value), FilterTerm{fieldName, value});
+}
+
+void TableCursor::changeFilter(const QString &text, const std::optional<FilterTerm> &term) {
     if (text == filter_)
         return;
     if (!Active() || !filtered_) {
         filter_ = text;
+        filterTerm_ = term;
         return;
     }
-    const FilterRule rule = parseFilter(text);
+    const FilterRule rule = filterRule(term ? term : parseFilter(text), text);
     if (!serveFirst(indexFieldNames_, rule))
         settle();
     endPendingEdit();
     filter_ = text;
+    filterTerm_ = term;
     rebuildVisible(rule);
     placeOnRow(-1, 0);
     emit dataSetChanged();
@@ -153,7 +179,7 @@ void TableCursor::setFiltered(bool filtered) {
         filtered_ = filtered;
         return;
     }
-    const FilterRule rule = filtered ? parseFilter(filter_) : FilterRule();
+    const FilterRule rule = filtered ? storedFilter() : FilterRule();
     if (!serveFirst(indexFieldNames_, rule))
         settle();
     endPendingEdit();

@@ -1,10 +1,8 @@
 #include "Snapshot.h"
 
 #include "DatabaseError.h"
-#include "TextOrder.h"
 
 #include <algorithm>
-#include <numeric>
 #include <utility>
 
 namespace store {
@@ -13,12 +11,6 @@ namespace {
 
 // Repeated texts are looked up while at least this share of a column's texts are repeats.
 constexpr uint32_t kInternCheckEvery = 4096;
-// The orders kept at once: the one shown and the one searched, or the last two shown.
-constexpr size_t kKeptOrders = 2;
-
-int sign(int value) {
-    return (value > 0) - (value < 0);
-}
 
 } // namespace
 
@@ -238,117 +230,6 @@ void Snapshot::appendKey(qint64 key) {
     ++rows_;
 }
 
-Snapshot::Lender Snapshot::lender() const {
-    Lender lender;
-    if (loading_ || hiddenKey_ || !keysAscend_)
-        return lender;
-    lender.fields_ = fields_;
-    for (int f = 0; f < fieldCount(); ++f) {
-        const bool whole = fields_[f].kind == FieldKind::Integer;
-        lender.spans_.push_back(isNumeric(f) ? nullptr : columns_[f].spans.shared());
-        lender.read_.push_back(columns_[f].read);
-        lender.numbers_.push_back(whole ? columns_[f].numbers.shared() : nullptr);
-        lender.nulls_.push_back(whole ? &columns_[f].nulls : nullptr);
-    }
-    lender.keys_ = &columns_[0].numbers;
-    lender.rows_ = rows_;
-    return lender;
-}
-
-int Snapshot::Lender::fieldIndex(const QString &name) const {
-    for (size_t f = 0; f < fields_.size(); ++f)
-        if (spans_[f] && read_[f] && fields_[f].name.compare(name, Qt::CaseInsensitive) == 0)
-            return int(f);
-    return -1;
-}
-
-int Snapshot::Lender::numberFieldIndex(const QString &name) const {
-    for (size_t f = 0; f < fields_.size(); ++f)
-        if (numbers_[f] && fields_[f].name.compare(name, Qt::CaseInsensitive) == 0)
-            return int(f);
-    return -1;
-}
-
-qint64 Snapshot::Lender::number(int row, int field) const {
-    const NumberColumn::Storage &values = *numbers_[field];
-    return values.wide ? values.wideValues[size_t(row)] : values.narrow[size_t(row)];
-}
-
-bool Snapshot::Lender::holds(int row, int field, std::optional<qint64> value) const {
-    if ((*nulls_[field])[size_t(row)])
-        return !value;
-    return value && *value == number(row, field);
-}
-
-int Snapshot::Lender::rowOfKey(qint64 key, int from) const {
-    int low = std::max(from, 0), high = rows_;
-    // Rows of both are usually in the same order: the next one is the likely match.
-    if (low < high && (*keys_)[size_t(low)] == key)
-        return low;
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if ((*keys_)[size_t(middle)] < key)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    return low < rows_ && (*keys_)[size_t(low)] == key ? low : -1;
-}
-
-bool Snapshot::Lender::isNull(int row, int field) const {
-    return (*spans_[field])[size_t(row)].offset == kNullOffset;
-}
-
-std::string_view Snapshot::Lender::utf8(int row, int field) const {
-    const Span span = (*spans_[field])[size_t(row)];
-    if (span.offset == kNullOffset)
-        return {};
-    return read_[field]->at(span.offset & kOffsetMask, span.length);
-}
-
-void Snapshot::appendLentNumber(int field, const Lender &lender, int lenderRow, int lenderField) {
-    Column &column = columns_[field];
-    const bool null = (*lender.nulls_[lenderField])[size_t(lenderRow)];
-    if (!column.numbers.pushLent(lender.numbers_[lenderField], size_t(lenderRow)))
-        column.numbers.push_back(null ? 0 : lender.number(lenderRow, lenderField));
-    column.nulls.push_back(null);
-    rowsComplete(field);
-}
-
-void Snapshot::appendLentKey(const Lender &lender, int lenderRow) {
-    if (!keys_.pushLent(lender.numbers_[0], size_t(lenderRow)))
-        keys_.push_back((*lender.keys_)[size_t(lenderRow)]);
-    ++rows_;
-}
-
-void Snapshot::appendLentText(int field, const Lender &lender, int lenderRow, int lenderField) {
-    Column &column = columns_[field];
-    const Span span = (*lender.spans_[lenderField])[size_t(lenderRow)];
-    const std::shared_ptr<const TextBuffer> &source = lender.read_[lenderField];
-    if (span.offset == kNullOffset) {
-        // Null in both: referring to it keeps a column of references row for row.
-        if ((!column.lent || column.lent == source) &&
-            column.spans.pushLent(lender.spans_[lenderField], uint32_t(lenderRow))) {
-            column.lent = source;
-            rowsComplete(field);
-        } else {
-            appendNull(field);
-        }
-    } else if (span.offset >> kOffsetBits == Read && (!column.lent || column.lent == source) &&
-               column.spans.pushLent(lender.spans_[lenderField], uint32_t(lenderRow))) {
-        column.lent = source;
-        rowsComplete(field);
-    } else if (span.offset >> kOffsetBits == Read && (!column.lent || column.lent == source)) {
-        column.lent = source; // a column that has rows of its own takes the span itself
-        column.spans.push_back(
-            Span{(span.offset & kOffsetMask) | Lent << kOffsetBits, span.length});
-        rowsComplete(field);
-    } else {
-        const std::string_view text = lender.utf8(lenderRow, lenderField);
-        appendText(field, text.data(), int(text.size()));
-    }
-}
-
 void Snapshot::finishLoading() {
     for (Column &column : columns_) {
         if (column.interned) // still interning at the end: few distinct texts
@@ -484,123 +365,6 @@ void Snapshot::removeRow(int row) {
                 --entry;
     }
     --rows_;
-}
-
-// ---- Orders -------------------------------------------------------------------------------------
-
-void Snapshot::invalidateOrder() {
-    for (Column &column : columns_) {
-        column.sorted.clear();
-        column.sorted.shrink_to_fit();
-    }
-}
-
-bool Snapshot::hasSortedRows(int field) const {
-    return rows_ > 0 && columns_[field].sorted.size() == size_t(rows_);
-}
-
-const std::vector<uint32_t> &Snapshot::sortedRows(int field) {
-    Column &column = columns_[field];
-    column.sortedUse = ++sortUses_;
-    if (!hasSortedRows(field)) {
-        // Only the orders used last are kept: each takes four bytes a row, and every change
-        // mends each one kept. The oldest goes before sorting, so it never takes room beside
-        // the new one's keys; going back to it sorts again.
-        std::vector<Column *> kept;
-        for (Column &other : columns_)
-            if (&other != &column && !other.sorted.empty())
-                kept.push_back(&other);
-        if (kept.size() >= kKeptOrders) {
-            std::sort(kept.begin(), kept.end(),
-                      [](const Column *a, const Column *b) { return a->sortedUse > b->sortedUse; });
-            for (size_t i = kKeptOrders - 1; i < kept.size(); ++i)
-                kept[i]->sorted = std::vector<uint32_t>(); // `= {}` keeps the capacity
-        }
-        if (isNumeric(field))
-            sortNumbers(field);
-        else
-            sortTexts(field);
-    }
-    return column.sorted;
-}
-
-int Snapshot::compareValues(int field, int a, int b) const {
-    if (isNumeric(field)) {
-        const Column &column = columns_[field];
-        const bool nullA = column.nulls[a], nullB = column.nulls[b];
-        if (nullA || nullB)
-            return int(nullB) - int(nullA);
-        return (column.numbers[a] > column.numbers[b]) - (column.numbers[a] < column.numbers[b]);
-    }
-    // A null text sorts as the empty text.
-    const std::string_view textA = utf8(a, field), textB = utf8(b, field);
-    return order_ ? sign(order_->compare(textA, textB)) : sign(textA.compare(textB));
-}
-
-void Snapshot::sortNumbers(int field) {
-    Column &column = columns_[field];
-    column.sorted.resize(rows_);
-    std::iota(column.sorted.begin(), column.sorted.end(), 0u);
-    std::stable_sort(column.sorted.begin(), column.sorted.end(), [&](uint32_t a, uint32_t b) {
-        const bool nullA = column.nulls[a], nullB = column.nulls[b];
-        if (nullA != nullB)
-            return nullA;
-        return !nullA && column.numbers[a] < column.numbers[b];
-    });
-}
-
-void Snapshot::sortTexts(int field) {
-    Column &column = columns_[field];
-    auto text = [this, field](uint32_t row) { return utf8(int(row), field); };
-    if (order_) {
-        column.sorted = order_->sortRows(uint32_t(rows_), text);
-        return;
-    }
-    column.sorted.resize(rows_);
-    std::iota(column.sorted.begin(), column.sorted.end(), 0u);
-    std::stable_sort(column.sorted.begin(), column.sorted.end(),
-                     [&](uint32_t a, uint32_t b) { return text(a) < text(b); });
-}
-
-// Puts the changed rows where they now belong in the field's order, if it has been computed:
-// they are taken out, sorted among themselves, and each placed by a binary search, so only
-// changed rows are compared. The order may lack them (rows just added).
-void Snapshot::reorder(int field, const std::vector<uint32_t> &changed) {
-    Column &column = columns_[field];
-    if (column.sorted.empty() || changed.empty())
-        return;
-    if (column.sorted.size() + changed.size() < size_t(rows_)) {
-        column.sorted = std::vector<uint32_t>(); // cannot be mended: computed again when needed
-        return;
-    }
-    std::vector<bool> isChanged(size_t(rows_), false);
-    for (uint32_t row : changed)
-        isChanged[row] = true;
-    auto before = [&](uint32_t a, uint32_t b) {
-        const int order = compareValues(field, int(a), int(b));
-        return order < 0 || (order == 0 && a < b);
-    };
-    std::vector<uint32_t> kept;
-    kept.reserve(size_t(rows_));
-    for (uint32_t row : column.sorted)
-        if (row < uint32_t(rows_) && !isChanged[row])
-            kept.push_back(row);
-    std::vector<uint32_t> moving(changed);
-    std::sort(moving.begin(), moving.end());
-    moving.erase(std::unique(moving.begin(), moving.end()), moving.end());
-    std::sort(moving.begin(), moving.end(), before);
-    std::vector<uint32_t> merged;
-    merged.reserve(size_t(rows_));
-    auto from = kept.begin();
-    for (uint32_t row : moving) {
-        auto at =
-            std::partition_point(from, kept.end(), [&](uint32_t k) { return before(k, row); });
-        merged.insert(merged.end(), from, at);
-        merged.push_back(row);
-        from = at;
-    }
-    merged.insert(merged.end(), from, kept.end());
-    column.sorted = std::move(merged);
 }
 
 } // namespace store

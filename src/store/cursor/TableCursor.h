@@ -16,6 +16,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace store {
@@ -146,6 +147,9 @@ public:
     static QString equalsFilter(const QString &fieldName, const QString &value);
     QString Filter() const { return filter_; }
     void setFilter(const QString &text);
+    // As setFilter(equalsFilter(fieldName, value)), the value handed over rather than written
+    // out and read back.
+    void setFilterEquals(const QString &fieldName, const QString &value);
     bool Filtered() const { return filtered_; }
     void setFiltered(bool filtered);
     QString IndexFieldNames() const { return indexFieldNames_; }
@@ -190,6 +194,11 @@ private:
         int field = -1; // -1: all rows pass
         QVariant value;
     };
+    // A filter as written: the field's name and the value's text.
+    struct FilterTerm {
+        QString field;
+        QString value;
+    };
 
     void requireOpen() const;
     void requireShown();
@@ -212,8 +221,11 @@ private:
     void readKeysAgain(Snapshot &rows, const std::vector<qint64> &keys) const;
     void recordWrite(qint64 key, qint64 totalChangesBefore);
     void wrote();
-    FilterRule parseFilter(const QString &text) const;
+    std::optional<FilterTerm> parseFilter(const QString &text) const; // nothing: no filter
+    FilterRule filterRule(const std::optional<FilterTerm> &term, const QString &text) const;
+    FilterRule storedFilter() const; // the rule of the filter kept, in force or not
     FilterRule activeFilter() const; // the rule in force now, none when filtering is off
+    void changeFilter(const QString &text, const std::optional<FilterTerm> &term);
     int orderField(const QString &name) const;
     void rebuildVisible(const FilterRule &filter);
     bool passes(const FilterRule &filter, uint32_t row) const;
@@ -266,6 +278,7 @@ private:
     std::vector<QVariant> buffer_;
     bool modified_ = false;
     QString filter_;
+    std::optional<FilterTerm> filterTerm_; // as handed to setFilterEquals; nothing for text
     bool filtered_ = false;
     QString indexFieldNames_;
     std::vector<TDataSource *> sources_;

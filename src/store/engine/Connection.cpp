@@ -2,8 +2,6 @@
 
 #include "Conversions.h"
 
-#include <QFile>
-
 namespace store {
 
 Connection::Connection(QObject *parent)
@@ -11,28 +9,14 @@ Connection::Connection(QObject *parent)
 
 Connection::~Connection() = default;
 
-void Connection::setConnectionString(const QString &text) {
-    connectionString_ = text;
-    fileName_.clear();
+void Connection::setFile(const FilePath &file) {
+    file_ = file;
     opener_ = nullptr;
 }
 
-QString Connection::dataSource() const {
-    static const QString key = QStringLiteral("Data Source=");
-    const qsizetype start = connectionString_.indexOf(key, 0, Qt::CaseInsensitive);
-    if (start < 0)
-        return {};
-    const qsizetype from = start + key.size();
-    // A folder name may hold ';', so the value runs up to the setting that follows it.
-    static const QString next = QStringLiteral(";Persist Security Info=");
-    qsizetype end = connectionString_.lastIndexOf(next, -1, Qt::CaseInsensitive);
-    if (end < from)
-        end = connectionString_.indexOf(u';', from);
-    return connectionString_.mid(from, end < 0 ? -1 : end - from);
-}
-
-QByteArray Connection::fileName() const {
-    return fileName_.isEmpty() ? QFile::encodeName(dataSource()) : fileName_;
+void Connection::setServer(const QString &shown, Opener opener) {
+    file_ = FilePath(QByteArray(), shown);
+    opener_ = std::move(opener);
 }
 
 QString Connection::dateFormat() const {
@@ -43,8 +27,7 @@ void Connection::setConnected(bool connected) {
     if (connected == Connected())
         return;
     if (connected) {
-        const QString path = dataSource();
-        if (path.isEmpty())
+        if (dataSource().isEmpty())
             throw DatabaseError(DatabaseError::Kind::Io, QStringLiteral("no data source given"));
         db_ = openAnother();
     } else {
@@ -56,7 +39,7 @@ void Connection::setConnected(bool connected) {
 Connection::Opener Connection::another() const {
     if (opener_)
         return opener_;
-    return [file = fileName(), path = dataSource()] { return engine::open(file, path, false); };
+    return [file = file_] { return engine::open(file.bytes, file.text, false); };
 }
 
 qint64 Connection::dataVersion() const {

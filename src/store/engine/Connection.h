@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Engine.h"
+#include "WorkingDirectory.h"
 
 #include <QObject>
 #include <QString>
@@ -17,25 +18,20 @@ public:
     explicit Connection(QObject *parent = nullptr);
     ~Connection() override;
 
-    // "Provider=...;Data Source=<file>;Persist Security Info=False"; only the data source
-    // part is used here.
-    QString ConnectionString() const { return connectionString_; }
-    void setConnectionString(const QString &text);
-    QString dataSource() const;
-    // The data source's file name as the file system's own bytes, when the caller has them (a
-    // folder's name that is not valid text would not survive the connection string).
-    void setFileName(const QByteArray &bytes) { fileName_ = bytes; }
-    QByteArray fileName() const;
+    // The catalogue's file, by the file system's own bytes (a folder's name need not be valid
+    // text) and as the user reads it.
+    void setFile(const FilePath &file);
+    // The file as the user reads it, or the server as shown to the user; what errors name.
+    QString dataSource() const { return file_.text; }
 
     // The short date format in which the cursors of this connection show dates as text and read
     // text back; the regional one until the program hands over the one its windows use.
     QString dateFormat() const;
     void setDateFormat(const QString &format) { dateFormat_ = format; }
 
-    // A catalogue that is not the data source's file (a server): how to open a connection to it.
-    // The data source then only names it for the user.
+    // A catalogue on a server: `shown` names it for the user, `opener` opens a connection to it.
     using Opener = std::function<engine::DbHandle()>;
-    void setOpener(Opener opener) { opener_ = std::move(opener); }
+    void setServer(const QString &shown, Opener opener);
     bool isServer() const { return bool(opener_); }
     // A second connection to the same catalogue, for reading on another thread; `another` is
     // the same as a function that may be called on any thread.
@@ -43,7 +39,7 @@ public:
     Opener another() const;
 
     bool Connected() const { return db_ != nullptr; }
-    // True opens the file named by the connection string, false closes it (`closing` first, so
+    // True opens the file (or the server), false closes it (`closing` first, so
     // the cursors on it close too). Setting the value it already has does nothing.
     void setConnected(bool connected);
 
@@ -58,8 +54,7 @@ signals:
     void closing();
 
 private:
-    QString connectionString_;
-    QByteArray fileName_;
+    FilePath file_{QByteArray(), QString()};
     QString dateFormat_;
     Opener opener_;
     engine::DbHandle db_;

@@ -17,10 +17,11 @@ bool olderThan(const timespec &time, const timespec &start) {
            (time.tv_sec == start.tv_sec && time.tv_nsec < start.tv_nsec);
 }
 
-// Calls `remove` on every entry of `folder` named `prefix` + six random characters whose lstat
-// says it is of `type` and older than this process.
+// Calls `remove` on every entry of `folder` named `prefix` + six random characters + `suffix`
+// whose lstat says it is of `type` and older than this process.
 template <typename Remove>
-void removeStale(const QByteArray &folder, const QByteArray &prefix, mode_t type, Remove remove) {
+void removeStale(const QByteArray &folder, const QByteArray &prefix, const QByteArray &suffix,
+                 mode_t type, Remove remove) {
     const timespec start = processStart();
     if (start.tv_sec == 0)
         return; // unknown: nothing can be told stale
@@ -29,7 +30,7 @@ void removeStale(const QByteArray &folder, const QByteArray &prefix, mode_t type
         return;
     while (const dirent *entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (!isTemporaryName(name, prefix))
+        if (!isTemporaryName(name, prefix, suffix))
             continue;
         const QByteArray path = joinedPath(folder, name);
         struct stat info;
@@ -70,10 +71,11 @@ timespec processStart() {
     return start;
 }
 
-bool isTemporaryName(const QByteArray &entry, const QByteArray &prefix) {
-    if (entry.size() != prefix.size() + 6 || !entry.startsWith(prefix))
+bool isTemporaryName(const QByteArray &entry, const QByteArray &prefix, const QByteArray &suffix) {
+    if (entry.size() != prefix.size() + 6 + suffix.size() || !entry.startsWith(prefix) ||
+        !entry.endsWith(suffix))
         return false;
-    for (qsizetype i = prefix.size(); i < entry.size(); ++i) {
+    for (qsizetype i = prefix.size(); i < prefix.size() + 6; ++i) {
         const char c = entry[i];
         if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
             return false;
@@ -81,19 +83,28 @@ bool isTemporaryName(const QByteArray &entry, const QByteArray &prefix) {
     return true;
 }
 
-void removeStaleReplacements(const QByteArray &folder, const QByteArray &name) {
-    removeStale(folder, '.' + name + '.', S_IFREG,
+void removeStaleFiles(const QByteArray &folder, const QByteArray &prefix,
+                      const QByteArray &suffix) {
+    removeStale(folder, prefix, suffix, S_IFREG,
                 [](const QByteArray &path) { ::unlink(path.constData()); });
 }
 
-void removeStaleImportFolders(const QByteArray &folder) {
-    removeStale(folder, ".vadrel-import-", S_IFDIR, [](const QByteArray &path) {
+void removeStaleFolders(const QByteArray &folder, const QByteArray &prefix) {
+    removeStale(folder, prefix, {}, S_IFDIR, [](const QByteArray &path) {
         // Depth first and never through a link: only what lies inside goes.
         ::nftw(
             path.constData(),
             [](const char *entry, const struct stat *, int, FTW *) { return ::remove(entry); }, 16,
             FTW_DEPTH | FTW_PHYS);
     });
+}
+
+void removeStaleReplacements(const QByteArray &folder, const QByteArray &name) {
+    removeStaleFiles(folder, '.' + name + '.');
+}
+
+void removeStaleImportFolders(const QByteArray &folder) {
+    removeStaleFolders(folder, ".vadrel-import-");
 }
 
 } // namespace store

@@ -3,16 +3,12 @@
 #include "DiscSource.h"
 #include "ProposalJson.h"
 #include "Proposer.h"
+#include "WrongCall.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-int wrongCall(const char *problem) {
-    std::fprintf(stderr, "vadrel-db: %s\nTry 'vadrel-db --help' for more information.\n", problem);
-    return 2;
-}
 
 void put(const QByteArray &line) {
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
