@@ -17,8 +17,6 @@
 
 namespace schema = store::schema;
 
-TForm2 *Form2 = nullptr;
-
 TForm2::TForm2(platform::Services services, TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("Form2"), QStringLiteral("Nuevo CD"), QSize(433, 322), parent)
     , services_(services)

@@ -41,5 +41,3 @@ private:
     platform::Services services_;
     TDataModule2 &data_;
 };
-
-extern TForm2 *Form2;

@@ -16,8 +16,6 @@
 #include <limits>
 #include <tuple>
 
-TForm4 *Form4 = nullptr;
-
 namespace {
 
 QLineEdit *edit(const char *name, QWidget *parent) {

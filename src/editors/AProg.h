@@ -45,5 +45,3 @@ private:
     TDataModule2 &data_;
     MainForm &form1_;
 };
-
-extern TForm4 *Form4;

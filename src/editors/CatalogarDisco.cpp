@@ -31,8 +31,6 @@
 #include <QVBoxLayout>
 #include <limits>
 
-TFormDisco *FormDisco = nullptr;
-
 namespace {
 
 namespace schema = store::schema;

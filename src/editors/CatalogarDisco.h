@@ -59,5 +59,3 @@ private:
     QByteArray scanner_;
     QListWidgetItem *proposed_ = nullptr; // the disc the proposal shown was read from
 };
-
-extern TFormDisco *FormDisco;

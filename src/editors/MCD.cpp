@@ -15,8 +15,6 @@
 
 namespace schema = store::schema;
 
-TForm3 *Form3 = nullptr;
-
 TForm3::TForm3(platform::Services services, TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("Form3"), QStringLiteral("Modificación CD"), QSize(433, 322),
                  parent)

@@ -43,5 +43,3 @@ private:
     bool dateUnread_ = false;
     bool rowGone_ = false; // another program removed the CD while this window showed it
 };
-
-extern TForm3 *Form3;

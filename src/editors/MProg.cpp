@@ -16,8 +16,6 @@
 
 namespace schema = store::schema;
 
-TForm6 *Form6 = nullptr;
-
 TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1, QWidget *parent)
     : DialogBase(QStringLiteral("Form6"), QStringLiteral("Modificación Programa"), QSize(432, 439),
                  parent)

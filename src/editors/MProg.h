@@ -49,5 +49,3 @@ private:
     MainForm &form1_;
     bool rowGone_ = false; // another program removed the program while this window showed it
 };
-
-extern TForm6 *Form6;

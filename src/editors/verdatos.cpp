@@ -11,8 +11,6 @@
 
 namespace schema = store::schema;
 
-TForm5 *Form5 = nullptr;
-
 TForm5::TForm5(TDataModule2 &data, QWidget *parent)
     : DialogBase(QStringLiteral("Form5"), QStringLiteral("Ver datos Programa"), QSize(434, 441),
                  parent) {

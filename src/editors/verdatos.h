@@ -28,5 +28,3 @@ public:
     DBMemo *DBMemo1;
     QToolButton *SpeedButton1;
 };
-
-extern TForm5 *Form5;

@@ -43,5 +43,3 @@ protected:
 private:
     platform::Services services_;
 };
-
-extern TForm7 *Form7;

@@ -61,5 +61,3 @@ private:
     QPointer<QWidget> lastActive_; // the program's window that was activated last
     QPointer<QWidget> before_;     // and the one before it, when this one is activated
 };
-
-extern TForm10 *Form10;

@@ -14,8 +14,6 @@
 #include <QToolButton>
 #include <unistd.h>
 
-TForm8 *Form8 = nullptr;
-
 namespace {
 
 // The box of each optional column.

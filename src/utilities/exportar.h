@@ -40,5 +40,3 @@ private:
     platform::Services services_;
     TDataModule2 &data_;
 };
-
-extern TForm8 *Form8;

@@ -27,42 +27,42 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
         QSize size;
         std::vector<std::pair<QWidget *, const char *>> inputs; // in tab order, with their label
     } windows[] = {
-        {Form2,
+        {form2(),
          "Nuevo CD",
          {433, 322},
-         {{Form2->Edit1, "Nro. CD :"},
-          {Form2->Edit2, "Descripción :"},
-          {Form2->Date1, "Fecha :"},
-          {Form2->Memo1, "Comentario :"}}},
-        {Form3,
+         {{form2()->Edit1, "Nro. CD :"},
+          {form2()->Edit2, "Descripción :"},
+          {form2()->Date1, "Fecha :"},
+          {form2()->Memo1, "Comentario :"}}},
+        {form3(),
          "Modificación CD",
          {433, 322},
-         {{Form3->DBEdit1, "Nro. CD :"},
-          {Form3->DBEdit2, "Descripción :"},
-          {Form3->Date1, "Fecha :"},
-          {Form3->DBMemo1, "Comentario :"}}},
-        {Form4,
+         {{form3()->DBEdit1, "Nro. CD :"},
+          {form3()->DBEdit2, "Descripción :"},
+          {form3()->Date1, "Fecha :"},
+          {form3()->DBMemo1, "Comentario :"}}},
+        {form4(),
          "Nuevo Programa",
          {434, 440},
-         {{Form4->Edit1, "Programa :"},
-          {Form4->Edit2, "Versión :"},
-          {Form4->Edit3, "Empresa :"},
-          {Form4->ComboBox1, "Licencia :"},
-          {Form4->Edit4, "Año :"},
-          {Form4->Edit5, "Link :"},
-          {Form4->ComboBox2, "Nro. CD :"},
-          {Form4->Memo1, "Comentario :"}}},
-        {Form6,
+         {{form4()->Edit1, "Programa :"},
+          {form4()->Edit2, "Versión :"},
+          {form4()->Edit3, "Empresa :"},
+          {form4()->ComboBox1, "Licencia :"},
+          {form4()->Edit4, "Año :"},
+          {form4()->Edit5, "Link :"},
+          {form4()->ComboBox2, "Nro. CD :"},
+          {form4()->Memo1, "Comentario :"}}},
+        {form6(),
          "Modificación Programa",
          {432, 439},
-         {{Form6->DBEdit1, "Programa :"},
-          {Form6->DBEdit2, "Versión :"},
-          {Form6->DBEdit3, "Empresa :"},
-          {Form6->ComboBox1, "Licencia :"},
-          {Form6->DBEdit5, "Año :"},
-          {Form6->DBEdit6, "Link :"},
-          {Form6->ComboBox2, "Nro. CD :"},
-          {Form6->DBMemo1, "Comentario :"}}},
+         {{form6()->DBEdit1, "Programa :"},
+          {form6()->DBEdit2, "Versión :"},
+          {form6()->DBEdit3, "Empresa :"},
+          {form6()->ComboBox1, "Licencia :"},
+          {form6()->DBEdit5, "Año :"},
+          {form6()->DBEdit6, "Link :"},
+          {form6()->ComboBox2, "Nro. CD :"},
+          {form6()->DBMemo1, "Comentario :"}}},
     };
     for (const auto &w : windows) {
         SCOPED_TRACE(w.caption);
@@ -101,7 +101,7 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
     }
     // The licence lists offer the six categories in order; the new program's year takes four
     // characters.
-    for (QComboBox *licences : {Form4->ComboBox1, Form6->ComboBox1}) {
+    for (QComboBox *licences : {form4()->ComboBox1, form6()->ComboBox1}) {
         QStringList entries;
         for (int i = 0; i < licences->count(); ++i)
             entries << licences->itemText(i);
@@ -109,11 +109,12 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
                   QStringList({"Freeware", "Comercial", "Demo", "Trial", "Shareware", "Warez"}));
         EXPECT_FALSE(licences->isEditable());
     }
-    EXPECT_EQ(Form4->Edit4->maxLength(), 4);
+    EXPECT_EQ(form4()->Edit4->maxLength(), 4);
     // Every other text box takes a text of any length whole.
-    for (QLineEdit *box : {Form2->Edit2, Form4->Edit1, Form4->Edit2, Form4->Edit3, Form4->Edit5}) {
+    for (QLineEdit *box :
+         {form2()->Edit2, form4()->Edit1, form4()->Edit2, form4()->Edit3, form4()->Edit5}) {
         box->setText(QString(100000, u'a'));
         EXPECT_EQ(box->text().size(), 100000) << box->objectName().toStdString();
     }
-    EXPECT_TRUE(Form6->DBEdit4->isHidden() && Form6->DBEdit7->isHidden());
+    EXPECT_TRUE(form6()->DBEdit4->isHidden() && form6()->DBEdit7->isHidden());
 }

@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QFile>
 
-TDataModule2 *DataModule2 = nullptr;
-
 TDataModule2::TDataModule2(QObject *parent)
     : QObject(parent) {
     TDiscos.setConnection(&ADOConnection);

@@ -64,7 +64,3 @@ private:
     QByteArray serverAddress_;
     std::unique_ptr<store::ServerFeed> feed_; // others' changes, while on a server
 };
-
-// The single instance, created and set by start-up before the main window; windows are handed
-// it instead of reading this.
-extern TDataModule2 *DataModule2;
