@@ -29,11 +29,13 @@ struct Program : RunningProgram {
 void BM_NewProgramAccept(benchmark::State &state) {
     Program program(int(state.range(0)));
     TForm4 *window = program.opened().newProgram;
+    auto *name = window->findChild<QLineEdit *>("Edit1");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     window->show(); // opening runs Limpiar
     int n = 0;
     for (auto _ : state) {
-        window->Edit1->setText(QStringLiteral("Programa de prueba %1").arg(++n));
-        window->SpeedButton1->click();
+        name->setText(QStringLiteral("Programa de prueba %1").arg(++n));
+        accept->click();
     }
     window->close();
 }
@@ -41,14 +43,16 @@ void BM_NewProgramAccept(benchmark::State &state) {
 void BM_ModifyProgramAccept(benchmark::State &state) {
     Program program(int(state.range(0)));
     TForm6 *window = program.opened().modifyProgram;
+    auto *version = window->findChild<DBEdit *>("DBEdit2");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     int n = 0;
     for (auto _ : state) {
         state.PauseTiming();
         window->show();                                     // opening selects the licence and CD
         program.windows->dataModule().TProgramas.EditRow(); // as typing a new version would
-        window->DBEdit2->setText(QStringLiteral("%1.0").arg(++n));
+        version->setText(QStringLiteral("%1.0").arg(++n));
         state.ResumeTiming();
-        window->SpeedButton1->click();
+        accept->click();
     }
 }
 

@@ -224,13 +224,15 @@ void newProgram() {
     program.main.Programas1Click();
     process();
     TForm4 *window = program.opened.newProgram;
+    auto *name = window->findChild<QLineEdit *>("Edit1");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     window->show(); // opening runs Limpiar
     process();
     std::vector<double> times;
     for (int n = 1; n <= 5; ++n) {
-        window->Edit1->setText(QStringLiteral("Programa de prueba %1").arg(n));
+        name->setText(QStringLiteral("Programa de prueba %1").arg(n));
         times.push_back(timed([&] {
-            window->SpeedButton1->click();
+            accept->click();
             process();
         }));
     }
@@ -256,12 +258,13 @@ void exportListing() {
     Program program;
     settle(program);
     TForm8 *window = program.opened.exportList;
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     window->show();
     for (QCheckBox *box : window->findChildren<QCheckBox *>())
         box->setChecked(true);
     std::vector<double> times;
     for (int i = 0; i < 3; ++i)
-        times.push_back(timed([&] { window->SpeedButton1->click(); }));
+        times.push_back(timed([&] { accept->click(); }));
     window->close();
     QFile::remove(QStringLiteral("Listado.txt"));
     print("export_s", median(times), "s");
@@ -291,6 +294,8 @@ void saveCd() {
     process();
     store::TableCursor &discos = program.data.TDiscos;
     TForm3 *window = program.opened.modifyCd;
+    auto *descriptionBox = window->findChild<DBEdit *>("DBEdit2");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     std::vector<double> times;
     int shown = 0;
     for (int i = 1; i <= 5; ++i) {
@@ -300,10 +305,10 @@ void saveCd() {
         program.main.SpeedButton3Click(); // puts the CD's date in the window; opening is ours
         window->show();
         discos.EditRow(); // as typing would
-        window->DBEdit2->setText(description);
+        descriptionBox->setText(description);
         bool updated = false;
         times.push_back(timed([&] {
-            window->SpeedButton1->click();
+            accept->click();
             process();
             updated = viewShows(program, cd, description);
         }));
@@ -325,13 +330,15 @@ void saveProgram() {
     program.main.Programas1Click();
     process();
     TForm6 *window = program.opened.modifyProgram;
+    auto *version = window->findChild<DBEdit *>("DBEdit2");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     std::vector<double> times;
     for (int n = 1; n <= 5; ++n) {
         window->show();                    // opening selects the licence and CD
         program.data.TProgramas.EditRow(); // as typing a new version would
-        window->DBEdit2->setText(QStringLiteral("%1.0").arg(n));
+        version->setText(QStringLiteral("%1.0").arg(n));
         times.push_back(timed([&] {
-            window->SpeedButton1->click();
+            accept->click();
             process();
         }));
     }

@@ -25,6 +25,7 @@ public:
     // "CANCELAR": closes.
     void SpeedButton2Click();
 
+private:
     QGroupBox *GroupBox1;
     QLineEdit *Edit1;
     QLineEdit *Edit2;
@@ -33,7 +34,6 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     // Puts the number after the last CD's in Edit1; false (Edit1 empty, the user told) when
     // there is none.
     bool proposeNumber();

@@ -28,6 +28,7 @@ public:
     // "CANCELAR": closes.
     void SpeedButton2Click();
 
+private:
     QGroupBox *GroupBox1;
     QLineEdit *Edit1;
     QLineEdit *Edit2;
@@ -40,7 +41,6 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     platform::Services services_;
     TDataModule2 &data_;
     MainForm &form1_;

@@ -24,6 +24,13 @@ public:
 
     enum Column { Name, Version, Publisher, Licence, Year, Link, Comment, Origin, ColumnCount };
 
+    void BotonImagenClick();
+    void BotonCarpetaClick();
+    void BotonLeerClick();
+    void BotonGuardarClick();
+    void BotonCancelarClick();
+
+private:
     QListWidget *ListaDiscos;
     QToolButton *BotonImagen;
     QToolButton *BotonCarpeta;
@@ -37,13 +44,6 @@ public:
     QToolButton *BotonGuardar;
     QToolButton *BotonCancelar;
 
-    void BotonImagenClick();
-    void BotonCarpetaClick();
-    void BotonLeerClick();
-    void BotonGuardarClick();
-    void BotonCancelarClick();
-
-private:
     void addSource(const QString &label, const QByteArray &path);
     void clearProposal();
     void showProposal(const disc::Proposal &proposal);

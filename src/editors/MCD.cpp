@@ -48,6 +48,10 @@ TForm3::TForm3(platform::Services services, TDataModule2 &data, QWidget *parent)
         GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
 }
 
+void TForm3::showStoredDate(const QDate &date) {
+    Date1->setDate(date);
+}
+
 // The picker keeps the CD's stored date that the opener put there, so confirming another change
 // does not move the CD's date to today.
 void TForm3::FormActivate() {

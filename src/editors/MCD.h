@@ -18,6 +18,8 @@ class TForm3 : public DialogBase {
 public:
     TForm3(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
 
+    // Puts the CD's stored date in the picker; "MODIFICACIONES" does so before each opening.
+    void showStoredDate(const QDate &date);
     // The window is shown by "MODIFICACIONES" on the CDs page: remembers the date shown.
     void FormActivate() override;
     // The window closes, by any way: an edit not saved is dropped.
@@ -27,6 +29,7 @@ public:
     // "CANCELAR": closes, dropping what was typed.
     void SpeedButton2Click();
 
+private:
     QGroupBox *GroupBox1;
     DBEdit *DBEdit1;
     DBEdit *DBEdit2;
@@ -36,7 +39,6 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     platform::Services services_;
     TDataModule2 &data_;
     QDate dateShown_; // as the opener put it in the picker

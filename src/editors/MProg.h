@@ -29,6 +29,7 @@ public:
     // "CANCELAR": closes, dropping what was typed.
     void SpeedButton2Click();
 
+private:
     QGroupBox *GroupBox1;
     DBEdit *DBEdit1;
     DBEdit *DBEdit2;
@@ -43,7 +44,6 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     platform::Services services_;
     TDataModule2 &data_;
     MainForm &form1_;

@@ -17,6 +17,7 @@ public:
     // "ACEPTAR": closes.
     void SpeedButton1Click();
 
+private:
     QGroupBox *GroupBox1;
     DBEdit *DBEdit1;
     DBEdit *DBEdit2;

@@ -20,7 +20,6 @@
 #include "exportar.h"
 #include "verdatos.h"
 
-#include <QDateEdit>
 #include <QTabWidget>
 
 void TForm1::openModal(QDialog *window) {
@@ -41,7 +40,7 @@ void TForm1::SpeedButton2Click(QObject *) {
 }
 
 void TForm1::SpeedButton3Click(QObject *) {
-    windows_.modifyCd->Date1->setDate(
+    windows_.modifyCd->showStoredDate(
         data_.TDiscos.Fields(store::schema::cds::Date).AsDateTime().date());
     openModal(windows_.modifyCd);
 }

@@ -26,12 +26,12 @@ public:
     // The same folder as the file system names it.
     static QByteArray folderBytes(const QTreeWidgetItem *node);
 
+private:
     QGroupBox *GroupBox1;
     QTreeWidget *TreeView;
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     void fillFolder(QTreeWidgetItem *node);
     void showMenu(const QPoint &position);
 

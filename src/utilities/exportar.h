@@ -3,11 +3,17 @@
 #include "DialogBase.h"
 #include "Platform.h"
 
+#include <utility>
+#include <vector>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QToolButton;
 class TDataModule2;
+namespace store {
+enum class ListingColumn;
+}
 
 // The export window: writes Listado.txt, the programs of the queries page in its order and under
 // its CD filter, with the columns the user checks.
@@ -23,6 +29,10 @@ public:
     // "CANCELAR": closes.
     void SpeedButton2Click();
 
+private:
+    // The boxes of the columns besides the name, in the listing's order.
+    std::vector<std::pair<QCheckBox *, store::ListingColumn>> optionalColumns() const;
+
     QGroupBox *GroupBox1;
     QCheckBox *CheckBox1;
     QCheckBox *CheckBox2;
@@ -36,7 +46,6 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     platform::Services services_;
     TDataModule2 &data_;
 };

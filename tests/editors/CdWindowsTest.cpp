@@ -42,7 +42,7 @@ protected:
     }
     QString proposal() {
         QString number;
-        newCd([&] { number = form2()->Edit1->text(); });
+        newCd([&] { number = child<QLineEdit>(form2(), "Edit1")->text(); });
         return number;
     }
     QString stored(const QString &sql) { return catalogue->queryText(sql); }
@@ -95,24 +95,24 @@ TEST_F(CdWindowsTest, AcceptStoresTheCdAndPreparesTheNext) {
     start(true);
     const int rows = form1()->findChild<DBGrid *>("DBGrid2")->model()->rowCount();
     newCd([&] {
-        EXPECT_EQ(form2()->Edit1->text(), "13");
-        EXPECT_TRUE(form2()->Edit1->isReadOnly());
-        EXPECT_EQ(form2()->Date1->date(), QDate(2026, 12, 7));
-        QTest::keyClicks(form2()->Edit2, "Respaldo");
-        QTest::keyClicks(form2()->Memo1, "a");
-        QTest::keyClick(form2()->Memo1, Qt::Key_Return);
-        QTest::keyClicks(form2()->Memo1, "b");
-        form2()->SpeedButton1->click();
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "13");
+        EXPECT_TRUE(child<QLineEdit>(form2(), "Edit1")->isReadOnly());
+        EXPECT_EQ(child<QDateEdit>(form2(), "Date1")->date(), QDate(2026, 12, 7));
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "Respaldo");
+        QTest::keyClicks(child<QPlainTextEdit>(form2(), "Memo1"), "a");
+        QTest::keyClick(child<QPlainTextEdit>(form2(), "Memo1"), Qt::Key_Return);
+        QTest::keyClicks(child<QPlainTextEdit>(form2(), "Memo1"), "b");
+        child<QToolButton>(form2(), "SpeedButton1")->click();
         ASSERT_EQ(boxCount(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Information);
         EXPECT_EQ(fake.dialogs.boxes[0].text,
                   "\r\n Los datos del CD se guardaron correctamente \r\n");
         // Ready for the next CD, still open.
         EXPECT_TRUE(form2()->isVisible());
-        EXPECT_EQ(form2()->Edit1->text(), "14");
-        EXPECT_EQ(form2()->Edit2->text(), "");
-        EXPECT_EQ(form2()->Memo1->toPlainText(), "");
-        EXPECT_EQ(form2()->focusWidget(), form2()->Edit2);
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "14");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "");
+        EXPECT_EQ(child<QPlainTextEdit>(form2(), "Memo1")->toPlainText(), "");
+        EXPECT_EQ(form2()->focusWidget(), child<QLineEdit>(form2(), "Edit2"));
     });
     EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || FechaDisco || '|' || hex(Comentario) "
                      "FROM Discos WHERE NroDisco = 13"),
@@ -123,7 +123,7 @@ TEST_F(CdWindowsTest, AcceptStoresTheCdAndPreparesTheNext) {
 
 TEST_F(CdWindowsTest, EmptyDescriptionAndCommentAreAccepted) {
     start(true, false);
-    newCd([&] { form2()->SpeedButton1->click(); });
+    newCd([&] { child<QToolButton>(form2(), "SpeedButton1")->click(); });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 1 AND "
                                   "DescripcionDisco = '' AND Comentario = ''"),
               1);
@@ -132,18 +132,18 @@ TEST_F(CdWindowsTest, EmptyDescriptionAndCommentAreAccepted) {
 TEST_F(CdWindowsTest, ReopeningAfterCancelShowsAFreshEntry) {
     start(true);
     newCd([&] {
-        QTest::keyClicks(form2()->Edit2, "A medias");
-        QTest::keyClicks(form2()->Memo1, "sin guardar");
-        form2()->Date1->setDate(QDate(2001, 1, 1));
-        form2()->SpeedButton2->click();
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "A medias");
+        QTest::keyClicks(child<QPlainTextEdit>(form2(), "Memo1"), "sin guardar");
+        child<QDateEdit>(form2(), "Date1")->setDate(QDate(2001, 1, 1));
+        child<QToolButton>(form2(), "SpeedButton2")->click();
         EXPECT_FALSE(form2()->isVisible());
     });
     fake.clock.date = QDate(2027, 3, 4);
     newCd([&] {
-        EXPECT_EQ(form2()->Edit1->text(), "13");
-        EXPECT_EQ(form2()->Edit2->text(), "");
-        EXPECT_EQ(form2()->Memo1->toPlainText(), "");
-        EXPECT_EQ(form2()->Date1->date(), QDate(2027, 3, 4));
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "13");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "");
+        EXPECT_EQ(child<QPlainTextEdit>(form2(), "Memo1")->toPlainText(), "");
+        EXPECT_EQ(child<QDateEdit>(form2(), "Date1")->date(), QDate(2027, 3, 4));
     });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 12);
     EXPECT_EQ(boxCount(), 0u);
@@ -152,12 +152,12 @@ TEST_F(CdWindowsTest, ReopeningAfterCancelShowsAFreshEntry) {
 TEST_F(CdWindowsTest, EnterAndEscapeNeitherSaveNorClose) {
     start(true);
     newCd([&] {
-        QTest::keyClicks(form2()->Edit2, "x");
-        QTest::keyClick(form2()->Edit2, Qt::Key_Return);
-        QTest::keyClick(form2()->Edit2, Qt::Key_Escape);
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "x");
+        QTest::keyClick(child<QLineEdit>(form2(), "Edit2"), Qt::Key_Return);
+        QTest::keyClick(child<QLineEdit>(form2(), "Edit2"), Qt::Key_Escape);
         QTest::keyClick(form2(), Qt::Key_Escape);
         EXPECT_TRUE(form2()->isVisible());
-        EXPECT_EQ(form2()->Edit2->text(), "x");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "x");
     });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 12);
     EXPECT_EQ(boxCount(), 0u);
@@ -168,14 +168,14 @@ TEST_F(CdWindowsTest, ARefusedCdKeepsTheInputsAsTyped) {
     newCd([&] {
         // Another program takes number 13 meanwhile.
         catalogue->exec("INSERT INTO Discos VALUES (13, 'Otro', '2026-01-01', NULL)");
-        QTest::keyClicks(form2()->Edit2, "Mio");
-        form2()->SpeedButton1->click();
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "Mio");
+        child<QToolButton>(form2(), "SpeedButton1")->click();
         ASSERT_EQ(boxCount(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
         EXPECT_TRUE(form2()->isVisible());
         // The CDs were read again and the next free number is proposed.
-        EXPECT_EQ(form2()->Edit1->text(), "14");
-        EXPECT_EQ(form2()->Edit2->text(), "Mio");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "14");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "Mio");
     });
     EXPECT_EQ(data().TDiscos.RecordCount(), 13);
     EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
@@ -185,13 +185,13 @@ TEST_F(CdWindowsTest, ModifyCancelOrCloseBoxLeavesTheCdAsItWas) {
     start(true);
     for (bool closeBox : {false, true}) {
         modifyCd([&] {
-            QTest::keyClicks(form3()->DBEdit2, " cambiado");
-            QTest::keyClicks(form3()->DBMemo1, "nota");
+            QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), " cambiado");
+            QTest::keyClicks(child<DBMemo>(form3(), "DBMemo1"), "nota");
             EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Edit);
             if (closeBox)
                 form3()->close();
             else
-                form3()->SpeedButton2->click();
+                child<QToolButton>(form3(), "SpeedButton2")->click();
         });
         EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
         EXPECT_EQ(data().TDiscos.Fields(1).AsString(), "Utilidades del sistema");
@@ -204,11 +204,11 @@ TEST_F(CdWindowsTest, ModifyCancelOrCloseBoxLeavesTheCdAsItWas) {
 TEST_F(CdWindowsTest, ModifyShowsAndKeepsTheStoredDate) {
     start(true);
     modifyCd([&] {
-        EXPECT_EQ(form3()->Date1->date(), QDate(2003, 3, 15));
-        EXPECT_EQ(form3()->DBEdit1->text(), "1");
-        EXPECT_EQ(form3()->focusWidget(), form3()->DBEdit2);
-        QTest::keyClicks(form3()->DBMemo1, "Revisado. ");
-        form3()->SpeedButton1->click();
+        EXPECT_EQ(child<QDateEdit>(form3(), "Date1")->date(), QDate(2003, 3, 15));
+        EXPECT_EQ(child<DBEdit>(form3(), "DBEdit1")->text(), "1");
+        EXPECT_EQ(form3()->focusWidget(), child<DBEdit>(form3(), "DBEdit2"));
+        QTest::keyClicks(child<DBMemo>(form3(), "DBMemo1"), "Revisado. ");
+        child<QToolButton>(form3(), "SpeedButton1")->click();
         EXPECT_FALSE(form3()->isVisible());
     });
     EXPECT_EQ(stored("SELECT FechaDisco || '|' || substr(Comentario, 1, 10) FROM Discos WHERE "
@@ -224,10 +224,10 @@ TEST_F(CdWindowsTest, ModifyStoresAPickedDateAtMidnight) {
     start(true);
     data().TDiscos.FindRow("NroDisco", 7); // stored with a time of day
     modifyCd([&] {
-        form3()->DBEdit2->selectAll();
-        QTest::keyClicks(form3()->DBEdit2, "Juegos");
-        form3()->Date1->setDate(QDate(2026, 1, 2));
-        form3()->SpeedButton1->click();
+        child<DBEdit>(form3(), "DBEdit2")->selectAll();
+        QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), "Juegos");
+        child<QDateEdit>(form3(), "Date1")->setDate(QDate(2026, 1, 2));
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || FechaDisco FROM Discos WHERE NroDisco = 7"),
               "Juegos|2026-01-02");
@@ -238,11 +238,11 @@ TEST_F(CdWindowsTest, ModifyStoresAPickedDateAtMidnight) {
 TEST_F(CdWindowsTest, ModifyCannotChangeTheNumber) {
     start(true);
     modifyCd([&] {
-        form3()->DBEdit1->setFocus();
-        QTest::keyClicks(form3()->DBEdit1, "9");
-        EXPECT_EQ(form3()->DBEdit1->text(), "1");
+        child<DBEdit>(form3(), "DBEdit1")->setFocus();
+        QTest::keyClicks(child<DBEdit>(form3(), "DBEdit1"), "9");
+        EXPECT_EQ(child<DBEdit>(form3(), "DBEdit1")->text(), "1");
         EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
-        form3()->SpeedButton1->click();
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 1"), 1);
 }
@@ -254,9 +254,9 @@ TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothingAndSaysSo) {
         SCOPED_TRACE(typed);
         fake.dialogs.boxes.clear();
         modifyCd([&] {
-            EXPECT_EQ(form3()->DBEdit2->text(), "");
-            QTest::keyClicks(form3()->DBEdit2, typed);
-            form3()->SpeedButton1->click();
+            EXPECT_EQ(child<DBEdit>(form3(), "DBEdit2")->text(), "");
+            QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), typed);
+            child<QToolButton>(form3(), "SpeedButton1")->click();
             EXPECT_FALSE(form3()->isVisible());
         });
         EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 0);
@@ -272,18 +272,18 @@ TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothingAndSaysSo) {
 TEST_F(CdWindowsTest, TypingSurvivesMinimisingAndRestoring) {
     start(true);
     modifyCd([&] {
-        form3()->Date1->setDate(QDate(2001, 2, 3));
+        child<QDateEdit>(form3(), "Date1")->setDate(QDate(2001, 2, 3));
         form3()->setWindowState(Qt::WindowMinimized);
         form3()->setWindowState(Qt::WindowNoState);
-        form3()->SpeedButton1->click();
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 1"), "2001-02-03");
     newCd([&] {
-        QTest::keyClicks(form2()->Edit2, "A medio escribir");
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "A medio escribir");
         form2()->setWindowState(Qt::WindowMinimized);
         form2()->setWindowState(Qt::WindowNoState);
-        EXPECT_EQ(form2()->Edit2->text(), "A medio escribir");
-        EXPECT_EQ(form2()->Edit1->text(), "13");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "A medio escribir");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "13");
     });
 }
 
@@ -294,8 +294,8 @@ TEST_F(CdWindowsTest, ModifyCdSavesWhateverTheDateFormat) {
         fake.dialogs.boxes.clear();
         start(true);
         modifyCd([&] {
-            form3()->Date1->setDate(QDate(2026, 1, 2));
-            form3()->SpeedButton1->click();
+            child<QDateEdit>(form3(), "Date1")->setDate(QDate(2026, 1, 2));
+            child<QToolButton>(form3(), "SpeedButton1")->click();
             EXPECT_FALSE(form3()->isVisible());
         });
         EXPECT_EQ(boxCount(), 0u);
@@ -309,9 +309,9 @@ TEST_F(CdWindowsTest, ARefusedPostKeepsModifyCdOpenWithTheTyping) {
     start(true);
     data().TDiscos.GoLast(); // CD 12, without programs
     modifyCd([&] {
-        QTest::keyClicks(form3()->DBEdit2, " y mas");
+        QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), " y mas");
         catalogue->exec("DELETE FROM Discos WHERE NroDisco = 12"); // by another program
-        form3()->SpeedButton1->click();
+        child<QToolButton>(form3(), "SpeedButton1")->click();
         ASSERT_EQ(boxCount(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].text.toStdString(),
                   " No se pudo guardar el registro: ya no está en la base de datos (otro "
@@ -319,7 +319,7 @@ TEST_F(CdWindowsTest, ARefusedPostKeepsModifyCdOpenWithTheTyping) {
         EXPECT_TRUE(form3()->isVisible());
         // The CDs were read again, without the removed one; the typing stays in the window.
         EXPECT_EQ(data().TDiscos.RecordCount(), 11);
-        EXPECT_TRUE(form3()->DBEdit2->text().endsWith(" y mas"));
+        EXPECT_TRUE(child<DBEdit>(form3(), "DBEdit2")->text().endsWith(" y mas"));
     });
     EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
 }
@@ -329,11 +329,11 @@ TEST_F(CdWindowsTest, ModifyWritesOnlyWhatTheUserChanged) {
         c.exec("UPDATE Discos SET Comentario = 'a' || char(10) || 'b' WHERE NroDisco = 1");
     });
     modifyCd([&] {
-        QTest::keyClicks(form3()->DBEdit2, " (revisado)");
+        QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), " (revisado)");
         // The comment is touched but left as it was.
-        QTest::keyClicks(form3()->DBMemo1, "x");
-        QTest::keyClick(form3()->DBMemo1, Qt::Key_Backspace);
-        form3()->SpeedButton1->click();
+        QTest::keyClicks(child<DBMemo>(form3(), "DBMemo1"), "x");
+        QTest::keyClick(child<DBMemo>(form3(), "DBMemo1"), Qt::Key_Backspace);
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || hex(Comentario) FROM Discos WHERE "
                      "NroDisco = 1"),
@@ -350,16 +350,16 @@ TEST_F(CdWindowsTest, ModifyKeepsADateItCannotReadUnlessOneIsPicked) {
     auto *grid = form1()->findChild<DBGrid *>("DBGrid2");
     EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "");
     modifyCd([&] {
-        QTest::keyClicks(form3()->DBMemo1, "Revisado.");
-        form3()->SpeedButton1->click();
+        QTest::keyClicks(child<DBMemo>(form3(), "DBMemo1"), "Revisado.");
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT FechaDisco || '|' || Comentario FROM Discos WHERE NroDisco = 1"),
               "el martes|Revisado.");
 
     data().TDiscos.FindRow("NroDisco", 2);
     modifyCd([&] {
-        form3()->Date1->setDate(QDate(2026, 1, 2));
-        form3()->SpeedButton1->click();
+        child<QDateEdit>(form3(), "Date1")->setDate(QDate(2026, 1, 2));
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 2"), "2026-01-02");
 }

@@ -30,39 +30,39 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
         {form2(),
          "Nuevo CD",
          {433, 322},
-         {{form2()->Edit1, "Nro. CD :"},
-          {form2()->Edit2, "Descripción :"},
-          {form2()->Date1, "Fecha :"},
-          {form2()->Memo1, "Comentario :"}}},
+         {{child<QLineEdit>(form2(), "Edit1"), "Nro. CD :"},
+          {child<QLineEdit>(form2(), "Edit2"), "Descripción :"},
+          {child<QDateEdit>(form2(), "Date1"), "Fecha :"},
+          {child<QPlainTextEdit>(form2(), "Memo1"), "Comentario :"}}},
         {form3(),
          "Modificación CD",
          {433, 322},
-         {{form3()->DBEdit1, "Nro. CD :"},
-          {form3()->DBEdit2, "Descripción :"},
-          {form3()->Date1, "Fecha :"},
-          {form3()->DBMemo1, "Comentario :"}}},
+         {{child<DBEdit>(form3(), "DBEdit1"), "Nro. CD :"},
+          {child<DBEdit>(form3(), "DBEdit2"), "Descripción :"},
+          {child<QDateEdit>(form3(), "Date1"), "Fecha :"},
+          {child<DBMemo>(form3(), "DBMemo1"), "Comentario :"}}},
         {form4(),
          "Nuevo Programa",
          {434, 440},
-         {{form4()->Edit1, "Programa :"},
-          {form4()->Edit2, "Versión :"},
-          {form4()->Edit3, "Empresa :"},
-          {form4()->ComboBox1, "Licencia :"},
-          {form4()->Edit4, "Año :"},
-          {form4()->Edit5, "Link :"},
-          {form4()->ComboBox2, "Nro. CD :"},
-          {form4()->Memo1, "Comentario :"}}},
+         {{child<QLineEdit>(form4(), "Edit1"), "Programa :"},
+          {child<QLineEdit>(form4(), "Edit2"), "Versión :"},
+          {child<QLineEdit>(form4(), "Edit3"), "Empresa :"},
+          {child<QComboBox>(form4(), "ComboBox1"), "Licencia :"},
+          {child<QLineEdit>(form4(), "Edit4"), "Año :"},
+          {child<QLineEdit>(form4(), "Edit5"), "Link :"},
+          {child<QComboBox>(form4(), "ComboBox2"), "Nro. CD :"},
+          {child<QPlainTextEdit>(form4(), "Memo1"), "Comentario :"}}},
         {form6(),
          "Modificación Programa",
          {432, 439},
-         {{form6()->DBEdit1, "Programa :"},
-          {form6()->DBEdit2, "Versión :"},
-          {form6()->DBEdit3, "Empresa :"},
-          {form6()->ComboBox1, "Licencia :"},
-          {form6()->DBEdit5, "Año :"},
-          {form6()->DBEdit6, "Link :"},
-          {form6()->ComboBox2, "Nro. CD :"},
-          {form6()->DBMemo1, "Comentario :"}}},
+         {{child<DBEdit>(form6(), "DBEdit1"), "Programa :"},
+          {child<DBEdit>(form6(), "DBEdit2"), "Versión :"},
+          {child<DBEdit>(form6(), "DBEdit3"), "Empresa :"},
+          {child<QComboBox>(form6(), "ComboBox1"), "Licencia :"},
+          {child<DBEdit>(form6(), "DBEdit5"), "Año :"},
+          {child<DBEdit>(form6(), "DBEdit6"), "Link :"},
+          {child<QComboBox>(form6(), "ComboBox2"), "Nro. CD :"},
+          {child<DBMemo>(form6(), "DBMemo1"), "Comentario :"}}},
     };
     for (const auto &w : windows) {
         SCOPED_TRACE(w.caption);
@@ -101,7 +101,8 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
     }
     // The licence lists offer the six categories in order; the new program's year takes four
     // characters.
-    for (QComboBox *licences : {form4()->ComboBox1, form6()->ComboBox1}) {
+    for (QComboBox *licences :
+         {child<QComboBox>(form4(), "ComboBox1"), child<QComboBox>(form6(), "ComboBox1")}) {
         QStringList entries;
         for (int i = 0; i < licences->count(); ++i)
             entries << licences->itemText(i);
@@ -109,12 +110,14 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
                   QStringList({"Freeware", "Comercial", "Demo", "Trial", "Shareware", "Warez"}));
         EXPECT_FALSE(licences->isEditable());
     }
-    EXPECT_EQ(form4()->Edit4->maxLength(), 4);
+    EXPECT_EQ(child<QLineEdit>(form4(), "Edit4")->maxLength(), 4);
     // Every other text box takes a text of any length whole.
-    for (QLineEdit *box :
-         {form2()->Edit2, form4()->Edit1, form4()->Edit2, form4()->Edit3, form4()->Edit5}) {
+    for (QLineEdit *box : {child<QLineEdit>(form2(), "Edit2"), child<QLineEdit>(form4(), "Edit1"),
+                           child<QLineEdit>(form4(), "Edit2"), child<QLineEdit>(form4(), "Edit3"),
+                           child<QLineEdit>(form4(), "Edit5")}) {
         box->setText(QString(100000, u'a'));
         EXPECT_EQ(box->text().size(), 100000) << box->objectName().toStdString();
     }
-    EXPECT_TRUE(form6()->DBEdit4->isHidden() && form6()->DBEdit7->isHidden());
+    EXPECT_TRUE(child<DBEdit>(form6(), "DBEdit4")->isHidden() &&
+                child<DBEdit>(form6(), "DBEdit7")->isHidden());
 }

@@ -34,8 +34,9 @@ protected:
     // Saves a new CD through the New CD window, as the user does.
     void saveNewCd() {
         fake.modal.inside = [this](QDialog *) {
-            QTest::keyClicks(form2()->Edit2, QStringLiteral("Copia"));
-            form2()->Memo1->setPlainText(QString(100000, u'x')); // more than the file has free
+            QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), QStringLiteral("Copia"));
+            child<QPlainTextEdit>(form2(), "Memo1")
+                ->setPlainText(QString(100000, u'x')); // more than the file has free
             click(form2(), "SpeedButton1");
         };
         click(form1(), "SpeedButton1");

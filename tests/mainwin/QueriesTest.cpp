@@ -218,18 +218,20 @@ TEST_P(QueriesTest, DetailsShowTheCurrentRowAndChangeNothing) {
     fake.modal.inside = [&](QDialog *) {
         EXPECT_EQ(form5()->windowTitle(), "Ver datos Programa");
         const QStringList expected = {"Word", "11", "E", "Comercial", "2003", "", "3"};
-        DBEdit *boxes[] = {form5()->DBEdit1, form5()->DBEdit2, form5()->DBEdit3, form5()->DBEdit4,
-                           form5()->DBEdit5, form5()->DBEdit6, form5()->DBEdit7};
+        DBEdit *boxes[] = {child<DBEdit>(form5(), "DBEdit1"), child<DBEdit>(form5(), "DBEdit2"),
+                           child<DBEdit>(form5(), "DBEdit3"), child<DBEdit>(form5(), "DBEdit4"),
+                           child<DBEdit>(form5(), "DBEdit5"), child<DBEdit>(form5(), "DBEdit6"),
+                           child<DBEdit>(form5(), "DBEdit7")};
         for (int i = 0; i < 7; ++i) {
             EXPECT_EQ(boxes[i]->text(), expected[i]);
             EXPECT_TRUE(boxes[i]->isReadOnly());
         }
-        EXPECT_EQ(form5()->DBMemo1->toPlainText(), "uno\ndos");
-        QTest::keyClicks(form5()->DBEdit1, "zz");
-        QTest::keyClicks(form5()->DBMemo1, "zz");
-        EXPECT_EQ(form5()->DBEdit1->text(), "Word");
-        EXPECT_EQ(form5()->DBMemo1->toPlainText(), "uno\ndos");
-        form5()->SpeedButton1->click();
+        EXPECT_EQ(child<DBMemo>(form5(), "DBMemo1")->toPlainText(), "uno\ndos");
+        QTest::keyClicks(child<DBEdit>(form5(), "DBEdit1"), "zz");
+        QTest::keyClicks(child<DBMemo>(form5(), "DBMemo1"), "zz");
+        EXPECT_EQ(child<DBEdit>(form5(), "DBEdit1")->text(), "Word");
+        EXPECT_EQ(child<DBMemo>(form5(), "DBMemo1")->toPlainText(), "uno\ndos");
+        child<QToolButton>(form5(), "SpeedButton1")->click();
         EXPECT_FALSE(form5()->isVisible());
     };
     form1()->VerProgClick(nullptr);
@@ -241,9 +243,10 @@ TEST_P(QueriesTest, DetailsShowTheCurrentRowAndChangeNothing) {
 
     pick(cds, "4");
     fake.modal.inside = [&](QDialog *) {
-        for (DBEdit *box : {form5()->DBEdit1, form5()->DBEdit5, form5()->DBEdit7})
+        for (DBEdit *box : {child<DBEdit>(form5(), "DBEdit1"), child<DBEdit>(form5(), "DBEdit5"),
+                            child<DBEdit>(form5(), "DBEdit7")})
             EXPECT_EQ(box->text(), "");
-        EXPECT_EQ(form5()->DBMemo1->toPlainText(), "");
+        EXPECT_EQ(child<DBMemo>(form5(), "DBMemo1")->toPlainText(), "");
     };
     form1()->VerProgClick(nullptr);
     EXPECT_TRUE(fake.dialogs.boxes.empty());

@@ -59,10 +59,10 @@ TEST_F(RepeatedWindowTest, ListsProgramsByNameAndOpensOneForModifying) {
     fake.modal.inside = [&](QDialog *dialog) {
         if (dialog == form6()) { // the program opened from the list, renamed
             ++edits;
-            EXPECT_EQ(form6()->DBEdit1->text(), "CAMARA fotos");
-            form6()->DBEdit1->selectAll();
-            QTest::keyClicks(form6()->DBEdit1, "Visor Pro");
-            form6()->SpeedButton1->click();
+            EXPECT_EQ(child<DBEdit>(form6(), "DBEdit1")->text(), "CAMARA fotos");
+            child<DBEdit>(form6(), "DBEdit1")->selectAll();
+            QTest::keyClicks(child<DBEdit>(form6(), "DBEdit1"), "Visor Pro");
+            child<QToolButton>(form6(), "SpeedButton1")->click();
             return;
         }
         ++openings;

@@ -295,7 +295,7 @@ TEST_F(ServerTest, ABackupIsACatalogueFileOfOneMoment) {
     catalogue->exec("UPDATE Discos SET FechaDisco = '2005-07-08 21:45:00' WHERE NroDisco = 2");
     fake.modal.inside = [&](QDialog *) {
         selectBackupFolder(target.path());
-        form9()->SpeedButton1->click();
+        child<QToolButton>(form9(), "SpeedButton1")->click();
     };
     form1()->findChild<QAction *>("RepararBasededatos1")->trigger();
     fake.modal.inside = nullptr;

@@ -55,7 +55,8 @@ void AppFixture::TearDown() {
 }
 
 void AppFixture::selectBackupFolder(const QString &path) {
-    QTreeWidgetItem *node = form9()->TreeView->topLevelItem(0)->child(0); // "/"
+    QTreeWidgetItem *node =
+        child<QTreeWidget>(form9(), "TreeView")->topLevelItem(0)->child(0); // "/"
     for (const QString &name : path.split(u'/', Qt::SkipEmptyParts)) {
         node->setExpanded(true);
         QTreeWidgetItem *next = nullptr;
@@ -65,5 +66,5 @@ void AppFixture::selectBackupFolder(const QString &path) {
         ASSERT_NE(next, nullptr) << name.toStdString();
         node = next;
     }
-    form9()->TreeView->setCurrentItem(node);
+    child<QTreeWidget>(form9(), "TreeView")->setCurrentItem(node);
 }

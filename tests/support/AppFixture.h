@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Child.h"
 #include "FakePlatform.h"
 #include "Startup.h"
 #include "TempCatalogue.h"

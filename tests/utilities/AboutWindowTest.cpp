@@ -32,24 +32,26 @@ TEST_F(AboutWindowTest, EnterClosesEscapeDoesNotAndTheAddressWritesToTheMaker) {
         EXPECT_FALSE(form7()->windowFlags() &
                      (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
                       Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-        EXPECT_EQ(form7()->Image1->geometry(), form7()->Panel1->contentsRect());
-        EXPECT_EQ(form7()->Image1->pixmap().size(), QSize(371, 124));
-        EXPECT_EQ(form7()->focusWidget(), form7()->Button1);
+        EXPECT_EQ(child<QLabel>(form7(), "Image1")->geometry(),
+                  child<QFrame>(form7(), "Panel1")->contentsRect());
+        EXPECT_EQ(child<QLabel>(form7(), "Image1")->pixmap().size(), QSize(371, 124));
+        EXPECT_EQ(form7()->focusWidget(), child<QPushButton>(form7(), "Button1"));
 
         QTest::keyClick(form7(), Qt::Key_Escape);
         EXPECT_TRUE(form7()->isVisible());
-        QTest::mouseClick(form7()->Label6, Qt::LeftButton);
+        QTest::mouseClick(child<QLabel>(form7(), "Label6"), Qt::LeftButton);
         EXPECT_TRUE(form7()->isVisible());
         ASSERT_EQ(fake.shell.opened.size(), 1u);
-        EXPECT_EQ(fake.shell.opened[0].target, "mailto:" + form7()->Label6->text());
+        EXPECT_EQ(fake.shell.opened[0].target,
+                  "mailto:" + child<QLabel>(form7(), "Label6")->text());
         EXPECT_EQ(fake.shell.opened[0].verb, "open");
         EXPECT_EQ(fake.shell.opened[0].mode, platform::Shell::Maximized);
-        QTest::keyClick(form7()->Button1, Qt::Key_Return);
+        QTest::keyClick(child<QPushButton>(form7(), "Button1"), Qt::Key_Return);
         EXPECT_FALSE(form7()->isVisible());
     };
     form1()->menuBar()->findChild<QAction *>("Acercade1")->trigger();
     EXPECT_EQ(fake.modal.opened, std::vector<QDialog *>{form7()});
-    EXPECT_EQ(form7()->Label6->text(), "vadrel@example.org");
+    EXPECT_EQ(child<QLabel>(form7(), "Label6")->text(), "vadrel@example.org");
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }
 
@@ -71,7 +73,7 @@ TEST_F(AboutWindowTest, DamagedBannerLeavesThePanelWithoutPicture) {
 
     start();
     form7()->showBanner(good.left(good.size() / 2));
-    EXPECT_TRUE(form7()->Image1->pixmap().isNull());
+    EXPECT_TRUE(child<QLabel>(form7(), "Image1")->pixmap().isNull());
     form1()->menuBar()->findChild<QAction *>("Acercade1")->trigger();
     EXPECT_EQ(fake.modal.opened.size(), 1u);
 }

@@ -28,7 +28,7 @@ protected:
         fake.modal.inside = [&](QDialog *) {
             if (before)
                 before();
-            form9()->SpeedButton1->click();
+            child<QToolButton>(form9(), "SpeedButton1")->click();
         };
         form1()->findChild<QAction *>("RepararBasededatos1")->trigger();
         fake.modal.inside = nullptr;
@@ -122,9 +122,10 @@ TEST_F(BackupTest, ASecondBackupOnOneDayAsksAndACheckedCopyReplacesTheFirst) {
 
 TEST_F(BackupTest, TheComputerAtTheRootIsNoFolder) {
     start();
-    EXPECT_EQ(form9()->TreeView->currentItem(), form9()->TreeView->topLevelItem(0));
-    EXPECT_TRUE(form9()->TreeView->topLevelItem(0)->isExpanded());
-    EXPECT_EQ(form9()->TreeView->indentation(), 19);
+    EXPECT_EQ(child<QTreeWidget>(form9(), "TreeView")->currentItem(),
+              child<QTreeWidget>(form9(), "TreeView")->topLevelItem(0));
+    EXPECT_TRUE(child<QTreeWidget>(form9(), "TreeView")->topLevelItem(0)->isExpanded());
+    EXPECT_EQ(child<QTreeWidget>(form9(), "TreeView")->indentation(), 19);
     backUp(); // the root is still selected
     ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
     EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);

@@ -30,7 +30,7 @@ protected:
                 EXPECT_FALSE(checkBox(n)->isChecked()) << n; // cleared at every opening
             for (int n : boxes)
                 checkBox(n)->setChecked(true);
-            form8()->SpeedButton1->click();
+            child<QToolButton>(form8(), "SpeedButton1")->click();
         };
         form1()->findChild<QWidget *>("ExportarProg")->setFocus();
         QTest::keyClick(form1()->findChild<QWidget *>("ExportarProg"), Qt::Key_Space);
@@ -112,7 +112,7 @@ TEST_F(ExportTest, TheOrderAndFilterOfTheQueriesPageAndNothingElse) {
     choose(form1()->findChild<QComboBox *>("ComboBox2"), "1");
     fake.modal.inside = [&](QDialog *) {
         checkBox(5)->setChecked(true);
-        form8()->SpeedButton1->click();
+        child<QToolButton>(form8(), "SpeedButton1")->click();
     };
     form1()->ExportarProgClick();
     EXPECT_EQ(listing(),

@@ -35,7 +35,7 @@ TEST_F(OddFolderTest, ListingHelpAndBackupUseTheFolderByItsBytes) {
     // The listing is written in the folder; the desktop is handed the path the box shows, which
     // the shell takes back to the folder's bytes.
     fake.dialogs.answers = {true};
-    form8()->SpeedButton1->click();
+    child<QToolButton>(form8(), "SpeedButton1")->click();
     EXPECT_TRUE(readBytes(folder + "/Listado.txt").startsWith("LISTADO DE PROGRAMAS :\r\n"));
     ASSERT_EQ(fake.dialogs.boxes.size(), 2u);
     EXPECT_EQ(fake.dialogs.boxes[0].text,
@@ -45,9 +45,9 @@ TEST_F(OddFolderTest, ListingHelpAndBackupUseTheFolderByItsBytes) {
 
     // The help pages show, and their links lead from page to page.
     form1()->menuBar()->findChild<QAction *>("Ayuda2")->trigger();
-    EXPECT_EQ(form10()->WebBrowser->documentTitle(), "Ayuda de Vadrel");
-    emit form10()->WebBrowser->anchorClicked(QUrl("cds.htm"));
-    EXPECT_EQ(form10()->WebBrowser->documentTitle(), "Los CDs");
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), "Ayuda de Vadrel");
+    emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("cds.htm"));
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), "Los CDs");
     EXPECT_EQ(fake.shell.opened.size(), 1u);
 
     // The backup of the open catalogue, into an ordinary folder and into the folder itself,
@@ -58,7 +58,7 @@ TEST_F(OddFolderTest, ListingHelpAndBackupUseTheFolderByItsBytes) {
         fake.dialogs.boxes.clear();
         fake.modal.inside = [&](QDialog *) {
             selectBackupFolder(QFile::decodeName(target));
-            form9()->SpeedButton1->click();
+            child<QToolButton>(form9(), "SpeedButton1")->click();
         };
         form1()->findChild<QAction *>("RepararBasededatos1")->trigger();
         ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
