@@ -83,14 +83,13 @@ void TForm2::SpeedButton1Click() {
                                    store::DatabaseError::Cause::NotAWholeNumber)
             .about(schema::table(schema::cds::table), schema::field(schema::cds::Number),
                    Edit1->text());
-    try {
+    const auto insert = [&] {
         data_.TDiscos.InsertRow({*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)),
                                  store::toStoredLines(Memo1->toPlainText())});
-    } catch (const store::DatabaseError &error) {
-        if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
-            throw;
-        // Another program added a CD since the number was proposed: the lists are read again
-        // and the next free number proposed, with the typing kept.
+    };
+    // Another program added a CD since the number was proposed: the lists are read again and the
+    // next free number proposed, with the typing kept.
+    const auto taken = [&] {
         data_.rereadAll();
         if (!proposeNumber())
             return;
@@ -101,8 +100,9 @@ void TForm2::SpeedButton1Click() {
                                                      "ACEPTAR de nuevo. ")
                                           .arg(*number)
                                           .arg(Edit1->text()));
+    };
+    if (!storeUnlessTaken(insert, taken))
         return;
-    }
     services_.dialogs.information(
         this, QStringLiteral("\r\n Los datos del CD se guardaron correctamente \r\n"));
     Limpiar();

@@ -1,7 +1,6 @@
 #include "AProg.h"
 
 #include "Conversions.h"
-#include "DatabaseError.h"
 #include "Guard.h"
 #include "MainForm.h"
 #include "Modulo.h"
@@ -108,16 +107,13 @@ void TForm4::SpeedButton1Click() {
                              *store::parseWholeNumber(Edit4->text()), Edit5->text(),
                              store::toStoredLines(Memo1->toPlainText())});
     };
-    try {
-        data_.writingPrograms(add);
-    } catch (const store::DatabaseError &error) {
-        if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
-            throw;
-        // Another program added a program since the programs were read. The number is never
-        // shown, so there is nothing for the user to review: the next free one is taken.
-        data_.TProgramas.reread();
-        data_.writingPrograms(add);
-    }
+    // Another program added a program since the programs were read. The number is never shown,
+    // so there is nothing for the user to review: the next free one is taken.
+    storeUnlessTaken([&] { data_.writingPrograms(add); },
+                     [&] {
+                         data_.TProgramas.reread();
+                         data_.writingPrograms(add);
+                     });
     if (!number.next) {
         services_.dialogs.error(
             this, QStringLiteral(" No hay un número para el nuevo programa: el último programa "

@@ -43,5 +43,5 @@ private:
     TDataModule2 &data_;
     QDate dateShown_; // as the opener put it in the picker
     bool dateUnread_ = false;
-    bool rowGone_ = false; // another program removed the CD while this window showed it
+    RowEditing editing_;
 };

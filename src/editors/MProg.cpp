@@ -2,7 +2,6 @@
 
 #include "DBEdit.h"
 #include "DBMemo.h"
-#include "DatabaseError.h"
 #include "Guard.h"
 #include "MainForm.h"
 #include "Modulo.h"
@@ -12,7 +11,6 @@
 #include <QGroupBox>
 #include <QToolButton>
 #include <tuple>
-#include <vector>
 
 namespace schema = store::schema;
 
@@ -59,6 +57,13 @@ TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1,
 
     std::tie(SpeedButton1, SpeedButton2) = acceptAndCancel(
         GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
+    editing_ = {&data_.TProgramas,
+                QStringLiteral("\r\n No hay ningún programa para modificar: el catálogo todavía "
+                               "no tiene programas. \r\n"),
+                schema::table(schema::programs::table),
+                QStringLiteral("the program is no longer in the file"),
+                {DBEdit1, DBEdit2, DBEdit3, DBEdit5, DBEdit6},
+                DBMemo1};
 }
 
 // A stored licence or CD that no entry matches leaves its list without a selection, and
@@ -77,58 +82,27 @@ void TForm6::FormActivate() {
         }
     }
     DBEdit1->setFocus();
-    rowGone_ = false;
+    editing_.gone = false;
 }
 
 void TForm6::SpeedButton1Click() {
-    store::TableCursor &programas = data_.TProgramas;
-    // There is no program to change: typing may have begun a new row, which is not this window's
-    // job.
-    if (programas.RecordCount() == 0 || programas.state() == store::TableCursor::State::Insert) {
-        // Closing without a word would look like a save.
-        services_.dialogs.information(
-            this, QStringLiteral("\r\n No hay ningún programa para modificar: el catálogo todavía "
-                                 "no tiene programas. \r\n"));
-        close();
-        return;
-    }
-    if (DBEdit1->text().isEmpty()) {
+    const auto named = [this] {
+        if (!DBEdit1->text().isEmpty())
+            return true;
         services_.dialogs.error(this,
                                 QStringLiteral("\r\n Debe ingresar un nombre de Programa \r\n"));
-        return;
-    }
-    // The program is no longer in the file: the row the cursor moved to is not this window's.
-    if (rowGone_)
-        throw store::DatabaseError(store::DatabaseError::Kind::Other,
-                                   QStringLiteral("the program is no longer in the file"), {},
-                                   store::DatabaseError::Cause::RowGone)
-            .about(schema::table(schema::programs::table));
-    const std::vector<DBEdit *> edits = {DBEdit1, DBEdit2, DBEdit3, DBEdit5, DBEdit6};
-    std::vector<QString> typed;
-    for (DBEdit *box : edits)
-        typed.push_back(box->text());
-    const QString comment = DBMemo1->text();
-    try {
-        data_.writingPrograms([&] {
-            programas.EditRow();
+        return false;
+    };
+    saveRowEdit(editing_, services_.dialogs, named, [this] {
+        data_.writingPrograms([this] {
+            data_.TProgramas.EditRow();
             if (ComboBox1->currentIndex() >= 0)
                 DBEdit4->setText(ComboBox1->currentText());
             if (ComboBox2->currentIndex() >= 0)
                 DBEdit7->setText(ComboBox2->currentText());
-            programas.PostRow();
+            data_.TProgramas.PostRow();
         });
-    } catch (const store::DatabaseError &error) {
-        // Another program changed the program: the cursor read it again and keeps the typing on
-        // it. It removed the program: the boxes keep showing what the user typed, to copy.
-        if (error.cause() == store::DatabaseError::Cause::RowGone) {
-            rowGone_ = true;
-            for (size_t i = 0; i < edits.size(); ++i)
-                edits[i]->setText(typed[i]);
-            DBMemo1->setText(comment);
-        }
-        throw;
-    }
-    close();
+    });
 }
 
 void TForm6::SpeedButton2Click() {

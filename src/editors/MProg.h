@@ -47,5 +47,5 @@ private:
     platform::Services services_;
     TDataModule2 &data_;
     MainForm &form1_;
-    bool rowGone_ = false; // another program removed the program while this window showed it
+    RowEditing editing_;
 };
