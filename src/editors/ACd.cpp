@@ -1,11 +1,12 @@
 #include "ACd.h"
 
+#include "CatalogueWrites.h"
 #include "Conversions.h"
 #include "DatabaseError.h"
 #include "Guard.h"
-#include "Modulo.h"
 #include "NextNumber.h"
 #include "Schema.h"
+#include "TableCursor.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -17,10 +18,12 @@
 
 namespace schema = store::schema;
 
-TForm2::TForm2(platform::Services services, TDataModule2 &data, QWidget *parent)
+TForm2::TForm2(platform::Services services, store::TableCursor &cds, CatalogueWrites &catalogue,
+               QWidget *parent)
     : DialogBase(QStringLiteral("Form2"), QStringLiteral("Nuevo CD"), QSize(433, 322), parent)
     , services_(services)
-    , data_(data) {
+    , cds_(cds)
+    , catalogue_(catalogue) {
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     Edit1 = new QLineEdit(GroupBox1);
@@ -47,8 +50,7 @@ TForm2::TForm2(platform::Services services, TDataModule2 &data, QWidget *parent)
 
 bool TForm2::proposeNumber() {
     // A number past the whole-number rule has no next one to propose.
-    const store::NextNumber number =
-        store::nextNumber(data_.TDiscos, std::numeric_limits<qint32>::max());
+    const store::NextNumber number = store::nextNumber(cds_, std::numeric_limits<qint32>::max());
     if (!number.next) {
         Edit1->clear();
         services_.dialogs.error(
@@ -84,13 +86,13 @@ void TForm2::SpeedButton1Click() {
             .about(schema::table(schema::cds::table), schema::field(schema::cds::Number),
                    Edit1->text());
     const auto insert = [&] {
-        data_.TDiscos.InsertRow({*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)),
-                                 store::toStoredLines(Memo1->toPlainText())});
+        cds_.InsertRow({*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)),
+                        store::toStoredLines(Memo1->toPlainText())});
     };
     // Another program added a CD since the number was proposed: the lists are read again and the
     // next free number proposed, with the typing kept.
     const auto taken = [&] {
-        data_.rereadAll();
+        catalogue_.rereadAll();
         if (!proposeNumber())
             return;
         if (Edit1->text() == QString::number(*number))

@@ -3,9 +3,10 @@
 #include "Conversions.h"
 #include "DBEdit.h"
 #include "DBMemo.h"
+#include "DataSource.h"
 #include "Guard.h"
-#include "Modulo.h"
 #include "Schema.h"
+#include "TableCursor.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -14,12 +15,12 @@
 
 namespace schema = store::schema;
 
-TForm3::TForm3(platform::Services services, TDataModule2 &data, QWidget *parent)
+TForm3::TForm3(platform::Services services, store::TDataSource &cds, QWidget *parent)
     : DialogBase(QStringLiteral("Form3"), QStringLiteral("Modificación CD"), QSize(433, 322),
                  parent)
     , services_(services)
-    , data_(data) {
-    store::TDataSource *source = &data_.DataDiscos;
+    , cds_(*cds.DataSet()) {
+    store::TDataSource *source = &cds;
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto bound = [&](const char *name, schema::cds::Field field) {
@@ -45,7 +46,7 @@ TForm3::TForm3(platform::Services services, TDataModule2 &data, QWidget *parent)
 
     std::tie(SpeedButton1, SpeedButton2) = acceptAndCancel(
         GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
-    editing_ = {&data_.TDiscos,
+    editing_ = {&cds_,
                 QStringLiteral(
                     "\r\n No hay ningún CD para modificar: el catálogo todavía no tiene CDs. \r\n"),
                 schema::table(schema::cds::table),
@@ -66,13 +67,12 @@ void TForm3::FormActivate() {
     // unless the user picks one: the picker's stand-in date is not written.
     dateShown_ = Date1->date();
     editing_.gone = false;
-    dateUnread_ =
-        data_.TDiscos.RecordCount() > 0 && data_.TDiscos.Fields(schema::cds::Date).IsNull();
+    dateUnread_ = cds_.RecordCount() > 0 && cds_.Fields(schema::cds::Date).IsNull();
 }
 
 void TForm3::SpeedButton1Click() {
     saveRowEdit(editing_, services_.dialogs, {}, [this] {
-        store::TableCursor &discos = data_.TDiscos;
+        store::TableCursor &discos = cds_;
         discos.EditRow();
         if (!dateUnread_ || Date1->date() != dateShown_)
             DBEdit3->setText(store::serialToText(store::toSerial(Date1->date()),
@@ -86,5 +86,5 @@ void TForm3::SpeedButton2Click() {
 }
 
 void TForm3::FormClose() {
-    data_.TDiscos.CancelRow();
+    cds_.CancelRow();
 }

@@ -10,13 +10,17 @@ class DBMemo;
 class QDateEdit;
 class QGroupBox;
 class QToolButton;
-class TDataModule2;
+namespace store {
+class TDataSource;
+class TableCursor;
+} // namespace store
 
 // The Modify CD window: edits the current CD of the CDs page in place and posts it once.
 class TForm3 : public DialogBase {
     Q_OBJECT
 public:
-    TForm3(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
+    // Edits the current row of `cds`' cursor.
+    TForm3(platform::Services services, store::TDataSource &cds, QWidget *parent = nullptr);
 
     // Puts the CD's stored date in the picker; "MODIFICACIONES" does so before each opening.
     void showStoredDate(const QDate &date);
@@ -40,7 +44,7 @@ private:
     QToolButton *SpeedButton2;
 
     platform::Services services_;
-    TDataModule2 &data_;
+    store::TableCursor &cds_;
     QDate dateShown_; // as the opener put it in the picker
     bool dateUnread_ = false;
     RowEditing editing_;

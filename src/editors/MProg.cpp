@@ -1,11 +1,13 @@
 #include "MProg.h"
 
+#include "CatalogueWrites.h"
 #include "DBEdit.h"
 #include "DBMemo.h"
+#include "DataSource.h"
 #include "Guard.h"
 #include "MainForm.h"
-#include "Modulo.h"
 #include "Schema.h"
+#include "TableCursor.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,13 +16,16 @@
 
 namespace schema = store::schema;
 
-TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1, QWidget *parent)
+TForm6::TForm6(platform::Services services, store::TDataSource &programs, store::TableCursor &cds,
+               CatalogueWrites &catalogue, MainForm &form1, QWidget *parent)
     : DialogBase(QStringLiteral("Form6"), QStringLiteral("Modificación Programa"), QSize(432, 439),
                  parent)
     , services_(services)
-    , data_(data)
+    , programs_(*programs.DataSet())
+    , cds_(cds)
+    , catalogue_(catalogue)
     , form1_(form1) {
-    store::TDataSource *source = &data_.DataProg;
+    store::TDataSource *source = &programs;
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto bound = [&](const char *name, schema::programs::Field field) {
@@ -57,7 +62,7 @@ TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1,
 
     std::tie(SpeedButton1, SpeedButton2) = acceptAndCancel(
         GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
-    editing_ = {&data_.TProgramas,
+    editing_ = {&programs_,
                 QStringLiteral("\r\n No hay ningún programa para modificar: el catálogo todavía "
                                "no tiene programas. \r\n"),
                 schema::table(schema::programs::table),
@@ -72,7 +77,7 @@ TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1,
 void TForm6::FormActivate() {
     ComboBox1->setCurrentIndex(schema::licences().indexOf(DBEdit4->text())); // exact, -1 if none
     ComboBox2->clear();
-    form1_.extraercds(ComboBox2, data_.TDiscos);
+    form1_.extraercds(ComboBox2, cds_);
     ComboBox2->setCurrentIndex(-1);
     const QString cd = DBEdit7->text();
     for (int i = 0; i < ComboBox2->count() && !cd.isEmpty(); ++i) {
@@ -94,13 +99,13 @@ void TForm6::SpeedButton1Click() {
         return false;
     };
     saveRowEdit(editing_, services_.dialogs, named, [this] {
-        data_.writingPrograms([this] {
-            data_.TProgramas.EditRow();
+        catalogue_.writingPrograms([this] {
+            programs_.EditRow();
             if (ComboBox1->currentIndex() >= 0)
                 DBEdit4->setText(ComboBox1->currentText());
             if (ComboBox2->currentIndex() >= 0)
                 DBEdit7->setText(ComboBox2->currentText());
-            data_.TProgramas.PostRow();
+            programs_.PostRow();
         });
     });
 }
@@ -110,5 +115,5 @@ void TForm6::SpeedButton2Click() {
 }
 
 void TForm6::FormClose() {
-    data_.TProgramas.CancelRow();
+    programs_.CancelRow();
 }

@@ -6,13 +6,16 @@ class DBEdit;
 class DBMemo;
 class QGroupBox;
 class QToolButton;
-class TDataModule2;
+namespace store {
+class TDataSource;
+}
 
 // The program details window: every field of the current row of the queries list, read-only.
 class TForm5 : public DialogBase {
     Q_OBJECT
 public:
-    explicit TForm5(TDataModule2 &data, QWidget *parent = nullptr);
+    // Shows the current row of `joined`, the joined view's source.
+    explicit TForm5(store::TDataSource &joined, QWidget *parent = nullptr);
 
     // "ACEPTAR": closes.
     void SpeedButton1Click();

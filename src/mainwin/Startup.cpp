@@ -57,16 +57,17 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
 SecondaryWindows Startup::makeWindows(TForm1 &main, const QByteArray &scanner) {
     // Hidden; the main window owns them.
     TDataModule2 &data = *module_;
-    windows_.newCd = new TForm2(services_, data, &main);
-    windows_.modifyCd = new TForm3(services_, data, &main);
-    windows_.newProgram = new TForm4(services_, data, main, &main);
-    windows_.programDetails = new TForm5(data, &main);
-    windows_.modifyProgram = new TForm6(services_, data, main, &main);
+    windows_.newCd = new TForm2(services_, data.TDiscos, data, &main);
+    windows_.modifyCd = new TForm3(services_, data.DataDiscos, &main);
+    windows_.newProgram = new TForm4(services_, data.TDiscos, data.TProgramas, data, main, &main);
+    windows_.programDetails = new TForm5(data.DataProgDisc, &main);
+    windows_.modifyProgram = new TForm6(services_, data.DataProg, data.TDiscos, data, main, &main);
     windows_.about = new TForm7(services_, &main);
     windows_.exportList = new TForm8(services_, data, &main);
     windows_.backup = new TForm9(services_, data, &main);
     windows_.help = new TForm10(services_, &main);
-    windows_.discCatalogue = new TFormDisco(services_, data, scanner, &main);
+    windows_.discCatalogue =
+        new TFormDisco(services_, data.ADOConnection, data.TDiscos, data, scanner, &main);
     return windows_;
 }
 

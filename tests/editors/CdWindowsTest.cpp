@@ -1,11 +1,15 @@
 #include "ACd.h"
 #include "AppFixture.h"
+#include "Connection.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
+#include "DataSource.h"
 #include "MCD.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
+#include "Schema.h"
+#include "TableCursor.h"
 #include "cds_.h"
 
 #include <QApplication>
@@ -362,4 +366,27 @@ TEST_F(CdWindowsTest, ModifyKeepsADateItCannotReadUnlessOneIsPicked) {
         child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 2"), "2026-01-02");
+}
+
+// Modify CD needs no data module: over a bare cursor it edits that cursor's current row.
+TEST(BareCursorTest, ModifyCdEditsTheRowOfTheCursorItIsGiven) {
+    TempCatalogue catalogue(true);
+    store::Connection connection;
+    catalogue.point(connection);
+    connection.setConnected(true);
+    store::TableCursor cds(store::schema::table(store::schema::cds::table));
+    cds.setConnection(&connection);
+    cds.setActive(true);
+    store::TDataSource source(&cds);
+    FakePlatform fake;
+    TForm3 window(fake.services(), source);
+    window.showStoredDate(QDate(2003, 3, 15));
+    window.show();
+    child<DBEdit>(&window, "DBEdit2")->selectAll();
+    QTest::keyClicks(child<DBEdit>(&window, "DBEdit2"), "Revisadas");
+    child<QToolButton>(&window, "SpeedButton1")->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco || '|' || FechaDisco FROM Discos "
+                                  "WHERE NroDisco = 1"),
+              "Revisadas|2003-03-15");
 }
