@@ -63,7 +63,7 @@ SecondaryWindows Startup::makeWindows(TForm1 &main, const QByteArray &scanner) {
     windows_.programDetails = new TForm5(data.DataProgDisc, &main);
     windows_.modifyProgram = new TForm6(services_, data.DataProg, data.TDiscos, data, main, &main);
     windows_.about = new TForm7(services_, &main);
-    windows_.exportList = new TForm8(services_, data, &main);
+    windows_.exportList = new TForm8(services_, data.TProgDisc, &main);
     windows_.backup = new TForm9(services_, data, &main);
     windows_.help = new TForm10(services_, &main);
     windows_.discCatalogue =

@@ -14,10 +14,10 @@
 #include <QToolButton>
 #include <unistd.h>
 
-TForm8::TForm8(platform::Services services, TDataModule2 &data, QWidget *parent)
+TForm8::TForm8(platform::Services services, store::TableCursor &joined, QWidget *parent)
     : DialogBase(QStringLiteral("Form8"), QStringLiteral("Exportar ..."), QSize(281, 239), parent)
     , services_(services)
-    , data_(data) {
+    , joined_(joined) {
     GroupBox1 =
         new QGroupBox(QStringLiteral(" Seleccione los campos a incluir en el listado : "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -70,7 +70,7 @@ void TForm8::SpeedButton1Click() {
         if (box->isChecked())
             chosen.push_back(column);
     const QString path = TDataModule2::Ruta() + QDir::separator() + QStringLiteral("Listado.txt");
-    store::writeProgramListing(data_.TProgDisc, chosen, path, services_.files);
+    store::writeProgramListing(joined_, chosen, path, services_.files);
 
     services_.dialogs.information(this,
                                   QStringLiteral("\r\n El Listado de Programas se generó en ") +

@@ -10,17 +10,18 @@ class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QToolButton;
-class TDataModule2;
 namespace store {
 enum class ListingColumn;
-}
+class TableCursor;
+} // namespace store
 
 // The export window: writes Listado.txt, the programs of the queries page in its order and under
 // its CD filter, with the columns the user checks.
 class TForm8 : public DialogBase {
     Q_OBJECT
 public:
-    TForm8(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
+    // Lists the rows of `joined`, the joined view as the queries page orders and filters it.
+    TForm8(platform::Services services, store::TableCursor &joined, QWidget *parent = nullptr);
 
     // The window is shown by the "Exportar Listado de Programas" icon: only the name is checked.
     void FormActivate() override;
@@ -47,5 +48,5 @@ private:
     QToolButton *SpeedButton2;
 
     platform::Services services_;
-    TDataModule2 &data_;
+    store::TableCursor &joined_;
 };
