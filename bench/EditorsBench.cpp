@@ -21,32 +21,38 @@ namespace {
 struct Program : RunningProgram {
     explicit Program(int programs)
         : RunningProgram(programs) {
-        Form1->Programas1Click();
+        mainWindow().Programas1Click();
         QApplication::processEvents();
     }
 };
 
 void BM_NewProgramAccept(benchmark::State &state) {
     Program program(int(state.range(0)));
-    Form4->show(); // opening runs Limpiar
+    TForm4 *window = program.opened().newProgram;
+    auto *name = window->findChild<QLineEdit *>("Edit1");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
+    window->show(); // opening runs Limpiar
     int n = 0;
     for (auto _ : state) {
-        Form4->Edit1->setText(QStringLiteral("Programa de prueba %1").arg(++n));
-        Form4->SpeedButton1->click();
+        name->setText(QStringLiteral("Programa de prueba %1").arg(++n));
+        accept->click();
     }
-    Form4->close();
+    window->close();
 }
 
 void BM_ModifyProgramAccept(benchmark::State &state) {
     Program program(int(state.range(0)));
+    TForm6 *window = program.opened().modifyProgram;
+    auto *version = window->findChild<DBEdit *>("DBEdit2");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     int n = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        Form6->show();                                      // opening selects the licence and CD
+        window->show();                                     // opening selects the licence and CD
         program.windows->dataModule().TProgramas.EditRow(); // as typing a new version would
-        Form6->DBEdit2->setText(QStringLiteral("%1.0").arg(++n));
+        version->setText(QStringLiteral("%1.0").arg(++n));
         state.ResumeTiming();
-        Form6->SpeedButton1->click();
+        accept->click();
     }
 }
 

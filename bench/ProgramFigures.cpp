@@ -78,12 +78,14 @@ struct Program {
     SilentDesktop desktop;
     std::unique_ptr<Startup> windows =
         std::make_unique<Startup>(desktop.services(), QString(), true, server);
-    QComboBox *order = Form1->findChild<QComboBox *>("ComboBox1");
-    QLineEdit *search = Form1->findChild<QLineEdit *>("Edit1");
+    TForm1 &main = windows->mainWindow();
+    const SecondaryWindows &opened = windows->windows();
+    QComboBox *order = main.findChild<QComboBox *>("ComboBox1");
+    QLineEdit *search = main.findChild<QLineEdit *>("Edit1");
     TDataModule2 &data = windows->dataModule();
 
     Program() {
-        Form1->show();
+        main.show();
         QApplication::processEvents();
     }
 };
@@ -112,14 +114,14 @@ void process() {
     QApplication::processEvents();
 }
 
-void showQueries() {
-    Form1->Consultas1Click();
+void showQueries(Program &program) {
+    program.main.Consultas1Click();
     process();
 }
 
 void orderBy(Program &program, int column) {
     program.order->setCurrentIndex(column);
-    Form1->ComboBox1Change();
+    program.main.ComboBox1Change();
     process();
 }
 
@@ -147,20 +149,20 @@ void startup() {
 void queries() {
     Program program;
     settle(program);
-    print("queries_first_show_s", timed(showQueries), "s");
+    print("queries_first_show_s", timed([&] { showQueries(program); }), "s");
 }
 
 // The user goes to the queries page as soon as the window appears.
 void queriesAtOnce() {
     Program program;
-    showQueries();
+    showQueries(program);
     print("start_to_queries_s", secondsSince(program.started), "s");
 }
 
 void order() {
     Program program;
     settle(program);
-    showQueries();
+    showQueries(program);
     print("first_order_programa_s", timed([&] { orderBy(program, 2); }), "s");
     print("first_order_link_s", timed([&] { orderBy(program, 7); }), "s");
     for (int column = 0; column < program.order->count(); ++column)
@@ -172,7 +174,7 @@ void order() {
 void keystroke() {
     Program program;
     settle(program);
-    showQueries();
+    showQueries(program);
     orderBy(program, 2); // "Programa"
     const QString word = QStringLiteral("Visor de Imágenes 4");
     std::vector<double> times;
@@ -195,9 +197,9 @@ void keystroke() {
 // (counted from the click); then until every row is in.
 void firstScreen(void (TForm1::*click)(QObject *), const char *gridName, const char *name) {
     Program program;
-    auto *grid = Form1->findChild<QTableView *>(QLatin1String(gridName));
+    auto *grid = program.main.findChild<QTableView *>(QLatin1String(gridName));
     const auto clicked = Clock::now();
-    (Form1->*click)(nullptr);
+    (program.main.*click)(nullptr);
     process();
     while (grid->model()->rowCount() == 0)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -219,15 +221,18 @@ void firstQueries() {
 void newProgram() {
     Program program;
     settle(program);
-    Form1->Programas1Click();
+    program.main.Programas1Click();
     process();
-    Form4->show(); // opening runs Limpiar
+    TForm4 *window = program.opened.newProgram;
+    auto *name = window->findChild<QLineEdit *>("Edit1");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
+    window->show(); // opening runs Limpiar
     process();
     std::vector<double> times;
     for (int n = 1; n <= 5; ++n) {
-        Form4->Edit1->setText(QStringLiteral("Programa de prueba %1").arg(n));
-        times.push_back(timed([] {
-            Form4->SpeedButton1->click();
+        name->setText(QStringLiteral("Programa de prueba %1").arg(n));
+        times.push_back(timed([&] {
+            accept->click();
             process();
         }));
     }
@@ -252,13 +257,15 @@ void backup() {
 void exportListing() {
     Program program;
     settle(program);
-    Form8->show();
-    for (QCheckBox *box : Form8->findChildren<QCheckBox *>())
+    TForm8 *window = program.opened.exportList;
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
+    window->show();
+    for (QCheckBox *box : window->findChildren<QCheckBox *>())
         box->setChecked(true);
     std::vector<double> times;
     for (int i = 0; i < 3; ++i)
-        times.push_back(timed([] { Form8->SpeedButton1->click(); }));
-    Form8->close();
+        times.push_back(timed([&] { accept->click(); }));
+    window->close();
     QFile::remove(QStringLiteral("Listado.txt"));
     print("export_s", median(times), "s");
 }
@@ -282,23 +289,26 @@ bool viewShows(Program &program, int cd, const QString &description) {
 void saveCd() {
     Program program;
     settle(program);
-    showQueries();
-    Form1->CDs1Click();
+    showQueries(program);
+    program.main.CDs1Click();
     process();
     store::TableCursor &discos = program.data.TDiscos;
+    TForm3 *window = program.opened.modifyCd;
+    auto *descriptionBox = window->findChild<DBEdit *>("DBEdit2");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     std::vector<double> times;
     int shown = 0;
     for (int i = 1; i <= 5; ++i) {
         const int cd = discos.RecordCount() / 2 + i;
         const QString description = QStringLiteral("Colección revisada %1").arg(i);
         discos.FindRow(QStringLiteral("NroDisco"), cd, false);
-        Form1->SpeedButton3Click(); // puts the CD's date in the window; opening is ours
-        Form3->show();
+        program.main.SpeedButton3Click(); // puts the CD's date in the window; opening is ours
+        window->show();
         discos.EditRow(); // as typing would
-        Form3->DBEdit2->setText(description);
+        descriptionBox->setText(description);
         bool updated = false;
         times.push_back(timed([&] {
-            Form3->SpeedButton1->click();
+            accept->click();
             process();
             updated = viewShows(program, cd, description);
         }));
@@ -316,16 +326,19 @@ void saveCd() {
 void saveProgram() {
     Program program;
     settle(program);
-    showQueries();
-    Form1->Programas1Click();
+    showQueries(program);
+    program.main.Programas1Click();
     process();
+    TForm6 *window = program.opened.modifyProgram;
+    auto *version = window->findChild<DBEdit *>("DBEdit2");
+    auto *accept = window->findChild<QToolButton *>("SpeedButton1");
     std::vector<double> times;
     for (int n = 1; n <= 5; ++n) {
-        Form6->show();                     // opening selects the licence and CD
+        window->show();                    // opening selects the licence and CD
         program.data.TProgramas.EditRow(); // as typing a new version would
-        Form6->DBEdit2->setText(QStringLiteral("%1.0").arg(n));
-        times.push_back(timed([] {
-            Form6->SpeedButton1->click();
+        version->setText(QStringLiteral("%1.0").arg(n));
+        times.push_back(timed([&] {
+            accept->click();
             process();
         }));
     }
@@ -355,7 +368,7 @@ void statistics() {
     Program program;
     settle(program);
     print("statistics_window_s", timed([&] {
-              TFormEstadisticas window(program.desktop.services(), program.data, Form1);
+              TFormEstadisticas window(program.desktop.services(), program.data, &program.main);
               window.refresh();
               window.show();
               process();
@@ -370,7 +383,7 @@ void repeated() {
     int lines = 0;
     print("repeated_window_s", timed([&] {
               TFormRepetidos window(
-                  program.desktop.services(), program.data, [](qint64) {}, Form1);
+                  program.desktop.services(), program.data, [](qint64) {}, &program.main);
               window.refresh();
               window.show();
               process();
@@ -436,7 +449,7 @@ void live() {
         insert.step();
         while (program.data.TDiscos.RecordCount() == before)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        Form1->repaint();
+        program.main.repaint();
         times.push_back(secondsSince(saved));
     }
     print("others_save_shown_s", median(times), "s");

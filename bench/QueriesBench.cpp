@@ -14,9 +14,9 @@
 namespace {
 
 struct QueriesPage : RunningProgram {
-    QLineEdit *search = Form1->findChild<QLineEdit *>("Edit1");
-    QComboBox *order = Form1->findChild<QComboBox *>("ComboBox1");
-    QComboBox *cds = Form1->findChild<QComboBox *>("ComboBox2");
+    QLineEdit *search = mainWindow().findChild<QLineEdit *>("Edit1");
+    QComboBox *order = mainWindow().findChild<QComboBox *>("ComboBox1");
+    QComboBox *cds = mainWindow().findChild<QComboBox *>("ComboBox2");
 
     explicit QueriesPage(int programs)
         : RunningProgram(programs) {}
@@ -27,7 +27,7 @@ struct QueriesPage : RunningProgram {
 void typeSearch(benchmark::State &state, bool repaint) {
     QueriesPage page(int(state.range(0)));
     page.order->setCurrentIndex(2); // "Programa"
-    Form1->ComboBox1Change();
+    page.mainWindow().ComboBox1Change();
     QApplication::processEvents();
     const QString word = QStringLiteral("Visor de Imágenes 4");
     int length = 0;
@@ -54,7 +54,7 @@ void BM_CdFilterChange(benchmark::State &state) {
     int i = 0;
     for (auto _ : state) {
         page.cds->setCurrentIndex(1 + (i++ * 7919) % (choices - 1));
-        Form1->ComboBox2Change();
+        page.mainWindow().ComboBox2Change();
         QApplication::processEvents();
     }
 }

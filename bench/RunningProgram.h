@@ -18,11 +18,14 @@ struct RunningProgram {
     explicit RunningProgram(int programs) {
         QDir::setCurrent(largeCatalogueFolder(programs));
         windows = std::make_unique<Startup>(desktop.services());
-        Form1->show();
-        Form1->Consultas1Click();
+        mainWindow().show();
+        mainWindow().Consultas1Click();
         QApplication::processEvents();
         // Every row in, as after a while of use: the page shows the first ones before that.
         windows->dataModule().TProgramas.RecordCount();
         windows->dataModule().TProgDisc.RecordCount();
     }
+
+    TForm1 &mainWindow() { return windows->mainWindow(); }
+    const SecondaryWindows &opened() const { return windows->windows(); }
 };

@@ -1,11 +1,12 @@
 #include "ACd.h"
 
+#include "CatalogueWrites.h"
 #include "Conversions.h"
 #include "DatabaseError.h"
 #include "Guard.h"
-#include "Modulo.h"
 #include "NextNumber.h"
 #include "Schema.h"
+#include "TableCursor.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -17,12 +18,12 @@
 
 namespace schema = store::schema;
 
-TForm2 *Form2 = nullptr;
-
-TForm2::TForm2(platform::Services services, TDataModule2 &data, QWidget *parent)
+TForm2::TForm2(platform::Services services, store::TableCursor &cds, CatalogueWrites &catalogue,
+               QWidget *parent)
     : DialogBase(QStringLiteral("Form2"), QStringLiteral("Nuevo CD"), QSize(433, 322), parent)
     , services_(services)
-    , data_(data) {
+    , cds_(cds)
+    , catalogue_(catalogue) {
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     Edit1 = new QLineEdit(GroupBox1);
@@ -49,8 +50,7 @@ TForm2::TForm2(platform::Services services, TDataModule2 &data, QWidget *parent)
 
 bool TForm2::proposeNumber() {
     // A number past the whole-number rule has no next one to propose.
-    const store::NextNumber number =
-        store::nextNumber(data_.TDiscos, std::numeric_limits<qint32>::max());
+    const store::NextNumber number = store::nextNumber(cds_, std::numeric_limits<qint32>::max());
     if (!number.next) {
         Edit1->clear();
         services_.dialogs.error(
@@ -85,15 +85,14 @@ void TForm2::SpeedButton1Click() {
                                    store::DatabaseError::Cause::NotAWholeNumber)
             .about(schema::table(schema::cds::table), schema::field(schema::cds::Number),
                    Edit1->text());
-    try {
-        data_.TDiscos.InsertRow({*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)),
-                                 store::toStoredLines(Memo1->toPlainText())});
-    } catch (const store::DatabaseError &error) {
-        if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
-            throw;
-        // Another program added a CD since the number was proposed: the lists are read again
-        // and the next free number proposed, with the typing kept.
-        data_.rereadAll();
+    const auto insert = [&] {
+        cds_.InsertRow({*number, Edit2->text(), QDateTime(Date1->date(), QTime(0, 0)),
+                        store::toStoredLines(Memo1->toPlainText())});
+    };
+    // Another program added a CD since the number was proposed: the lists are read again and the
+    // next free number proposed, with the typing kept.
+    const auto taken = [&] {
+        catalogue_.rereadAll();
         if (!proposeNumber())
             return;
         if (Edit1->text() == QString::number(*number))
@@ -103,8 +102,9 @@ void TForm2::SpeedButton1Click() {
                                                      "ACEPTAR de nuevo. ")
                                           .arg(*number)
                                           .arg(Edit1->text()));
+    };
+    if (!storeUnlessTaken(insert, taken))
         return;
-    }
     services_.dialogs.information(
         this, QStringLiteral("\r\n Los datos del CD se guardaron correctamente \r\n"));
     Limpiar();

@@ -4,17 +4,22 @@
 #include "Platform.h"
 
 class QDateEdit;
-class TDataModule2;
+class CatalogueWrites;
 class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QToolButton;
+namespace store {
+class TableCursor;
+}
 
 // The New CD window: adds one CD per "ACEPTAR" and stays open for the next.
 class TForm2 : public DialogBase {
     Q_OBJECT
 public:
-    TForm2(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
+    // Adds to `cds`; `catalogue` reads every cursor again when another program took a number.
+    TForm2(platform::Services services, store::TableCursor &cds, CatalogueWrites &catalogue,
+           QWidget *parent = nullptr);
 
     // Proposes the next number and today's date, and empties the other boxes.
     void Limpiar();
@@ -25,6 +30,7 @@ public:
     // "CANCELAR": closes.
     void SpeedButton2Click();
 
+private:
     QGroupBox *GroupBox1;
     QLineEdit *Edit1;
     QLineEdit *Edit2;
@@ -33,13 +39,11 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     // Puts the number after the last CD's in Edit1; false (Edit1 empty, the user told) when
     // there is none.
     bool proposeNumber();
 
     platform::Services services_;
-    TDataModule2 &data_;
+    store::TableCursor &cds_;
+    CatalogueWrites &catalogue_;
 };
-
-extern TForm2 *Form2;

@@ -1,12 +1,12 @@
 #include "AProg.h"
 
+#include "CatalogueWrites.h"
 #include "Conversions.h"
-#include "DatabaseError.h"
 #include "Guard.h"
 #include "MainForm.h"
-#include "Modulo.h"
 #include "NextNumber.h"
 #include "Schema.h"
+#include "TableCursor.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -15,8 +15,6 @@
 #include <QToolButton>
 #include <limits>
 #include <tuple>
-
-TForm4 *Form4 = nullptr;
 
 namespace {
 
@@ -29,10 +27,13 @@ QLineEdit *edit(const char *name, QWidget *parent) {
 
 } // namespace
 
-TForm4::TForm4(platform::Services services, TDataModule2 &data, MainForm &form1, QWidget *parent)
+TForm4::TForm4(platform::Services services, store::TableCursor &cds, store::TableCursor &programs,
+               CatalogueWrites &catalogue, MainForm &form1, QWidget *parent)
     : DialogBase(QStringLiteral("Form4"), QStringLiteral("Nuevo Programa"), QSize(434, 440), parent)
     , services_(services)
-    , data_(data)
+    , cds_(cds)
+    , programs_(programs)
+    , catalogue_(catalogue)
     , form1_(form1) {
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -68,7 +69,7 @@ void TForm4::Limpiar() {
     Memo1->clear();
     ComboBox1->setCurrentIndex(0);
     ComboBox2->clear();
-    form1_.extraercds(ComboBox2, data_.TDiscos);
+    form1_.extraercds(ComboBox2, cds_);
     // The CD with the highest number; nothing when no CD is recorded.
     ComboBox2->setCurrentIndex(ComboBox2->count() - 1);
     Edit1->setFocus();
@@ -99,7 +100,7 @@ void TForm4::SpeedButton1Click() {
 
     store::NextNumber number;
     auto add = [&] {
-        store::TableCursor &programas = data_.TProgramas;
+        store::TableCursor &programas = programs_;
         number = store::nextNumber(programas, std::numeric_limits<qint64>::max());
         if (!number.next)
             return;
@@ -110,16 +111,13 @@ void TForm4::SpeedButton1Click() {
                              *store::parseWholeNumber(Edit4->text()), Edit5->text(),
                              store::toStoredLines(Memo1->toPlainText())});
     };
-    try {
-        data_.writingPrograms(add);
-    } catch (const store::DatabaseError &error) {
-        if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
-            throw;
-        // Another program added a program since the programs were read. The number is never
-        // shown, so there is nothing for the user to review: the next free one is taken.
-        data_.TProgramas.reread();
-        data_.writingPrograms(add);
-    }
+    // Another program added a program since the programs were read. The number is never shown,
+    // so there is nothing for the user to review: the next free one is taken.
+    storeUnlessTaken([&] { catalogue_.writingPrograms(add); },
+                     [&] {
+                         programs_.reread();
+                         catalogue_.writingPrograms(add);
+                     });
     if (!number.next) {
         services_.dialogs.error(
             this, QStringLiteral(" No hay un número para el nuevo programa: el último programa "

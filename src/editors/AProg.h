@@ -9,14 +9,18 @@ class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QToolButton;
-class TDataModule2;
+class CatalogueWrites;
+namespace store {
+class TableCursor;
+}
 
 // The New program window: adds one program per valid "ACEPTAR" and stays open for the next.
 class TForm4 : public DialogBase {
     Q_OBJECT
 public:
-    TForm4(platform::Services services, TDataModule2 &data, MainForm &form1,
-           QWidget *parent = nullptr);
+    // Adds to `programs` through `catalogue`, on a CD of `cds`.
+    TForm4(platform::Services services, store::TableCursor &cds, store::TableCursor &programs,
+           CatalogueWrites &catalogue, MainForm &form1, QWidget *parent = nullptr);
 
     // Empties the boxes and offers the CD with the highest number.
     void Limpiar();
@@ -28,6 +32,7 @@ public:
     // "CANCELAR": closes.
     void SpeedButton2Click();
 
+private:
     QGroupBox *GroupBox1;
     QLineEdit *Edit1;
     QLineEdit *Edit2;
@@ -40,10 +45,9 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     platform::Services services_;
-    TDataModule2 &data_;
+    store::TableCursor &cds_;
+    store::TableCursor &programs_;
+    CatalogueWrites &catalogue_;
     MainForm &form1_;
 };
-
-extern TForm4 *Form4;

@@ -1,14 +1,16 @@
 #include "CatalogarDisco.h"
 
+#include "CatalogueWrites.h"
+#include "Connection.h"
 #include "Conversions.h"
 #include "DatabaseError.h"
 #include "DiscRecord.h"
 #include "DiscScan.h"
 #include "Guard.h"
 #include "Look.h"
-#include "Modulo.h"
 #include "NextNumber.h"
 #include "Schema.h"
+#include "TableCursor.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -30,8 +32,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <limits>
-
-TFormDisco *FormDisco = nullptr;
 
 namespace {
 
@@ -111,12 +111,15 @@ QString cellText(const QTableWidget *grid, int row, int column) {
 
 } // namespace
 
-TFormDisco::TFormDisco(platform::Services services, TDataModule2 &data, QByteArray scanner,
+TFormDisco::TFormDisco(platform::Services services, store::Connection &connection,
+                       store::TableCursor &cds, CatalogueWrites &catalogue, QByteArray scanner,
                        QWidget *parent)
     : DialogBase(QStringLiteral("FormDisco"), QStringLiteral("Catalogar un disco"), QSize(860, 680),
                  OwnWindow{&services.preferences}, parent)
     , services_(services)
-    , data_(data)
+    , connection_(connection)
+    , cds_(cds)
+    , catalogue_(catalogue)
     , scanner_(std::move(scanner)) {
     // Every command here is reached with the keyboard too: this window is not bound to the
     // editors' old look.
@@ -325,9 +328,9 @@ void TFormDisco::BotonLeerClick() {
         return;
     }
     const disc::Proposal &proposal = scan.proposal;
-    if (data_.ADOConnection.Connected())
-        if (const auto already = store::catalogedDisc(data_.ADOConnection, proposal.cd.description,
-                                                      proposal.cd.date);
+    if (connection_.Connected())
+        if (const auto already =
+                store::catalogedDisc(connection_, proposal.cd.description, proposal.cd.date);
             already &&
             !services_.dialogs.confirm(
                 this, QStringLiteral(" Este disco parece estar ya en el catálogo como el CD %1. "
@@ -395,12 +398,11 @@ void TFormDisco::showProposal(const disc::Proposal &proposal) {
 }
 
 bool TFormDisco::proposeNumber() {
-    if (!data_.TDiscos.Active()) {
+    if (!cds_.Active()) {
         EditNumero->clear();
         return false;
     }
-    const store::NextNumber number =
-        store::nextNumber(data_.TDiscos, std::numeric_limits<qint32>::max());
+    const store::NextNumber number = store::nextNumber(cds_, std::numeric_limits<qint32>::max());
     EditNumero->setText(number.next ? QString::number(*number.next) : QString());
     return number.next.has_value();
 }
@@ -426,7 +428,7 @@ std::vector<disc::ProposedProgram> TFormDisco::checkedPrograms() const {
 }
 
 void TFormDisco::BotonGuardarClick() {
-    if (!data_.ADOConnection.Connected()) {
+    if (!connection_.Connected()) {
         services_.dialogs.error(this, QStringLiteral(" No hay un catálogo abierto donde guardar "
                                                      "el disco "));
         return;
@@ -453,13 +455,13 @@ void TFormDisco::BotonGuardarClick() {
         }
     store::StoredDisc stored;
     try {
-        stored = store::storeDisc(data_.ADOConnection, *number, cd, programs);
+        stored = store::storeDisc(connection_, *number, cd, programs);
     } catch (const store::DatabaseError &error) {
         if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
             throw;
         // Another program took the number since it was proposed: the next one is offered, with
         // everything else kept.
-        data_.rereadAll();
+        catalogue_.rereadAll();
         proposeNumber();
         services_.dialogs.error(this, QStringLiteral(" El número %1 ya lo tiene otro CD; se "
                                                      "propone el %2. Revise los datos y pulse "
@@ -468,9 +470,9 @@ void TFormDisco::BotonGuardarClick() {
                                           .arg(EditNumero->text()));
         return;
     }
-    data_.rereadAll();
+    catalogue_.rereadAll();
     // The CDs page shows the new CD.
-    data_.TDiscos.FindRow(schema::field(schema::cds::Number), stored.cd, false);
+    cds_.FindRow(schema::field(schema::cds::Number), stored.cd, false);
     services_.dialogs.information(this, QStringLiteral(" Se guardaron el CD %1 y %2 programas ")
                                             .arg(stored.cd)
                                             .arg(stored.programs.size()));

@@ -9,21 +9,33 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QTableWidget;
-class TDataModule2;
+class CatalogueWrites;
+namespace store {
+class Connection;
+class TableCursor;
+} // namespace store
 
 // "Catalogar un disco": reads a disc (a mounted one, an image or a folder), proposes its CD and
 // programs for the user to check and edit, and stores the CD with the checked programs at once.
 class TFormDisco : public DialogBase {
     Q_OBJECT
 public:
-    // `scanner`: the vadrel-db program that reads discs in a process of its own.
-    TFormDisco(platform::Services services, TDataModule2 &data, QByteArray scanner,
-               QWidget *parent = nullptr);
+    // Stores through `connection`, numbering after `cds`. `scanner`: the vadrel-db program that
+    // reads discs in a process of its own.
+    TFormDisco(platform::Services services, store::Connection &connection, store::TableCursor &cds,
+               CatalogueWrites &catalogue, QByteArray scanner, QWidget *parent = nullptr);
 
     void FormActivate() override;
 
     enum Column { Name, Version, Publisher, Licence, Year, Link, Comment, Origin, ColumnCount };
 
+    void BotonImagenClick();
+    void BotonCarpetaClick();
+    void BotonLeerClick();
+    void BotonGuardarClick();
+    void BotonCancelarClick();
+
+private:
     QListWidget *ListaDiscos;
     QToolButton *BotonImagen;
     QToolButton *BotonCarpeta;
@@ -37,13 +49,6 @@ public:
     QToolButton *BotonGuardar;
     QToolButton *BotonCancelar;
 
-    void BotonImagenClick();
-    void BotonCarpetaClick();
-    void BotonLeerClick();
-    void BotonGuardarClick();
-    void BotonCancelarClick();
-
-private:
     void addSource(const QString &label, const QByteArray &path);
     void clearProposal();
     void showProposal(const disc::Proposal &proposal);
@@ -55,9 +60,9 @@ private:
     std::vector<disc::ProposedProgram> checkedPrograms() const;
 
     platform::Services services_;
-    TDataModule2 &data_;
+    store::Connection &connection_;
+    store::TableCursor &cds_;
+    CatalogueWrites &catalogue_;
     QByteArray scanner_;
     QListWidgetItem *proposed_ = nullptr; // the disc the proposal shown was read from
 };
-
-extern TFormDisco *FormDisco;

@@ -10,14 +10,20 @@ class DBMemo;
 class QDateEdit;
 class QGroupBox;
 class QToolButton;
-class TDataModule2;
+namespace store {
+class TDataSource;
+class TableCursor;
+} // namespace store
 
 // The Modify CD window: edits the current CD of the CDs page in place and posts it once.
 class TForm3 : public DialogBase {
     Q_OBJECT
 public:
-    TForm3(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
+    // Edits the current row of `cds`' cursor.
+    TForm3(platform::Services services, store::TDataSource &cds, QWidget *parent = nullptr);
 
+    // Puts the CD's stored date in the picker; "MODIFICACIONES" does so before each opening.
+    void showStoredDate(const QDate &date);
     // The window is shown by "MODIFICACIONES" on the CDs page: remembers the date shown.
     void FormActivate() override;
     // The window closes, by any way: an edit not saved is dropped.
@@ -27,6 +33,7 @@ public:
     // "CANCELAR": closes, dropping what was typed.
     void SpeedButton2Click();
 
+private:
     QGroupBox *GroupBox1;
     DBEdit *DBEdit1;
     DBEdit *DBEdit2;
@@ -36,12 +43,9 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     platform::Services services_;
-    TDataModule2 &data_;
+    store::TableCursor &cds_;
     QDate dateShown_; // as the opener put it in the picker
     bool dateUnread_ = false;
-    bool rowGone_ = false; // another program removed the CD while this window showed it
+    RowEditing editing_;
 };
-
-extern TForm3 *Form3;

@@ -1,30 +1,31 @@
 #include "MProg.h"
 
+#include "CatalogueWrites.h"
 #include "DBEdit.h"
 #include "DBMemo.h"
-#include "DatabaseError.h"
+#include "DataSource.h"
 #include "Guard.h"
 #include "MainForm.h"
-#include "Modulo.h"
 #include "Schema.h"
+#include "TableCursor.h"
 
 #include <QComboBox>
 #include <QGroupBox>
 #include <QToolButton>
 #include <tuple>
-#include <vector>
 
 namespace schema = store::schema;
 
-TForm6 *Form6 = nullptr;
-
-TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1, QWidget *parent)
+TForm6::TForm6(platform::Services services, store::TDataSource &programs, store::TableCursor &cds,
+               CatalogueWrites &catalogue, MainForm &form1, QWidget *parent)
     : DialogBase(QStringLiteral("Form6"), QStringLiteral("Modificación Programa"), QSize(432, 439),
                  parent)
     , services_(services)
-    , data_(data)
+    , programs_(*programs.DataSet())
+    , cds_(cds)
+    , catalogue_(catalogue)
     , form1_(form1) {
-    store::TDataSource *source = &data_.DataProg;
+    store::TDataSource *source = &programs;
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto bound = [&](const char *name, schema::programs::Field field) {
@@ -61,6 +62,13 @@ TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1,
 
     std::tie(SpeedButton1, SpeedButton2) = acceptAndCancel(
         GroupBox1, [this] { SpeedButton1Click(); }, [this] { SpeedButton2Click(); });
+    editing_ = {&programs_,
+                QStringLiteral("\r\n No hay ningún programa para modificar: el catálogo todavía "
+                               "no tiene programas. \r\n"),
+                schema::table(schema::programs::table),
+                QStringLiteral("the program is no longer in the file"),
+                {DBEdit1, DBEdit2, DBEdit3, DBEdit5, DBEdit6},
+                DBMemo1};
 }
 
 // A stored licence or CD that no entry matches leaves its list without a selection, and
@@ -69,7 +77,7 @@ TForm6::TForm6(platform::Services services, TDataModule2 &data, MainForm &form1,
 void TForm6::FormActivate() {
     ComboBox1->setCurrentIndex(schema::licences().indexOf(DBEdit4->text())); // exact, -1 if none
     ComboBox2->clear();
-    form1_.extraercds(ComboBox2, data_.TDiscos);
+    form1_.extraercds(ComboBox2, cds_);
     ComboBox2->setCurrentIndex(-1);
     const QString cd = DBEdit7->text();
     for (int i = 0; i < ComboBox2->count() && !cd.isEmpty(); ++i) {
@@ -79,58 +87,27 @@ void TForm6::FormActivate() {
         }
     }
     DBEdit1->setFocus();
-    rowGone_ = false;
+    editing_.gone = false;
 }
 
 void TForm6::SpeedButton1Click() {
-    store::TableCursor &programas = data_.TProgramas;
-    // There is no program to change: typing may have begun a new row, which is not this window's
-    // job.
-    if (programas.RecordCount() == 0 || programas.state() == store::TableCursor::State::Insert) {
-        // Closing without a word would look like a save.
-        services_.dialogs.information(
-            this, QStringLiteral("\r\n No hay ningún programa para modificar: el catálogo todavía "
-                                 "no tiene programas. \r\n"));
-        close();
-        return;
-    }
-    if (DBEdit1->text().isEmpty()) {
+    const auto named = [this] {
+        if (!DBEdit1->text().isEmpty())
+            return true;
         services_.dialogs.error(this,
                                 QStringLiteral("\r\n Debe ingresar un nombre de Programa \r\n"));
-        return;
-    }
-    // The program is no longer in the file: the row the cursor moved to is not this window's.
-    if (rowGone_)
-        throw store::DatabaseError(store::DatabaseError::Kind::Other,
-                                   QStringLiteral("the program is no longer in the file"), {},
-                                   store::DatabaseError::Cause::RowGone)
-            .about(schema::table(schema::programs::table));
-    const std::vector<DBEdit *> edits = {DBEdit1, DBEdit2, DBEdit3, DBEdit5, DBEdit6};
-    std::vector<QString> typed;
-    for (DBEdit *box : edits)
-        typed.push_back(box->text());
-    const QString comment = DBMemo1->text();
-    try {
-        data_.writingPrograms([&] {
-            programas.EditRow();
+        return false;
+    };
+    saveRowEdit(editing_, services_.dialogs, named, [this] {
+        catalogue_.writingPrograms([this] {
+            programs_.EditRow();
             if (ComboBox1->currentIndex() >= 0)
                 DBEdit4->setText(ComboBox1->currentText());
             if (ComboBox2->currentIndex() >= 0)
                 DBEdit7->setText(ComboBox2->currentText());
-            programas.PostRow();
+            programs_.PostRow();
         });
-    } catch (const store::DatabaseError &error) {
-        // Another program changed the program: the cursor read it again and keeps the typing on
-        // it. It removed the program: the boxes keep showing what the user typed, to copy.
-        if (error.cause() == store::DatabaseError::Cause::RowGone) {
-            rowGone_ = true;
-            for (size_t i = 0; i < edits.size(); ++i)
-                edits[i]->setText(typed[i]);
-            DBMemo1->setText(comment);
-        }
-        throw;
-    }
-    close();
+    });
 }
 
 void TForm6::SpeedButton2Click() {
@@ -138,5 +115,5 @@ void TForm6::SpeedButton2Click() {
 }
 
 void TForm6::FormClose() {
-    data_.TProgramas.CancelRow();
+    programs_.CancelRow();
 }

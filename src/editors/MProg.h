@@ -9,15 +9,20 @@ class MainForm;
 class QComboBox;
 class QGroupBox;
 class QToolButton;
-class TDataModule2;
+class CatalogueWrites;
+namespace store {
+class TDataSource;
+class TableCursor;
+} // namespace store
 
 // The Modify program window: edits the current program of the Programs page in place, its
 // licence and CD chosen from lists, and posts it once.
 class TForm6 : public DialogBase {
     Q_OBJECT
 public:
-    TForm6(platform::Services services, TDataModule2 &data, MainForm &form1,
-           QWidget *parent = nullptr);
+    // Edits the current row of `programs`' cursor through `catalogue`; its CD is one of `cds`.
+    TForm6(platform::Services services, store::TDataSource &programs, store::TableCursor &cds,
+           CatalogueWrites &catalogue, MainForm &form1, QWidget *parent = nullptr);
 
     // The window is shown by "MODIFICACIONES" on the programs page: the lists show the stored
     // licence and CD.
@@ -29,6 +34,7 @@ public:
     // "CANCELAR": closes, dropping what was typed.
     void SpeedButton2Click();
 
+private:
     QGroupBox *GroupBox1;
     DBEdit *DBEdit1;
     DBEdit *DBEdit2;
@@ -43,11 +49,10 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     platform::Services services_;
-    TDataModule2 &data_;
+    store::TableCursor &programs_;
+    store::TableCursor &cds_;
+    CatalogueWrites &catalogue_;
     MainForm &form1_;
-    bool rowGone_ = false; // another program removed the program while this window showed it
+    RowEditing editing_;
 };
-
-extern TForm6 *Form6;

@@ -2,8 +2,8 @@
 
 #include "DBEdit.h"
 #include "DBMemo.h"
+#include "DataSource.h"
 #include "Guard.h"
-#include "Modulo.h"
 #include "Schema.h"
 
 #include <QGroupBox>
@@ -11,12 +11,10 @@
 
 namespace schema = store::schema;
 
-TForm5 *Form5 = nullptr;
-
-TForm5::TForm5(TDataModule2 &data, QWidget *parent)
+TForm5::TForm5(store::TDataSource &joined, QWidget *parent)
     : DialogBase(QStringLiteral("Form5"), QStringLiteral("Ver datos Programa"), QSize(434, 441),
                  parent) {
-    store::TDataSource *source = &data.DataProgDisc;
+    store::TDataSource *source = &joined;
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     const struct {

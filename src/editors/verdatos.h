@@ -6,17 +6,21 @@ class DBEdit;
 class DBMemo;
 class QGroupBox;
 class QToolButton;
-class TDataModule2;
+namespace store {
+class TDataSource;
+}
 
 // The program details window: every field of the current row of the queries list, read-only.
 class TForm5 : public DialogBase {
     Q_OBJECT
 public:
-    explicit TForm5(TDataModule2 &data, QWidget *parent = nullptr);
+    // Shows the current row of `joined`, the joined view's source.
+    explicit TForm5(store::TDataSource &joined, QWidget *parent = nullptr);
 
     // "ACEPTAR": closes.
     void SpeedButton1Click();
 
+private:
     QGroupBox *GroupBox1;
     DBEdit *DBEdit1;
     DBEdit *DBEdit2;
@@ -28,5 +32,3 @@ public:
     DBMemo *DBMemo1;
     QToolButton *SpeedButton1;
 };
-
-extern TForm5 *Form5;

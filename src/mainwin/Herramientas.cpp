@@ -91,11 +91,11 @@ void TForm1::Contacto1Click(QObject *) {
 }
 
 void TForm1::Ayuda2Click(QObject *) {
-    if (!Form10)
+    if (!windows_.help)
         return;
-    Form10->showHelp();
+    windows_.help->showHelp();
 }
 
 void TForm1::Acercade1Click(QObject *) {
-    openModal(Form7);
+    openModal(windows_.about);
 }

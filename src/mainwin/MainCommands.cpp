@@ -20,7 +20,6 @@
 #include "exportar.h"
 #include "verdatos.h"
 
-#include <QDateEdit>
 #include <QTabWidget>
 
 void TForm1::openModal(QDialog *window) {
@@ -29,7 +28,7 @@ void TForm1::openModal(QDialog *window) {
 }
 
 void TForm1::SpeedButton1Click(QObject *) {
-    openModal(Form2);
+    openModal(windows_.newCd);
 }
 
 void TForm1::SpeedButton2Click(QObject *) {
@@ -41,12 +40,13 @@ void TForm1::SpeedButton2Click(QObject *) {
 }
 
 void TForm1::SpeedButton3Click(QObject *) {
-    Form3->Date1->setDate(data_.TDiscos.Fields(store::schema::cds::Date).AsDateTime().date());
-    openModal(Form3);
+    windows_.modifyCd->showStoredDate(
+        data_.TDiscos.Fields(store::schema::cds::Date).AsDateTime().date());
+    openModal(windows_.modifyCd);
 }
 
 void TForm1::SpeedButton4Click(QObject *) {
-    openModal(Form4);
+    openModal(windows_.newProgram);
 }
 
 void TForm1::SpeedButton5Click(QObject *) {
@@ -61,7 +61,7 @@ void TForm1::SpeedButton5Click(QObject *) {
 }
 
 void TForm1::SpeedButton6Click(QObject *) {
-    openModal(Form6);
+    openModal(windows_.modifyProgram);
 }
 
 void TForm1::NuevoCd1Click(QObject *Sender) {
@@ -75,7 +75,7 @@ void TForm1::NuevoPrograma1Click(QObject *Sender) {
 }
 
 void TForm1::CatalogarDisco1Click(QObject *) {
-    openModal(FormDisco);
+    openModal(windows_.discCatalogue);
 }
 
 void TForm1::AbrirCatalogo1Click(QObject *) {
@@ -156,15 +156,15 @@ void TForm1::Consultas1Click(QObject *) {
 }
 
 void TForm1::ExportarProgClick(QObject *) {
-    openModal(Form8);
+    openModal(windows_.exportList);
 }
 
 void TForm1::RepararBasededatos1Click(QObject *) {
-    openModal(Form9);
+    openModal(windows_.backup);
 }
 
 void TForm1::VerProgClick(QObject *) {
-    openModal(Form5);
+    openModal(windows_.programDetails);
 }
 
 void TForm1::NavegarClick(QObject *) {

@@ -33,39 +33,42 @@ Startup::Startup(platform::Services services, const QString &importer, bool open
                      ? QCoreApplication::applicationDirPath() + QStringLiteral("/vadrel-db")
                      : importer) {
     module_ = std::make_unique<TDataModule2>();
-    DataModule2 = module_.get();
     // Before the main window, whose status bar names the catalogue.
     if (!server.isEmpty())
         module_->useServer(server, [this](const QString &where, QString &password) {
             return services_.dialogs.askPassword(form1_.get(), where, password);
         });
-    form1_ = std::make_unique<TForm1>(services, *module_);
-    Form1 = form1_.get();
+    const QByteArray scanner =
+        importer.isEmpty() ? platform::programFolder() + "/vadrel-db" : QFile::encodeName(importer);
+    form1_ = std::make_unique<TForm1>(
+        services, *module_, [this, scanner](TForm1 &main) { return makeWindows(main, scanner); });
     // Dates read and written as text use the format the windows show.
     module_->ADOConnection.setDateFormat(services.clock.shortDateFormat());
     module_->Reads.setWaitObserver([wait = std::make_shared<RowsWait>(form1_.get())](
                                        store::CursorSession::Wait step) { (*wait)(step); });
     if (openCatalogue)
         openHere();
-    // The other windows, hidden; the main window owns them.
-    TDataModule2 &data = *module_;
-    Form2 = new TForm2(services, data, form1_.get());
-    Form3 = new TForm3(services, data, form1_.get());
-    Form4 = new TForm4(services, data, *form1_, form1_.get());
-    Form5 = new TForm5(data, form1_.get());
-    Form6 = new TForm6(services, data, *form1_, form1_.get());
-    Form7 = new TForm7(services, form1_.get());
-    Form8 = new TForm8(services, data, form1_.get());
-    Form9 = new TForm9(services, data, form1_.get());
-    Form10 = new TForm10(services, form1_.get());
-    FormDisco = new TFormDisco(services, data,
-                               importer.isEmpty() ? platform::programFolder() + "/vadrel-db"
-                                                  : QFile::encodeName(importer),
-                               form1_.get());
     form1_->showCatalogueState(openCatalogue);
     form1_->startOnRememberedPage();
     QObject::connect(form1_.get(), &TForm1::catalogueChosen, form1_.get(),
                      [this](const QByteArray &folder) { switchTo(folder); });
+}
+
+SecondaryWindows Startup::makeWindows(TForm1 &main, const QByteArray &scanner) {
+    // Hidden; the main window owns them.
+    TDataModule2 &data = *module_;
+    windows_.newCd = new TForm2(services_, data.TDiscos, data, &main);
+    windows_.modifyCd = new TForm3(services_, data.DataDiscos, &main);
+    windows_.newProgram = new TForm4(services_, data.TDiscos, data.TProgramas, data, main, &main);
+    windows_.programDetails = new TForm5(data.DataProgDisc, &main);
+    windows_.modifyProgram = new TForm6(services_, data.DataProg, data.TDiscos, data, main, &main);
+    windows_.about = new TForm7(services_, &main);
+    windows_.exportList = new TForm8(services_, data.TProgDisc, &main);
+    windows_.backup = new TForm9(services_, data, &main);
+    windows_.help = new TForm10(services_, &main);
+    windows_.discCatalogue =
+        new TFormDisco(services_, data.ADOConnection, data.TDiscos, data, scanner, &main);
+    return windows_;
 }
 
 void Startup::openHere() {
@@ -93,24 +96,13 @@ void Startup::switchTo(const QByteArray &folder) {
     form1_->FormCreate();
     form1_->showCatalogueState(entered);
     // An open help window shows the new catalogue's pages.
-    if (Form10 && Form10->isVisible())
-        Form10->FormActivate();
+    if (windows_.help && windows_.help->isVisible())
+        windows_.help->FormActivate();
 }
 
 Startup::~Startup() {
     // Windows go before the data module they are bound to.
     form1_.reset();
-    Form1 = nullptr;
-    Form2 = nullptr;
-    Form3 = nullptr;
-    Form4 = nullptr;
-    Form5 = nullptr;
-    Form6 = nullptr;
-    Form7 = nullptr;
-    Form8 = nullptr;
-    Form9 = nullptr;
-    Form10 = nullptr;
-    FormDisco = nullptr;
+    windows_ = {};
     module_.reset();
-    DataModule2 = nullptr;
 }

@@ -20,15 +20,14 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
-TForm1 *Form1 = nullptr;
-
 namespace {
 
 const QString kCaption = QStringLiteral("Vadrel v1.0");
 
 } // namespace
 
-TForm1::TForm1(platform::Services services, TDataModule2 &data, QWidget *parent)
+TForm1::TForm1(platform::Services services, TDataModule2 &data,
+               const MakeSecondaryWindows &makeWindows, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                               Qt::CustomizeWindowHint)
@@ -46,11 +45,11 @@ TForm1::TForm1(platform::Services services, TDataModule2 &data, QWidget *parent)
     bindData();
     wireGrids();
     showCatalogueState();
+    windows_ = makeWindows(*this);
 }
 
 TForm1::~TForm1() {
-    if (Form1 == this)
-        platform::installErrorHandler(nullptr);
+    platform::uninstallErrorHandler(this);
 }
 
 void TForm1::buildStatusBar() {
@@ -93,7 +92,7 @@ void TForm1::bindData() {
 
 void TForm1::FormCreate() {
     platform::installErrorHandler(
-        [this](QObject *sender, std::exception_ptr error) { TratarErrores(sender, error); });
+        [this](QObject *sender, std::exception_ptr error) { TratarErrores(sender, error); }, this);
     // A server's catalogue is named by its address, without the password.
     statusPanels[1]->setText(QStringLiteral(" Origen de datos :  \" ") +
                              (data_.onServer() ? data_.ADOConnection.dataSource()

@@ -2,6 +2,7 @@
 
 #include "MainForm.h"
 #include "Platform.h"
+#include "SecondaryWindows.h"
 
 #include <QMainWindow>
 #include <exception>
@@ -35,8 +36,9 @@ class TForm1 : public QMainWindow, public MainForm {
     Q_OBJECT
 public:
     // The grids and comment boxes show the data module's sources; its catalogue need not be
-    // open yet.
-    TForm1(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
+    // open yet. `makeWindows` makes the windows it opens, once it is whole.
+    TForm1(platform::Services services, TDataModule2 &data, const MakeSecondaryWindows &makeWindows,
+           QWidget *parent = nullptr);
     ~TForm1() override;
 
     // Shows what failed in an error box; the failed operation stays abandoned.
@@ -178,6 +180,7 @@ private:
 
     platform::Services services_;
     TDataModule2 &data_;
+    SecondaryWindows windows_;
     QTabWidget *PageControl1;
     QWidget *TabSheet1;
     QWidget *TabSheet2;
@@ -200,5 +203,3 @@ private:
     std::vector<QAction *> catalogueActions_;
     std::vector<QWidget *> catalogueWidgets_;
 };
-
-extern TForm1 *Form1;

@@ -5,14 +5,26 @@
 namespace platform {
 
 namespace {
+struct Installed {
+    ErrorHandler handler;
+    const void *owner = nullptr;
+};
+Installed &installed() {
+    static Installed one;
+    return one;
+}
 ErrorHandler &current() {
-    static ErrorHandler installed;
-    return installed;
+    return installed().handler;
 }
 } // namespace
 
-void installErrorHandler(ErrorHandler handler) {
-    current() = std::move(handler);
+void installErrorHandler(ErrorHandler handler, const void *owner) {
+    installed() = {std::move(handler), owner};
+}
+
+void uninstallErrorHandler(const void *owner) {
+    if (installed().owner == owner)
+        installed() = {};
 }
 
 void reportError(QObject *sender, std::exception_ptr error) {

@@ -15,8 +15,10 @@ namespace platform {
 
 using ErrorHandler = std::function<void(QObject *sender, std::exception_ptr error)>;
 
-// An empty handler uninstalls; errors are then only logged.
-void installErrorHandler(ErrorHandler handler);
+// An empty handler uninstalls; errors are then only logged. `owner` is who installed it.
+void installErrorHandler(ErrorHandler handler, const void *owner = nullptr);
+// Uninstalls the handler `owner` installed; one installed by another since stays.
+void uninstallErrorHandler(const void *owner);
 void reportError(QObject *sender, std::exception_ptr error);
 
 template <class Fn> void guarded(QObject *sender, Fn &&fn) {

@@ -13,8 +13,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-TForm7 *Form7 = nullptr;
-
 namespace {
 
 QLabel *boldText(const char *name, const QString &text, QPoint at, QWidget *parent) {

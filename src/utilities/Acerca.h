@@ -26,6 +26,11 @@ public:
     // The contact address is clicked.
     void Label6Click();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
     QFrame *Panel1;
     QLabel *Image1;
     QLabel *Image2;
@@ -36,12 +41,5 @@ public:
     QLabel *Label6;
     QPushButton *Button1;
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
     platform::Services services_;
 };
-
-extern TForm7 *Form7;

@@ -20,8 +20,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TForm10 *Form10 = nullptr;
-
 namespace {
 
 // Rendering takes about half a second a megabyte here: a larger page would hold the program up

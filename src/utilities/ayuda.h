@@ -40,11 +40,6 @@ public:
     // program and the working directory, or the catalogue folder's when no place has one.
     static QString helpPage();
 
-    QToolButton *Atras;
-    QToolButton *Adelante;
-    QToolButton *Inicio;
-    QTextBrowser *WebBrowser;
-
 protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -52,6 +47,11 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    QToolButton *Atras;
+    QToolButton *Adelante;
+    QToolButton *Inicio;
+    QTextBrowser *WebBrowser;
+
     // A link in the page: pages of the help folder open here, anything else on the desktop.
     void followLink(const QUrl &link);
     // True when `window` is this one or a box of its own.
@@ -61,5 +61,3 @@ private:
     QPointer<QWidget> lastActive_; // the program's window that was activated last
     QPointer<QWidget> before_;     // and the one before it, when this one is activated
 };
-
-extern TForm10 *Form10;

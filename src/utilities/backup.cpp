@@ -22,8 +22,6 @@
 #include <sys/stat.h>
 #include <vector>
 
-TForm9 *Form9 = nullptr;
-
 namespace {
 
 constexpr int kPathRole = Qt::UserRole; // the folder's path as text, as the user reads it

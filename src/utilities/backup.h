@@ -26,12 +26,12 @@ public:
     // The same folder as the file system names it.
     static QByteArray folderBytes(const QTreeWidgetItem *node);
 
+private:
     QGroupBox *GroupBox1;
     QTreeWidget *TreeView;
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     void fillFolder(QTreeWidgetItem *node);
     void showMenu(const QPoint &position);
 
@@ -43,5 +43,3 @@ private:
 // letter or a digit replaced by "_" (06/12/2026 gives 06_12_2026), so no separator of a date
 // format can make it a path.
 QString backupName(const QString &dateText);
-
-extern TForm9 *Form9;

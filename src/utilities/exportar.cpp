@@ -14,31 +14,10 @@
 #include <QToolButton>
 #include <unistd.h>
 
-TForm8 *Form8 = nullptr;
-
-namespace {
-
-// The box of each optional column.
-struct Column {
-    QCheckBox *TForm8::*box;
-    store::ListingColumn column;
-};
-const Column kColumns[] = {
-    {&TForm8::CheckBox2, store::ListingColumn::Version},
-    {&TForm8::CheckBox3, store::ListingColumn::Publisher},
-    {&TForm8::CheckBox4, store::ListingColumn::Licence},
-    {&TForm8::CheckBox5, store::ListingColumn::Year},
-    {&TForm8::CheckBox6, store::ListingColumn::Link},
-    {&TForm8::CheckBox7, store::ListingColumn::CdNumber},
-    {&TForm8::CheckBox8, store::ListingColumn::Cd},
-};
-
-} // namespace
-
-TForm8::TForm8(platform::Services services, TDataModule2 &data, QWidget *parent)
+TForm8::TForm8(platform::Services services, store::TableCursor &joined, QWidget *parent)
     : DialogBase(QStringLiteral("Form8"), QStringLiteral("Exportar ..."), QSize(281, 239), parent)
     , services_(services)
-    , data_(data) {
+    , joined_(joined) {
     GroupBox1 =
         new QGroupBox(QStringLiteral(" Seleccione los campos a incluir en el listado : "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -72,18 +51,26 @@ TForm8::TForm8(platform::Services services, TDataModule2 &data, QWidget *parent)
     layFrameAndButtons(GroupBox1, {SpeedButton1, SpeedButton2});
 }
 
+std::vector<std::pair<QCheckBox *, store::ListingColumn>> TForm8::optionalColumns() const {
+    using store::ListingColumn;
+    return {{CheckBox2, ListingColumn::Version}, {CheckBox3, ListingColumn::Publisher},
+            {CheckBox4, ListingColumn::Licence}, {CheckBox5, ListingColumn::Year},
+            {CheckBox6, ListingColumn::Link},    {CheckBox7, ListingColumn::CdNumber},
+            {CheckBox8, ListingColumn::Cd}};
+}
+
 void TForm8::FormActivate() {
-    for (const Column &column : kColumns)
-        (this->*column.box)->setChecked(false);
+    for (const auto &[box, column] : optionalColumns())
+        box->setChecked(false);
 }
 
 void TForm8::SpeedButton1Click() {
     std::vector<store::ListingColumn> chosen;
-    for (const Column &column : kColumns)
-        if ((this->*column.box)->isChecked())
-            chosen.push_back(column.column);
+    for (const auto &[box, column] : optionalColumns())
+        if (box->isChecked())
+            chosen.push_back(column);
     const QString path = TDataModule2::Ruta() + QDir::separator() + QStringLiteral("Listado.txt");
-    store::writeProgramListing(data_.TProgDisc, chosen, path, services_.files);
+    store::writeProgramListing(joined_, chosen, path, services_.files);
 
     services_.dialogs.information(this,
                                   QStringLiteral("\r\n El Listado de Programas se generó en ") +

@@ -3,18 +3,25 @@
 #include "DialogBase.h"
 #include "Platform.h"
 
+#include <utility>
+#include <vector>
+
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QToolButton;
-class TDataModule2;
+namespace store {
+enum class ListingColumn;
+class TableCursor;
+} // namespace store
 
 // The export window: writes Listado.txt, the programs of the queries page in its order and under
 // its CD filter, with the columns the user checks.
 class TForm8 : public DialogBase {
     Q_OBJECT
 public:
-    TForm8(platform::Services services, TDataModule2 &data, QWidget *parent = nullptr);
+    // Lists the rows of `joined`, the joined view as the queries page orders and filters it.
+    TForm8(platform::Services services, store::TableCursor &joined, QWidget *parent = nullptr);
 
     // The window is shown by the "Exportar Listado de Programas" icon: only the name is checked.
     void FormActivate() override;
@@ -22,6 +29,10 @@ public:
     void SpeedButton1Click();
     // "CANCELAR": closes.
     void SpeedButton2Click();
+
+private:
+    // The boxes of the columns besides the name, in the listing's order.
+    std::vector<std::pair<QCheckBox *, store::ListingColumn>> optionalColumns() const;
 
     QGroupBox *GroupBox1;
     QCheckBox *CheckBox1;
@@ -36,9 +47,6 @@ public:
     QToolButton *SpeedButton1;
     QToolButton *SpeedButton2;
 
-private:
     platform::Services services_;
-    TDataModule2 &data_;
+    store::TableCursor &joined_;
 };
-
-extern TForm8 *Form8;

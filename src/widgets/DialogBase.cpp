@@ -3,8 +3,11 @@
 #include "DBEdit.h"
 #include "DBMemo.h"
 
+#include "DatabaseError.h"
 #include "Guard.h"
 #include "Look.h"
+#include "Platform.h"
+#include "TableCursor.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -170,4 +173,55 @@ void DialogBase::prepareMemo(QPlainTextEdit *memo) {
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+}
+
+void DialogBase::saveRowEdit(RowEditing &editing, platform::Dialogs &dialogs,
+                             const std::function<bool()> &valid,
+                             const std::function<void()> &post) {
+    store::TableCursor &cursor = *editing.cursor;
+    // There is no row to change: typing may have begun a new row, which is not this window's job.
+    if (cursor.RecordCount() == 0 || cursor.state() == store::TableCursor::State::Insert) {
+        // Closing without a word would look like a save.
+        dialogs.information(this, editing.noRow);
+        close();
+        return;
+    }
+    if (valid && !valid())
+        return;
+    // The row is no longer in the file: the row the cursor moved to is not this window's.
+    if (editing.gone)
+        throw store::DatabaseError(store::DatabaseError::Kind::Other, editing.goneText, {},
+                                   store::DatabaseError::Cause::RowGone)
+            .about(editing.table);
+    std::vector<QString> typed;
+    for (DBEdit *box : editing.boxes)
+        typed.push_back(box->text());
+    const QString comment = editing.memo->text();
+    try {
+        post();
+    } catch (const store::DatabaseError &error) {
+        // Another program changed the row: the cursor read it again and keeps the typing on it.
+        // It removed the row: the boxes keep showing what the user typed, for them to copy.
+        if (error.cause() == store::DatabaseError::Cause::RowGone) {
+            editing.gone = true;
+            for (size_t i = 0; i < editing.boxes.size(); ++i)
+                editing.boxes[i]->setText(typed[i]);
+            editing.memo->setText(comment);
+        }
+        throw;
+    }
+    close();
+}
+
+bool DialogBase::storeUnlessTaken(const std::function<void()> &insert,
+                                  const std::function<void()> &taken) {
+    try {
+        insert();
+    } catch (const store::DatabaseError &error) {
+        if (error.cause() != store::DatabaseError::Cause::DuplicateKey)
+            throw;
+        taken();
+        return false;
+    }
+    return true;
 }

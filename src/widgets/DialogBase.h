@@ -5,6 +5,7 @@
 #include <functional>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 class DBEdit;
 class DBMemo;
@@ -13,11 +14,13 @@ class QGroupBox;
 class QPlainTextEdit;
 class QToolButton;
 namespace platform {
+class Dialogs;
 class Preferences;
-}
+} // namespace platform
 namespace store {
+class TableCursor;
 class TDataSource;
-}
+} // namespace store
 
 // What every secondary window shares: fixed size with only the close box, centred on the desktop
 // the first time and reopened where it was left, `FormActivate` once per opening (after the
@@ -73,6 +76,26 @@ protected:
     static DBMemo *boundMemo(const char *name, store::TDataSource *source, const QString &field,
                              QWidget *parent);
     static QComboBox *choiceList(const char *name, QWidget *parent);
+
+    // A window that edits its cursor's current row in place (Modify CD, Modify program).
+    struct RowEditing {
+        store::TableCursor *cursor = nullptr;
+        QString noRow;               // said when there is no row to change
+        QString table;               // the row's table, named when it is gone
+        QString goneText;            // the refusal once it is gone
+        std::vector<DBEdit *> boxes; // what the user typed in them outlives the row
+        DBMemo *memo = nullptr;
+        bool gone = false; // another program removed the row while the window showed it
+    };
+    // Its "ACEPTAR": `valid` may refuse, having said why; `post` writes the row; then the window
+    // closes. Without a row to change it says so and closes.
+    void saveRowEdit(RowEditing &editing, platform::Dialogs &dialogs,
+                     const std::function<bool()> &valid, const std::function<void()> &post);
+    // Stores a new row with `insert`. When another program took its number meanwhile (the store
+    // refuses the key), `taken` runs within that refusal, which it may rethrow with `throw;`, and
+    // the result is false.
+    static bool storeUnlessTaken(const std::function<void()> &insert,
+                                 const std::function<void()> &taken);
 
 private:
     bool open_ = false; // between the showing that opens the window and the hiding that closes it

@@ -1,11 +1,15 @@
 #include "ACd.h"
 #include "AppFixture.h"
+#include "Connection.h"
 #include "DBEdit.h"
 #include "DBGrid.h"
 #include "DBMemo.h"
+#include "DataSource.h"
 #include "MCD.h"
 #include "Modulo.h"
 #include "QtPrinters.h"
+#include "Schema.h"
+#include "TableCursor.h"
 #include "cds_.h"
 
 #include <QApplication>
@@ -32,17 +36,17 @@ protected:
     // Opens the New CD window as the ALTAS button does and runs `inside` while it is open.
     void newCd(const std::function<void()> &inside) {
         fake.modal.inside = [&](QDialog *) { inside(); };
-        Form1->findChild<QToolButton *>("SpeedButton1")->click();
+        form1()->findChild<QToolButton *>("SpeedButton1")->click();
         fake.modal.inside = nullptr;
     }
     void modifyCd(const std::function<void()> &inside) {
         fake.modal.inside = [&](QDialog *) { inside(); };
-        Form1->findChild<QToolButton *>("SpeedButton3")->click();
+        form1()->findChild<QToolButton *>("SpeedButton3")->click();
         fake.modal.inside = nullptr;
     }
     QString proposal() {
         QString number;
-        newCd([&] { number = Form2->Edit1->text(); });
+        newCd([&] { number = child<QLineEdit>(form2(), "Edit1")->text(); });
         return number;
     }
     QString stored(const QString &sql) { return catalogue->queryText(sql); }
@@ -93,37 +97,37 @@ TEST_F(CdWindowsTest, NoNumberIsProposedPastTheLargestOne) {
 
 TEST_F(CdWindowsTest, AcceptStoresTheCdAndPreparesTheNext) {
     start(true);
-    const int rows = Form1->findChild<DBGrid *>("DBGrid2")->model()->rowCount();
+    const int rows = form1()->findChild<DBGrid *>("DBGrid2")->model()->rowCount();
     newCd([&] {
-        EXPECT_EQ(Form2->Edit1->text(), "13");
-        EXPECT_TRUE(Form2->Edit1->isReadOnly());
-        EXPECT_EQ(Form2->Date1->date(), QDate(2026, 12, 7));
-        QTest::keyClicks(Form2->Edit2, "Respaldo");
-        QTest::keyClicks(Form2->Memo1, "a");
-        QTest::keyClick(Form2->Memo1, Qt::Key_Return);
-        QTest::keyClicks(Form2->Memo1, "b");
-        Form2->SpeedButton1->click();
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "13");
+        EXPECT_TRUE(child<QLineEdit>(form2(), "Edit1")->isReadOnly());
+        EXPECT_EQ(child<QDateEdit>(form2(), "Date1")->date(), QDate(2026, 12, 7));
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "Respaldo");
+        QTest::keyClicks(child<QPlainTextEdit>(form2(), "Memo1"), "a");
+        QTest::keyClick(child<QPlainTextEdit>(form2(), "Memo1"), Qt::Key_Return);
+        QTest::keyClicks(child<QPlainTextEdit>(form2(), "Memo1"), "b");
+        child<QToolButton>(form2(), "SpeedButton1")->click();
         ASSERT_EQ(boxCount(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Information);
         EXPECT_EQ(fake.dialogs.boxes[0].text,
                   "\r\n Los datos del CD se guardaron correctamente \r\n");
         // Ready for the next CD, still open.
-        EXPECT_TRUE(Form2->isVisible());
-        EXPECT_EQ(Form2->Edit1->text(), "14");
-        EXPECT_EQ(Form2->Edit2->text(), "");
-        EXPECT_EQ(Form2->Memo1->toPlainText(), "");
-        EXPECT_EQ(Form2->focusWidget(), Form2->Edit2);
+        EXPECT_TRUE(form2()->isVisible());
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "14");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "");
+        EXPECT_EQ(child<QPlainTextEdit>(form2(), "Memo1")->toPlainText(), "");
+        EXPECT_EQ(form2()->focusWidget(), child<QLineEdit>(form2(), "Edit2"));
     });
     EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || FechaDisco || '|' || hex(Comentario) "
                      "FROM Discos WHERE NroDisco = 13"),
               "Respaldo|2026-12-07|610D0A62");
-    EXPECT_EQ(Form1->findChild<DBGrid *>("DBGrid2")->model()->rowCount(), rows + 1);
+    EXPECT_EQ(form1()->findChild<DBGrid *>("DBGrid2")->model()->rowCount(), rows + 1);
     EXPECT_EQ(data().TDiscos.Fields(0).AsInteger(), 13); // left on the last row
 }
 
 TEST_F(CdWindowsTest, EmptyDescriptionAndCommentAreAccepted) {
     start(true, false);
-    newCd([&] { Form2->SpeedButton1->click(); });
+    newCd([&] { child<QToolButton>(form2(), "SpeedButton1")->click(); });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 1 AND "
                                   "DescripcionDisco = '' AND Comentario = ''"),
               1);
@@ -132,18 +136,18 @@ TEST_F(CdWindowsTest, EmptyDescriptionAndCommentAreAccepted) {
 TEST_F(CdWindowsTest, ReopeningAfterCancelShowsAFreshEntry) {
     start(true);
     newCd([&] {
-        QTest::keyClicks(Form2->Edit2, "A medias");
-        QTest::keyClicks(Form2->Memo1, "sin guardar");
-        Form2->Date1->setDate(QDate(2001, 1, 1));
-        Form2->SpeedButton2->click();
-        EXPECT_FALSE(Form2->isVisible());
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "A medias");
+        QTest::keyClicks(child<QPlainTextEdit>(form2(), "Memo1"), "sin guardar");
+        child<QDateEdit>(form2(), "Date1")->setDate(QDate(2001, 1, 1));
+        child<QToolButton>(form2(), "SpeedButton2")->click();
+        EXPECT_FALSE(form2()->isVisible());
     });
     fake.clock.date = QDate(2027, 3, 4);
     newCd([&] {
-        EXPECT_EQ(Form2->Edit1->text(), "13");
-        EXPECT_EQ(Form2->Edit2->text(), "");
-        EXPECT_EQ(Form2->Memo1->toPlainText(), "");
-        EXPECT_EQ(Form2->Date1->date(), QDate(2027, 3, 4));
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "13");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "");
+        EXPECT_EQ(child<QPlainTextEdit>(form2(), "Memo1")->toPlainText(), "");
+        EXPECT_EQ(child<QDateEdit>(form2(), "Date1")->date(), QDate(2027, 3, 4));
     });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 12);
     EXPECT_EQ(boxCount(), 0u);
@@ -152,12 +156,12 @@ TEST_F(CdWindowsTest, ReopeningAfterCancelShowsAFreshEntry) {
 TEST_F(CdWindowsTest, EnterAndEscapeNeitherSaveNorClose) {
     start(true);
     newCd([&] {
-        QTest::keyClicks(Form2->Edit2, "x");
-        QTest::keyClick(Form2->Edit2, Qt::Key_Return);
-        QTest::keyClick(Form2->Edit2, Qt::Key_Escape);
-        QTest::keyClick(Form2, Qt::Key_Escape);
-        EXPECT_TRUE(Form2->isVisible());
-        EXPECT_EQ(Form2->Edit2->text(), "x");
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "x");
+        QTest::keyClick(child<QLineEdit>(form2(), "Edit2"), Qt::Key_Return);
+        QTest::keyClick(child<QLineEdit>(form2(), "Edit2"), Qt::Key_Escape);
+        QTest::keyClick(form2(), Qt::Key_Escape);
+        EXPECT_TRUE(form2()->isVisible());
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "x");
     });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 12);
     EXPECT_EQ(boxCount(), 0u);
@@ -168,14 +172,14 @@ TEST_F(CdWindowsTest, ARefusedCdKeepsTheInputsAsTyped) {
     newCd([&] {
         // Another program takes number 13 meanwhile.
         catalogue->exec("INSERT INTO Discos VALUES (13, 'Otro', '2026-01-01', NULL)");
-        QTest::keyClicks(Form2->Edit2, "Mio");
-        Form2->SpeedButton1->click();
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "Mio");
+        child<QToolButton>(form2(), "SpeedButton1")->click();
         ASSERT_EQ(boxCount(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);
-        EXPECT_TRUE(Form2->isVisible());
+        EXPECT_TRUE(form2()->isVisible());
         // The CDs were read again and the next free number is proposed.
-        EXPECT_EQ(Form2->Edit1->text(), "14");
-        EXPECT_EQ(Form2->Edit2->text(), "Mio");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "14");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "Mio");
     });
     EXPECT_EQ(data().TDiscos.RecordCount(), 13);
     EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
@@ -185,13 +189,13 @@ TEST_F(CdWindowsTest, ModifyCancelOrCloseBoxLeavesTheCdAsItWas) {
     start(true);
     for (bool closeBox : {false, true}) {
         modifyCd([&] {
-            QTest::keyClicks(Form3->DBEdit2, " cambiado");
-            QTest::keyClicks(Form3->DBMemo1, "nota");
+            QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), " cambiado");
+            QTest::keyClicks(child<DBMemo>(form3(), "DBMemo1"), "nota");
             EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Edit);
             if (closeBox)
-                Form3->close();
+                form3()->close();
             else
-                Form3->SpeedButton2->click();
+                child<QToolButton>(form3(), "SpeedButton2")->click();
         });
         EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
         EXPECT_EQ(data().TDiscos.Fields(1).AsString(), "Utilidades del sistema");
@@ -204,18 +208,18 @@ TEST_F(CdWindowsTest, ModifyCancelOrCloseBoxLeavesTheCdAsItWas) {
 TEST_F(CdWindowsTest, ModifyShowsAndKeepsTheStoredDate) {
     start(true);
     modifyCd([&] {
-        EXPECT_EQ(Form3->Date1->date(), QDate(2003, 3, 15));
-        EXPECT_EQ(Form3->DBEdit1->text(), "1");
-        EXPECT_EQ(Form3->focusWidget(), Form3->DBEdit2);
-        QTest::keyClicks(Form3->DBMemo1, "Revisado. ");
-        Form3->SpeedButton1->click();
-        EXPECT_FALSE(Form3->isVisible());
+        EXPECT_EQ(child<QDateEdit>(form3(), "Date1")->date(), QDate(2003, 3, 15));
+        EXPECT_EQ(child<DBEdit>(form3(), "DBEdit1")->text(), "1");
+        EXPECT_EQ(form3()->focusWidget(), child<DBEdit>(form3(), "DBEdit2"));
+        QTest::keyClicks(child<DBMemo>(form3(), "DBMemo1"), "Revisado. ");
+        child<QToolButton>(form3(), "SpeedButton1")->click();
+        EXPECT_FALSE(form3()->isVisible());
     });
     EXPECT_EQ(stored("SELECT FechaDisco || '|' || substr(Comentario, 1, 10) FROM Discos WHERE "
                      "NroDisco = 1"),
               "2003-03-15|Revisado. ");
     // The CD list shows the change at once.
-    auto *grid = Form1->findChild<DBGrid *>("DBGrid2");
+    auto *grid = form1()->findChild<DBGrid *>("DBGrid2");
     EXPECT_EQ(data().TDiscos.Fields(0).AsInteger(), 1);
     EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "15/03/2003");
 }
@@ -224,25 +228,25 @@ TEST_F(CdWindowsTest, ModifyStoresAPickedDateAtMidnight) {
     start(true);
     data().TDiscos.FindRow("NroDisco", 7); // stored with a time of day
     modifyCd([&] {
-        Form3->DBEdit2->selectAll();
-        QTest::keyClicks(Form3->DBEdit2, "Juegos");
-        Form3->Date1->setDate(QDate(2026, 1, 2));
-        Form3->SpeedButton1->click();
+        child<DBEdit>(form3(), "DBEdit2")->selectAll();
+        QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), "Juegos");
+        child<QDateEdit>(form3(), "Date1")->setDate(QDate(2026, 1, 2));
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || FechaDisco FROM Discos WHERE NroDisco = 7"),
               "Juegos|2026-01-02");
-    auto *grid = Form1->findChild<DBGrid *>("DBGrid2");
+    auto *grid = form1()->findChild<DBGrid *>("DBGrid2");
     EXPECT_EQ(grid->model()->index(data().TDiscos.currentIndex(), 1).data().toString(), "Juegos");
 }
 
 TEST_F(CdWindowsTest, ModifyCannotChangeTheNumber) {
     start(true);
     modifyCd([&] {
-        Form3->DBEdit1->setFocus();
-        QTest::keyClicks(Form3->DBEdit1, "9");
-        EXPECT_EQ(Form3->DBEdit1->text(), "1");
+        child<DBEdit>(form3(), "DBEdit1")->setFocus();
+        QTest::keyClicks(child<DBEdit>(form3(), "DBEdit1"), "9");
+        EXPECT_EQ(child<DBEdit>(form3(), "DBEdit1")->text(), "1");
         EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
-        Form3->SpeedButton1->click();
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos WHERE NroDisco = 1"), 1);
 }
@@ -254,10 +258,10 @@ TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothingAndSaysSo) {
         SCOPED_TRACE(typed);
         fake.dialogs.boxes.clear();
         modifyCd([&] {
-            EXPECT_EQ(Form3->DBEdit2->text(), "");
-            QTest::keyClicks(Form3->DBEdit2, typed);
-            Form3->SpeedButton1->click();
-            EXPECT_FALSE(Form3->isVisible());
+            EXPECT_EQ(child<DBEdit>(form3(), "DBEdit2")->text(), "");
+            QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), typed);
+            child<QToolButton>(form3(), "SpeedButton1")->click();
+            EXPECT_FALSE(form3()->isVisible());
         });
         EXPECT_EQ(catalogue->queryInt("SELECT count(*) FROM Discos"), 0);
         EXPECT_EQ(data().TDiscos.RecordCount(), 0);
@@ -272,18 +276,18 @@ TEST_F(CdWindowsTest, ModifyOnAnEmptyTableWritesNothingAndSaysSo) {
 TEST_F(CdWindowsTest, TypingSurvivesMinimisingAndRestoring) {
     start(true);
     modifyCd([&] {
-        Form3->Date1->setDate(QDate(2001, 2, 3));
-        Form3->setWindowState(Qt::WindowMinimized);
-        Form3->setWindowState(Qt::WindowNoState);
-        Form3->SpeedButton1->click();
+        child<QDateEdit>(form3(), "Date1")->setDate(QDate(2001, 2, 3));
+        form3()->setWindowState(Qt::WindowMinimized);
+        form3()->setWindowState(Qt::WindowNoState);
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 1"), "2001-02-03");
     newCd([&] {
-        QTest::keyClicks(Form2->Edit2, "A medio escribir");
-        Form2->setWindowState(Qt::WindowMinimized);
-        Form2->setWindowState(Qt::WindowNoState);
-        EXPECT_EQ(Form2->Edit2->text(), "A medio escribir");
-        EXPECT_EQ(Form2->Edit1->text(), "13");
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "A medio escribir");
+        form2()->setWindowState(Qt::WindowMinimized);
+        form2()->setWindowState(Qt::WindowNoState);
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "A medio escribir");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), "13");
     });
 }
 
@@ -294,13 +298,13 @@ TEST_F(CdWindowsTest, ModifyCdSavesWhateverTheDateFormat) {
         fake.dialogs.boxes.clear();
         start(true);
         modifyCd([&] {
-            Form3->Date1->setDate(QDate(2026, 1, 2));
-            Form3->SpeedButton1->click();
-            EXPECT_FALSE(Form3->isVisible());
+            child<QDateEdit>(form3(), "Date1")->setDate(QDate(2026, 1, 2));
+            child<QToolButton>(form3(), "SpeedButton1")->click();
+            EXPECT_FALSE(form3()->isVisible());
         });
         EXPECT_EQ(boxCount(), 0u);
         EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 1"), "2026-01-02");
-        EXPECT_EQ(Form1->findChild<DBGrid *>("DBGrid2")->model()->index(0, 2).data().toString(),
+        EXPECT_EQ(form1()->findChild<DBGrid *>("DBGrid2")->model()->index(0, 2).data().toString(),
                   QLocale().toString(QDate(2026, 1, 2), fake.clock.format));
     }
 }
@@ -309,17 +313,17 @@ TEST_F(CdWindowsTest, ARefusedPostKeepsModifyCdOpenWithTheTyping) {
     start(true);
     data().TDiscos.GoLast(); // CD 12, without programs
     modifyCd([&] {
-        QTest::keyClicks(Form3->DBEdit2, " y mas");
+        QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), " y mas");
         catalogue->exec("DELETE FROM Discos WHERE NroDisco = 12"); // by another program
-        Form3->SpeedButton1->click();
+        child<QToolButton>(form3(), "SpeedButton1")->click();
         ASSERT_EQ(boxCount(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].text.toStdString(),
                   " No se pudo guardar el registro: ya no está en la base de datos (otro "
                   "programa lo eliminó) ");
-        EXPECT_TRUE(Form3->isVisible());
+        EXPECT_TRUE(form3()->isVisible());
         // The CDs were read again, without the removed one; the typing stays in the window.
         EXPECT_EQ(data().TDiscos.RecordCount(), 11);
-        EXPECT_TRUE(Form3->DBEdit2->text().endsWith(" y mas"));
+        EXPECT_TRUE(child<DBEdit>(form3(), "DBEdit2")->text().endsWith(" y mas"));
     });
     EXPECT_EQ(data().TDiscos.state(), store::TableCursor::State::Browse);
 }
@@ -329,11 +333,11 @@ TEST_F(CdWindowsTest, ModifyWritesOnlyWhatTheUserChanged) {
         c.exec("UPDATE Discos SET Comentario = 'a' || char(10) || 'b' WHERE NroDisco = 1");
     });
     modifyCd([&] {
-        QTest::keyClicks(Form3->DBEdit2, " (revisado)");
+        QTest::keyClicks(child<DBEdit>(form3(), "DBEdit2"), " (revisado)");
         // The comment is touched but left as it was.
-        QTest::keyClicks(Form3->DBMemo1, "x");
-        QTest::keyClick(Form3->DBMemo1, Qt::Key_Backspace);
-        Form3->SpeedButton1->click();
+        QTest::keyClicks(child<DBMemo>(form3(), "DBMemo1"), "x");
+        QTest::keyClick(child<DBMemo>(form3(), "DBMemo1"), Qt::Key_Backspace);
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT DescripcionDisco || '|' || hex(Comentario) FROM Discos WHERE "
                      "NroDisco = 1"),
@@ -347,19 +351,42 @@ TEST_F(CdWindowsTest, ModifyKeepsADateItCannotReadUnlessOneIsPicked) {
         c.exec("INSERT INTO Discos VALUES (1, 'Uno', 'el martes', NULL), "
                "(2, 'Dos', '15.03.2003', NULL)");
     });
-    auto *grid = Form1->findChild<DBGrid *>("DBGrid2");
+    auto *grid = form1()->findChild<DBGrid *>("DBGrid2");
     EXPECT_EQ(grid->model()->index(0, 2).data().toString(), "");
     modifyCd([&] {
-        QTest::keyClicks(Form3->DBMemo1, "Revisado.");
-        Form3->SpeedButton1->click();
+        QTest::keyClicks(child<DBMemo>(form3(), "DBMemo1"), "Revisado.");
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT FechaDisco || '|' || Comentario FROM Discos WHERE NroDisco = 1"),
               "el martes|Revisado.");
 
     data().TDiscos.FindRow("NroDisco", 2);
     modifyCd([&] {
-        Form3->Date1->setDate(QDate(2026, 1, 2));
-        Form3->SpeedButton1->click();
+        child<QDateEdit>(form3(), "Date1")->setDate(QDate(2026, 1, 2));
+        child<QToolButton>(form3(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT FechaDisco FROM Discos WHERE NroDisco = 2"), "2026-01-02");
+}
+
+// Modify CD needs no data module: over a bare cursor it edits that cursor's current row.
+TEST(BareCursorTest, ModifyCdEditsTheRowOfTheCursorItIsGiven) {
+    TempCatalogue catalogue(true);
+    store::Connection connection;
+    catalogue.point(connection);
+    connection.setConnected(true);
+    store::TableCursor cds(store::schema::table(store::schema::cds::table));
+    cds.setConnection(&connection);
+    cds.setActive(true);
+    store::TDataSource source(&cds);
+    FakePlatform fake;
+    TForm3 window(fake.services(), source);
+    window.showStoredDate(QDate(2003, 3, 15));
+    window.show();
+    child<DBEdit>(&window, "DBEdit2")->selectAll();
+    QTest::keyClicks(child<DBEdit>(&window, "DBEdit2"), "Revisadas");
+    child<QToolButton>(&window, "SpeedButton1")->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(catalogue.queryText("SELECT DescripcionDisco || '|' || FechaDisco FROM Discos "
+                                  "WHERE NroDisco = 1"),
+              "Revisadas|2003-03-15");
 }

@@ -40,7 +40,7 @@ protected:
     void run(const QString &text, const std::function<void(QDialog *)> &inside) {
         fake.modal.inside = inside;
         QAction *command = nullptr;
-        for (QAction *action : Form1->menuBar()->findChildren<QAction *>())
+        for (QAction *action : form1()->menuBar()->findChildren<QAction *>())
             if (action->text() == text)
                 command = action;
         ASSERT_NE(command, nullptr) << text.toStdString();
@@ -51,14 +51,16 @@ protected:
     // `inside` on the proposal.
     void readImage(const std::function<void()> &inside) {
         run(QStringLiteral("Catalogar un disco ..."), [&](QDialog *) {
-            FormDisco->BotonImagen->click();
-            FormDisco->BotonLeer->click();
+            child<QToolButton>(formDisco(), "BotonImagen")->click();
+            child<QToolButton>(formDisco(), "BotonLeer")->click();
             inside();
         });
     }
     int row(const QString &name) {
-        for (int r = 0; r < FormDisco->GridProgramas->rowCount(); ++r)
-            if (FormDisco->GridProgramas->item(r, TFormDisco::Name)->text() == name)
+        for (int r = 0; r < child<QTableWidget>(formDisco(), "GridProgramas")->rowCount(); ++r)
+            if (child<QTableWidget>(formDisco(), "GridProgramas")
+                    ->item(r, TFormDisco::Name)
+                    ->text() == name)
                 return r;
         return -1;
     }
@@ -69,16 +71,17 @@ TEST_F(DiscWindowTest, StoresTheCdWithExactlyTheCheckedPrograms) {
     const qint64 cds = count(QStringLiteral("SELECT count(*) FROM Discos"));
     const qint64 programs = count(QStringLiteral("SELECT count(*) FROM Programas"));
     readImage([&] {
-        QTableWidget *grid = FormDisco->GridProgramas;
+        QTableWidget *grid = child<QTableWidget>(formDisco(), "GridProgramas");
         ASSERT_EQ(grid->rowCount(), 6);
-        EXPECT_EQ(FormDisco->EditNumero->text(), QString::number(cds + 1));
-        EXPECT_EQ(FormDisco->EditDescripcion->text(), QStringLiteral("Revista Marzo 2004"));
+        EXPECT_EQ(child<QLineEdit>(formDisco(), "EditNumero")->text(), QString::number(cds + 1));
+        EXPECT_EQ(child<QLineEdit>(formDisco(), "EditDescripcion")->text(),
+                  QStringLiteral("Revista Marzo 2004"));
         EXPECT_EQ(grid->item(row(QStringLiteral("Menú Revista")), TFormDisco::Name)->checkState(),
                   Qt::Unchecked);
         // The user leaves a game out and corrects a version.
         grid->item(row(QStringLiteral("Ajedrez")), TFormDisco::Name)->setCheckState(Qt::Unchecked);
         grid->item(row(QStringLiteral("CompresorX")), TFormDisco::Version)->setText("8.1a");
-        FormDisco->BotonGuardar->click();
+        child<QToolButton>(formDisco(), "BotonGuardar")->click();
     });
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos")), cds + 1);
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Programas")), programs + 4);
@@ -95,8 +98,8 @@ TEST_F(DiscWindowTest, StoresTheCdWithExactlyTheCheckedPrograms) {
     // The same disc again: asked first; "No" proposes nothing and stores nothing.
     fake.dialogs.boxes.clear();
     readImage([&] {
-        EXPECT_EQ(FormDisco->GridProgramas->rowCount(), 0);
-        EXPECT_FALSE(FormDisco->BotonGuardar->isEnabled());
+        EXPECT_EQ(child<QTableWidget>(formDisco(), "GridProgramas")->rowCount(), 0);
+        EXPECT_FALSE(child<QToolButton>(formDisco(), "BotonGuardar")->isEnabled());
     });
     ASSERT_FALSE(fake.dialogs.boxes.empty());
     EXPECT_EQ(fake.dialogs.boxes.front().text,
@@ -110,12 +113,12 @@ TEST_F(DiscWindowTest, StoresTheCdWithExactlyTheCheckedPrograms) {
 TEST_F(DiscWindowTest, EveryInputIsLabelledAndEveryCommandReachable) {
     readImage([&] {
         const std::pair<QWidget *, const char *> inputs[] = {
-            {FormDisco->ListaDiscos, "Disco :"},
-            {FormDisco->EditNumero, "Nro. CD :"},
-            {FormDisco->EditDescripcion, "Descripción :"},
-            {FormDisco->FechaDisco, "Fecha :"},
-            {FormDisco->MemoComentario, "Comentario :"},
-            {FormDisco->GridProgramas, "Programas propuestos :"}};
+            {child<QListWidget>(formDisco(), "ListaDiscos"), "Disco :"},
+            {child<QLineEdit>(formDisco(), "EditNumero"), "Nro. CD :"},
+            {child<QLineEdit>(formDisco(), "EditDescripcion"), "Descripción :"},
+            {child<QDateEdit>(formDisco(), "FechaDisco"), "Fecha :"},
+            {child<QPlainTextEdit>(formDisco(), "MemoComentario"), "Comentario :"},
+            {child<QTableWidget>(formDisco(), "GridProgramas"), "Programas propuestos :"}};
         for (const auto &[input, label] : inputs) {
             // Boxes by their label; lists and grids, which Qt relates to none, by their name.
             QAccessibleInterface *named = QAccessible::queryAccessibleInterface(input);
@@ -124,12 +127,13 @@ TEST_F(DiscWindowTest, EveryInputIsLabelledAndEveryCommandReachable) {
                                                   : labels[0].first->text(QAccessible::Name);
             EXPECT_EQ(said.toStdString(), label);
         }
-        for (QToolButton *button : FormDisco->findChildren<QToolButton *>())
+        for (QToolButton *button : formDisco()->findChildren<QToolButton *>())
             EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus) << button->text().toStdString();
         // The check box of a row says whether it is checked.
-        QAccessibleInterface *cell = QAccessible::queryAccessibleInterface(FormDisco->GridProgramas)
-                                         ->tableInterface()
-                                         ->cellAt(0, TFormDisco::Name);
+        QAccessibleInterface *cell =
+            QAccessible::queryAccessibleInterface(child<QTableWidget>(formDisco(), "GridProgramas"))
+                ->tableInterface()
+                ->cellAt(0, TFormDisco::Name);
         ASSERT_NE(cell, nullptr);
         EXPECT_TRUE(cell->state().checkable);
         EXPECT_FALSE(cell->state().checked); // the disc's menu, first, proposed unchecked
@@ -138,13 +142,13 @@ TEST_F(DiscWindowTest, EveryInputIsLabelledAndEveryCommandReachable) {
 
 TEST_F(DiscWindowTest, WritesNothingOnCancelOrOnATakenNumber) {
     const qint64 cds = count(QStringLiteral("SELECT count(*) FROM Discos"));
-    readImage([&] { FormDisco->BotonCancelar->click(); });
+    readImage([&] { child<QToolButton>(formDisco(), "BotonCancelar")->click(); });
     readImage([&] {
-        FormDisco->EditNumero->setText(QStringLiteral("1"));
-        FormDisco->BotonGuardar->click();
+        child<QLineEdit>(formDisco(), "EditNumero")->setText(QStringLiteral("1"));
+        child<QToolButton>(formDisco(), "BotonGuardar")->click();
         // Told, with the next number proposed and the window still open.
-        EXPECT_TRUE(FormDisco->isVisible());
-        EXPECT_EQ(FormDisco->EditNumero->text(), QString::number(cds + 1));
+        EXPECT_TRUE(formDisco()->isVisible());
+        EXPECT_EQ(child<QLineEdit>(formDisco(), "EditNumero")->text(), QString::number(cds + 1));
     });
     ASSERT_FALSE(fake.dialogs.boxes.empty());
     EXPECT_TRUE(fake.dialogs.boxes.back().text.contains(QStringLiteral("El número 1 ya lo tiene")));
@@ -168,8 +172,8 @@ protected:
     }
     // Cancels the reading once the progress window shows.
     void cancelSoon() {
-        QTimer::singleShot(1000, FormDisco, [] {
-            for (auto *progress : FormDisco->findChildren<QProgressDialog *>())
+        QTimer::singleShot(1000, formDisco(), [this] {
+            for (auto *progress : formDisco()->findChildren<QProgressDialog *>())
                 if (progress->isVisible())
                     progress->cancel();
         });
@@ -180,14 +184,14 @@ protected:
 TEST_F(SlowDiscTest, ShowsTheFileBeingReadAndCancels) {
     fake.discs.image = fake.discs.folder;
     QString shown;
-    QTimer::singleShot(1500, FormDisco, [&] {
-        for (auto *progress : FormDisco->findChildren<QProgressDialog *>())
+    QTimer::singleShot(1500, formDisco(), [&] {
+        for (auto *progress : formDisco()->findChildren<QProgressDialog *>())
             if (progress->isVisible()) {
                 shown = progress->findChild<QLabel *>()->text();
                 progress->findChild<QPushButton *>()->click();
             }
     });
-    readImage([&] { EXPECT_EQ(FormDisco->GridProgramas->rowCount(), 0); });
+    readImage([&] { EXPECT_EQ(child<QTableWidget>(formDisco(), "GridProgramas")->rowCount(), 0); });
     EXPECT_EQ(shown, QStringLiteral("Leyendo JUEGOS/LENTO.EXE"));
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }
@@ -196,15 +200,15 @@ TEST_F(SlowDiscTest, ShowsTheFileBeingReadAndCancels) {
 TEST_F(SlowDiscTest, SavesOnlyUnderTheDiscItWasReadFrom) {
     const qint64 cds = count(QStringLiteral("SELECT count(*) FROM Discos"));
     readImage([&] {
-        QListWidgetItem *read = FormDisco->ListaDiscos->currentItem();
-        FormDisco->BotonCarpeta->click(); // chosen, not read
-        EXPECT_FALSE(FormDisco->BotonGuardar->isEnabled());
+        QListWidgetItem *read = child<QListWidget>(formDisco(), "ListaDiscos")->currentItem();
+        child<QToolButton>(formDisco(), "BotonCarpeta")->click(); // chosen, not read
+        EXPECT_FALSE(child<QToolButton>(formDisco(), "BotonGuardar")->isEnabled());
         cancelSoon();
-        FormDisco->BotonLeer->click();
+        child<QToolButton>(formDisco(), "BotonLeer")->click();
         // Back on the disc whose proposal is shown.
-        EXPECT_EQ(FormDisco->ListaDiscos->currentItem(), read);
-        EXPECT_TRUE(FormDisco->BotonGuardar->isEnabled());
-        FormDisco->BotonGuardar->click();
+        EXPECT_EQ(child<QListWidget>(formDisco(), "ListaDiscos")->currentItem(), read);
+        EXPECT_TRUE(child<QToolButton>(formDisco(), "BotonGuardar")->isEnabled());
+        child<QToolButton>(formDisco(), "BotonGuardar")->click();
     });
     EXPECT_EQ(count(QStringLiteral("SELECT count(*) FROM Discos WHERE NroDisco = %1 AND "
                                    "DescripcionDisco = 'Revista Marzo 2004'")
@@ -221,7 +225,7 @@ TEST_F(DiscWindowTest, ProposesUnreadFilesUncheckedAndMarked) {
     damaged.close();
     fake.discs.image = QFile::encodeName(disc.path());
     readImage([&] {
-        QTableWidget *grid = FormDisco->GridProgramas;
+        QTableWidget *grid = child<QTableWidget>(formDisco(), "GridProgramas");
         ASSERT_EQ(grid->rowCount(), 1);
         EXPECT_EQ(grid->item(0, TFormDisco::Name)->checkState(), Qt::Unchecked);
         EXPECT_FALSE(grid->item(0, TFormDisco::Name)->icon().isNull());
@@ -231,7 +235,7 @@ TEST_F(DiscWindowTest, ProposesUnreadFilesUncheckedAndMarked) {
         EXPECT_EQ(comment,
                   QStringLiteral("Archivo dañado o ilegible.\nEn el disco: ROTO/DATOS.ZIP"));
         EXPECT_EQ(grid->item(0, TFormDisco::Comment)->toolTip(), comment);
-        EXPECT_EQ(FormDisco->ComentarioPrograma->toPlainText(), comment);
+        EXPECT_EQ(child<QPlainTextEdit>(formDisco(), "ComentarioPrograma")->toPlainText(), comment);
     });
 }
 
@@ -250,20 +254,20 @@ TEST_F(DiscWindowTest, OwnWindowsOpenOverTheMainWindowAtTheirKeptSize) {
             window->resize(left[w.second]);
         });
     start();
-    Form1->move(20, 30);
+    form1()->move(20, 30);
     for (const auto &w : windows)
         run(QString::fromUtf16(w.first), [&](QWidget *window) {
             EXPECT_EQ(window->size(), left[w.second]) << w.second;
             QRect centred(QPoint(), window->frameGeometry().size());
-            centred.moveCenter(Form1->frameGeometry().center());
-            ASSERT_TRUE(Form1->screen()->availableGeometry().contains(centred)) << w.second;
+            centred.moveCenter(form1()->frameGeometry().center());
+            ASSERT_TRUE(form1()->screen()->availableGeometry().contains(centred)) << w.second;
             EXPECT_EQ(window->frameGeometry(), centred) << w.second;
         });
 }
 
 TEST_F(DiscWindowTest, SaysWhenTheDiscCannotBeRead) {
     fake.discs.image = QFile::encodeName(catalogue->dir()) + "/db.mdb";
-    readImage([&] { EXPECT_EQ(FormDisco->GridProgramas->rowCount(), 0); });
+    readImage([&] { EXPECT_EQ(child<QTableWidget>(formDisco(), "GridProgramas")->rowCount(), 0); });
     ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
     EXPECT_TRUE(fake.dialogs.boxes[0].text.startsWith(QStringLiteral(" No se pudo leer el disco")));
 }

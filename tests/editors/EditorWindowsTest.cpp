@@ -27,42 +27,42 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
         QSize size;
         std::vector<std::pair<QWidget *, const char *>> inputs; // in tab order, with their label
     } windows[] = {
-        {Form2,
+        {form2(),
          "Nuevo CD",
          {433, 322},
-         {{Form2->Edit1, "Nro. CD :"},
-          {Form2->Edit2, "Descripción :"},
-          {Form2->Date1, "Fecha :"},
-          {Form2->Memo1, "Comentario :"}}},
-        {Form3,
+         {{child<QLineEdit>(form2(), "Edit1"), "Nro. CD :"},
+          {child<QLineEdit>(form2(), "Edit2"), "Descripción :"},
+          {child<QDateEdit>(form2(), "Date1"), "Fecha :"},
+          {child<QPlainTextEdit>(form2(), "Memo1"), "Comentario :"}}},
+        {form3(),
          "Modificación CD",
          {433, 322},
-         {{Form3->DBEdit1, "Nro. CD :"},
-          {Form3->DBEdit2, "Descripción :"},
-          {Form3->Date1, "Fecha :"},
-          {Form3->DBMemo1, "Comentario :"}}},
-        {Form4,
+         {{child<DBEdit>(form3(), "DBEdit1"), "Nro. CD :"},
+          {child<DBEdit>(form3(), "DBEdit2"), "Descripción :"},
+          {child<QDateEdit>(form3(), "Date1"), "Fecha :"},
+          {child<DBMemo>(form3(), "DBMemo1"), "Comentario :"}}},
+        {form4(),
          "Nuevo Programa",
          {434, 440},
-         {{Form4->Edit1, "Programa :"},
-          {Form4->Edit2, "Versión :"},
-          {Form4->Edit3, "Empresa :"},
-          {Form4->ComboBox1, "Licencia :"},
-          {Form4->Edit4, "Año :"},
-          {Form4->Edit5, "Link :"},
-          {Form4->ComboBox2, "Nro. CD :"},
-          {Form4->Memo1, "Comentario :"}}},
-        {Form6,
+         {{child<QLineEdit>(form4(), "Edit1"), "Programa :"},
+          {child<QLineEdit>(form4(), "Edit2"), "Versión :"},
+          {child<QLineEdit>(form4(), "Edit3"), "Empresa :"},
+          {child<QComboBox>(form4(), "ComboBox1"), "Licencia :"},
+          {child<QLineEdit>(form4(), "Edit4"), "Año :"},
+          {child<QLineEdit>(form4(), "Edit5"), "Link :"},
+          {child<QComboBox>(form4(), "ComboBox2"), "Nro. CD :"},
+          {child<QPlainTextEdit>(form4(), "Memo1"), "Comentario :"}}},
+        {form6(),
          "Modificación Programa",
          {432, 439},
-         {{Form6->DBEdit1, "Programa :"},
-          {Form6->DBEdit2, "Versión :"},
-          {Form6->DBEdit3, "Empresa :"},
-          {Form6->ComboBox1, "Licencia :"},
-          {Form6->DBEdit5, "Año :"},
-          {Form6->DBEdit6, "Link :"},
-          {Form6->ComboBox2, "Nro. CD :"},
-          {Form6->DBMemo1, "Comentario :"}}},
+         {{child<DBEdit>(form6(), "DBEdit1"), "Programa :"},
+          {child<DBEdit>(form6(), "DBEdit2"), "Versión :"},
+          {child<DBEdit>(form6(), "DBEdit3"), "Empresa :"},
+          {child<QComboBox>(form6(), "ComboBox1"), "Licencia :"},
+          {child<DBEdit>(form6(), "DBEdit5"), "Año :"},
+          {child<DBEdit>(form6(), "DBEdit6"), "Link :"},
+          {child<QComboBox>(form6(), "ComboBox2"), "Nro. CD :"},
+          {child<DBMemo>(form6(), "DBMemo1"), "Comentario :"}}},
     };
     for (const auto &w : windows) {
         SCOPED_TRACE(w.caption);
@@ -101,7 +101,8 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
     }
     // The licence lists offer the six categories in order; the new program's year takes four
     // characters.
-    for (QComboBox *licences : {Form4->ComboBox1, Form6->ComboBox1}) {
+    for (QComboBox *licences :
+         {child<QComboBox>(form4(), "ComboBox1"), child<QComboBox>(form6(), "ComboBox1")}) {
         QStringList entries;
         for (int i = 0; i < licences->count(); ++i)
             entries << licences->itemText(i);
@@ -109,11 +110,14 @@ TEST_F(EditorWindowsTest, EditorsHaveTheirCaptionsSizesLabelsAndTabOrder) {
                   QStringList({"Freeware", "Comercial", "Demo", "Trial", "Shareware", "Warez"}));
         EXPECT_FALSE(licences->isEditable());
     }
-    EXPECT_EQ(Form4->Edit4->maxLength(), 4);
+    EXPECT_EQ(child<QLineEdit>(form4(), "Edit4")->maxLength(), 4);
     // Every other text box takes a text of any length whole.
-    for (QLineEdit *box : {Form2->Edit2, Form4->Edit1, Form4->Edit2, Form4->Edit3, Form4->Edit5}) {
+    for (QLineEdit *box : {child<QLineEdit>(form2(), "Edit2"), child<QLineEdit>(form4(), "Edit1"),
+                           child<QLineEdit>(form4(), "Edit2"), child<QLineEdit>(form4(), "Edit3"),
+                           child<QLineEdit>(form4(), "Edit5")}) {
         box->setText(QString(100000, u'a'));
         EXPECT_EQ(box->text().size(), 100000) << box->objectName().toStdString();
     }
-    EXPECT_TRUE(Form6->DBEdit4->isHidden() && Form6->DBEdit7->isHidden());
+    EXPECT_TRUE(child<DBEdit>(form6(), "DBEdit4")->isHidden() &&
+                child<DBEdit>(form6(), "DBEdit7")->isHidden());
 }

@@ -48,7 +48,7 @@ protected:
     }
     void inside(const char *button, const std::function<void()> &act) {
         fake.modal.inside = [&](QDialog *) { act(); };
-        Form1->findChild<QToolButton *>(QLatin1String(button))->click();
+        form1()->findChild<QToolButton *>(QLatin1String(button))->click();
         fake.modal.inside = nullptr;
     }
     QString stored(const QString &sql) { return catalogue->queryText(sql); }
@@ -78,11 +78,13 @@ VADREL_ON_BOTH_ENGINES(OtherProgramWindowsTest);
 
 TEST_P(OtherProgramWindowsTest, ModifyWindowsKeepTheTypingWhenAnotherProgramGotThereFirst) {
     const ModifyWindow windows[] = {
-        {"CD", "SpeedButton3", [] { return Form3; }, [] { return Form3->DBEdit2; },
+        {"CD", "SpeedButton3", [this] { return form3(); },
+         [this] { return child<DBEdit>(form3(), "DBEdit2"); },
          "SELECT DescripcionDisco FROM Discos WHERE NroDisco = 100",
          "UPDATE Discos SET DescripcionDisco = 'de B' WHERE NroDisco = 100",
          "DELETE FROM Discos WHERE NroDisco = 100", "DescripcionDisco"},
-        {"program", "SpeedButton6", [] { return Form6; }, [] { return Form6->DBEdit1; },
+        {"program", "SpeedButton6", [this] { return form6(); },
+         [this] { return child<DBEdit>(form6(), "DBEdit1"); },
          "SELECT NombrePrograma FROM Programas WHERE NroPrograma = 1000",
          "UPDATE Programas SET NombrePrograma = 'de B' WHERE NroPrograma = 1000",
          "DELETE FROM Programas WHERE NroPrograma = 1000", "NombrePrograma"},
@@ -163,7 +165,7 @@ TEST_P(OtherProgramWindowsTest, DeletionsSkipARowAnotherProgramChangedAndReadThe
         startWithOurRows();
         catalogue->exec(test.other);
         fake.dialogs.answers.push_back(true);
-        Form1->findChild<QToolButton *>(QLatin1String(test.button))->click();
+        form1()->findChild<QToolButton *>(QLatin1String(test.button))->click();
         EXPECT_EQ(boxTexts(), QStringList{changed(test.field)});
         EXPECT_EQ(catalogue->queryInt(test.count), 1);
         // The lists show the file as it is now.
@@ -179,22 +181,22 @@ TEST_P(OtherProgramWindowsTest, NewCdProposesTheNextNumberWhenAnotherProgramTook
     start(true, true);
     const qint64 last = catalogue->queryInt("SELECT max(NroDisco) FROM Discos");
     inside("SpeedButton1", [&] {
-        EXPECT_EQ(Form2->Edit1->text(), QString::number(last + 1));
-        QTest::keyClicks(Form2->Edit2, "Mi CD");
-        Form2->Memo1->setPlainText("mi nota");
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), QString::number(last + 1));
+        QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), "Mi CD");
+        child<QPlainTextEdit>(form2(), "Memo1")->setPlainText("mi nota");
         catalogue->exec(
             QStringLiteral("INSERT INTO Discos VALUES (%1, 'de B', NULL, NULL)").arg(last + 1));
-        Form2->SpeedButton1->click();
+        child<QToolButton>(form2(), "SpeedButton1")->click();
         EXPECT_EQ(boxTexts(), QStringList{QStringLiteral(" El número %1 ya lo usó otro programa; "
                                                          "se propone el %2. Revise los datos y "
                                                          "pulse ACEPTAR de nuevo. ")
                                               .arg(last + 1)
                                               .arg(last + 2)});
-        EXPECT_EQ(Form2->Edit1->text(), QString::number(last + 2));
-        EXPECT_EQ(Form2->Edit2->text(), "Mi CD");
-        EXPECT_EQ(Form2->Memo1->toPlainText(), "mi nota");
-        Form2->SpeedButton1->click();
-        Form2->SpeedButton2->click();
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit1")->text(), QString::number(last + 2));
+        EXPECT_EQ(child<QLineEdit>(form2(), "Edit2")->text(), "Mi CD");
+        EXPECT_EQ(child<QPlainTextEdit>(form2(), "Memo1")->toPlainText(), "mi nota");
+        child<QToolButton>(form2(), "SpeedButton1")->click();
+        child<QToolButton>(form2(), "SpeedButton2")->click();
     });
     EXPECT_EQ(boxTexts().size(), 2);
     EXPECT_EQ(stored(QStringLiteral("SELECT DescripcionDisco || '|' || Comentario FROM Discos "
@@ -210,12 +212,12 @@ TEST_P(OtherProgramWindowsTest, NewProgramTakesTheNextNumberWhenAnotherProgramTo
     start(true, true);
     const qint64 last = catalogue->queryInt("SELECT max(NroPrograma) FROM Programas");
     inside("SpeedButton4", [&] {
-        QTest::keyClicks(Form4->Edit1, "Mi programa");
+        QTest::keyClicks(child<QLineEdit>(form4(), "Edit1"), "Mi programa");
         catalogue->exec(QStringLiteral("INSERT INTO Programas (NroPrograma, NroDisco, "
                                        "NombrePrograma) VALUES (%1, 1, 'de B')")
                             .arg(last + 1));
-        Form4->SpeedButton1->click();
-        Form4->SpeedButton2->click();
+        child<QToolButton>(form4(), "SpeedButton1")->click();
+        child<QToolButton>(form4(), "SpeedButton2")->click();
     });
     EXPECT_EQ(boxTexts(),
               QStringList{"\r\n Los datos del Programa se guardaron correctamente \r\n"});

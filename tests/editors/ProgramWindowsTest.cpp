@@ -31,7 +31,7 @@ protected:
     // `inside` while it is open.
     void open(const char *button, const std::function<void()> &inside) {
         fake.modal.inside = [&](QDialog *) { inside(); };
-        Form1->findChild<QToolButton *>(QLatin1String(button))->click();
+        form1()->findChild<QToolButton *>(QLatin1String(button))->click();
         fake.modal.inside = nullptr;
     }
     void newProgram(const std::function<void()> &inside) { open("SpeedButton4", inside); }
@@ -75,16 +75,16 @@ TEST_F(ProgramWindowsTest, ChecksListEveryFailingFieldInOrder) {
         start(true, c.cds);
         QSignalSpy view(&data().TProgDisc, &TableCursor::dataSetChanged);
         newProgram([&] {
-            EXPECT_EQ(Form4->ComboBox2->count(), c.cds ? 12 : 0);
-            QTest::keyClicks(Form4->Edit1, c.name);
-            QTest::keyClicks(Form4->Edit4, c.year);
-            Form4->SpeedButton1->click();
+            EXPECT_EQ(child<QComboBox>(form4(), "ComboBox2")->count(), c.cds ? 12 : 0);
+            QTest::keyClicks(child<QLineEdit>(form4(), "Edit1"), c.name);
+            QTest::keyClicks(child<QLineEdit>(form4(), "Edit4"), c.year);
+            child<QToolButton>(form4(), "SpeedButton1")->click();
             ASSERT_EQ(boxes().size(), 1u);
             EXPECT_EQ(boxes()[0].kind, FakeDialogs::Box::Error);
             EXPECT_EQ(boxes()[0].text.toStdString(), (kHeading + c.errors).toStdString());
-            EXPECT_EQ(Form4->Edit4->text(), c.yearAfter);
-            EXPECT_EQ(Form4->Edit1->text(), c.name);
-            EXPECT_TRUE(Form4->isVisible());
+            EXPECT_EQ(child<QLineEdit>(form4(), "Edit4")->text(), c.yearAfter);
+            EXPECT_EQ(child<QLineEdit>(form4(), "Edit1")->text(), c.name);
+            EXPECT_TRUE(form4()->isVisible());
         });
         EXPECT_EQ(programs(), c.cds ? 84 : 0);
         EXPECT_EQ(view.count(), 0); // the joined view was not touched
@@ -103,12 +103,12 @@ TEST_F(ProgramWindowsTest, SavesOneProgramPerAcceptAndPreparesTheNext) {
         int number = 85;
         for (const auto &c : cases) {
             SCOPED_TRACE(c.year);
-            EXPECT_EQ(Form4->ComboBox1->currentText(), "Freeware");
-            EXPECT_EQ(Form4->ComboBox2->currentText(), "12");
-            EXPECT_EQ(Form4->focusWidget(), Form4->Edit1);
-            QTest::keyClicks(Form4->Edit1, c.name);
-            QTest::keyClicks(Form4->Edit4, c.year);
-            Form4->SpeedButton1->click();
+            EXPECT_EQ(child<QComboBox>(form4(), "ComboBox1")->currentText(), "Freeware");
+            EXPECT_EQ(child<QComboBox>(form4(), "ComboBox2")->currentText(), "12");
+            EXPECT_EQ(form4()->focusWidget(), child<QLineEdit>(form4(), "Edit1"));
+            QTest::keyClicks(child<QLineEdit>(form4(), "Edit1"), c.name);
+            QTest::keyClicks(child<QLineEdit>(form4(), "Edit4"), c.year);
+            child<QToolButton>(form4(), "SpeedButton1")->click();
             ASSERT_FALSE(boxes().empty());
             EXPECT_EQ(boxes().back().text, kSaved);
             EXPECT_EQ(stored(QStringLiteral("SELECT NombrePrograma || '|' || NroDisco || '|' || "
@@ -116,9 +116,9 @@ TEST_F(ProgramWindowsTest, SavesOneProgramPerAcceptAndPreparesTheNext) {
                                             "NroPrograma = %1")
                                  .arg(number++)),
                       QStringLiteral("%1|12|Freeware|%2").arg(c.name).arg(c.stored));
-            EXPECT_TRUE(Form4->isVisible());
-            EXPECT_EQ(Form4->Edit1->text(), "");
-            EXPECT_EQ(Form4->Edit4->text(), "");
+            EXPECT_TRUE(form4()->isVisible());
+            EXPECT_EQ(child<QLineEdit>(form4(), "Edit1")->text(), "");
+            EXPECT_EQ(child<QLineEdit>(form4(), "Edit4")->text(), "");
         }
     });
     EXPECT_EQ(programs(), 88);
@@ -128,17 +128,17 @@ TEST_F(ProgramWindowsTest, SavesOneProgramPerAcceptAndPreparesTheNext) {
 TEST_F(ProgramWindowsTest, EveryFieldReachesTheRowAndTheQueriesPage) {
     start(true);
     newProgram([&] {
-        QTest::keyClicks(Form4->Edit1, "Editor de textos");
-        QTest::keyClicks(Form4->Edit2, "2.0");
-        QTest::keyClicks(Form4->Edit3, "ACME");
-        pick(Form4->ComboBox1, "Shareware");
-        QTest::keyClicks(Form4->Edit4, "2024");
-        Form4->Edit5->setText(QStringLiteral("docs/Léeme ahora.txt"));
-        pick(Form4->ComboBox2, "3");
-        QTest::keyClicks(Form4->Memo1, "a");
-        QTest::keyClick(Form4->Memo1, Qt::Key_Return);
-        QTest::keyClicks(Form4->Memo1, "b");
-        Form4->SpeedButton1->click();
+        QTest::keyClicks(child<QLineEdit>(form4(), "Edit1"), "Editor de textos");
+        QTest::keyClicks(child<QLineEdit>(form4(), "Edit2"), "2.0");
+        QTest::keyClicks(child<QLineEdit>(form4(), "Edit3"), "ACME");
+        pick(child<QComboBox>(form4(), "ComboBox1"), "Shareware");
+        QTest::keyClicks(child<QLineEdit>(form4(), "Edit4"), "2024");
+        child<QLineEdit>(form4(), "Edit5")->setText(QStringLiteral("docs/Léeme ahora.txt"));
+        pick(child<QComboBox>(form4(), "ComboBox2"), "3");
+        QTest::keyClicks(child<QPlainTextEdit>(form4(), "Memo1"), "a");
+        QTest::keyClick(child<QPlainTextEdit>(form4(), "Memo1"), Qt::Key_Return);
+        QTest::keyClicks(child<QPlainTextEdit>(form4(), "Memo1"), "b");
+        child<QToolButton>(form4(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT NroDisco || '|' || NombrePrograma || '|' || Version || '|' || "
                      "Empresa || '|' || Licencia || '|' || Anio || '|' || Link || '|' || "
@@ -156,8 +156,8 @@ TEST_F(ProgramWindowsTest, NumbersFollowTheLastProgram) {
     });
     auto save = [&](const char *name) {
         newProgram([&] {
-            QTest::keyClicks(Form4->Edit1, name);
-            Form4->SpeedButton1->click();
+            QTest::keyClicks(child<QLineEdit>(form4(), "Edit1"), name);
+            child<QToolButton>(form4(), "SpeedButton1")->click();
         });
     };
     save("Primero");
@@ -165,7 +165,7 @@ TEST_F(ProgramWindowsTest, NumbersFollowTheLastProgram) {
     EXPECT_EQ(stored("SELECT group_concat(NroPrograma || NombrePrograma) FROM Programas"),
               "1Primero,2Segundo");
     fake.dialogs.answers = {true};
-    Form1->findChild<QToolButton *>("SpeedButton5")->click(); // deletes the current, last one
+    form1()->findChild<QToolButton *>("SpeedButton5")->click(); // deletes the current, last one
     save("Tercero");
     EXPECT_EQ(stored("SELECT group_concat(NroPrograma || NombrePrograma) FROM Programas"),
               "1Primero,2Tercero");
@@ -202,14 +202,14 @@ TEST_F(ProgramWindowsTest, NumbersPastThirtyTwoBitsStayWholeOrAreRefused) {
         });
         fake.dialogs.boxes.clear();
         newProgram([&] {
-            EXPECT_EQ(Form4->ComboBox2->currentText(), "4294967297");
+            EXPECT_EQ(child<QComboBox>(form4(), "ComboBox2")->currentText(), "4294967297");
             for (const char *name : {"Uno", "Dos"}) {
-                Form4->Edit1->clear();
-                QTest::keyClicks(Form4->Edit1, name);
-                Form4->SpeedButton1->click();
+                child<QLineEdit>(form4(), "Edit1")->clear();
+                QTest::keyClicks(child<QLineEdit>(form4(), "Edit1"), name);
+                child<QToolButton>(form4(), "SpeedButton1")->click();
             }
             if (test.refusal) {
-                EXPECT_EQ(Form4->Edit1->text(), "Dos");
+                EXPECT_EQ(child<QLineEdit>(form4(), "Edit1")->text(), "Dos");
             }
         });
         EXPECT_EQ(stored("SELECT group_concat(NroPrograma, ' ') FROM Programas"), test.stored);
@@ -225,15 +225,15 @@ TEST_F(ProgramWindowsTest, NumbersPastThirtyTwoBitsStayWholeOrAreRefused) {
 TEST_F(ProgramWindowsTest, ARefusedSaveSaysWhyAndKeepsTheInputsAndTheJoinedView) {
     start(true);
     newProgram([&] {
-        QTest::keyClicks(Form4->Edit1, "Huerfano");
+        QTest::keyClicks(child<QLineEdit>(form4(), "Edit1"), "Huerfano");
         catalogue->exec("DELETE FROM Discos WHERE NroDisco = 12"); // by another program
-        Form4->SpeedButton1->click();
+        child<QToolButton>(form4(), "SpeedButton1")->click();
         ASSERT_EQ(boxes().size(), 1u);
         EXPECT_EQ(boxes()[0].text.toStdString(),
                   " No se pudo guardar el registro: el CD indicado no existe ");
-        EXPECT_TRUE(Form4->isVisible());
-        EXPECT_EQ(Form4->Edit1->text(), "Huerfano");
-        EXPECT_EQ(Form4->ComboBox2->currentText(), "12");
+        EXPECT_TRUE(form4()->isVisible());
+        EXPECT_EQ(child<QLineEdit>(form4(), "Edit1")->text(), "Huerfano");
+        EXPECT_EQ(child<QComboBox>(form4(), "ComboBox2")->currentText(), "12");
     });
     EXPECT_EQ(programs(), 84);
     EXPECT_EQ(data().TProgramas.RecordCount(), 84);
@@ -257,13 +257,13 @@ TEST_F(ProgramWindowsTest, ModifyOpensOnTheStoredLicenceAndCd) {
         SCOPED_TRACE(c.program);
         ASSERT_TRUE(data().TProgramas.FindRow("NroPrograma", c.program));
         modifyProgram([&] {
-            EXPECT_EQ(Form6->ComboBox1->currentText(), c.licence);
-            EXPECT_EQ(Form6->ComboBox2->currentText(), c.cd);
-            EXPECT_EQ(Form6->ComboBox2->count(), 12);
-            EXPECT_EQ(Form6->focusWidget(), Form6->DBEdit1);
-            QTest::keyClicks(Form6->DBMemo1, "Revisado. ");
-            Form6->SpeedButton1->click();
-            EXPECT_FALSE(Form6->isVisible());
+            EXPECT_EQ(child<QComboBox>(form6(), "ComboBox1")->currentText(), c.licence);
+            EXPECT_EQ(child<QComboBox>(form6(), "ComboBox2")->currentText(), c.cd);
+            EXPECT_EQ(child<QComboBox>(form6(), "ComboBox2")->count(), 12);
+            EXPECT_EQ(form6()->focusWidget(), child<DBEdit>(form6(), "DBEdit1"));
+            QTest::keyClicks(child<DBMemo>(form6(), "DBMemo1"), "Revisado. ");
+            child<QToolButton>(form6(), "SpeedButton1")->click();
+            EXPECT_FALSE(form6()->isVisible());
         });
         EXPECT_EQ(stored(QStringLiteral("SELECT Licencia || '|' || NroDisco || '|' || "
                                         "substr(Comentario, 1, 10) FROM Programas WHERE "
@@ -278,18 +278,18 @@ TEST_F(ProgramWindowsTest, ModifyWritesTheChangesAndMovesTheProgram) {
     start(true);
     data().TProgramas.FindRow("NroPrograma", 2); // WinRAR on CD 1
     modifyProgram([&] {
-        retype(Form6->DBEdit1, "WinRAR 5");
-        retype(Form6->DBEdit5, "");
-        pick(Form6->ComboBox1, "Trial");
-        pick(Form6->ComboBox2, "5");
-        Form6->SpeedButton1->click();
+        retype(child<DBEdit>(form6(), "DBEdit1"), "WinRAR 5");
+        retype(child<DBEdit>(form6(), "DBEdit5"), "");
+        pick(child<QComboBox>(form6(), "ComboBox1"), "Trial");
+        pick(child<QComboBox>(form6(), "ComboBox2"), "5");
+        child<QToolButton>(form6(), "SpeedButton1")->click();
     });
     EXPECT_EQ(stored("SELECT NombrePrograma || '|' || Licencia || '|' || NroDisco || '|' || "
                      "ifnull(Anio, 'vacío') FROM Programas WHERE NroPrograma = 2"),
               "WinRAR 5|Trial|5|vacío");
     // The queries page lists it under its new CD.
-    Form1->findChild<QAction *>("Consultas1")->trigger();
-    auto *cds = Form1->findChild<QComboBox *>("ComboBox2");
+    form1()->findChild<QAction *>("Consultas1")->trigger();
+    auto *cds = form1()->findChild<QComboBox *>("ComboBox2");
     pick(cds, "5");
     emit cds->activated(cds->currentIndex());
     ASSERT_TRUE(data().TProgDisc.FindRow("NombrePrograma", "WinRAR 5", false));
@@ -305,12 +305,12 @@ TEST_F(ProgramWindowsTest, AStoppedModifyKeepsTheEditsUntilCancel) {
         std::function<void()> act;
         QString box;
     } cases[] = {
-        {"empty name", [] { retype(Form6->DBEdit1, ""); }, kNoName},
-        {"year that is no number", [] { retype(Form6->DBEdit5, "1-2"); },
+        {"empty name", [this] { retype(child<DBEdit>(form6(), "DBEdit1"), ""); }, kNoName},
+        {"year that is no number", [this] { retype(child<DBEdit>(form6(), "DBEdit5"), "1-2"); },
          " '1-2' no es un número entero válido para el campo Anio "},
         {"CD deleted meanwhile",
          [this] {
-             pick(Form6->ComboBox2, "12");
+             pick(child<QComboBox>(form6(), "ComboBox2"), "12");
              catalogue->exec("DELETE FROM Discos WHERE NroDisco = 12");
          },
          " No se pudo guardar el registro: el CD indicado no existe "},
@@ -322,17 +322,17 @@ TEST_F(ProgramWindowsTest, AStoppedModifyKeepsTheEditsUntilCancel) {
         const QString before = stored("SELECT quote(NombrePrograma) || Version || Licencia || "
                                       "NroDisco || Anio FROM Programas WHERE NroPrograma = 1");
         modifyProgram([&] {
-            QTest::keyClicks(Form6->DBEdit2, "b");
-            pick(Form6->ComboBox1, "Warez");
+            QTest::keyClicks(child<DBEdit>(form6(), "DBEdit2"), "b");
+            pick(child<QComboBox>(form6(), "ComboBox1"), "Warez");
             c.act();
-            Form6->SpeedButton1->click();
+            child<QToolButton>(form6(), "SpeedButton1")->click();
             ASSERT_EQ(boxes().size(), 1u);
             EXPECT_EQ(boxes()[0].text.toStdString(), c.box.toStdString());
-            EXPECT_TRUE(Form6->isVisible());
+            EXPECT_TRUE(form6()->isVisible());
             EXPECT_EQ(data().TProgramas.state(), TableCursor::State::Edit);
             EXPECT_TRUE(data().TProgDisc.Active());
             EXPECT_EQ(data().TProgDisc.RecordCount(), 84);
-            Form6->SpeedButton2->click();
+            child<QToolButton>(form6(), "SpeedButton2")->click();
         });
         EXPECT_EQ(data().TProgramas.state(), TableCursor::State::Browse);
         EXPECT_EQ(data().TProgramas.Fields(2).AsString(), "7-Zip");
@@ -350,10 +350,10 @@ TEST_F(ProgramWindowsTest, ModifyOnAnEmptyTableCreatesNoRowAndSaysSo) {
         SCOPED_TRACE(typed);
         fake.dialogs.boxes.clear();
         modifyProgram([&] {
-            EXPECT_EQ(Form6->DBEdit1->text(), "");
-            QTest::keyClicks(Form6->DBEdit1, typed);
-            Form6->SpeedButton1->click();
-            EXPECT_FALSE(Form6->isVisible());
+            EXPECT_EQ(child<DBEdit>(form6(), "DBEdit1")->text(), "");
+            QTest::keyClicks(child<DBEdit>(form6(), "DBEdit1"), typed);
+            child<QToolButton>(form6(), "SpeedButton1")->click();
+            EXPECT_FALSE(form6()->isVisible());
         });
         EXPECT_EQ(programs(), 0);
         EXPECT_EQ(data().TProgramas.RecordCount(), 0);

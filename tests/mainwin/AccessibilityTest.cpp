@@ -21,7 +21,7 @@ class AccessibilityTest : public AppFixture {
 protected:
     void SetUp() override {
         start();
-        Form1->findChild<QAction *>("Consultas1")->trigger();
+        form1()->findChild<QAction *>("Consultas1")->trigger();
     }
 };
 
@@ -42,7 +42,7 @@ TEST_F(AccessibilityTest, IconsArePressedByAssistiveTechnologyAndKeyboard) {
     const QString link = programs.Fields(7).AsString();
 
     for (const auto &c : cases) {
-        auto *icon = Form1->findChild<QAbstractButton *>(c.icon);
+        auto *icon = form1()->findChild<QAbstractButton *>(c.icon);
         ASSERT_NE(icon, nullptr) << c.icon;
         icon->setEnabled(c.outcome != Nothing);
         QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(icon);
@@ -62,12 +62,12 @@ TEST_F(AccessibilityTest, IconsArePressedByAssistiveTechnologyAndKeyboard) {
                 ASSERT_TRUE(QTest::qWaitFor([icon] { return !icon->isDown(); }));
             } else {
                 icon->setFocus();
-                EXPECT_EQ(Form1->focusWidget() == icon, c.outcome != Nothing);
+                EXPECT_EQ(form1()->focusWidget() == icon, c.outcome != Nothing);
                 QTest::keyClick(icon, key);
             }
             const std::vector<QDialog *> opened =
-                c.outcome == Details  ? std::vector<QDialog *>{Form5}
-                : c.outcome == Export ? std::vector<QDialog *>{Form8}
+                c.outcome == Details  ? std::vector<QDialog *>{form5()}
+                : c.outcome == Export ? std::vector<QDialog *>{form8()}
                                       : std::vector<QDialog *>{};
             EXPECT_EQ(fake.modal.opened, opened);
             QStringList followed;
@@ -88,7 +88,7 @@ TEST_F(AccessibilityTest, DropDownListsSayTheirEntryAndAreLabelledByTheirLabels)
     for (const auto &[name, label] :
          {std::pair{"ComboBox1", "Ordenado por :"}, {"ComboBox2", "CD :"}}) {
         SCOPED_TRACE(name);
-        auto *combo = Form1->findChild<QComboBox *>(name);
+        auto *combo = form1()->findChild<QComboBox *>(name);
         ASSERT_GT(combo->count(), 1);
         QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(combo);
         EXPECT_EQ(accessible->role(), QAccessible::ComboBox);
@@ -130,8 +130,8 @@ TEST_F(AccessibilityTest, DropDownListsSayTheirEntryAndAreLabelledByTheirLabels)
         EXPECT_EQ(heard(), entry(combo->itemText(combo->count() - 1)));
 
         // Back on the page: the page sets the lists itself, the list of CDs anew with CD 40.
-        Form1->findChild<QAction *>("CDs1")->trigger();
-        Form1->findChild<QAction *>("Consultas1")->trigger();
+        form1()->findChild<QAction *>("CDs1")->trigger();
+        form1()->findChild<QAction *>("Consultas1")->trigger();
         EXPECT_EQ(heard(), entry(name == QLatin1String("ComboBox1") ? "Nro. CD" : "Todos"));
         EXPECT_EQ(combo->itemText(combo->count() - 1),
                   name == QLatin1String("ComboBox1") ? "Link" : "40");
@@ -173,11 +173,11 @@ TEST_F(AccessibilityTest, AChoiceInThePopupIsTakenWhileAScreenReaderFollows) {
         }
     };
     const char *const lists[] = {"ComboBox1", "ComboBox2", nullptr};
-    chooseAll(Form1, lists);
+    chooseAll(form1(), lists);
     for (const char *button : {"SpeedButton4", "SpeedButton6"}) { // new and modify program
         fake.modal.inside = [&](QDialog *dialog) { chooseAll(dialog, lists); };
-        Form1->findChild<QAction *>("Programas1")->trigger();
-        Form1->findChild<QAbstractButton *>(button)->click();
+        form1()->findChild<QAction *>("Programas1")->trigger();
+        form1()->findChild<QAbstractButton *>(button)->click();
         fake.modal.inside = nullptr;
     }
     EXPECT_EQ(fake.modal.opened.size(), 2u) << "both program windows opened";

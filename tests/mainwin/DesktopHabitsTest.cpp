@@ -26,11 +26,11 @@ class DesktopHabitsTest : public AppFixture {
 protected:
     void startActive() {
         start();
-        QApplication::setActiveWindow(Form1);
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form1));
+        QApplication::setActiveWindow(form1());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form1()));
     }
     template <class T> T *child(const char *name) {
-        T *found = Form1->findChild<T *>(QLatin1String(name));
+        T *found = form1()->findChild<T *>(QLatin1String(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
@@ -86,23 +86,23 @@ TEST_F(DesktopHabitsTest, EveryShortcutDoesWhatItsMenuItemDoes) {
     for (const auto &test : cases) {
         SCOPED_TRACE(test.what);
         fake.modal.opened.clear();
-        QTest::keyClick(Form1, test.key, test.modifiers);
+        QTest::keyClick(form1(), test.key, test.modifiers);
         EXPECT_EQ(page(), test.page);
         EXPECT_EQ(opened(), QLatin1String(test.window));
-        QApplication::setActiveWindow(Form1);
+        QApplication::setActiveWindow(form1());
     }
-    EXPECT_TRUE(Form10->isVisible()); // F1
-    Form10->hide();
-    QApplication::setActiveWindow(Form1);
+    EXPECT_TRUE(form10()->isVisible()); // F1
+    form10()->hide();
+    QApplication::setActiveWindow(form1());
 
     // Ctrl+F: the queries page, typing into "Buscar :" at once.
-    QTest::keyClick(Form1, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(form1(), Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(page(), 2);
     QTest::keyClicks(QApplication::focusWidget(), "Cor");
     EXPECT_EQ(child<QLineEdit>("Edit1")->text(), "Cor");
 
-    QTest::keyClick(Form1, Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_FALSE(Form1->isVisible());
+    QTest::keyClick(form1(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form1()->isVisible());
     EXPECT_FALSE(data().ADOConnection.Connected());
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }
@@ -186,14 +186,14 @@ TEST_F(DesktopHabitsTest, CataloguesOpenFromTheWindowAndAreListedAsRecent) {
     child<QAction>("AbrirCatalogo1")->trigger();
     EXPECT_EQ(fake.dialogs.catalogueChoices, 2);
     EXPECT_EQ(data().TDiscos.RecordCount(), 12);
-    EXPECT_TRUE(Form1->statusText(1).contains(QFile::decodeName(first)));
+    EXPECT_TRUE(form1()->statusText(1).contains(QFile::decodeName(first)));
 
     recent::opened(fake.preferences, gone);
     recent::opened(fake.preferences, first);
     fake.dialogs.folders = {second};
     child<QAction>("AbrirCatalogo1")->trigger();
     EXPECT_EQ(data().TDiscos.RecordCount(), 1);
-    EXPECT_EQ(Form1->statusText(1),
+    EXPECT_EQ(form1()->statusText(1),
               QStringLiteral(" Origen de datos :  \" ") + other.dir() + "/ \"");
     EXPECT_EQ(recentMenu(), QStringList({QFile::decodeName(second), QFile::decodeName(first),
                                          QFile::decodeName(gone) + " (off)"}));
@@ -212,7 +212,7 @@ TEST_F(DesktopHabitsTest, WithNoCatalogueChosenTheCommandsThatNeedOneAreOff) {
     catalogue = std::make_unique<TempCatalogue>(true);
     cwd = std::make_unique<ScopedCwd>(catalogue->dir());
     app = std::make_unique<Startup>(fake.services(), importer, false);
-    EXPECT_EQ(Form1->statusText(1), " Ningún catálogo abierto");
+    EXPECT_EQ(form1()->statusText(1), " Ningún catálogo abierto");
     for (const char *item : {"NuevoCd1", "NuevoPrograma1", "CatalogarDisco1", "Exportar1"})
         EXPECT_FALSE(child<QAction>(item)->isEnabled()) << item;
     EXPECT_FALSE(child<QToolButton>("SpeedButton1")->isEnabled());
@@ -232,13 +232,13 @@ TEST_F(DesktopHabitsTest, TheWindowStartsWhereItWasLeftOnlyWhenAsked) {
         start();
         if (child<QAction>("RecordarVentana1")->isChecked() != remember)
             child<QAction>("RecordarVentana1")->trigger();
-        Form1->move(143, 91);
+        form1()->move(143, 91);
         child<QTabWidget>("PageControl1")->setCurrentIndex(1);
-        Form1->close();
+        form1()->close();
 
         start();
         EXPECT_EQ(child<QAction>("RecordarVentana1")->isChecked(), remember);
-        EXPECT_EQ(Form1->pos() == QPoint(143, 91), remember);
+        EXPECT_EQ(form1()->pos() == QPoint(143, 91), remember);
         EXPECT_EQ(page(), remember ? 1 : 0);
     }
 }

@@ -34,11 +34,12 @@ protected:
     // Saves a new CD through the New CD window, as the user does.
     void saveNewCd() {
         fake.modal.inside = [this](QDialog *) {
-            QTest::keyClicks(Form2->Edit2, QStringLiteral("Copia"));
-            Form2->Memo1->setPlainText(QString(100000, u'x')); // more than the file has free
-            click(Form2, "SpeedButton1");
+            QTest::keyClicks(child<QLineEdit>(form2(), "Edit2"), QStringLiteral("Copia"));
+            child<QPlainTextEdit>(form2(), "Memo1")
+                ->setPlainText(QString(100000, u'x')); // more than the file has free
+            click(form2(), "SpeedButton1");
         };
-        click(Form1, "SpeedButton1");
+        click(form1(), "SpeedButton1");
         fake.modal.inside = nullptr;
     }
     QString file() { return u'"' + QDir::current().filePath(QStringLiteral("db.mdb")) + u'"'; }
@@ -115,9 +116,9 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
          [this] {
              fake.modal.inside = [this](QDialog *) {
                  catalogue->exec("INSERT INTO Discos VALUES (13, 'Otro', '2026-01-01', NULL)");
-                 click(Form2, "SpeedButton1");
+                 click(form2(), "SpeedButton1");
              };
-             click(Form1, "SpeedButton1");
+             click(form1(), "SpeedButton1");
          },
          " El número 13 ya lo usó otro programa; se propone el 14. Revise los datos y pulse "
          "ACEPTAR de nuevo. ",
@@ -129,7 +130,7 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
              data().TDiscos.GoLast();
              catalogue->exec("UPDATE Discos SET Comentario = 'otro' WHERE NroDisco = 12");
              fake.dialogs.answers = {true};
-             click(Form1, "SpeedButton2");
+             click(form1(), "SpeedButton2");
          },
          " Otro programa cambió o borró este registro mientras usted lo tenía abierto; no se "
          "hizo ningún cambio. Los datos se leyeron de nuevo: revíselos antes de intentarlo otra "
@@ -151,7 +152,7 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
          },
          [this] {
              fake.dialogs.answers = {true};
-             click(Form1, "SpeedButton5");
+             click(form1(), "SpeedButton5");
          },
          " La base de datos no permitió eliminar el registro de Programas \r\n Detalle técnico: "
          "no "},
@@ -159,13 +160,13 @@ TEST_F(ErrorMessagesTest, EveryFailureSaysInSpanishWhatFailed) {
          true,
          {},
          [this] {
-             DBEdit box(Form1);
-             QLineEdit other(Form1);
+             DBEdit box(form1());
+             QLineEdit other(form1());
              box.setDataSource(&data().DataDiscos);
              box.setDataField(QStringLiteral("NroDisco"));
              box.show();
              other.show();
-             QApplication::setActiveWindow(Form1);
+             QApplication::setActiveWindow(form1());
              box.setFocus();
              box.selectAll();
              QTest::keyClicks(&box, "1-2");

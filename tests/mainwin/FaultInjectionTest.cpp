@@ -141,7 +141,7 @@ TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
     const QString backup = folder.filePath(QStringLiteral("07_12_2026.mdb"));
     selectBackupFolder(catalogue->dir());
     for (int n = 2; n <= 8; ++n)
-        Form8->findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(n))->setChecked(true);
+        form8()->findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(n))->setChecked(true);
 
     const struct {
         const char *what;
@@ -150,8 +150,8 @@ TEST_F(FaultInjectionTest, TheListingAndTheBackupFailCleanlyAtEveryPoint) {
         bool engine; // the engine writes it too
     } jobs[] = {
         {"listing", folder.filePath(QStringLiteral("Listado.txt")),
-         [] { Form8->SpeedButton1Click(); }, false},
-        {"backup", backup, [] { Form9->SpeedButton1Click(); }, true},
+         [this] { form8()->SpeedButton1Click(); }, false},
+        {"backup", backup, [this] { form9()->SpeedButton1Click(); }, true},
     };
     const QStringList files = folder.entryList(QDir::Files | QDir::Hidden);
     int tried = 0;

@@ -107,10 +107,10 @@ TEST_F(LayoutTest, GridColumnsShowTheirTitlesAndTypicalContentsWhole) {
     };
     data().TProgDisc.RecordCount(); // the rows read in the background are in
     data().TProgramas.RecordCount();
-    auto *pages = Form1->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+    auto *pages = form1()->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
     ASSERT_NE(pages, nullptr);
     for (const auto &expected : grids) {
-        auto *grid = Form1->findChild<DBGrid *>(QLatin1String(expected.name));
+        auto *grid = form1()->findChild<DBGrid *>(QLatin1String(expected.name));
         ASSERT_NE(grid, nullptr) << expected.name;
         for (int page = 0; page < pages->count(); ++page)
             if (pages->widget(page)->isAncestorOf(grid))
@@ -134,13 +134,13 @@ TEST_F(LayoutTest, GridColumnsShowTheirTitlesAndTypicalContentsWhole) {
 
 TEST_F(LayoutTest, NoLabelOrButtonOfAnyWindowIsNarrowerThanItsText) {
     start();
-    auto *pages = Form1->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
+    auto *pages = form1()->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
     ASSERT_NE(pages, nullptr);
     for (int page = 0; page < pages->count(); ++page) {
         pages->setCurrentIndex(page);
-        EXPECT_EQ(cutTexts(Form1), QStringList()) << "page " << page;
+        EXPECT_EQ(cutTexts(form1()), QStringList()) << "page " << page;
     }
-    const QList<QDialog *> dialogs = Form1->findChildren<QDialog *>();
+    const QList<QDialog *> dialogs = form1()->findChildren<QDialog *>();
     EXPECT_GE(dialogs.size(), 3);
     for (QDialog *dialog : dialogs) {
         EXPECT_EQ(cutTexts(dialog), QStringList()) << dialog->windowTitle().toStdString();

@@ -29,7 +29,7 @@ const QString kConfirm = "\r\n Confirma la eliminación ?";
 class MainWindowTest : public AppFixture {
 protected:
     template <class T> T *child(const char *name) {
-        T *found = Form1->findChild<T *>(QLatin1String(name));
+        T *found = form1()->findChild<T *>(QLatin1String(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
@@ -42,12 +42,12 @@ protected:
 TEST_F(MainWindowTest, StartsOnTheCdsPageWithTheCatalogueShown) {
     start();
     EXPECT_TRUE(boxes().empty());
-    EXPECT_EQ(Form1->windowTitle(), "Vadrel v1.0");
-    EXPECT_EQ(Form1->width(), 729);
-    EXPECT_EQ(Form1->minimumSize(), Form1->maximumSize());
-    EXPECT_FALSE(Form1->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(Form1->statusText(0), "Vadrel v1.0");
-    EXPECT_EQ(Form1->statusText(1),
+    EXPECT_EQ(form1()->windowTitle(), "Vadrel v1.0");
+    EXPECT_EQ(form1()->width(), 729);
+    EXPECT_EQ(form1()->minimumSize(), form1()->maximumSize());
+    EXPECT_FALSE(form1()->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form1()->statusText(0), "Vadrel v1.0");
+    EXPECT_EQ(form1()->statusText(1),
               QStringLiteral(" Origen de datos :  \" ") + QDir::currentPath() + "/ \"");
 
     auto *pages = child<QTabWidget>("PageControl1");
@@ -85,12 +85,12 @@ TEST_F(MainWindowTest, TheCdWalkTellsTheBoundControlsOnceAndLeavesThemOnTheLastC
     start(true, true);
     QSignalSpy moves(&data().DataDiscos, &store::TDataSource::recordChanged);
     QSignalSpy cursorMoves(&data().TDiscos, &TableCursor::recordChanged);
-    Form1->Consultas1Click();
+    form1()->Consultas1Click();
     EXPECT_EQ(cursorMoves.count(), 12);
     EXPECT_EQ(moves.count(), 1);
     EXPECT_FALSE(data().TDiscos.ControlsDisabled());
 
-    Form1->CDs1Click();
+    form1()->CDs1Click();
     const QString lastComment =
         catalogue->queryText("SELECT Comentario FROM Discos ORDER BY NroDisco DESC LIMIT 1");
     ASSERT_FALSE(lastComment.isEmpty());
@@ -101,7 +101,7 @@ TEST_F(MainWindowTest, TheCdWalkTellsTheBoundControlsOnceAndLeavesThemOnTheLastC
 TEST_F(MainWindowTest, MenuHasEveryItemInOrder) {
     start();
     QStringList seen;
-    for (QAction *top : Form1->menuBar()->actions()) {
+    for (QAction *top : form1()->menuBar()->actions()) {
         seen << top->menu()->objectName() + "=" + top->text();
         for (QAction *item : top->menu()->actions())
             seen << item->objectName() + "=" + (item->isSeparator() ? "-" : item->text()) +
@@ -251,15 +251,15 @@ TEST_F(MainWindowTest, NuevoProgramaShowsTheProgramsPageFirst) {
     fake.modal.inside = [&](QDialog *) { pageWhenOpened = pages->currentWidget()->objectName(); };
     child<QAction>("NuevoPrograma1")->trigger();
     ASSERT_EQ(fake.modal.opened.size(), 1u);
-    EXPECT_EQ(fake.modal.opened[0], Form4);
+    EXPECT_EQ(fake.modal.opened[0], form4());
     EXPECT_EQ(pageWhenOpened, "TabSheet2");
 }
 
 TEST_F(MainWindowTest, ClosingTheWindowClosesTheCatalogue) {
     start();
-    Form1->show();
+    form1()->show();
     child<QAction>("Salir1")->trigger();
-    EXPECT_FALSE(Form1->isVisible());
+    EXPECT_FALSE(form1()->isVisible());
     EXPECT_FALSE(data().ADOConnection.Connected());
     EXPECT_FALSE(data().TDiscos.Active());
     EXPECT_EQ(rows("DBGrid2"), 0);

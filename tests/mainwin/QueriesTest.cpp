@@ -38,17 +38,17 @@ protected:
                 "NULL),"
                 "(6, 12, 'WinRAR', '3.5', 'E', 'Shareware', 2002, 'http://rar.example/', NULL)");
         });
-        pages = Form1->findChild<QTabWidget *>("PageControl1");
-        search = Form1->findChild<QLineEdit *>("Edit1");
-        order = Form1->findChild<QComboBox *>("ComboBox1");
-        cds = Form1->findChild<QComboBox *>("ComboBox2");
+        pages = form1()->findChild<QTabWidget *>("PageControl1");
+        search = form1()->findChild<QLineEdit *>("Edit1");
+        order = form1()->findChild<QComboBox *>("ComboBox1");
+        cds = form1()->findChild<QComboBox *>("ComboBox2");
         ASSERT_TRUE(pages && search && order && cds);
         showQueries();
     }
 
     void showQueries() {
-        Form1->findChild<QAction *>("CDs1")->trigger();
-        Form1->findChild<QAction *>("Consultas1")->trigger();
+        form1()->findChild<QAction *>("CDs1")->trigger();
+        form1()->findChild<QAction *>("Consultas1")->trigger();
     }
     void pick(QComboBox *combo, const QString &text) {
         const int index = combo->findText(text);
@@ -60,7 +60,7 @@ protected:
     QString current() { return view().Fields(2).AsString(); }
     QStringList listed() {
         QStringList names;
-        auto *model = Form1->findChild<DBGrid *>("DBGrid1")->model();
+        auto *model = form1()->findChild<DBGrid *>("DBGrid1")->model();
         for (int row = 0; row < model->rowCount(); ++row)
             names << model->index(row, 2).data().toString();
         return names;
@@ -87,16 +87,16 @@ TEST_P(QueriesTest, PageShowsEveryProgramWithItsChoices) {
         items << cds->itemText(i);
     EXPECT_EQ(items, QStringList({"Todos", "1", "2", "3", "4", "12"}));
     EXPECT_EQ(listed(), QStringList({"WinZip", "Antivirus", "winamp", "Word", "Paint", "WinRAR"}));
-    EXPECT_EQ(Form1->focusWidget(), search);
+    EXPECT_EQ(form1()->focusWidget(), search);
     for (const char *name : {"VerProg", "Navegar", "ExportarProg"}) {
-        auto *icon = Form1->findChild<QWidget *>(name);
+        auto *icon = form1()->findChild<QWidget *>(name);
         ASSERT_NE(icon, nullptr) << name;
         EXPECT_EQ(icon->cursor().shape(), Qt::PointingHandCursor);
         EXPECT_FALSE(icon->toolTip().isEmpty());
     }
-    EXPECT_EQ(Form1->findChild<QWidget *>("VerProg")->toolTip(), "Ver datos del Programa");
-    EXPECT_EQ(Form1->findChild<QWidget *>("Navegar")->toolTip(), "Ir a link del Programa");
-    EXPECT_EQ(Form1->findChild<QWidget *>("ExportarProg")->toolTip(),
+    EXPECT_EQ(form1()->findChild<QWidget *>("VerProg")->toolTip(), "Ver datos del Programa");
+    EXPECT_EQ(form1()->findChild<QWidget *>("Navegar")->toolTip(), "Ir a link del Programa");
+    EXPECT_EQ(form1()->findChild<QWidget *>("ExportarProg")->toolTip(),
               "Exportar Listado de Programas");
 }
 
@@ -150,7 +150,7 @@ TEST_P(QueriesTest, CdFilterAndSearchOutsideIt) {
     pick(cds, "Todos");
     EXPECT_EQ(search->text(), "");
     EXPECT_EQ(view().RecordCount(), 6);
-    EXPECT_EQ(Form1->focusWidget(), search);
+    EXPECT_EQ(form1()->focusWidget(), search);
 }
 
 TEST_P(QueriesTest, ShowingThePageAgainResetsIt) {
@@ -180,19 +180,19 @@ TEST_P(QueriesTest, ShowingThePageAgainResetsIt) {
 }
 
 TEST_P(QueriesTest, NavegarOpensTheLinkAsItStands) {
-    auto *navegar = Form1->findChild<QObject *>("Navegar");
+    auto *navegar = form1()->findChild<QObject *>("Navegar");
     view().GoFirst(); // WinZip
-    Form1->NavegarClick(navegar);
+    form1()->NavegarClick(navegar);
     view().GoNext(); // Antivirus: empty link
-    Form1->NavegarClick(navegar);
+    form1()->NavegarClick(navegar);
     view().GoNext(); // winamp: a local path
-    Form1->NavegarClick(navegar);
+    form1()->NavegarClick(navegar);
     view().GoNext(); // Word: no link
-    Form1->NavegarClick(navegar);
+    form1()->NavegarClick(navegar);
     view().GoNext();
-    Form1->NavegarClick(navegar);
+    form1()->NavegarClick(navegar);
     pick(cds, "4"); // a CD without programs: an empty list
-    Form1->NavegarClick(navegar);
+    form1()->NavegarClick(navegar);
     ASSERT_EQ(fake.shell.opened.size(), 3u);
     EXPECT_EQ(fake.shell.opened[0].target, "http://winzip.example/");
     EXPECT_EQ(fake.shell.opened[1].target, "C:\\Programas\\setup.exe");
@@ -206,33 +206,35 @@ TEST_P(QueriesTest, NavegarOpensTheLinkAsItStands) {
 }
 
 TEST_P(QueriesTest, ValidarAppliesTheRuleAndTheLength) {
-    EXPECT_FALSE(Form1->Validar("", 5));
-    EXPECT_TRUE(Form1->Validar("12345", 5));
-    EXPECT_FALSE(Form1->Validar("123456", 5));
-    EXPECT_TRUE(Form1->Validar("  -1", 4));
-    EXPECT_FALSE(Form1->Validar("1 ", 4));
+    EXPECT_FALSE(form1()->Validar("", 5));
+    EXPECT_TRUE(form1()->Validar("12345", 5));
+    EXPECT_FALSE(form1()->Validar("123456", 5));
+    EXPECT_TRUE(form1()->Validar("  -1", 4));
+    EXPECT_FALSE(form1()->Validar("1 ", 4));
 }
 
 TEST_P(QueriesTest, DetailsShowTheCurrentRowAndChangeNothing) {
     view().FindRow("NombrePrograma", QStringLiteral("Word"), false);
     fake.modal.inside = [&](QDialog *) {
-        EXPECT_EQ(Form5->windowTitle(), "Ver datos Programa");
+        EXPECT_EQ(form5()->windowTitle(), "Ver datos Programa");
         const QStringList expected = {"Word", "11", "E", "Comercial", "2003", "", "3"};
-        DBEdit *boxes[] = {Form5->DBEdit1, Form5->DBEdit2, Form5->DBEdit3, Form5->DBEdit4,
-                           Form5->DBEdit5, Form5->DBEdit6, Form5->DBEdit7};
+        DBEdit *boxes[] = {child<DBEdit>(form5(), "DBEdit1"), child<DBEdit>(form5(), "DBEdit2"),
+                           child<DBEdit>(form5(), "DBEdit3"), child<DBEdit>(form5(), "DBEdit4"),
+                           child<DBEdit>(form5(), "DBEdit5"), child<DBEdit>(form5(), "DBEdit6"),
+                           child<DBEdit>(form5(), "DBEdit7")};
         for (int i = 0; i < 7; ++i) {
             EXPECT_EQ(boxes[i]->text(), expected[i]);
             EXPECT_TRUE(boxes[i]->isReadOnly());
         }
-        EXPECT_EQ(Form5->DBMemo1->toPlainText(), "uno\ndos");
-        QTest::keyClicks(Form5->DBEdit1, "zz");
-        QTest::keyClicks(Form5->DBMemo1, "zz");
-        EXPECT_EQ(Form5->DBEdit1->text(), "Word");
-        EXPECT_EQ(Form5->DBMemo1->toPlainText(), "uno\ndos");
-        Form5->SpeedButton1->click();
-        EXPECT_FALSE(Form5->isVisible());
+        EXPECT_EQ(child<DBMemo>(form5(), "DBMemo1")->toPlainText(), "uno\ndos");
+        QTest::keyClicks(child<DBEdit>(form5(), "DBEdit1"), "zz");
+        QTest::keyClicks(child<DBMemo>(form5(), "DBMemo1"), "zz");
+        EXPECT_EQ(child<DBEdit>(form5(), "DBEdit1")->text(), "Word");
+        EXPECT_EQ(child<DBMemo>(form5(), "DBMemo1")->toPlainText(), "uno\ndos");
+        child<QToolButton>(form5(), "SpeedButton1")->click();
+        EXPECT_FALSE(form5()->isVisible());
     };
-    Form1->VerProgClick(nullptr);
+    form1()->VerProgClick(nullptr);
     ASSERT_EQ(fake.modal.opened.size(), 1u);
     EXPECT_EQ(current(), "Word");
     EXPECT_EQ(view().state(), store::TableCursor::State::Browse);
@@ -241,10 +243,11 @@ TEST_P(QueriesTest, DetailsShowTheCurrentRowAndChangeNothing) {
 
     pick(cds, "4");
     fake.modal.inside = [&](QDialog *) {
-        for (DBEdit *box : {Form5->DBEdit1, Form5->DBEdit5, Form5->DBEdit7})
+        for (DBEdit *box : {child<DBEdit>(form5(), "DBEdit1"), child<DBEdit>(form5(), "DBEdit5"),
+                            child<DBEdit>(form5(), "DBEdit7")})
             EXPECT_EQ(box->text(), "");
-        EXPECT_EQ(Form5->DBMemo1->toPlainText(), "");
+        EXPECT_EQ(child<DBMemo>(form5(), "DBMemo1")->toPlainText(), "");
     };
-    Form1->VerProgClick(nullptr);
+    form1()->VerProgClick(nullptr);
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }

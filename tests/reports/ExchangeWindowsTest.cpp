@@ -19,7 +19,7 @@ namespace {
 
 class ExchangeWindowsTest : public AppFixture {
 protected:
-    void menu(const char *item) { Form1->findChild<QAction *>(QLatin1String(item))->trigger(); }
+    void menu(const char *item) { form1()->findChild<QAction *>(QLatin1String(item))->trigger(); }
     QByteArray written(const QByteArray &file) {
         QFile in(QFile::decodeName(file));
         return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
@@ -66,10 +66,10 @@ TEST_F(ExchangeWindowsTest, ExportsTheWholeCatalogueOrTheQueriesRows) {
     const QByteArray shown = QFile::encodeName(catalogue->dir()) + "/consulta.csv";
 
     // The queries page filtered to one CD, on a row of its own.
-    Form1->Consultas1Click();
-    auto *cds = Form1->findChild<QComboBox *>("ComboBox2");
+    form1()->Consultas1Click();
+    auto *cds = form1()->findChild<QComboBox *>("ComboBox2");
     cds->setCurrentIndex(cds->findText("3"));
-    Form1->ComboBox2Change();
+    form1()->ComboBox2Change();
     data().TProgDisc.moveTo(1);
     const int onCd3 = data().TProgDisc.RecordCount();
 
@@ -163,10 +163,10 @@ TEST_F(ExchangeWindowsTest, ReportsShowEveryCdWithItsProgramsAsHtmlPdfAndPrint) 
 
 TEST_F(ExchangeWindowsTest, AReportOfTheQueriesRowsKeepsToItsCdAndAFailedOneLeavesTheOldFile) {
     start(true, false, arrangeReportRows);
-    Form1->Consultas1Click();
-    auto *cds = Form1->findChild<QComboBox *>("ComboBox2");
+    form1()->Consultas1Click();
+    auto *cds = form1()->findChild<QComboBox *>("ComboBox2");
     cds->setCurrentIndex(cds->findText("3"));
-    Form1->ComboBox2Change();
+    form1()->ComboBox2Change();
     const QByteArray file = QFile::encodeName(catalogue->dir()) + "/consulta.pdf";
     fake.dialogs.files = {file};
     exportAs("Consulta", "Pdf");

@@ -57,12 +57,12 @@ TEST_F(RepeatedWindowTest, ListsProgramsByNameAndOpensOneForModifying) {
     int openings = 0;
     int edits = 0;
     fake.modal.inside = [&](QDialog *dialog) {
-        if (dialog == Form6) { // the program opened from the list, renamed
+        if (dialog == form6()) { // the program opened from the list, renamed
             ++edits;
-            EXPECT_EQ(Form6->DBEdit1->text(), "CAMARA fotos");
-            Form6->DBEdit1->selectAll();
-            QTest::keyClicks(Form6->DBEdit1, "Visor Pro");
-            Form6->SpeedButton1->click();
+            EXPECT_EQ(child<DBEdit>(form6(), "DBEdit1")->text(), "CAMARA fotos");
+            child<DBEdit>(form6(), "DBEdit1")->selectAll();
+            QTest::keyClicks(child<DBEdit>(form6(), "DBEdit1"), "Visor Pro");
+            child<QToolButton>(form6(), "SpeedButton1")->click();
             return;
         }
         ++openings;
@@ -87,7 +87,7 @@ TEST_F(RepeatedWindowTest, ListsProgramsByNameAndOpensOneForModifying) {
         EXPECT_EQ(window->Cuenta->text(),
                   "Ningún programa está en más de un CD con el mismo nombre.");
     };
-    Form1->findChild<QAction *>("Repetidos1")->trigger();
+    form1()->findChild<QAction *>("Repetidos1")->trigger();
     EXPECT_EQ(openings, 1);
     EXPECT_EQ(catalogue->queryText("SELECT NombrePrograma FROM Programas WHERE NroPrograma = 2"),
               "Visor Pro");

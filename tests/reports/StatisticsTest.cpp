@@ -104,7 +104,7 @@ TEST_F(StatisticsTest, TheWindowShowsTheCountsChartsAndSavesAChartAsPng) {
         ASSERT_EQ(fake.dialogs.suggestions.size(), 1u);
         EXPECT_TRUE(fake.dialogs.suggestions[0].endsWith("/vadrel-empresas.png"));
     };
-    Form1->findChild<QAction *>("Estadisticas1")->trigger();
+    form1()->findChild<QAction *>("Estadisticas1")->trigger();
     ASSERT_EQ(fake.modal.opened.size(), 1u);
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }

@@ -100,7 +100,7 @@ TEST_F(ServerTest, AnotherProgramsSavesShowWithinASecondAndLeaveTheCurrentRowAnd
     EXPECT_EQ(cds.Fields(0).AsInteger(), 3);
     EXPECT_EQ(view.Fields(2).AsString(), viewRow);
     EXPECT_TRUE(view.FindRow("NombrePrograma", "Programa 100 renombrado", false));
-    EXPECT_EQ(Form1->findChild<DBGrid *>("DBGrid2")->model()->rowCount(), 14);
+    EXPECT_EQ(form1()->findChild<DBGrid *>("DBGrid2")->model()->rowCount(), 14);
     // The open edit is left alone, and the rows come once it ends.
     EXPECT_EQ(programs.state(), store::TableCursor::State::Edit);
     EXPECT_EQ(programs.FieldByName("Version").AsString(), "tecleada");
@@ -284,7 +284,7 @@ TEST_F(ServerTest, APasswordIsAskedUntilTheServerTakesItAndNeverShown) {
     EXPECT_TRUE(fake.dialogs.boxes.empty());
     EXPECT_EQ(data().TProgDisc.RecordCount(), 84); // the background read got in too
     // The status bar names the server as it was given; the password typed is nowhere.
-    EXPECT_EQ(Form1->findChild<QLabel *>("StatusBar1Panel1")->text(),
+    EXPECT_EQ(form1()->findChild<QLabel *>("StatusBar1Panel1")->text(),
               " Origen de datos :  \" " + catalogue->dbPath() + " user=vadrel_clave \"");
 }
 
@@ -295,9 +295,9 @@ TEST_F(ServerTest, ABackupIsACatalogueFileOfOneMoment) {
     catalogue->exec("UPDATE Discos SET FechaDisco = '2005-07-08 21:45:00' WHERE NroDisco = 2");
     fake.modal.inside = [&](QDialog *) {
         selectBackupFolder(target.path());
-        Form9->SpeedButton1->click();
+        child<QToolButton>(form9(), "SpeedButton1")->click();
     };
-    Form1->findChild<QAction *>("RepararBasededatos1")->trigger();
+    form1()->findChild<QAction *>("RepararBasededatos1")->trigger();
     fake.modal.inside = nullptr;
     const QString file = target.filePath("09_12_2026.mdb");
     ASSERT_FALSE(fake.dialogs.boxes.empty());

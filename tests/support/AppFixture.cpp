@@ -20,7 +20,7 @@ void AppFixture::start(bool withDatabase, bool sample,
         arrange(*catalogue);
     cwd = std::make_unique<ScopedCwd>(catalogue->dir());
     app = std::make_unique<Startup>(fake.services(), importer, true, catalogue->address());
-    Form1->show(); // as the program entry does
+    form1()->show(); // as the program entry does
 }
 
 QByteArray AppFixture::startInFolderNamed(const QByteArray &name) {
@@ -40,7 +40,7 @@ QByteArray AppFixture::startInFolderNamed(const QByteArray &name) {
         throw std::runtime_error("cannot enter the catalogue folder");
     store::installHelpPages(QStringLiteral("."));
     app = std::make_unique<Startup>(fake.services(), importer);
-    Form1->show();
+    form1()->show();
     return folder;
 }
 
@@ -55,7 +55,8 @@ void AppFixture::TearDown() {
 }
 
 void AppFixture::selectBackupFolder(const QString &path) {
-    QTreeWidgetItem *node = Form9->TreeView->topLevelItem(0)->child(0); // "/"
+    QTreeWidgetItem *node =
+        child<QTreeWidget>(form9(), "TreeView")->topLevelItem(0)->child(0); // "/"
     for (const QString &name : path.split(u'/', Qt::SkipEmptyParts)) {
         node->setExpanded(true);
         QTreeWidgetItem *next = nullptr;
@@ -65,5 +66,5 @@ void AppFixture::selectBackupFolder(const QString &path) {
         ASSERT_NE(next, nullptr) << name.toStdString();
         node = next;
     }
-    Form9->TreeView->setCurrentItem(node);
+    child<QTreeWidget>(form9(), "TreeView")->setCurrentItem(node);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Child.h"
 #include "FakePlatform.h"
 #include "Startup.h"
 #include "TempCatalogue.h"
@@ -24,6 +25,18 @@ protected:
     QByteArray startInFolderNamed(const QByteArray &name);
     void TearDown() override;
     TDataModule2 &data() { return app->dataModule(); }
+    // The program's windows, as start-up made them.
+    TForm1 *form1() { return &app->mainWindow(); }
+    TForm2 *form2() { return app->windows().newCd; }
+    TForm3 *form3() { return app->windows().modifyCd; }
+    TForm4 *form4() { return app->windows().newProgram; }
+    TForm5 *form5() { return app->windows().programDetails; }
+    TForm6 *form6() { return app->windows().modifyProgram; }
+    TForm7 *form7() { return app->windows().about; }
+    TForm8 *form8() { return app->windows().exportList; }
+    TForm9 *form9() { return app->windows().backup; }
+    TForm10 *form10() { return app->windows().help; }
+    TFormDisco *formDisco() { return app->windows().discCatalogue; }
     // Selects the folder in the backup window's tree by opening the nodes on the way to it, as
     // the user would.
     void selectBackupFolder(const QString &path);

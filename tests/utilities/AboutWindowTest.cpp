@@ -29,27 +29,29 @@ using AboutWindowTest = AppFixture;
 TEST_F(AboutWindowTest, EnterClosesEscapeDoesNotAndTheAddressWritesToTheMaker) {
     start();
     fake.modal.inside = [this](QDialog *) {
-        EXPECT_FALSE(Form7->windowFlags() &
+        EXPECT_FALSE(form7()->windowFlags() &
                      (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint |
                       Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-        EXPECT_EQ(Form7->Image1->geometry(), Form7->Panel1->contentsRect());
-        EXPECT_EQ(Form7->Image1->pixmap().size(), QSize(371, 124));
-        EXPECT_EQ(Form7->focusWidget(), Form7->Button1);
+        EXPECT_EQ(child<QLabel>(form7(), "Image1")->geometry(),
+                  child<QFrame>(form7(), "Panel1")->contentsRect());
+        EXPECT_EQ(child<QLabel>(form7(), "Image1")->pixmap().size(), QSize(371, 124));
+        EXPECT_EQ(form7()->focusWidget(), child<QPushButton>(form7(), "Button1"));
 
-        QTest::keyClick(Form7, Qt::Key_Escape);
-        EXPECT_TRUE(Form7->isVisible());
-        QTest::mouseClick(Form7->Label6, Qt::LeftButton);
-        EXPECT_TRUE(Form7->isVisible());
+        QTest::keyClick(form7(), Qt::Key_Escape);
+        EXPECT_TRUE(form7()->isVisible());
+        QTest::mouseClick(child<QLabel>(form7(), "Label6"), Qt::LeftButton);
+        EXPECT_TRUE(form7()->isVisible());
         ASSERT_EQ(fake.shell.opened.size(), 1u);
-        EXPECT_EQ(fake.shell.opened[0].target, "mailto:" + Form7->Label6->text());
+        EXPECT_EQ(fake.shell.opened[0].target,
+                  "mailto:" + child<QLabel>(form7(), "Label6")->text());
         EXPECT_EQ(fake.shell.opened[0].verb, "open");
         EXPECT_EQ(fake.shell.opened[0].mode, platform::Shell::Maximized);
-        QTest::keyClick(Form7->Button1, Qt::Key_Return);
-        EXPECT_FALSE(Form7->isVisible());
+        QTest::keyClick(child<QPushButton>(form7(), "Button1"), Qt::Key_Return);
+        EXPECT_FALSE(form7()->isVisible());
     };
-    Form1->menuBar()->findChild<QAction *>("Acercade1")->trigger();
-    EXPECT_EQ(fake.modal.opened, std::vector<QDialog *>{Form7});
-    EXPECT_EQ(Form7->Label6->text(), "vadrel@example.org");
+    form1()->menuBar()->findChild<QAction *>("Acercade1")->trigger();
+    EXPECT_EQ(fake.modal.opened, std::vector<QDialog *>{form7()});
+    EXPECT_EQ(child<QLabel>(form7(), "Label6")->text(), "vadrel@example.org");
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }
 
@@ -70,8 +72,8 @@ TEST_F(AboutWindowTest, DamagedBannerLeavesThePanelWithoutPicture) {
         EXPECT_TRUE(decodeJpeg(data).isNull()) << data.size();
 
     start();
-    Form7->showBanner(good.left(good.size() / 2));
-    EXPECT_TRUE(Form7->Image1->pixmap().isNull());
-    Form1->menuBar()->findChild<QAction *>("Acercade1")->trigger();
+    form7()->showBanner(good.left(good.size() / 2));
+    EXPECT_TRUE(child<QLabel>(form7(), "Image1")->pixmap().isNull());
+    form1()->menuBar()->findChild<QAction *>("Acercade1")->trigger();
     EXPECT_EQ(fake.modal.opened.size(), 1u);
 }

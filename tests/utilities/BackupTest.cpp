@@ -28,9 +28,9 @@ protected:
         fake.modal.inside = [&](QDialog *) {
             if (before)
                 before();
-            Form9->SpeedButton1->click();
+            child<QToolButton>(form9(), "SpeedButton1")->click();
         };
-        Form1->findChild<QAction *>("RepararBasededatos1")->trigger();
+        form1()->findChild<QAction *>("RepararBasededatos1")->trigger();
         fake.modal.inside = nullptr;
     }
     QByteArray bytes(const QString &file) {
@@ -122,9 +122,10 @@ TEST_F(BackupTest, ASecondBackupOnOneDayAsksAndACheckedCopyReplacesTheFirst) {
 
 TEST_F(BackupTest, TheComputerAtTheRootIsNoFolder) {
     start();
-    EXPECT_EQ(Form9->TreeView->currentItem(), Form9->TreeView->topLevelItem(0));
-    EXPECT_TRUE(Form9->TreeView->topLevelItem(0)->isExpanded());
-    EXPECT_EQ(Form9->TreeView->indentation(), 19);
+    EXPECT_EQ(child<QTreeWidget>(form9(), "TreeView")->currentItem(),
+              child<QTreeWidget>(form9(), "TreeView")->topLevelItem(0));
+    EXPECT_TRUE(child<QTreeWidget>(form9(), "TreeView")->topLevelItem(0)->isExpanded());
+    EXPECT_EQ(child<QTreeWidget>(form9(), "TreeView")->indentation(), 19);
     backUp(); // the root is still selected
     ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
     EXPECT_EQ(fake.dialogs.boxes[0].kind, FakeDialogs::Box::Error);

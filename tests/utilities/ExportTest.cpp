@@ -24,21 +24,21 @@ protected:
     // Shows the queries page, opens the export window from its icon, checks the given boxes
     // (2 to 8) and presses "GENERAR"; the listing's bytes are returned.
     QByteArray generate(std::initializer_list<int> boxes) {
-        Form1->findChild<QAction *>("Consultas1")->trigger();
+        form1()->findChild<QAction *>("Consultas1")->trigger();
         fake.modal.inside = [&](QDialog *) {
             for (int n = 2; n <= 8; ++n)
                 EXPECT_FALSE(checkBox(n)->isChecked()) << n; // cleared at every opening
             for (int n : boxes)
                 checkBox(n)->setChecked(true);
-            Form8->SpeedButton1->click();
+            child<QToolButton>(form8(), "SpeedButton1")->click();
         };
-        Form1->findChild<QWidget *>("ExportarProg")->setFocus();
-        QTest::keyClick(Form1->findChild<QWidget *>("ExportarProg"), Qt::Key_Space);
+        form1()->findChild<QWidget *>("ExportarProg")->setFocus();
+        QTest::keyClick(form1()->findChild<QWidget *>("ExportarProg"), Qt::Key_Space);
         fake.modal.inside = nullptr;
         return listing();
     }
     QCheckBox *checkBox(int n) {
-        return Form8->findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(n));
+        return form8()->findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(n));
     }
     QString path() { return QDir::current().filePath("Listado.txt"); }
     QByteArray listing() {
@@ -73,7 +73,7 @@ TEST_F(ExportTest, TheWorkedExampleByteForByte) {
     EXPECT_EQ(fake.shell.opened[0].target, path());
     EXPECT_EQ(fake.shell.opened[0].verb, "open");
     EXPECT_EQ(fake.shell.opened[0].mode, platform::Shell::Normal);
-    EXPECT_TRUE(Form8->isHidden()); // the test's modal seam closed it; generating did not
+    EXPECT_TRUE(form8()->isHidden()); // the test's modal seam closed it; generating did not
 }
 
 TEST_F(ExportTest, EveryColumnInItsPlaceAndTheCodePage) {
@@ -103,18 +103,18 @@ TEST_F(ExportTest, TheOrderAndFilterOfTheQueriesPageAndNothingElse) {
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(5000, 'x'));
     });
-    Form1->findChild<QAction *>("Consultas1")->trigger();
+    form1()->findChild<QAction *>("Consultas1")->trigger();
     auto choose = [](QComboBox *combo, const QString &entry) {
         combo->setCurrentIndex(combo->findText(entry));
         emit combo->activated(combo->currentIndex());
     };
-    choose(Form1->findChild<QComboBox *>("ComboBox1"), "Año");
-    choose(Form1->findChild<QComboBox *>("ComboBox2"), "1");
+    choose(form1()->findChild<QComboBox *>("ComboBox1"), "Año");
+    choose(form1()->findChild<QComboBox *>("ComboBox2"), "1");
     fake.modal.inside = [&](QDialog *) {
         checkBox(5)->setChecked(true);
-        Form8->SpeedButton1->click();
+        child<QToolButton>(form8(), "SpeedButton1")->click();
     };
-    Form1->ExportarProgClick();
+    form1()->ExportarProgClick();
     EXPECT_EQ(listing(),
               kTitle + kRule + " Programa      A\xF1o      \r\n" + kRule +
                   "\r\n C      1999      \r\n D      2003      \r\n A      2005      \r\n");

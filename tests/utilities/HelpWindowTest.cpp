@@ -33,8 +33,8 @@ protected:
     }
     // The menu is in the main window, so it is the active one when "Ayuda" is chosen.
     void ayuda() {
-        activate(Form1);
-        Form1->menuBar()->findChild<QAction *>("Ayuda2")->trigger();
+        activate(form1());
+        form1()->menuBar()->findChild<QAction *>("Ayuda2")->trigger();
         QCoreApplication::processEvents();
     }
     QUrl page(const char *name) {
@@ -56,23 +56,23 @@ TEST_F(HelpWindowTest, ShowsTheFolderHelpBesideTheMainWindow) {
     EXPECT_EQ(TForm10::helpPage(), QDir(catalogue->dir()).filePath("ayuda/ayuda.htm"));
     ayuda();
     EXPECT_TRUE(fake.modal.opened.empty()); // not modal: the main window stays usable
-    EXPECT_FALSE(Form10->isModal());
-    EXPECT_EQ(Form10->WebBrowser->source(), page("ayuda.htm"));
-    EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Ayuda de Vadrel");
+    EXPECT_FALSE(form10()->isModal());
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->source(), page("ayuda.htm"));
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), "Ayuda de Vadrel");
 
-    emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
-    EXPECT_EQ(Form10->WebBrowser->source(), page("cds.htm"));
+    emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("cds.htm"));
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->source(), page("cds.htm"));
 
     // "Ayuda" again: the same window, back at the start of the page.
     ayuda();
     EXPECT_EQ(helpWindowsShown(), 1);
-    EXPECT_EQ(Form10->WebBrowser->source(), page("ayuda.htm"));
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->source(), page("ayuda.htm"));
 
     // Coming back from the main window loads it again too.
-    emit Form10->WebBrowser->anchorClicked(QUrl("errores.htm"));
-    activate(Form1);
-    activate(Form10);
-    EXPECT_EQ(Form10->WebBrowser->source(), page("ayuda.htm"));
+    emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("errores.htm"));
+    activate(form1());
+    activate(form10());
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->source(), page("ayuda.htm"));
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }
 
@@ -81,11 +81,11 @@ TEST_F(HelpWindowTest, ShowsTheFolderHelpBesideTheMainWindow) {
 TEST_F(HelpWindowTest, AyudaReloadsAtOnceAndAReturnFromElsewhereKeepsThePlace) {
     startWithHelp();
     ayuda();
-    emit Form10->WebBrowser->anchorClicked(QUrl("errores.htm"));
-    activate(Form1);
+    emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("errores.htm"));
+    activate(form1());
     // No events are handled in between: the desktop has not activated the window.
-    Form1->menuBar()->findChild<QAction *>("Ayuda2")->trigger();
-    EXPECT_EQ(Form10->WebBrowser->source(), page("ayuda.htm"));
+    form1()->menuBar()->findChild<QAction *>("Ayuda2")->trigger();
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->source(), page("ayuda.htm"));
     QCoreApplication::processEvents();
 
     const struct {
@@ -95,23 +95,23 @@ TEST_F(HelpWindowTest, AyudaReloadsAtOnceAndAReturnFromElsewhereKeepsThePlace) {
     } cases[] = {
         {"another application", [] { QApplication::setActiveWindow(nullptr); }, page("cds.htm")},
         {"a box of its own",
-         [] {
-             auto *box = new QDialog(Form10);
+         [this] {
+             auto *box = new QDialog(form10());
              box->setAttribute(Qt::WA_DeleteOnClose);
              box->show();
              QApplication::setActiveWindow(box);
              box->close();
          },
          page("cds.htm")},
-        {"the main window", [] { QApplication::setActiveWindow(Form1); }, page("ayuda.htm")},
+        {"the main window", [this] { QApplication::setActiveWindow(form1()); }, page("ayuda.htm")},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        QApplication::setActiveWindow(Form10);
-        emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
+        QApplication::setActiveWindow(form10());
+        emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("cds.htm"));
         c.away();
-        QApplication::setActiveWindow(Form10);
-        EXPECT_EQ(Form10->WebBrowser->source(), c.after);
+        QApplication::setActiveWindow(form10());
+        EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->source(), c.after);
     }
 }
 
@@ -148,10 +148,11 @@ TEST_F(HelpWindowTest, LinksOpenHelpPagesAndWebOrMailAddressesOnly) {
         SCOPED_TRACE(c.link);
         fake.shell.opened.clear();
         fake.dialogs.boxes.clear();
-        emit Form10->WebBrowser->anchorClicked(page("ayuda.htm"));
-        emit Form10->WebBrowser->anchorClicked(QUrl(c.link));
-        EXPECT_EQ(Form10->WebBrowser->source().adjusted(QUrl::RemoveFragment),
-                  c.outcome == Here ? page("cds.htm") : page("ayuda.htm"));
+        emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(page("ayuda.htm"));
+        emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl(c.link));
+        EXPECT_EQ(
+            child<QTextBrowser>(form10(), "WebBrowser")->source().adjusted(QUrl::RemoveFragment),
+            c.outcome == Here ? page("cds.htm") : page("ayuda.htm"));
         ASSERT_EQ(fake.shell.opened.size(), c.outcome == Desktop ? 1u : 0u);
         if (c.outcome == Desktop) {
             EXPECT_EQ(fake.shell.opened[0].target, c.link);
@@ -185,14 +186,14 @@ TEST_F(HelpWindowTest, MissingAndOversizedPagesGetANoticeWithTheWayBack) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.link);
-        emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
-        emit Form10->WebBrowser->anchorClicked(QUrl(c.link));
-        const QString text = Form10->WebBrowser->toPlainText();
+        emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("cds.htm"));
+        emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl(c.link));
+        const QString text = child<QTextBrowser>(form10(), "WebBrowser")->toPlainText();
         EXPECT_TRUE(text.startsWith(c.says)) << text.toStdString();
         EXPECT_TRUE(text.contains(QDir(catalogue->dir()).filePath("ayuda/") + c.link));
-        emit Form10->WebBrowser->anchorClicked(QUrl("vadrel:atras"));
-        EXPECT_EQ(Form10->WebBrowser->source(), page("cds.htm"));
-        EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Los CDs");
+        emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("vadrel:atras"));
+        EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->source(), page("cds.htm"));
+        EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), "Los CDs");
     }
     EXPECT_TRUE(fake.dialogs.boxes.empty() && fake.shell.opened.empty());
 
@@ -201,7 +202,7 @@ TEST_F(HelpWindowTest, MissingAndOversizedPagesGetANoticeWithTheWayBack) {
     QFile::rename(QDir(catalogue->dir()).filePath("ayuda/grande.htm"),
                   QDir(catalogue->dir()).filePath("ayuda/ayuda.htm"));
     ayuda();
-    const QString text = Form10->WebBrowser->toPlainText();
+    const QString text = child<QTextBrowser>(form10(), "WebBrowser")->toPlainText();
     EXPECT_TRUE(text.startsWith("Página demasiado grande")) << text.toStdString();
     EXPECT_FALSE(text.contains("Atrás"));
 }
@@ -271,16 +272,16 @@ TEST_F(HelpWindowTest, ShowsTheCataloguesOwnPagesOrElseTheProgramsOwn) {
         SCOPED_TRACE(c.what);
         start(true, true, c.arrange);
         ayuda();
-        const QString shown = Form10->WebBrowser->source().toLocalFile();
-        EXPECT_EQ(Form10->WebBrowser->documentTitle(), c.title);
+        const QString shown = child<QTextBrowser>(form10(), "WebBrowser")->source().toLocalFile();
+        EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), c.title);
         EXPECT_EQ(shown, TForm10::helpPage());
         EXPECT_EQ(shown.startsWith(catalogue->dir() + '/'), c.own) << shown.toStdString();
 
-        emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
-        EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Los CDs");
+        emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("cds.htm"));
+        EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), "Los CDs");
         EXPECT_TRUE(fake.dialogs.boxes.empty());
-        emit Form10->WebBrowser->anchorClicked(QUrl("../fuera.htm"));
-        EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Los CDs");
+        emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("../fuera.htm"));
+        EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), "Los CDs");
         EXPECT_EQ(fake.dialogs.boxes.size(), 1u);
         fake.dialogs.boxes.clear();
     }
@@ -291,35 +292,37 @@ TEST_F(HelpWindowTest, ShowsTheCataloguesOwnPagesOrElseTheProgramsOwn) {
 TEST_F(HelpWindowTest, ButtonsAndKeysMoveAmongThePagesSeen) {
     startWithHelp();
     ayuda();
-    EXPECT_FALSE(Form10->Atras->isEnabled());
-    EXPECT_FALSE(Form10->Adelante->isEnabled());
-    EXPECT_TRUE(Form10->Inicio->isEnabled());
-    emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
+    EXPECT_FALSE(child<QToolButton>(form10(), "Atras")->isEnabled());
+    EXPECT_FALSE(child<QToolButton>(form10(), "Adelante")->isEnabled());
+    EXPECT_TRUE(child<QToolButton>(form10(), "Inicio")->isEnabled());
+    emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("cds.htm"));
     auto click = [](QWidget *button) {
         return [button] { QTest::mouseClick(button, Qt::LeftButton); };
     };
-    auto key = [](Qt::Key key) { return [key] { QTest::keyClick(Form10, key, Qt::AltModifier); }; };
+    auto key = [this](Qt::Key key) {
+        return [this, key] { QTest::keyClick(form10(), key, Qt::AltModifier); };
+    };
     const struct {
         const char *what;
         std::function<void()> act;
         const char *page;
         bool back, forward;
     } steps[] = {
-        {"Atrás", click(Form10->Atras), "ayuda.htm", false, true},
-        {"Adelante", click(Form10->Adelante), "cds.htm", true, false},
+        {"Atrás", click(child<QToolButton>(form10(), "Atras")), "ayuda.htm", false, true},
+        {"Adelante", click(child<QToolButton>(form10(), "Adelante")), "cds.htm", true, false},
         {"Alt+Left", key(Qt::Key_Left), "ayuda.htm", false, true},
         {"Alt+Right", key(Qt::Key_Right), "cds.htm", true, false},
-        {"Inicio", click(Form10->Inicio), "ayuda.htm", true, false},
+        {"Inicio", click(child<QToolButton>(form10(), "Inicio")), "ayuda.htm", true, false},
     };
     for (const auto &step : steps) {
         SCOPED_TRACE(step.what);
         step.act();
-        EXPECT_EQ(Form10->WebBrowser->source(), page(step.page));
-        EXPECT_EQ(Form10->Atras->isEnabled(), step.back);
-        EXPECT_EQ(Form10->Adelante->isEnabled(), step.forward);
+        EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->source(), page(step.page));
+        EXPECT_EQ(child<QToolButton>(form10(), "Atras")->isEnabled(), step.back);
+        EXPECT_EQ(child<QToolButton>(form10(), "Adelante")->isEnabled(), step.forward);
     }
 
-    ASSERT_TRUE(Form10->isVisible());
-    QTest::keyClick(Form10->WebBrowser, Qt::Key_Escape);
-    EXPECT_FALSE(Form10->isVisible());
+    ASSERT_TRUE(form10()->isVisible());
+    QTest::keyClick(child<QTextBrowser>(form10(), "WebBrowser"), Qt::Key_Escape);
+    EXPECT_FALSE(form10()->isVisible());
 }

@@ -35,7 +35,7 @@ TEST_F(OddFolderTest, ListingHelpAndBackupUseTheFolderByItsBytes) {
     // The listing is written in the folder; the desktop is handed the path the box shows, which
     // the shell takes back to the folder's bytes.
     fake.dialogs.answers = {true};
-    Form8->SpeedButton1->click();
+    child<QToolButton>(form8(), "SpeedButton1")->click();
     EXPECT_TRUE(readBytes(folder + "/Listado.txt").startsWith("LISTADO DE PROGRAMAS :\r\n"));
     ASSERT_EQ(fake.dialogs.boxes.size(), 2u);
     EXPECT_EQ(fake.dialogs.boxes[0].text,
@@ -44,10 +44,10 @@ TEST_F(OddFolderTest, ListingHelpAndBackupUseTheFolderByItsBytes) {
     EXPECT_EQ(fake.shell.opened[0].target, shown + "/Listado.txt");
 
     // The help pages show, and their links lead from page to page.
-    Form1->menuBar()->findChild<QAction *>("Ayuda2")->trigger();
-    EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Ayuda de Vadrel");
-    emit Form10->WebBrowser->anchorClicked(QUrl("cds.htm"));
-    EXPECT_EQ(Form10->WebBrowser->documentTitle(), "Los CDs");
+    form1()->menuBar()->findChild<QAction *>("Ayuda2")->trigger();
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), "Ayuda de Vadrel");
+    emit child<QTextBrowser>(form10(), "WebBrowser")->anchorClicked(QUrl("cds.htm"));
+    EXPECT_EQ(child<QTextBrowser>(form10(), "WebBrowser")->documentTitle(), "Los CDs");
     EXPECT_EQ(fake.shell.opened.size(), 1u);
 
     // The backup of the open catalogue, into an ordinary folder and into the folder itself,
@@ -58,9 +58,9 @@ TEST_F(OddFolderTest, ListingHelpAndBackupUseTheFolderByItsBytes) {
         fake.dialogs.boxes.clear();
         fake.modal.inside = [&](QDialog *) {
             selectBackupFolder(QFile::decodeName(target));
-            Form9->SpeedButton1->click();
+            child<QToolButton>(form9(), "SpeedButton1")->click();
         };
-        Form1->findChild<QAction *>("RepararBasededatos1")->trigger();
+        form1()->findChild<QAction *>("RepararBasededatos1")->trigger();
         ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].text,
                   "La copia de seguridad se llevo a cabo correctamente en: \r\n\r\n" +

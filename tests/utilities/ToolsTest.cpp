@@ -19,7 +19,7 @@ protected:
         AppFixture::TearDown();
     }
     void trigger(const char *name) {
-        QAction *item = Form1->menuBar()->findChild<QAction *>(QLatin1String(name));
+        QAction *item = form1()->menuBar()->findChild<QAction *>(QLatin1String(name));
         ASSERT_TRUE(item && item->isEnabled()) << name;
         item->trigger();
     }

@@ -43,7 +43,7 @@ TEST_F(WindowTextsTest, UtilityWindowsShowTheirCaptionsTextsAndPlaces) {
         QSize size;
         std::vector<Control> controls;
     } windows[] = {
-        {Form8,
+        {form8(),
          "Exportar ...",
          {281, 239},
          {{"GroupBox1", " Seleccione los campos a incluir en el listado : ", {}},
@@ -60,7 +60,7 @@ TEST_F(WindowTextsTest, UtilityWindowsShowTheirCaptionsTextsAndPlaces) {
            {}},
           {"SpeedButton1", "GENERAR", {}},
           {"SpeedButton2", "CANCELAR", {}}}},
-        {Form9,
+        {form9(),
          "Copia de Seguridad",
          {322, 431},
          {{"GroupBox1", " Seleccione el destino : ", {}},
@@ -68,14 +68,14 @@ TEST_F(WindowTextsTest, UtilityWindowsShowTheirCaptionsTextsAndPlaces) {
           {"SpeedButton2", "CERRAR", {}}}},
         // One blank: the title bar shows no text, where an empty title would show the program's
         // name.
-        {Form10,
+        {form10(),
          " ",
          {626, 518},
          {{"Atras", "Atrás", QRect(8, 8, 75, 25)},
           {"Adelante", "Adelante", QRect(87, 8, 75, 25)},
           {"Inicio", "Inicio", QRect(166, 8, 75, 25)},
           {"WebBrowser", "", QRect(8, 40, 609, 468)}}},
-        {Form7,
+        {form7(),
          "Acerca de ...",
          {401, 185},
          {{"Panel1", "", QRect(8, 8, 385, 137)},

@@ -3,8 +3,6 @@
 #include "ServerCatalogue.h"
 #include "WorkingDirectory.h"
 
-TDataModule2 *DataModule2 = nullptr;
-
 TDataModule2::TDataModule2(QObject *parent)
     : QObject(parent) {
     TDiscos.setConnection(&ADOConnection);

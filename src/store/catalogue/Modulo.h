@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CatalogueWrites.h"
 #include "Connection.h"
 #include "CursorSession.h"
 #include "DataSource.h"
@@ -13,7 +14,7 @@
 #include <memory>
 
 // The data module: the one connection, the three shared cursors and their data sources.
-class TDataModule2 : public QObject {
+class TDataModule2 : public QObject, public CatalogueWrites {
     Q_OBJECT
 public:
     explicit TDataModule2(QObject *parent = nullptr);
@@ -41,12 +42,12 @@ public:
 
     // Reads every open cursor again from the file (another program wrote to it), each staying on
     // its current row and keeping an edit in progress there (TableCursor::reread).
-    void rereadAll();
+    void rereadAll() override;
 
     // Every write to programs is bracketed so that the joined view shows it: TProgDisc is
     // closed, `write` runs, and TProgDisc is opened again. It is opened again also when the write
     // fails, so the queries page never goes empty; the write's own error is what propagates.
-    void writingPrograms(const std::function<void()> &write);
+    void writingPrograms(const std::function<void()> &write) override;
 
     store::Connection ADOConnection;
     // The connection's background read, its wait and this program's writes, for the cursors.
@@ -64,7 +65,3 @@ private:
     QByteArray serverAddress_;
     std::unique_ptr<store::ServerFeed> feed_; // others' changes, while on a server
 };
-
-// The single instance, created and set by start-up before the main window; windows are handed
-// it instead of reading this.
-extern TDataModule2 *DataModule2;
