@@ -1,12 +1,12 @@
 // The whole "ACEPTAR" of the New program and Modify program windows on large catalogues,
 // through the real windows: checks, the write, the joined view closed and read again, and the
 // window made ready again (New program) or closed (Modify program).
-#include "AProg.h"
-#include "DBEdit.h"
-#include "MProg.h"
-#include "Modulo.h"
 #include "RunningProgram.h"
-#include "cds_.h"
+#include "editors/AProg.h"
+#include "editors/MProg.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "widgets/DBEdit.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // vadrel-bench-gen N DIR: writes a catalogue of N programs into DIR (for sqlite3 comparisons).
 // vadrel-bench-gen --open DIR: opens the three cursors on DIR/db.mdb and prints peak memory.
 #include "LargeCatalogue.h"
-#include "Modulo.h"
+#include "store/catalogue/Modulo.h"
 
 #include <QCoreApplication>
 #include <QDir>

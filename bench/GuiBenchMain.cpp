@@ -1,4 +1,4 @@
-#include "Application.h"
+#include "platform/Application.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // The two halves of bringing an Access catalogue across, for a figure per 100 000 rows: reading
 // the legacy fixture's rows with libmdb, and writing rows into a new catalogue.
-#include "AccessReader.h"
-#include "Catalogue.h"
-#include "Import.h"
+#include "store/catalogue/Catalogue.h"
+#include "vadrel-db/AccessReader.h"
+#include "vadrel-db/Import.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "LargeCatalogue.h"
 
-#include "Catalogue.h"
-#include "Engine.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/engine/Engine.h"
 
 #include <QDir>
 #include <QTemporaryDir>

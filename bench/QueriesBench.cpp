@@ -1,8 +1,8 @@
 // The queries page on large catalogues: one keystroke of the incremental search and one change
 // of the CD filter, each through the real window (handler, cursor, grid and repaint).
-#include "Modulo.h"
 #include "RunningProgram.h"
-#include "cds_.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,8 +2,9 @@
 
 #include "LargeCatalogue.h"
 #include "SilentDesktop.h"
-#include "Startup.h"
-#include "cds_.h"
+#include "mainwin/Startup.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
 
 #include <QApplication>
 #include <QDir>

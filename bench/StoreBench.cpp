@@ -1,11 +1,11 @@
 // Timings of the catalogue store on generated catalogues of 100 000 and 1 000 000 programs.
-#include "CatalogueCsv.h"
-#include "Connection.h"
-#include "FileCalls.h"
 #include "LargeCatalogue.h"
-#include "SearchIndex.h"
-#include "TableCursor.h"
-#include "TextOrder.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/exchange/CatalogueCsv.h"
+#include "store/files/FileCalls.h"
+#include "store/order/TextOrder.h"
+#include "store/search/SearchIndex.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 // The listing export (every column) through the real window, and a backup of the open
 // catalogue, on large catalogues. Compare with the commands in README: the export against
 // sqlite3 writing the same columns, the backup against cp of the same file.
-#include "CatalogueBackup.h"
-#include "Modulo.h"
 #include "RunningProgram.h"
-#include "cds_.h"
-#include "exportar.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "store/engine/CatalogueBackup.h"
+#include "utilities/exportar.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,12 +1,12 @@
-#include "ACd.h"
+#include "editors/ACd.h"
 
-#include "CatalogueWrites.h"
-#include "Conversions.h"
-#include "DatabaseError.h"
-#include "Guard.h"
-#include "NextNumber.h"
-#include "Schema.h"
-#include "TableCursor.h"
+#include "platform/Guard.h"
+#include "store/catalogue/CatalogueWrites.h"
+#include "store/catalogue/NextNumber.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Conversions.h"
+#include "store/engine/DatabaseError.h"
+#include "store/schema/Schema.h"
 
 #include <QDateEdit>
 #include <QGroupBox>

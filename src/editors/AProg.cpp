@@ -1,12 +1,12 @@
-#include "AProg.h"
+#include "editors/AProg.h"
 
-#include "CatalogueWrites.h"
-#include "Conversions.h"
-#include "Guard.h"
-#include "MainForm.h"
-#include "NextNumber.h"
-#include "Schema.h"
-#include "TableCursor.h"
+#include "editors/MainForm.h"
+#include "platform/Guard.h"
+#include "store/catalogue/CatalogueWrites.h"
+#include "store/catalogue/NextNumber.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Conversions.h"
+#include "store/schema/Schema.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,16 +1,16 @@
-#include "CatalogarDisco.h"
+#include "editors/CatalogarDisco.h"
 
-#include "CatalogueWrites.h"
-#include "Connection.h"
-#include "Conversions.h"
-#include "DatabaseError.h"
-#include "DiscRecord.h"
-#include "DiscScan.h"
-#include "Guard.h"
-#include "Look.h"
-#include "NextNumber.h"
-#include "Schema.h"
-#include "TableCursor.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "store/catalogue/CatalogueWrites.h"
+#include "store/catalogue/DiscRecord.h"
+#include "store/catalogue/NextNumber.h"
+#include "store/cursor/TableCursor.h"
+#include "store/disc/DiscScan.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Conversions.h"
+#include "store/engine/DatabaseError.h"
+#include "store/schema/Schema.h"
 
 #include <QApplication>
 #include <QComboBox>

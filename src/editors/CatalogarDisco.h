@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DialogBase.h"
-#include "DiscProposal.h"
-#include "Platform.h"
+#include "platform/Platform.h"
+#include "store/disc/DiscProposal.h"
+#include "widgets/DialogBase.h"
 
 class QDateEdit;
 class QLineEdit;

@@ -1,12 +1,12 @@
-#include "MCD.h"
+#include "editors/MCD.h"
 
-#include "Conversions.h"
-#include "DBEdit.h"
-#include "DBMemo.h"
-#include "DataSource.h"
-#include "Guard.h"
-#include "Schema.h"
-#include "TableCursor.h"
+#include "platform/Guard.h"
+#include "store/cursor/DataSource.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Conversions.h"
+#include "store/schema/Schema.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBMemo.h"
 
 #include <QDateEdit>
 #include <QGroupBox>

@@ -1,13 +1,13 @@
-#include "MProg.h"
+#include "editors/MProg.h"
 
-#include "CatalogueWrites.h"
-#include "DBEdit.h"
-#include "DBMemo.h"
-#include "DataSource.h"
-#include "Guard.h"
-#include "MainForm.h"
-#include "Schema.h"
-#include "TableCursor.h"
+#include "editors/MainForm.h"
+#include "platform/Guard.h"
+#include "store/catalogue/CatalogueWrites.h"
+#include "store/cursor/DataSource.h"
+#include "store/cursor/TableCursor.h"
+#include "store/schema/Schema.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBMemo.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,10 +1,10 @@
-#include "verdatos.h"
+#include "editors/verdatos.h"
 
-#include "DBEdit.h"
-#include "DBMemo.h"
-#include "DataSource.h"
-#include "Guard.h"
-#include "Schema.h"
+#include "platform/Guard.h"
+#include "store/cursor/DataSource.h"
+#include "store/schema/Schema.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBMemo.h"
 
 #include <QGroupBox>
 #include <QToolButton>

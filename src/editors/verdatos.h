@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DialogBase.h"
+#include "widgets/DialogBase.h"
 
 class DBEdit;
 class DBMemo;

@@ -1,12 +1,12 @@
-#include "AccessOffer.h"
+#include "mainwin/AccessOffer.h"
 
-#include "Catalogue.h"
-#include "DatabaseError.h"
-#include "ErrorMessages.h"
-#include "FileError.h"
-#include "HelpPages.h"
-#include "Modulo.h"
-#include "StaleFiles.h"
+#include "mainwin/ErrorMessages.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/HelpPages.h"
+#include "store/catalogue/Modulo.h"
+#include "store/engine/DatabaseError.h"
+#include "store/files/FileError.h"
+#include "store/files/StaleFiles.h"
 
 #include <QDir>
 #include <QEventLoop>

@@ -1,9 +1,9 @@
-#include "CatalogueFolder.h"
+#include "mainwin/CatalogueFolder.h"
 
-#include "Catalogue.h"
-#include "DatabaseError.h"
-#include "ErrorMessages.h"
-#include "HelpPages.h"
+#include "mainwin/ErrorMessages.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/HelpPages.h"
+#include "store/engine/DatabaseError.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "mainwin/CommandLine.h"
 
-#include "ServerEngine.h"
+#include "store/server/ServerEngine.h"
 
 #include <cstring>
 #include <sys/stat.h>

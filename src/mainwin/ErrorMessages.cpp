@@ -1,7 +1,7 @@
-#include "ErrorMessages.h"
+#include "mainwin/ErrorMessages.h"
 
-#include "DatabaseError.h"
-#include "FileError.h"
+#include "store/engine/DatabaseError.h"
+#include "store/files/FileError.h"
 
 #include <QDir>
 #include <new>

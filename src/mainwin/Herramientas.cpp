@@ -1,10 +1,10 @@
 // The commands of the main window that start other programs or open the help and About windows.
-#include "Herramientas.h"
+#include "mainwin/Herramientas.h"
 
-#include "Acerca.h"
-#include "Contact.h"
-#include "ayuda.h"
-#include "cds_.h"
+#include "mainwin/cds_.h"
+#include "utilities/Acerca.h"
+#include "utilities/Contact.h"
+#include "utilities/ayuda.h"
 
 #include <QDir>
 #include <QFileInfo>

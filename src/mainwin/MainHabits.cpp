@@ -1,12 +1,12 @@
 // What users of any desktop program expect of the main window beyond its commands: rows that
 // open with Enter or a double-click, Delete on a row, titles that order, column widths and, when
 // asked for, the window's place and page kept between runs.
-#include "cds_.h"
+#include "mainwin/cds_.h"
 
-#include "DBGrid.h"
-#include "Guard.h"
-#include "Look.h"
-#include "Modulo.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "store/catalogue/Modulo.h"
+#include "widgets/DBGrid.h"
 
 #include <QAction>
 #include <QComboBox>

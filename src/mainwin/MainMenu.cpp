@@ -1,8 +1,8 @@
 // The main window's menu bar.
-#include "cds_.h"
+#include "mainwin/cds_.h"
 
-#include "Guard.h"
-#include "RecentCatalogues.h"
+#include "mainwin/RecentCatalogues.h"
+#include "platform/Guard.h"
 
 #include <QAction>
 #include <QDir>

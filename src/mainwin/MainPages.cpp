@@ -1,11 +1,11 @@
 // The main window's pages in their tabs, and the buttons of the CDs and programs pages.
-#include "cds_.h"
+#include "mainwin/cds_.h"
 
-#include "DBGrid.h"
-#include "DBMemo.h"
-#include "Guard.h"
-#include "Look.h"
-#include "Schema.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "store/schema/Schema.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBMemo.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -1,13 +1,13 @@
 // The queries page: every program with its CD, searched, ordered and filtered by CD.
-#include "cds_.h"
+#include "mainwin/cds_.h"
 
-#include "ClickableImage.h"
-#include "Conversions.h"
-#include "DBGrid.h"
-#include "Guard.h"
-#include "Look.h"
-#include "Modulo.h"
-#include "Schema.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "store/catalogue/Modulo.h"
+#include "store/engine/Conversions.h"
+#include "store/schema/Schema.h"
+#include "widgets/ClickableImage.h"
+#include "widgets/DBGrid.h"
 
 #include <QComboBox>
 #include <QGroupBox>

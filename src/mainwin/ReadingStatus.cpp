@@ -1,4 +1,4 @@
-#include "ReadingStatus.h"
+#include "mainwin/ReadingStatus.h"
 
 namespace {
 

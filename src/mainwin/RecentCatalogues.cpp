@@ -1,4 +1,4 @@
-#include "RecentCatalogues.h"
+#include "mainwin/RecentCatalogues.h"
 
 #include <QVariant>
 

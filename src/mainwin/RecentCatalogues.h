@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Preferences.h"
+#include "platform/Preferences.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "RowsWait.h"
+#include "mainwin/RowsWait.h"
 
 #include <QApplication>
 #include <QProgressDialog>

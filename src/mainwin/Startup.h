@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Platform.h"
-#include "SecondaryWindows.h"
+#include "mainwin/SecondaryWindows.h"
+#include "platform/Platform.h"
 
 #include <QByteArray>
 #include <QString>

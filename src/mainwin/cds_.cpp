@@ -1,15 +1,15 @@
-#include "cds_.h"
+#include "mainwin/cds_.h"
 
-#include "CatalogueSearch.h"
-#include "Conversions.h"
-#include "DBGrid.h"
-#include "DBMemo.h"
-#include "ErrorMessages.h"
-#include "Guard.h"
-#include "Look.h"
-#include "Modulo.h"
-#include "ReadingStatus.h"
-#include "Schema.h"
+#include "mainwin/ErrorMessages.h"
+#include "mainwin/ReadingStatus.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "reports/CatalogueSearch.h"
+#include "store/catalogue/Modulo.h"
+#include "store/engine/Conversions.h"
+#include "store/schema/Schema.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBMemo.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

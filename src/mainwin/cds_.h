@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MainForm.h"
-#include "Platform.h"
-#include "SecondaryWindows.h"
+#include "editors/MainForm.h"
+#include "mainwin/SecondaryWindows.h"
+#include "platform/Platform.h"
 
 #include <QMainWindow>
 #include <exception>

@@ -1,12 +1,12 @@
 // Vadrel: the program entry. `vadrel [CARPETA]`: the catalogue is db.mdb in the working
 // directory, which CARPETA, when given, becomes before anything else. `vadrel URI`: the catalogue
 // is on a server, and the user's own folder is the working directory.
-#include "Application.h"
-#include "CatalogueFolder.h"
-#include "CommandLine.h"
-#include "QtPlatform.h"
-#include "Startup.h"
-#include "cds_.h"
+#include "mainwin/CatalogueFolder.h"
+#include "mainwin/CommandLine.h"
+#include "mainwin/Startup.h"
+#include "mainwin/cds_.h"
+#include "platform/Application.h"
+#include "platform/QtPlatform.h"
 
 #include <QApplication>
 #include <QIcon>

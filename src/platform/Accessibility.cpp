@@ -1,4 +1,4 @@
-#include "Accessibility.h"
+#include "platform/Accessibility.h"
 
 #include <QAbstractItemView>
 #include <QAccessibleWidget>

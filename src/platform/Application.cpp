@@ -1,8 +1,8 @@
-#include "Application.h"
+#include "platform/Application.h"
 
-#include "Accessibility.h"
-#include "Look.h"
-#include "ScrollBarLook.h"
+#include "platform/Accessibility.h"
+#include "platform/Look.h"
+#include "platform/ScrollBarLook.h"
 
 #include <QApplication>
 #include <QFile>

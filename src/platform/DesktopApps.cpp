@@ -2,7 +2,7 @@
 // this file is built without the precompiled Qt headers (src/CMakeLists.txt).
 #include <gio/gio.h>
 
-#include "DesktopApps.h"
+#include "platform/DesktopApps.h"
 
 #include <memory>
 

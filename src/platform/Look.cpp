@@ -1,6 +1,6 @@
-#include "Look.h"
+#include "platform/Look.h"
 
-#include "Preferences.h"
+#include "platform/Preferences.h"
 
 #include <QApplication>
 #include <QEvent>

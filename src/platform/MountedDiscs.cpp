@@ -1,5 +1,5 @@
 // The discs the desktop offers to read: optical discs and removable volumes that are mounted.
-#include "QtPlatform.h"
+#include "platform/QtPlatform.h"
 
 #include <QFile>
 #include <QFileDialog>

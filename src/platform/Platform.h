@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileCalls.h"
-#include "Preferences.h"
+#include "platform/Preferences.h"
+#include "store/files/FileCalls.h"
 
 #include <QDate>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "QtPlatform.h"
+#include "platform/QtPlatform.h"
 
-#include "Conversions.h"
-#include "DesktopApps.h"
-#include "WorkingDirectory.h"
+#include "platform/DesktopApps.h"
+#include "store/engine/Conversions.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QDesktopServices>
 #include <QDialog>

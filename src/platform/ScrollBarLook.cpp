@@ -1,4 +1,4 @@
-#include "ScrollBarLook.h"
+#include "platform/ScrollBarLook.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,8 +1,8 @@
-#include "CatalogueSearch.h"
+#include "reports/CatalogueSearch.h"
 
-#include "Guard.h"
-#include "Modulo.h"
-#include "SearchIndex.h"
+#include "platform/Guard.h"
+#include "store/catalogue/Modulo.h"
+#include "store/search/SearchIndex.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>

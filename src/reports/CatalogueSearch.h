@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DialogBase.h"
-#include "Platform.h"
-#include "SearchIndex.h"
+#include "platform/Platform.h"
+#include "store/search/SearchIndex.h"
+#include "widgets/DialogBase.h"
 
 #include <QString>
 #include <future>

@@ -1,10 +1,10 @@
-#include "Estadisticas.h"
+#include "reports/Estadisticas.h"
 
-#include "CatalogueFigures.h"
-#include "Guard.h"
-#include "Look.h"
-#include "Modulo.h"
-#include "ReplacementFile.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "store/catalogue/Modulo.h"
+#include "store/files/ReplacementFile.h"
+#include "store/summary/CatalogueFigures.h"
 
 #include <QAbstractTableModel>
 #include <QBarCategoryAxis>

@@ -1,11 +1,11 @@
-#include "ExportarCatalogo.h"
+#include "reports/ExportarCatalogo.h"
 
-#include "CatalogueCsv.h"
-#include "CatalogueReport.h"
-#include "Guard.h"
-#include "Look.h"
-#include "Modulo.h"
-#include "ReportPages.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "reports/ReportPages.h"
+#include "store/catalogue/Modulo.h"
+#include "store/exchange/CatalogueCsv.h"
+#include "store/exchange/CatalogueReport.h"
 
 #include <QApplication>
 #include <QDir>

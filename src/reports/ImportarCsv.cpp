@@ -1,8 +1,8 @@
-#include "ImportarCsv.h"
+#include "reports/ImportarCsv.h"
 
-#include "Guard.h"
-#include "Look.h"
-#include "Modulo.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "store/catalogue/Modulo.h"
 
 #include <QComboBox>
 #include <QFile>

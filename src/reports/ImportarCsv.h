@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CatalogueCsv.h"
-#include "Platform.h"
+#include "platform/Platform.h"
+#include "store/exchange/CatalogueCsv.h"
 
 #include <QDialog>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "ProgramasRepetidos.h"
+#include "reports/ProgramasRepetidos.h"
 
-#include "Guard.h"
-#include "Look.h"
-#include "Modulo.h"
-#include "RepeatedNames.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "store/catalogue/Modulo.h"
+#include "store/search/RepeatedNames.h"
 
 #include <QAbstractTableModel>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
-#include "ReportPages.h"
+#include "reports/ReportPages.h"
 
-#include "FileError.h"
-#include "ReplacementFile.h"
+#include "store/files/FileError.h"
+#include "store/files/ReplacementFile.h"
 
 #include <QIODevice>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CatalogueReport.h"
+#include "store/exchange/CatalogueReport.h"
 
 class QPagedPaintDevice;
 

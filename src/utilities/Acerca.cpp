@@ -1,9 +1,9 @@
-#include "Acerca.h"
+#include "utilities/Acerca.h"
 
-#include "Contact.h"
-#include "Guard.h"
-#include "JpegImage.h"
-#include "Look.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "utilities/Contact.h"
+#include "utilities/JpegImage.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "JpegImage.h"
+#include "utilities/JpegImage.h"
 
 #include <csetjmp>
 #include <cstdio> // jpeglib.h needs FILE

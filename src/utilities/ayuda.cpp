@@ -1,9 +1,9 @@
-#include "ayuda.h"
+#include "utilities/ayuda.h"
 
-#include "Application.h"
-#include "Guard.h"
-#include "Modulo.h"
-#include "WorkingDirectory.h"
+#include "platform/Application.h"
+#include "platform/Guard.h"
+#include "store/catalogue/Modulo.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DialogBase.h"
-#include "Platform.h"
+#include "platform/Platform.h"
+#include "widgets/DialogBase.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,10 +1,10 @@
-#include "backup.h"
+#include "utilities/backup.h"
 
-#include "CatalogueBackup.h"
-#include "Conversions.h"
-#include "Guard.h"
-#include "Modulo.h"
-#include "WorkingDirectory.h"
+#include "platform/Guard.h"
+#include "store/catalogue/Modulo.h"
+#include "store/engine/CatalogueBackup.h"
+#include "store/engine/Conversions.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QCollator>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "exportar.h"
+#include "utilities/exportar.h"
 
-#include "Guard.h"
-#include "Modulo.h"
-#include "ProgramListing.h"
-#include "WorkingDirectory.h"
+#include "platform/Guard.h"
+#include "store/catalogue/Modulo.h"
+#include "store/catalogue/ProgramListing.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QCheckBox>
 #include <QDir>

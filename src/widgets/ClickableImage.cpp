@@ -1,4 +1,4 @@
-#include "ClickableImage.h"
+#include "widgets/ClickableImage.h"
 
 #include <QKeyEvent>
 #include <QPainter>

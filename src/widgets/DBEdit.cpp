@@ -1,4 +1,4 @@
-#include "DBEdit.h"
+#include "widgets/DBEdit.h"
 
 #include <limits>
 

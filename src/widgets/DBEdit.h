@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FieldLink.h"
+#include "widgets/FieldLink.h"
 
 #include <QLineEdit>
 

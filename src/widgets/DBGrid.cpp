@@ -1,7 +1,7 @@
-#include "DBGrid.h"
+#include "widgets/DBGrid.h"
 
-#include "Preferences.h"
-#include "TableCursor.h"
+#include "platform/Preferences.h"
+#include "store/cursor/TableCursor.h"
 
 #include <QAction>
 #include <QApplication>

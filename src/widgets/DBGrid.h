@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataSource.h"
+#include "store/cursor/DataSource.h"
 
 #include <QAbstractTableModel>
 #include <QFont>

@@ -1,6 +1,6 @@
-#include "DBMemo.h"
+#include "widgets/DBMemo.h"
 
-#include "Conversions.h"
+#include "store/engine/Conversions.h"
 
 #include <QKeyEvent>
 

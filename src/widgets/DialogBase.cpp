@@ -1,13 +1,13 @@
-#include "DialogBase.h"
+#include "widgets/DialogBase.h"
 
-#include "DBEdit.h"
-#include "DBMemo.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBMemo.h"
 
-#include "DatabaseError.h"
-#include "Guard.h"
-#include "Look.h"
-#include "Platform.h"
-#include "TableCursor.h"
+#include "platform/Guard.h"
+#include "platform/Look.h"
+#include "platform/Platform.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/DatabaseError.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

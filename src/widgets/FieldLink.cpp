@@ -1,7 +1,7 @@
-#include "FieldLink.h"
+#include "widgets/FieldLink.h"
 
-#include "DatabaseError.h"
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/DatabaseError.h"
 
 #include <QEvent>
 #include <QTimer>

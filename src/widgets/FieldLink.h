@@ -1,7 +1,7 @@
 #pragma once
 
-#include "DataSource.h"
-#include "Snapshot.h"
+#include "store/cursor/DataSource.h"
+#include "store/cursor/Snapshot.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,9 +1,9 @@
 // "Catalogar un disco" driven as a user does, reading the disc fixture with the real reader.
-#include "AppFixture.h"
-#include "CatalogarDisco.h"
-#include "Fixture.h"
-#include "Modulo.h"
-#include "cds_.h"
+#include "editors/CatalogarDisco.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/Fixture.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -1,11 +1,11 @@
-#include "ACd.h"
-#include "AProg.h"
-#include "AppFixture.h"
-#include "DBEdit.h"
-#include "DBMemo.h"
-#include "MCD.h"
-#include "MProg.h"
-#include "QtPrinters.h"
+#include "editors/ACd.h"
+#include "editors/AProg.h"
+#include "editors/MCD.h"
+#include "editors/MProg.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBMemo.h"
 
 #include <QAccessible>
 #include <QComboBox>

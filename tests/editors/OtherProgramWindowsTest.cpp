@@ -1,15 +1,15 @@
 // Two programs on one catalogue, through the windows: the other program writes with plain SQL
 // while this one has a window open.
-#include "ACd.h"
-#include "AProg.h"
-#include "AppFixture.h"
-#include "DBEdit.h"
-#include "DBMemo.h"
-#include "MCD.h"
-#include "MProg.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
+#include "editors/ACd.h"
+#include "editors/AProg.h"
+#include "editors/MCD.h"
+#include "editors/MProg.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBMemo.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -1,12 +1,12 @@
-#include "AProg.h"
-#include "AppFixture.h"
-#include "Catalogue.h"
-#include "DBEdit.h"
-#include "DBMemo.h"
-#include "MProg.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
+#include "editors/AProg.h"
+#include "editors/MProg.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBMemo.h"
 
 #include <QComboBox>
 #include <QLineEdit>

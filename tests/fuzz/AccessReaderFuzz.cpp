@@ -1,10 +1,10 @@
 // The Access reader on damaged copies of an old catalogue (the run script seeds it with the
 // legacy fixture): it either reads both tables or refuses with a reason; whatever it hands over
 // is well formed. Crashes inside libmdb itself are why the program runs the import as a child.
-#include "AccessReader.h"
 #include "Check.h"
-#include "Import.h"
-#include "StaleFiles.h"
+#include "store/files/StaleFiles.h"
+#include "vadrel-db/AccessReader.h"
+#include "vadrel-db/Import.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -3,10 +3,10 @@
 // it or, for a number field and a text that names no number, is refused as a conversion; a
 // filter text of any shape is taken or refused without changing what is shown.
 #include "Check.h"
-#include "Connection.h"
-#include "Conversions.h"
-#include "DatabaseError.h"
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Conversions.h"
+#include "store/engine/DatabaseError.h"
 
 #include <QCoreApplication>
 #include <QDir>

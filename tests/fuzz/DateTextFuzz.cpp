@@ -2,7 +2,7 @@
 // shown. Any text the program accepts names a date it shows back and reads again as the same
 // moment; any stored text it accepts is written back and read as the same moment.
 #include "Check.h"
-#include "Conversions.h"
+#include "store/engine/Conversions.h"
 
 #include <QLocale>
 #include <QString>

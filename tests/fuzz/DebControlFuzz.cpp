@@ -2,7 +2,7 @@
 // one trimmed line of text that survives the JSON lines' UTF-8; and a package cut short either
 // is found damaged or gives the very fields of the whole one, never others.
 #include "Check.h"
-#include "FileFacts.h"
+#include "vadrel-db/scan/FileFacts.h"
 
 #include <QByteArray>
 #include <QString>

@@ -5,12 +5,12 @@
 // Then the pieces go into a folder beside a zipped program, and the one program proposed for it
 // takes its words from them and reads back equal from its JSON line.
 #include "Check.h"
-#include "DescriptionFiles.h"
-#include "DiscSource.h"
-#include "ProposalJson.h"
-#include "Proposer.h"
 #include "ReadBack.h"
-#include "Schema.h"
+#include "store/disc/ProposalJson.h"
+#include "store/schema/Schema.h"
+#include "vadrel-db/scan/DescriptionFiles.h"
+#include "vadrel-db/scan/DiscSource.h"
+#include "vadrel-db/scan/Proposer.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -3,11 +3,11 @@
 // with the sizes listed) and the proposal made from it goes out as JSON lines that read back
 // equal, with valid text and one of the six licences.
 #include "Check.h"
-#include "DiscSource.h"
-#include "ProposalJson.h"
-#include "Proposer.h"
 #include "ReadBack.h"
-#include "Schema.h"
+#include "store/disc/ProposalJson.h"
+#include "store/schema/Schema.h"
+#include "vadrel-db/scan/DiscSource.h"
+#include "vadrel-db/scan/Proposer.h"
 
 #include <QByteArray>
 #include <QSet>

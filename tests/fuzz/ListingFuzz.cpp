@@ -2,8 +2,8 @@
 // the same bytes as converting the whole at once, every chunk ends a line, and there is one
 // CR LF-ended line per line and row written.
 #include "Check.h"
-#include "ListingLines.h"
-#include "Windows1252.h"
+#include "store/files/ListingLines.h"
+#include "store/files/Windows1252.h"
 
 #include <QByteArray>
 #include <QString>

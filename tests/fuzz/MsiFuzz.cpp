@@ -5,7 +5,7 @@
 // child ended. A sanitizer report from our own code in the child still leaves its input in the
 // crashes folder, which the run script looks at.
 #include "Check.h"
-#include "FileFacts.h"
+#include "vadrel-db/scan/FileFacts.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProposalJson.h"
+#include "store/disc/ProposalJson.h"
 
 #include <cstdio>
 #include <optional>

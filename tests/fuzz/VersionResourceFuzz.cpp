@@ -3,9 +3,9 @@
 // and hands over trimmed text that survives the JSON lines' UTF-8; what the proposal then makes
 // of the words (a licence, a copyright year) stays within what the catalogue holds.
 #include "Check.h"
-#include "FileFacts.h"
-#include "Proposer.h"
-#include "Schema.h"
+#include "store/schema/Schema.h"
+#include "vadrel-db/scan/FileFacts.h"
+#include "vadrel-db/scan/Proposer.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,7 +1,7 @@
 // The whole-number rule against a plain reading of it: leading blanks, a sign, decimal digits
 // or hexadecimal ones after "$", "x", "X", "0x" or "0X", nothing else, within 32 bits.
 #include "Check.h"
-#include "Conversions.h"
+#include "store/engine/Conversions.h"
 
 #include <QRegularExpression>
 #include <QString>

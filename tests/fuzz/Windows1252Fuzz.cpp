@@ -2,7 +2,7 @@
 // ("?" for what it lacks), and any bytes at all convert the same whole or cut at a plain ASCII
 // byte, which is how the listing hands its lines out in chunks.
 #include "Check.h"
-#include "Windows1252.h"
+#include "store/files/Windows1252.h"
 
 #include <QByteArray>
 #include <QList>

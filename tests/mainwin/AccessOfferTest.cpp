@@ -1,12 +1,12 @@
 // An old Access catalogue as db.mdb at start-up: converted when the user says yes, with the old
 // file kept byte for byte under a free name; left exactly as it was when the user says no or the
 // conversion fails, the program then running as without a catalogue.
-#include "AccessOffer.h"
-#include "AppFixture.h"
-#include "FileBytes.h"
-#include "Fixture.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
+#include "mainwin/AccessOffer.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/FileBytes.h"
+#include "support/Fixture.h"
+#include "support/QtPrinters.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "Accessibility.h"
-#include "AppFixture.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
-#include "exportar.h"
-#include "verdatos.h"
+#include "platform/Accessibility.h"
+#include "editors/verdatos.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "utilities/exportar.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

@@ -1,10 +1,10 @@
 // `vadrel [CARPETA]`: the arguments, and the first run in a folder without a catalogue.
-#include "CommandLine.h"
-#include "Catalogue.h"
-#include "CatalogueFolder.h"
-#include "FakePlatform.h"
-#include "QtPrinters.h"
-#include "TempCatalogue.h"
+#include "mainwin/CommandLine.h"
+#include "mainwin/CatalogueFolder.h"
+#include "store/catalogue/Catalogue.h"
+#include "support/FakePlatform.h"
+#include "support/QtPrinters.h"
+#include "support/TempCatalogue.h"
 
 #include <QDir>
 #include <QScopeGuard>

@@ -1,12 +1,12 @@
 // The main window's desktop habits: shortcuts, grids that open and delete rows, catalogues opened
 // from the window, and a window that starts where it was left when asked to.
-#include "AppFixture.h"
-#include "DBGrid.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "RecentCatalogues.h"
-#include "ayuda.h"
-#include "cds_.h"
+#include "mainwin/RecentCatalogues.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "utilities/ayuda.h"
+#include "widgets/DBGrid.h"
 
 #include <QAction>
 #include <QApplication>

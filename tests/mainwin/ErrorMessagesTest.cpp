@@ -1,13 +1,13 @@
-#include "ACd.h"
-#include "AppFixture.h"
-#include "DBEdit.h"
-#include "Guard.h"
-#include "MCD.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
+#include "editors/ACd.h"
+#include "editors/MCD.h"
+#include "mainwin/cds_.h"
+#include "platform/Guard.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "widgets/DBEdit.h"
 
-#include "SqliteEngine.h"
+#include "store/engine/SqliteEngine.h"
 #include <QApplication>
 #include <QDir>
 #include <QFile>

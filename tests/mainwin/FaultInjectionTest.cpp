@@ -1,14 +1,14 @@
 // Every write path of the program, failed at each point where SQLite writes, syncs or locks in
 // turn: each time an error box in Spanish, the file whole, and either nothing of the change or
 // all of it.
-#include "AppFixture.h"
-#include "FaultVfs.h"
-#include "FileBytes.h"
-#include "Guard.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "backup.h"
-#include "exportar.h"
+#include "platform/Guard.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/FaultVfs.h"
+#include "support/FileBytes.h"
+#include "support/QtPrinters.h"
+#include "utilities/backup.h"
+#include "utilities/exportar.h"
 
 #include <QCheckBox>
 #include <QDate>

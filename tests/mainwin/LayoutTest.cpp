@@ -1,10 +1,10 @@
-#include "AppFixture.h"
-#include "DBGrid.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "ReadingStatus.h"
-#include "TempCatalogue.h"
-#include "cds_.h"
+#include "mainwin/ReadingStatus.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "support/TempCatalogue.h"
+#include "widgets/DBGrid.h"
 
 #include <QCoreApplication>
 #include <QDialog>

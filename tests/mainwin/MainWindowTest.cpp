@@ -1,11 +1,11 @@
-#include "AProg.h"
-#include "AppFixture.h"
-#include "DBGrid.h"
-#include "DBMemo.h"
-#include "DatabaseError.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
+#include "editors/AProg.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "store/engine/DatabaseError.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBMemo.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "AppFixture.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "DBMemo.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
-#include "verdatos.h"
+#include "editors/verdatos.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBMemo.h"
 
 #include <QAction>
 #include <QComboBox>

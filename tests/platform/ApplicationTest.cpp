@@ -1,6 +1,6 @@
-#include "Application.h"
-#include "Guard.h"
-#include "QtPrinters.h"
+#include "platform/Application.h"
+#include "platform/Guard.h"
+#include "support/QtPrinters.h"
 
 #include <QApplication>
 #include <QCalendarWidget>

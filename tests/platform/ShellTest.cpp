@@ -1,6 +1,6 @@
-#include "QtPlatform.h"
-#include "QtPrinters.h"
-#include "TempCatalogue.h"
+#include "platform/QtPlatform.h"
+#include "support/QtPrinters.h"
+#include "support/TempCatalogue.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "CatalogueCsv.h"
-#include "Connection.h"
-#include "FileCalls.h"
-#include "QtPrinters.h"
-#include "Schema.h"
-#include "TableCursor.h"
-#include "TempCatalogue.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/exchange/CatalogueCsv.h"
+#include "store/files/FileCalls.h"
+#include "store/schema/Schema.h"
+#include "support/QtPrinters.h"
+#include "support/TempCatalogue.h"
 
 #include <QDir>
 #include <QFile>

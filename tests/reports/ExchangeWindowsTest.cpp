@@ -1,9 +1,9 @@
 // The export and import windows, driven from the main window's menu on real catalogues.
-#include "AppFixture.h"
-#include "ImportarCsv.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
+#include "mainwin/cds_.h"
+#include "reports/ImportarCsv.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 // The programs kept under the same name on more than one CD.
-#include "AppFixture.h"
-#include "DBEdit.h"
-#include "MProg.h"
-#include "Modulo.h"
-#include "ProgramasRepetidos.h"
-#include "RepeatedNames.h"
-#include "cds_.h"
+#include "editors/MProg.h"
+#include "mainwin/cds_.h"
+#include "reports/ProgramasRepetidos.h"
+#include "store/catalogue/Modulo.h"
+#include "store/search/RepeatedNames.h"
+#include "support/AppFixture.h"
+#include "widgets/DBEdit.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "AppFixture.h"
-#include "CatalogueSearch.h"
-#include "SearchIndex.h"
-#include "TempCatalogue.h"
-#include "WaitFor.h"
+#include "reports/CatalogueSearch.h"
+#include "store/search/SearchIndex.h"
+#include "support/AppFixture.h"
+#include "support/TempCatalogue.h"
+#include "support/WaitFor.h"
 
 #include <QApplication>
 #include <QKeyEvent>

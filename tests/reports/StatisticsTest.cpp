@@ -1,11 +1,11 @@
 // The statistics: the catalogue counted, and the window that charts it.
-#include "AppFixture.h"
-#include "CatalogueFigures.h"
-#include "Connection.h"
-#include "Estadisticas.h"
-#include "QtPrinters.h"
-#include "TableCursor.h"
-#include "cds_.h"
+#include "mainwin/cds_.h"
+#include "reports/Estadisticas.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/summary/CatalogueFigures.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
 
 #include <QAbstractItemModel>
 #include <QAction>

@@ -1,10 +1,10 @@
 // The scan as the program runs it, in a child process under caps, and the storing of what it
 // proposes into a real catalogue.
-#include "DiscScan.h"
-#include "Connection.h"
-#include "DatabaseError.h"
-#include "DiscRecord.h"
-#include "TempCatalogue.h"
+#include "store/disc/DiscScan.h"
+#include "store/catalogue/DiscRecord.h"
+#include "store/engine/Connection.h"
+#include "store/engine/DatabaseError.h"
+#include "support/TempCatalogue.h"
 
 #include <QFile>
 #include <QTemporaryDir>

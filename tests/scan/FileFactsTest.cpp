@@ -1,6 +1,6 @@
-#include "FileFacts.h"
-#include "FileBytes.h"
-#include "QtPrinters.h"
+#include "vadrel-db/scan/FileFacts.h"
+#include "support/FileBytes.h"
+#include "support/QtPrinters.h"
 
 #include <archive.h>
 #include <archive_entry.h>

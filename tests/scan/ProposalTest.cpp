@@ -1,11 +1,11 @@
 // What reading a disc proposes: the fixture disc catalogued as its README says a person would,
 // through `vadrel-db scan` as scripts call it, and the rules that read words, years and text files.
 #include "../tools/RunTool.h"
-#include "DescriptionFiles.h"
 #include "DiscImages.h"
-#include "Fixture.h"
-#include "ProposalJson.h"
-#include "Proposer.h"
+#include "store/disc/ProposalJson.h"
+#include "support/Fixture.h"
+#include "vadrel-db/scan/DescriptionFiles.h"
+#include "vadrel-db/scan/Proposer.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 #include "DiscImages.h"
-#include "DiscSource.h"
-#include "FileBytes.h"
-#include "QtPrinters.h"
+#include "support/FileBytes.h"
+#include "support/QtPrinters.h"
+#include "vadrel-db/scan/DiscSource.h"
 
 #include <QHash>
 #include <QSet>

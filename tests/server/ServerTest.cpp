@@ -1,16 +1,16 @@
 // A catalogue shared on a server, as only a server has it: several programs at once, others'
 // changes appearing by themselves, the server dying under saves, copies both ways, roles and
 // passwords. Every case runs against the throwaway cluster of tests/server/with-server.
-#include "AppFixture.h"
-#include "Catalogue.h"
-#include "CatalogueCopy.h"
-#include "DBGrid.h"
-#include "ErrorMessages.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "ServerEngine.h"
-#include "backup.h"
-#include "cds_.h"
+#include "mainwin/ErrorMessages.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/Modulo.h"
+#include "store/engine/CatalogueCopy.h"
+#include "store/server/ServerEngine.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "utilities/backup.h"
+#include "widgets/DBGrid.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "Catalogue.h"
-#include "DatabaseError.h"
-#include "HelpPages.h"
-#include "TempCatalogue.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/HelpPages.h"
+#include "store/engine/DatabaseError.h"
+#include "support/TempCatalogue.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>

@@ -1,6 +1,6 @@
-#include "Conversions.h"
+#include "store/engine/Conversions.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 #include <limits>

@@ -1,8 +1,8 @@
 // The program killed at any moment of a save (new CD, new program, renamed program): the next
 // opening finds the file whole, every save it had confirmed, and no row half written.
-#include "TempCatalogue.h"
+#include "support/TempCatalogue.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>

@@ -1,9 +1,9 @@
-#include "Connection.h"
-#include "DataSource.h"
-#include "DatabaseError.h"
-#include "QtPrinters.h"
-#include "TableCursor.h"
-#include "TempCatalogue.h"
+#include "store/cursor/DataSource.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/engine/DatabaseError.h"
+#include "support/QtPrinters.h"
+#include "support/TempCatalogue.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
-#include "Catalogue.h"
-#include "CatalogueBackup.h"
-#include "Connection.h"
-#include "FileBytes.h"
-#include "HelpPages.h"
-#include "QtPrinters.h"
-#include "ReplacementFile.h"
-#include "StaleFiles.h"
-#include "TempCatalogue.h"
-#include "Windows1252.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/HelpPages.h"
+#include "store/engine/CatalogueBackup.h"
+#include "store/engine/Connection.h"
+#include "store/files/ReplacementFile.h"
+#include "store/files/StaleFiles.h"
+#include "store/files/Windows1252.h"
+#include "support/FileBytes.h"
+#include "support/QtPrinters.h"
+#include "support/TempCatalogue.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "Modulo.h"
-#include "Catalogue.h"
-#include "DatabaseError.h"
-#include "TempCatalogue.h"
+#include "store/catalogue/Modulo.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/engine/DatabaseError.h"
+#include "support/TempCatalogue.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 #include <QDir>
 #include <QFile>
 

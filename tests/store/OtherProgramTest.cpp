@@ -1,9 +1,9 @@
 // Two programs on one catalogue: a modify or a delete applies only to the row as this program
 // read it. The other program is a second connection writing with plain SQL.
-#include "Modulo.h"
-#include "TempCatalogue.h"
+#include "store/catalogue/Modulo.h"
+#include "support/TempCatalogue.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>

@@ -1,13 +1,13 @@
 // Reopening a cursor after the program's own writes patches the copy it kept; after a write by
 // another program it reads every row again. Either way the user must see exactly what a full
 // read gives: rows, order, filter and current row.
-#include "Connection.h"
-#include "Modulo.h"
-#include "RowReader.h"
-#include "TableCursor.h"
-#include "TempCatalogue.h"
+#include "store/catalogue/Modulo.h"
+#include "store/cursor/RowReader.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "support/TempCatalogue.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 #include <QLocale>
 #include <QSignalSpy>
 #include <cctype>

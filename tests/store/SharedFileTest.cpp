@@ -1,8 +1,8 @@
 // Two programs on one catalogue: another one writes all the while the program saves.
-#include "Modulo.h"
-#include "TempCatalogue.h"
+#include "store/catalogue/Modulo.h"
+#include "support/TempCatalogue.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 #include <atomic>
 #include <sqlite3.h>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "TextOrder.h"
+#include "store/order/TextOrder.h"
 
 #include <QCollator>
 #include <QLocale>

@@ -1,9 +1,9 @@
-#include "AppFixture.h"
+#include "support/AppFixture.h"
 
-#include "backup.h"
-#include "cds_.h"
+#include "mainwin/cds_.h"
+#include "utilities/backup.h"
 
-#include "HelpPages.h"
+#include "store/catalogue/HelpPages.h"
 
 #include <QFile>
 #include <QTreeWidget>

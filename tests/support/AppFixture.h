@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Child.h"
-#include "FakePlatform.h"
-#include "Startup.h"
-#include "TempCatalogue.h"
+#include "mainwin/Startup.h"
+#include "support/Child.h"
+#include "support/FakePlatform.h"
+#include "support/TempCatalogue.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "FaultVfs.h"
+#include "support/FaultVfs.h"
 
 #include <cstring>
 #include <sqlite3.h>

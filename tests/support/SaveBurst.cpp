@@ -7,9 +7,9 @@
 // vadrel-save-burst CATALOGUE next COUNT: COUNT times, saves a CD and then a program on it under
 // the next free numbers as the New windows propose them, taking the following number when another
 // program took it first; prints "cd N" and "program M" as each is confirmed.
-#include "Modulo.h"
-#include "NextNumber.h"
-#include "ServerEngine.h"
+#include "store/catalogue/Modulo.h"
+#include "store/catalogue/NextNumber.h"
+#include "store/server/ServerEngine.h"
 
 #include <QCoreApplication>
 #include <QDate>

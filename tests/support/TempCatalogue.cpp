@@ -1,9 +1,9 @@
-#include "TempCatalogue.h"
+#include "support/TempCatalogue.h"
 
-#include "Catalogue.h"
-#include "Connection.h"
-#include "Modulo.h"
-#include "ServerCatalogue.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/Modulo.h"
+#include "store/catalogue/ServerCatalogue.h"
+#include "store/engine/Connection.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
 // vadrel-db import on the legacy Access fixture, run as the user runs it: every row read back
 // from the new catalogue, the refusals that leave nothing behind, a program whose CD the old
 // file lacks, texts in UTF-8 whatever libmdb is told, and folders whose names are no valid text.
-#include "Catalogue.h"
-#include "Fixture.h"
-#include "QtPrinters.h"
 #include "RunTool.h"
-#include "TempCatalogue.h"
+#include "store/catalogue/Catalogue.h"
+#include "support/Fixture.h"
+#include "support/QtPrinters.h"
+#include "support/TempCatalogue.h"
 
 #include <QCryptographicHash>
 #include <QDir>

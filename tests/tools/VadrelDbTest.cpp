@@ -1,8 +1,8 @@
 // vadrel-db run as the user runs it: folders whose names are no valid text (a Latin-1 "café"
 // made on an older system), its version, and the short hint a wrong call gets.
-#include "Catalogue.h"
-#include "QtPrinters.h"
 #include "RunTool.h"
+#include "store/catalogue/Catalogue.h"
+#include "support/QtPrinters.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
-#include "Acerca.h"
-#include "AppFixture.h"
-#include "JpegImage.h"
-#include "QtPrinters.h"
-#include "cds_.h"
+#include "mainwin/cds_.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "utilities/Acerca.h"
+#include "utilities/JpegImage.h"
 
 #include <QAction>
 #include <QFile>

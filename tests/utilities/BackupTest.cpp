@@ -1,9 +1,9 @@
-#include "backup.h"
-#include "AppFixture.h"
+#include "utilities/backup.h"
 #include "FileLimit.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "AppFixture.h"
 #include "FileLimit.h"
-#include "Modulo.h"
-#include "QtPrinters.h"
-#include "cds_.h"
-#include "exportar.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/Modulo.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "utilities/exportar.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
-#include "AppFixture.h"
-#include "HelpPages.h"
-#include "QtPrinters.h"
-#include "ayuda.h"
-#include "cds_.h"
+#include "mainwin/cds_.h"
+#include "store/catalogue/HelpPages.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "utilities/ayuda.h"
 
 #include <QAction>
 #include <QApplication>

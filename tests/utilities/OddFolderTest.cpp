@@ -1,11 +1,11 @@
 // A catalogue folder whose name is no valid text (Latin-1 bytes): the listing, the help pages and
 // the backup reach the folder by its own bytes, and what the user reads names it as best it can.
-#include "AppFixture.h"
-#include "QtPrinters.h"
-#include "ayuda.h"
-#include "backup.h"
-#include "cds_.h"
-#include "exportar.h"
+#include "mainwin/cds_.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "utilities/ayuda.h"
+#include "utilities/backup.h"
+#include "utilities/exportar.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "AppFixture.h"
-#include "Herramientas.h"
-#include "QtPrinters.h"
-#include "cds_.h"
+#include "mainwin/Herramientas.h"
+#include "mainwin/cds_.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,12 +1,12 @@
 // The export, backup, help and About windows as the user reads them: captions, sizes, texts and,
 // where the windows were drawn to the pixel, places. Compared with the texts themselves, so that
 // a blank more or less in a caption is caught.
-#include "Acerca.h"
-#include "AppFixture.h"
-#include "QtPrinters.h"
-#include "ayuda.h"
-#include "backup.h"
-#include "exportar.h"
+#include "support/AppFixture.h"
+#include "support/QtPrinters.h"
+#include "utilities/Acerca.h"
+#include "utilities/ayuda.h"
+#include "utilities/backup.h"
+#include "utilities/exportar.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>

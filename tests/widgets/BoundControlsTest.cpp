@@ -1,11 +1,11 @@
-#include "Connection.h"
-#include "DBEdit.h"
-#include "DBGrid.h"
-#include "DBMemo.h"
-#include "DataSource.h"
-#include "QtPrinters.h"
-#include "TableCursor.h"
-#include "TempCatalogue.h"
+#include "store/cursor/DataSource.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "support/QtPrinters.h"
+#include "support/TempCatalogue.h"
+#include "widgets/DBEdit.h"
+#include "widgets/DBGrid.h"
+#include "widgets/DBMemo.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -1,9 +1,9 @@
-#include "Connection.h"
-#include "DBGrid.h"
-#include "DataSource.h"
-#include "Preferences.h"
-#include "TableCursor.h"
-#include "TempCatalogue.h"
+#include "platform/Preferences.h"
+#include "store/cursor/DataSource.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "support/TempCatalogue.h"
+#include "widgets/DBGrid.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "AccessReader.h"
+#include "vadrel-db/AccessReader.h"
 
 #include <QFile>
 #include <cerrno>

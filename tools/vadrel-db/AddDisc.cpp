@@ -1,10 +1,10 @@
-#include "AddDisc.h"
+#include "vadrel-db/AddDisc.h"
 
-#include "Connection.h"
-#include "DatabaseError.h"
-#include "DiscRecord.h"
-#include "DiscScan.h"
-#include "WrongCall.h"
+#include "store/catalogue/DiscRecord.h"
+#include "store/disc/DiscScan.h"
+#include "store/engine/Connection.h"
+#include "store/engine/DatabaseError.h"
+#include "vadrel-db/scan/WrongCall.h"
 
 #include <QFile>
 #include <climits>

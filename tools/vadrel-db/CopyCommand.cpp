@@ -1,11 +1,11 @@
-#include "CopyCommand.h"
+#include "vadrel-db/CopyCommand.h"
 
-#include "Catalogue.h"
-#include "CatalogueCopy.h"
-#include "HelpPages.h"
-#include "Schema.h"
-#include "ServerCatalogue.h"
-#include "WrongCall.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/HelpPages.h"
+#include "store/catalogue/ServerCatalogue.h"
+#include "store/engine/CatalogueCopy.h"
+#include "store/schema/Schema.h"
+#include "vadrel-db/scan/WrongCall.h"
 
 #include <QFile>
 #include <cstdio>

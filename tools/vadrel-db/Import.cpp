@@ -1,9 +1,9 @@
-#include "Import.h"
+#include "vadrel-db/Import.h"
 
-#include "Catalogue.h"
-#include "Conversions.h"
-#include "Schema.h"
-#include "ServerCatalogue.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/ServerCatalogue.h"
+#include "store/engine/Conversions.h"
+#include "store/schema/Schema.h"
 
 #include <cmath>
 #include <set>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AccessReader.h"
+#include "vadrel-db/AccessReader.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,15 +1,15 @@
 // vadrel-db: creates a catalogue folder (or a server's catalogue) for Vadrel, brings an old
 // Access catalogue across, copies a catalogue, and reads discs into one.
-#include "AccessReader.h"
-#include "AddDisc.h"
-#include "Catalogue.h"
-#include "CopyCommand.h"
-#include "DatabaseError.h"
-#include "HelpPages.h"
-#include "Import.h"
-#include "ScanCommand.h"
-#include "ServerCatalogue.h"
-#include "WrongCall.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/catalogue/HelpPages.h"
+#include "store/catalogue/ServerCatalogue.h"
+#include "store/engine/DatabaseError.h"
+#include "vadrel-db/AccessReader.h"
+#include "vadrel-db/AddDisc.h"
+#include "vadrel-db/CopyCommand.h"
+#include "vadrel-db/Import.h"
+#include "vadrel-db/scan/ScanCommand.h"
+#include "vadrel-db/scan/WrongCall.h"
 
 #include <QByteArray>
 #include <QString>

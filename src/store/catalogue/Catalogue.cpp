@@ -1,9 +1,9 @@
-#include "Catalogue.h"
+#include "store/catalogue/Catalogue.h"
 
-#include "FileError.h"
-#include "Schema.h"
-#include "SqliteEngine.h"
-#include "StaleFiles.h"
+#include "store/engine/SqliteEngine.h"
+#include "store/files/FileError.h"
+#include "store/files/StaleFiles.h"
+#include "store/schema/Schema.h"
 
 #include <QDir>
 #include <QFile>

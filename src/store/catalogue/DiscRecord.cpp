@@ -1,10 +1,10 @@
-#include "DiscRecord.h"
+#include "store/catalogue/DiscRecord.h"
 
-#include "Connection.h"
-#include "Conversions.h"
-#include "CursorSession.h"
-#include "Engine.h"
-#include "Schema.h"
+#include "store/cursor/CursorSession.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Conversions.h"
+#include "store/engine/Engine.h"
+#include "store/schema/Schema.h"
 
 namespace store {
 

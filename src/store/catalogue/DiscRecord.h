@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DiscProposal.h"
+#include "store/disc/DiscProposal.h"
 
 #include <QDate>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "HelpPages.h"
+#include "store/catalogue/HelpPages.h"
 
-#include "DatabaseError.h"
-#include "StaleFiles.h"
+#include "store/engine/DatabaseError.h"
+#include "store/files/StaleFiles.h"
 
 #include <QDir>
 #include <QFile>

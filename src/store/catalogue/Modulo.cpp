@@ -1,7 +1,7 @@
-#include "Modulo.h"
+#include "store/catalogue/Modulo.h"
 
-#include "ServerCatalogue.h"
-#include "WorkingDirectory.h"
+#include "store/catalogue/ServerCatalogue.h"
+#include "store/files/WorkingDirectory.h"
 
 TDataModule2::TDataModule2(QObject *parent)
     : QObject(parent) {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "CatalogueWrites.h"
-#include "Connection.h"
-#include "CursorSession.h"
-#include "DataSource.h"
-#include "Schema.h"
-#include "ServerFeed.h"
-#include "TableCursor.h"
+#include "store/catalogue/CatalogueWrites.h"
+#include "store/catalogue/ServerFeed.h"
+#include "store/cursor/CursorSession.h"
+#include "store/cursor/DataSource.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/schema/Schema.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "NextNumber.h"
+#include "store/catalogue/NextNumber.h"
 
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
 
 namespace store {
 

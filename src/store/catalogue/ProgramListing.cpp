@@ -1,10 +1,10 @@
-#include "ProgramListing.h"
+#include "store/catalogue/ProgramListing.h"
 
-#include "Conversions.h"
-#include "ListingLines.h"
-#include "ReplacementFile.h"
-#include "Schema.h"
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Conversions.h"
+#include "store/files/ListingLines.h"
+#include "store/files/ReplacementFile.h"
+#include "store/schema/Schema.h"
 
 #include <algorithm>
 

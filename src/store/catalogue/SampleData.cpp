@@ -1,9 +1,9 @@
 // The sample catalogue that `vadrel-db init --sample` writes: a realistic collection of
 // software CDs, with every licence category, web and local links, comments of several lines,
 // accented letters, and one CD that holds no programs yet.
-#include "Catalogue.h"
-#include "Engine.h"
-#include "Schema.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/engine/Engine.h"
+#include "store/schema/Schema.h"
 
 namespace store {
 

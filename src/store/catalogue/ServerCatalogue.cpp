@@ -1,7 +1,7 @@
-#include "ServerCatalogue.h"
+#include "store/catalogue/ServerCatalogue.h"
 
-#include "Connection.h"
-#include "ServerSchema.h"
+#include "store/engine/Connection.h"
+#include "store/server/ServerSchema.h"
 
 #include <memory>
 #include <mutex>

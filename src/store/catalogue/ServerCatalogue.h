@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Catalogue.h"
-#include "ServerEngine.h"
+#include "store/catalogue/Catalogue.h"
+#include "store/server/ServerEngine.h"
 
 #include <QByteArray>
 #include <functional>

@@ -1,8 +1,8 @@
-#include "ServerFeed.h"
+#include "store/catalogue/ServerFeed.h"
 
-#include "Connection.h"
-#include "ServerEngine.h"
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/server/ServerEngine.h"
 
 #include <QSocketNotifier>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CursorSession.h"
+#include "store/cursor/CursorSession.h"
 
 #include <QObject>
 #include <QTimer>

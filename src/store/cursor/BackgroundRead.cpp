@@ -1,4 +1,4 @@
-#include "BackgroundRead.h"
+#include "store/cursor/BackgroundRead.h"
 
 namespace store {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Engine.h"
-#include "RowReader.h"
-#include "Snapshot.h"
+#include "store/cursor/RowReader.h"
+#include "store/cursor/Snapshot.h"
+#include "store/engine/Engine.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
 
-#include "Connection.h"
-#include "Conversions.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Conversions.h"
 
 #include <QStringBuilder>
 

@@ -1,8 +1,8 @@
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
 
-#include "Connection.h"
-#include "Conversions.h"
-#include "TextOrder.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Conversions.h"
+#include "store/order/TextOrder.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,11 +1,11 @@
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
 
-#include "BackgroundRead.h"
-#include "Connection.h"
-#include "CursorSession.h"
-#include "DataSource.h"
-#include "Engine.h"
-#include "Schema.h"
+#include "store/cursor/BackgroundRead.h"
+#include "store/cursor/CursorSession.h"
+#include "store/cursor/DataSource.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Engine.h"
+#include "store/schema/Schema.h"
 
 #include <algorithm>
 #include <optional>

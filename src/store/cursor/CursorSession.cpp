@@ -1,8 +1,8 @@
-#include "CursorSession.h"
+#include "store/cursor/CursorSession.h"
 
-#include "BackgroundRead.h"
-#include "Connection.h"
-#include "TableCursor.h"
+#include "store/cursor/BackgroundRead.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
 
 #include <QScopeGuard>
 #include <algorithm>

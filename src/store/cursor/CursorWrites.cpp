@@ -1,10 +1,10 @@
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
 
-#include "Connection.h"
-#include "Conversions.h"
-#include "CursorSession.h"
-#include "DataSource.h"
-#include "Engine.h"
+#include "store/cursor/CursorSession.h"
+#include "store/cursor/DataSource.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Conversions.h"
+#include "store/engine/Engine.h"
 
 #include <optional>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "DataSource.h"
+#include "store/cursor/DataSource.h"
 
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DistinctTexts.h"
-#include "SpanColumn.h"
-#include "TextBuffer.h"
+#include "store/cursor/SpanColumn.h"
+#include "store/cursor/TextBuffer.h"
+#include "store/order/DistinctTexts.h"
 
 #include <cstdint>
 #include <string_view>

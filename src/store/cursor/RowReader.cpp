@@ -1,7 +1,7 @@
-#include "RowReader.h"
+#include "store/cursor/RowReader.h"
 
-#include "Conversions.h"
-#include "Schema.h"
+#include "store/engine/Conversions.h"
+#include "store/schema/Schema.h"
 
 #include <QHash>
 #include <iterator>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Engine.h"
-#include "Snapshot.h"
+#include "store/cursor/Snapshot.h"
+#include "store/engine/Engine.h"
 
 #include <QByteArray>
 #include <QString>

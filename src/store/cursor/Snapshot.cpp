@@ -1,6 +1,6 @@
-#include "Snapshot.h"
+#include "store/cursor/Snapshot.h"
 
-#include "DatabaseError.h"
+#include "store/engine/DatabaseError.h"
 
 #include <algorithm>
 #include <utility>

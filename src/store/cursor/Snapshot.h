@@ -1,9 +1,9 @@
 #pragma once
 
-#include "InternTable.h"
-#include "NumberColumn.h"
-#include "SpanColumn.h"
-#include "TextBuffer.h"
+#include "store/cursor/InternTable.h"
+#include "store/cursor/NumberColumn.h"
+#include "store/cursor/SpanColumn.h"
+#include "store/cursor/TextBuffer.h"
 
 #include <QString>
 #include <QVariant>

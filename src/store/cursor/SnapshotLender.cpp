@@ -1,4 +1,4 @@
-#include "Snapshot.h"
+#include "store/cursor/Snapshot.h"
 
 #include <algorithm>
 

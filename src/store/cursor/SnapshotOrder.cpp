@@ -1,6 +1,6 @@
-#include "Snapshot.h"
+#include "store/cursor/Snapshot.h"
 
-#include "TextOrder.h"
+#include "store/order/TextOrder.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SpanStore.h"
+#include "store/cursor/SpanStore.h"
 
 #include <cstdint>
 #include <memory>

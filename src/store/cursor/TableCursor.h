@@ -1,10 +1,10 @@
 #pragma once
 
-#include "CursorSession.h"
-#include "DatabaseError.h"
-#include "RowReader.h"
-#include "Snapshot.h"
-#include "VisibleRows.h"
+#include "store/cursor/CursorSession.h"
+#include "store/cursor/RowReader.h"
+#include "store/cursor/Snapshot.h"
+#include "store/cursor/VisibleRows.h"
+#include "store/engine/DatabaseError.h"
 
 #include <QCollator>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "DiscScan.h"
+#include "store/disc/DiscScan.h"
 
-#include "ProposalJson.h"
+#include "store/disc/ProposalJson.h"
 
 #include <QElapsedTimer>
 #include <QList>

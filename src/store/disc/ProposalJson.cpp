@@ -1,6 +1,6 @@
-#include "ProposalJson.h"
+#include "store/disc/ProposalJson.h"
 
-#include "Schema.h"
+#include "store/schema/Schema.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

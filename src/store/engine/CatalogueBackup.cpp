@@ -1,10 +1,10 @@
-#include "CatalogueBackup.h"
+#include "store/engine/CatalogueBackup.h"
 
-#include "CatalogueCopy.h"
-#include "Connection.h"
-#include "ReplacementFile.h"
-#include "Schema.h"
-#include "SqliteEngine.h"
+#include "store/engine/CatalogueCopy.h"
+#include "store/engine/Connection.h"
+#include "store/engine/SqliteEngine.h"
+#include "store/files/ReplacementFile.h"
+#include "store/schema/Schema.h"
 
 #include <QFile>
 #include <algorithm>

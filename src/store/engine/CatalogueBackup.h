@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileCalls.h"
-#include "WorkingDirectory.h"
+#include "store/files/FileCalls.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "CatalogueCopy.h"
+#include "store/engine/CatalogueCopy.h"
 
-#include "Schema.h"
+#include "store/schema/Schema.h"
 
 #include <iterator>
 #include <optional>

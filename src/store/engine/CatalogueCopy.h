@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Engine.h"
+#include "store/engine/Engine.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "Connection.h"
+#include "store/engine/Connection.h"
 
-#include "Conversions.h"
+#include "store/engine/Conversions.h"
 
 namespace store {
 

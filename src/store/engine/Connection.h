@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Engine.h"
-#include "WorkingDirectory.h"
+#include "store/engine/Engine.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QObject>
 #include <QString>

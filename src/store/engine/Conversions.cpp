@@ -1,4 +1,4 @@
-#include "Conversions.h"
+#include "store/engine/Conversions.h"
 
 #include <QRegularExpression>
 #include <cstdio>

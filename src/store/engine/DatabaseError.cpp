@@ -1,4 +1,4 @@
-#include "DatabaseError.h"
+#include "store/engine/DatabaseError.h"
 
 namespace store {
 

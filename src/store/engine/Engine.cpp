@@ -1,4 +1,4 @@
-#include "Engine.h"
+#include "store/engine/Engine.h"
 
 namespace store::engine {
 

@@ -1,6 +1,6 @@
-#include "SqliteEngine.h"
+#include "store/engine/SqliteEngine.h"
 
-#include "WorkingDirectory.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QFile>
 #include <sqlite3.h>

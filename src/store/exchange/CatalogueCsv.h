@@ -1,6 +1,6 @@
 #pragma once
 
-#include "WorkingDirectory.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QByteArray>
 #include <QString>

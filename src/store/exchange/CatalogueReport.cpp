@@ -1,12 +1,12 @@
-#include "CatalogueReport.h"
+#include "store/exchange/CatalogueReport.h"
 
-#include "Connection.h"
-#include "Conversions.h"
-#include "CursorSession.h"
-#include "Engine.h"
-#include "ReplacementFile.h"
-#include "Schema.h"
-#include "TableCursor.h"
+#include "store/cursor/CursorSession.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Conversions.h"
+#include "store/engine/Engine.h"
+#include "store/files/ReplacementFile.h"
+#include "store/schema/Schema.h"
 
 #include <QLocale>
 #include <unordered_map>

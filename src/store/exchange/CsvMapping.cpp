@@ -1,7 +1,7 @@
-#include "CatalogueCsv.h"
+#include "store/exchange/CatalogueCsv.h"
 
-#include "CsvHeadings.h"
-#include "Schema.h"
+#include "store/exchange/CsvHeadings.h"
+#include "store/schema/Schema.h"
 
 // What each column of a CSV file holds, guessed from its heading.
 

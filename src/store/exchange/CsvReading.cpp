@@ -1,8 +1,8 @@
-#include "CatalogueCsv.h"
+#include "store/exchange/CatalogueCsv.h"
 
-#include "CsvHeadings.h"
-#include "FileError.h"
-#include "Windows1252.h"
+#include "store/exchange/CsvHeadings.h"
+#include "store/files/FileError.h"
+#include "store/files/Windows1252.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,13 +1,13 @@
-#include "CatalogueCsv.h"
+#include "store/exchange/CatalogueCsv.h"
 
-#include "Connection.h"
-#include "Conversions.h"
-#include "CsvHeadings.h"
-#include "CursorSession.h"
-#include "Engine.h"
-#include "ReplacementFile.h"
-#include "Schema.h"
-#include "TableCursor.h"
+#include "store/cursor/CursorSession.h"
+#include "store/cursor/TableCursor.h"
+#include "store/engine/Connection.h"
+#include "store/engine/Conversions.h"
+#include "store/engine/Engine.h"
+#include "store/exchange/CsvHeadings.h"
+#include "store/files/ReplacementFile.h"
+#include "store/schema/Schema.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "FileCalls.h"
+#include "store/files/FileCalls.h"
 
 #include <cstdio>
 #include <cstdlib>

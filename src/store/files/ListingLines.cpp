@@ -1,6 +1,6 @@
-#include "ListingLines.h"
+#include "store/files/ListingLines.h"
 
-#include "Windows1252.h"
+#include "store/files/Windows1252.h"
 
 namespace store {
 

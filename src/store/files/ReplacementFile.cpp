@@ -1,6 +1,6 @@
-#include "ReplacementFile.h"
+#include "store/files/ReplacementFile.h"
 
-#include "StaleFiles.h"
+#include "store/files/StaleFiles.h"
 
 #include <cerrno>
 #include <cstdio>

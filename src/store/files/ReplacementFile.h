@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FileCalls.h"
-#include "FileError.h"
-#include "WorkingDirectory.h"
+#include "store/files/FileCalls.h"
+#include "store/files/FileError.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "StaleFiles.h"
+#include "store/files/StaleFiles.h"
 
-#include "WorkingDirectory.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QFile>
 #include <dirent.h>

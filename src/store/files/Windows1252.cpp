@@ -1,4 +1,4 @@
-#include "Windows1252.h"
+#include "store/files/Windows1252.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "WorkingDirectory.h"
+#include "store/files/WorkingDirectory.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "CollationKeys.h"
+#include "store/order/CollationKeys.h"
 
 #include <QChar>
 

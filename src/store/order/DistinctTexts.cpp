@@ -1,4 +1,4 @@
-#include "DistinctTexts.h"
+#include "store/order/DistinctTexts.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "KeySort.h"
+#include "store/order/KeySort.h"
 
-#include "CollationKeys.h"
-#include "LatinKeys.h"
-#include "Utf8Text.h"
+#include "store/order/CollationKeys.h"
+#include "store/order/LatinKeys.h"
+#include "store/order/Utf8Text.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
-#include "LatinKeys.h"
+#include "store/order/LatinKeys.h"
 
-#include "CollationKeys.h"
-#include "Utf8Text.h"
+#include "store/order/CollationKeys.h"
+#include "store/order/Utf8Text.h"
 
 #include <unicode/ucoleitr.h>
 #include <unicode/uset.h>

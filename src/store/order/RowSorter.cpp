@@ -1,7 +1,7 @@
-#include "RowSorter.h"
+#include "store/order/RowSorter.h"
 
-#include "DistinctTexts.h"
-#include "LatinKeys.h"
+#include "store/order/DistinctTexts.h"
+#include "store/order/LatinKeys.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KeySort.h"
+#include "store/order/KeySort.h"
 
 #include <QByteArray>
 

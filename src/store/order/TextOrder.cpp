@@ -1,8 +1,8 @@
-#include "TextOrder.h"
+#include "store/order/TextOrder.h"
 
-#include "LatinKeys.h"
-#include "RowSorter.h"
-#include "Utf8Text.h"
+#include "store/order/LatinKeys.h"
+#include "store/order/RowSorter.h"
+#include "store/order/Utf8Text.h"
 
 #include <QByteArray>
 #include <QString>

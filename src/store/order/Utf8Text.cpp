@@ -1,4 +1,4 @@
-#include "Utf8Text.h"
+#include "store/order/Utf8Text.h"
 
 #include <QChar>
 #include <QString>

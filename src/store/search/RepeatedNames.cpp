@@ -1,6 +1,6 @@
-#include "RepeatedNames.h"
+#include "store/search/RepeatedNames.h"
 
-#include "SearchIndex.h"
+#include "store/search/SearchIndex.h"
 
 #include <algorithm>
 #include <string>

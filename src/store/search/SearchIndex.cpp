@@ -1,7 +1,7 @@
-#include "SearchIndex.h"
+#include "store/search/SearchIndex.h"
 
-#include "Engine.h"
-#include "Schema.h"
+#include "store/engine/Engine.h"
+#include "store/schema/Schema.h"
 
 #include <QSet>
 #include <algorithm>

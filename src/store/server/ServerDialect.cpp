@@ -1,4 +1,4 @@
-#include "ServerDialect.h"
+#include "store/server/ServerDialect.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DatabaseError.h"
+#include "store/engine/DatabaseError.h"
 
 #include <QByteArray>
 

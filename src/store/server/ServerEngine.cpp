@@ -1,7 +1,7 @@
-#include "ServerEngine.h"
+#include "store/server/ServerEngine.h"
 
-#include "Schema.h"
-#include "ServerDialect.h"
+#include "store/schema/Schema.h"
+#include "store/server/ServerDialect.h"
 
 #include <QRegularExpression>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "ServerSchema.h"
+#include "store/server/ServerSchema.h"
 
 namespace store::server {
 

@@ -1,7 +1,7 @@
-#include "CatalogueFigures.h"
+#include "store/summary/CatalogueFigures.h"
 
-#include "Schema.h"
-#include "TableCursor.h"
+#include "store/cursor/TableCursor.h"
+#include "store/schema/Schema.h"
 
 #include <algorithm>
 #include <map>

@@ -1,4 +1,4 @@
-#include "FileFacts.h"
+#include "vadrel-db/scan/FileFacts.h"
 
 #include <archive.h>
 #include <archive_entry.h>

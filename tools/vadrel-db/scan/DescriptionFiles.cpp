@@ -1,6 +1,6 @@
-#include "DescriptionFiles.h"
+#include "vadrel-db/scan/DescriptionFiles.h"
 
-#include "Windows1252.h"
+#include "store/files/Windows1252.h"
 
 namespace disc {
 

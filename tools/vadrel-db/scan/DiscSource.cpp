@@ -1,7 +1,7 @@
-#include "DiscSource.h"
+#include "vadrel-db/scan/DiscSource.h"
 
-#include "FolderSource.h"
-#include "ImageSource.h"
+#include "vadrel-db/scan/FolderSource.h"
+#include "vadrel-db/scan/ImageSource.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "FolderSource.h"
+#include "vadrel-db/scan/FolderSource.h"
 
 #include <QList>
 #include <algorithm>

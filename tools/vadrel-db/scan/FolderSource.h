@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DiscSource.h"
+#include "vadrel-db/scan/DiscSource.h"
 
 namespace disc {
 

@@ -1,4 +1,4 @@
-#include "ImageSource.h"
+#include "vadrel-db/scan/ImageSource.h"
 
 #include <QSet>
 #include <algorithm>

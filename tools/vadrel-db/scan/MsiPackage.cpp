@@ -1,4 +1,4 @@
-#include "FileFacts.h"
+#include "vadrel-db/scan/FileFacts.h"
 
 #include <QDataStream>
 #include <QDeadlineTimer>

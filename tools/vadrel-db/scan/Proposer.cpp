@@ -1,9 +1,9 @@
-#include "Proposer.h"
+#include "vadrel-db/scan/Proposer.h"
 
-#include "DescriptionFiles.h"
-#include "DiscSource.h"
-#include "FileFacts.h"
-#include "Schema.h"
+#include "store/schema/Schema.h"
+#include "vadrel-db/scan/DescriptionFiles.h"
+#include "vadrel-db/scan/DiscSource.h"
+#include "vadrel-db/scan/FileFacts.h"
 
 #include <QRegularExpression>
 #include <map>

@@ -1,9 +1,9 @@
-#include "ScanCommand.h"
+#include "vadrel-db/scan/ScanCommand.h"
 
-#include "DiscSource.h"
-#include "ProposalJson.h"
-#include "Proposer.h"
-#include "WrongCall.h"
+#include "store/disc/ProposalJson.h"
+#include "vadrel-db/scan/DiscSource.h"
+#include "vadrel-db/scan/Proposer.h"
+#include "vadrel-db/scan/WrongCall.h"
 
 #include <cstdio>
 #include <cstring>

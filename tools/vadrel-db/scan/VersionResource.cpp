@@ -1,4 +1,4 @@
-#include "FileFacts.h"
+#include "vadrel-db/scan/FileFacts.h"
 
 #include <LIEF/PE.hpp>
 #include <LIEF/logging.hpp>

@@ -1,4 +1,4 @@
-#include "WrongCall.h"
+#include "vadrel-db/scan/WrongCall.h"
 
 #include <cstdio>
 
