@@ -195,21 +195,20 @@ TFormDisco::TFormDisco(platform::Services services, store::Connection &connectio
     QLabel *commentLabel =
         platform::boldLabel(QStringLiteral("Comentario del programa :"), ComentarioPrograma, this);
     commentLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    connect(GridProgramas, &QTableWidget::currentCellChanged, this,
-            [this] { platform::guarded(GridProgramas, [this] { showCurrentComment(); }); });
-    connect(GridProgramas, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
-        platform::guarded(GridProgramas, [this, item] {
-            if (item->column() != Comment)
-                return;
-            if (item->toolTip() != item->text())
-                item->setToolTip(item->text());
-            if (item->row() == GridProgramas->currentRow())
-                showCurrentComment();
-        });
-    });
+    platform::connectGuarded(GridProgramas, &QTableWidget::currentCellChanged, this,
+                             [this] { showCurrentComment(); });
+    platform::connectGuarded(GridProgramas, &QTableWidget::itemChanged, this,
+                             [this](QTableWidgetItem *item) {
+                                 if (item->column() != Comment)
+                                     return;
+                                 if (item->toolTip() != item->text())
+                                     item->setToolTip(item->text());
+                                 if (item->row() == GridProgramas->currentRow())
+                                     showCurrentComment();
+                             });
     // Saving stores the proposal of the disc it was read from, and only while that disc is chosen.
-    connect(ListaDiscos, &QListWidget::currentItemChanged, this,
-            [this] { platform::guarded(ListaDiscos, [this] { allowSaving(); }); });
+    platform::connectGuarded(ListaDiscos, &QListWidget::currentItemChanged, this,
+                             [this] { allowSaving(); });
 
     BotonGuardar = button("BotonGuardar", "GUARDAR", &TFormDisco::BotonGuardarClick);
     BotonCancelar = button("BotonCancelar", "CANCELAR", &TFormDisco::BotonCancelarClick);

@@ -128,8 +128,8 @@ TForm10::TForm10(platform::Services services, QWidget *parent)
     WebBrowser->setAccessibleName(QStringLiteral("Ayuda de Vadrel"));
     WebBrowser->setGeometry(8, 40, 609, 468);
     WebBrowser->setOpenLinks(false);
-    connect(WebBrowser, &QTextBrowser::anchorClicked, this,
-            [this](const QUrl &link) { platform::guarded(WebBrowser, [&] { followLink(link); }); });
+    platform::connectGuarded(WebBrowser, &QTextBrowser::anchorClicked, this,
+                             [this](const QUrl &link) { followLink(link); });
 
     // A browser's row of buttons, and its keys.
     auto button = [this](const char *name, const QString &caption, const QString &tip,

@@ -107,11 +107,10 @@ TForm9::TForm9(platform::Services services, TDataModule2 &data, QWidget *parent)
     }
     computer->setExpanded(true);
     TreeView->setCurrentItem(computer);
-    connect(TreeView, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem *node) {
-        platform::guarded(TreeView, [&] { fillFolder(node); });
-    });
-    connect(TreeView, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { platform::guarded(TreeView, [&] { showMenu(at); }); });
+    platform::connectGuarded(TreeView, &QTreeWidget::itemExpanded, this,
+                             [this](QTreeWidgetItem *node) { fillFolder(node); });
+    platform::connectGuarded(TreeView, &QWidget::customContextMenuRequested, this,
+                             [this](const QPoint &at) { showMenu(at); });
 
     SpeedButton1 =
         flatButton(QStringLiteral("SpeedButton1"), QStringLiteral("GENERAR COPIA DE SEGURIDAD"),
