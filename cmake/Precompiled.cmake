@@ -86,6 +86,8 @@ endif()
 
 # ccache caches a file built with a precompiled header only when told that the header's macros
 # and time stamps may be trusted. Set before any target is made, as each takes its launcher then.
+# Such a file is found again only by its command line (ccache's direct lookup), so no definition
+# may hold a path of the clone on files that do not use it (tests/CMakeLists.txt).
 if(VADREL_PCH AND CMAKE_CXX_COMPILER_LAUNCHER MATCHES "ccache")
     set(CMAKE_CXX_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env
         CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
