@@ -2,6 +2,8 @@
 that matters, on a real X server under a real window manager."""
 
 import datetime
+import glob
+import importlib
 import os
 import re
 import shutil
@@ -376,6 +378,12 @@ def ordered(texts, index):
                   .casefold() for t in texts]
     return texts if values == sorted(values) and len(set(texts)) > 1 else None
 
+
+# Each window's own cases may live in a suite_*.py beside this file.
+for _path in sorted(glob.glob(os.path.join(os.path.dirname(os.path.abspath(__file__)), "suite_*.py"))):
+    _module = importlib.import_module(os.path.basename(_path)[:-3])
+    globals().update({name: value for name, value in vars(_module).items()
+                      if isinstance(value, type) and issubclass(value, unittest.TestCase)})
 
 if __name__ == "__main__":
     unittest.main(argv=[sys.argv[0], "-v", *sys.argv[1:]])
