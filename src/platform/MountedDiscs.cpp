@@ -49,18 +49,24 @@ std::vector<Discs::Mounted> QtDiscs::mounted() const {
 }
 
 QByteArray QtDiscs::chooseImage(QWidget *parent) {
-    const QString file = QFileDialog::getOpenFileName(
-        parent, QStringLiteral("Imagen de disco"),
-        QStandardPaths::writableLocation(QStandardPaths::HomeLocation),
-        QStringLiteral("Imágenes de disco (*.iso *.ISO);;Todos los archivos (*)"));
-    return file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+    const QString filters =
+        QStringLiteral("Imágenes de disco (*.iso *.ISO);;Todos los archivos (*)");
+    const QString kind = DialogFolders::kindOf(filters);
+    const QString file = QFileDialog::getOpenFileName(parent, QStringLiteral("Imagen de disco"),
+                                                      folders_.startFolder(kind), filters);
+    const QByteArray chosen = file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+    folders_.chose(kind, chosen);
+    return chosen;
 }
 
 QByteArray QtDiscs::chooseFolder(QWidget *parent) {
+    const QString kind = QStringLiteral("disco");
     const QString folder = QFileDialog::getExistingDirectory(
-        parent, QStringLiteral("Carpeta de un disco"),
-        QStandardPaths::writableLocation(QStandardPaths::HomeLocation));
-    return folder.isEmpty() ? QByteArray() : QFile::encodeName(folder);
+        parent, QStringLiteral("Carpeta de un disco"), folders_.startFolder(kind));
+    const QByteArray chosen = folder.isEmpty() ? QByteArray() : QFile::encodeName(folder);
+    // A disc's folder is usually one of several side by side.
+    folders_.chose(kind, chosen);
+    return chosen;
 }
 
 } // namespace platform

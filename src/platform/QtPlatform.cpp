@@ -54,24 +54,33 @@ bool QtDialogs::confirm(QWidget *parent, const QString &text) {
 }
 
 QByteArray QtDialogs::chooseCatalogue(QWidget *parent) {
+    const QString kind = QStringLiteral("catalogo");
     const QString folder = QFileDialog::getExistingDirectory(
-        parent, QStringLiteral("Abrir catálogo"),
-        QStandardPaths::writableLocation(QStandardPaths::HomeLocation));
-    return folder.isEmpty() ? QByteArray() : QFile::encodeName(folder);
+        parent, QStringLiteral("Abrir catálogo"), folders_.startFolder(kind));
+    const QByteArray chosen = folder.isEmpty() ? QByteArray() : QFile::encodeName(folder);
+    // The catalogues lie side by side: the next one is looked for beside this one.
+    folders_.chose(kind, chosen);
+    return chosen;
 }
 
 QByteArray QtDialogs::chooseFileToSave(QWidget *parent, const QString &title,
                                        const QString &suggested, const QString &filters) {
-    const QString file = QFileDialog::getSaveFileName(parent, title, suggested, filters);
-    return file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+    const QString kind = DialogFolders::kindOf(filters);
+    const QString file =
+        QFileDialog::getSaveFileName(parent, title, folders_.startFile(kind, suggested), filters);
+    const QByteArray chosen = file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+    folders_.chose(kind, chosen);
+    return chosen;
 }
 
 QByteArray QtDialogs::chooseFileToOpen(QWidget *parent, const QString &title,
                                        const QString &filters) {
-    const QString file = QFileDialog::getOpenFileName(
-        parent, title, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-        filters);
-    return file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+    const QString kind = DialogFolders::kindOf(filters);
+    const QString file =
+        QFileDialog::getOpenFileName(parent, title, folders_.startFolder(kind), filters);
+    const QByteArray chosen = file.isEmpty() ? QByteArray() : QFile::encodeName(file);
+    folders_.chose(kind, chosen);
+    return chosen;
 }
 
 bool QtDialogs::choosePrinter(QWidget *parent, QPrinter &printer) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/DialogFolders.h"
 #include "platform/Platform.h"
 
 #include <QByteArray>
@@ -17,6 +18,8 @@ QUrl shellTarget(const QString &target, const QByteArray &workingDirectory);
 
 class QtDialogs : public Dialogs {
 public:
+    explicit QtDialogs(Preferences &preferences)
+        : folders_(preferences) {}
     void error(QWidget *parent, const QString &text) override;
     void information(QWidget *parent, const QString &text) override;
     bool confirm(QWidget *parent, const QString &text) override;
@@ -27,6 +30,9 @@ public:
                                 const QString &filters) override;
     bool choosePrinter(QWidget *parent, QPrinter &printer) override;
     bool askPassword(QWidget *parent, const QString &server, QString &password) override;
+
+private:
+    DialogFolders folders_;
 };
 
 class QtShell : public Shell {
@@ -50,19 +56,24 @@ public:
 // Optical discs and removable volumes, from the mounted file systems.
 class QtDiscs : public Discs {
 public:
+    explicit QtDiscs(Preferences &preferences)
+        : folders_(preferences) {}
     std::vector<Mounted> mounted() const override;
     QByteArray chooseImage(QWidget *parent) override;
     QByteArray chooseFolder(QWidget *parent) override;
+
+private:
+    DialogFolders folders_;
 };
 
 // One of each, for the program entry.
 struct QtPlatform {
-    QtDialogs dialogs;
+    Preferences preferences{Preferences::userFile()};
+    QtDialogs dialogs{preferences};
     QtShell shell;
     QtModal modal;
     QtClock clock;
-    QtDiscs discs;
-    Preferences preferences{Preferences::userFile()};
+    QtDiscs discs{preferences};
     Services services() {
         return Services{dialogs, shell,      modal, clock, store::FileCalls::system(),
                         discs,   preferences};

@@ -1,3 +1,4 @@
+#include "platform/DialogFolders.h"
 #include "platform/QtPlatform.h"
 #include "support/QtPrinters.h"
 #include "support/TempCatalogue.h"
@@ -5,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -234,3 +236,51 @@ TEST(Shell, TheDesktopsDefaultProgramsReceiveTheirAddresses) {
 }
 
 #include "ShellTest.moc"
+
+// Each kind of file dialog starts in the folder last chosen for that kind, and never in a folder
+// that is not there (the dialog would show its name as the file's).
+TEST(DialogFoldersTest, StartWhereThatKindWasLastChosen) {
+    QTemporaryDir dir;
+    platform::Preferences preferences(dir.filePath(QStringLiteral("vadrel.conf")));
+    platform::DialogFolders folders(preferences);
+    const QByteArray odd = QFile::encodeName(dir.path()) + "/caf\xc3\xa9 & co \xe2\x80\x94 [1]";
+    ASSERT_EQ(::mkdir(odd.constData(), 0700), 0);
+    const QString csvs = dir.filePath(QStringLiteral("listas"));
+    ASSERT_TRUE(QDir().mkpath(csvs));
+    const QString gone = dir.filePath(QStringLiteral("borrada"));
+    ASSERT_TRUE(QDir().mkpath(gone));
+
+    EXPECT_EQ(platform::DialogFolders::kindOf(QStringLiteral("CSV (*.csv *.txt);;Todos (*)")),
+              "csv");
+    EXPECT_EQ(platform::DialogFolders::kindOf(QStringLiteral("Todos los archivos (*)")), "otros");
+    // Nothing chosen yet: the suggestion where its folder exists, else a folder that does.
+    EXPECT_EQ(folders.startFile("csv", csvs + "/catalogo.csv"), csvs + "/catalogo.csv");
+    const QFileInfo fallback(folders.startFile("csv", dir.filePath("falta/catalogo.csv")));
+    EXPECT_EQ(fallback.fileName(), "catalogo.csv");
+    EXPECT_TRUE(fallback.dir().exists());
+
+    const struct {
+        const char *kind;
+        QByteArray chosen;
+        bool isFolder;
+        QByteArray startsIn;
+    } chosen[] = {
+        {"csv", QFile::encodeName(csvs) + "/a.csv", false, QFile::encodeName(csvs)},
+        {"pdf", odd + "/informe.pdf", false, odd},
+        {"catalogo", odd, false, QFile::encodeName(dir.path())},
+        {"png", QFile::encodeName(gone) + "/g.png", false, {}},
+    };
+    for (const auto &c : chosen)
+        folders.chose(c.kind, c.chosen, c.isFolder);
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    for (const auto &c : chosen) {
+        SCOPED_TRACE(c.kind);
+        const QString start = folders.startFolder(c.kind);
+        if (c.startsIn.isEmpty())
+            EXPECT_TRUE(QFileInfo(start).isDir()) << start.toStdString();
+        else
+            EXPECT_EQ(QFile::encodeName(start), c.startsIn);
+    }
+    // Another kind's suggestion does not move this kind's start.
+    EXPECT_EQ(folders.startFile("csv", dir.filePath("falta/consulta.csv")), csvs + "/consulta.csv");
+}
