@@ -132,7 +132,7 @@ bool offerAccessConversion(QWidget *parent, platform::Services services, const Q
     };
     if (!services.dialogs.confirm(
             parent, QStringLiteral("\r\n El archivo db.mdb es un catálogo antiguo de Microsoft "
-                                   "Access.\r\n Desea convertirlo ahora ? El archivo original se "
+                                   "Access.\r\n ¿Desea convertirlo ahora? El archivo original se "
                                    "conserva sin cambios.\r\n")))
         return refuse(QString());
 

@@ -79,7 +79,7 @@ FolderReady prepareCatalogueFolder(const QByteArray &folder, platform::Services 
         return FolderReady::Ready;
     if (!services.dialogs.confirm(
             parent, QStringLiteral("\r\n No hay un catálogo en la carpeta \"%1\".\r\n "
-                                   "Desea crear en ella un catálogo vacío ?\r\n")
+                                   "¿Desea crear en ella un catálogo vacío?\r\n")
                         .arg(shown)))
         return FolderReady::Declined;
     // Made from inside the folder, so that its name goes to the system as it is; then back.

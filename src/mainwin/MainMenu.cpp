@@ -19,6 +19,7 @@ using Handler = void (TForm1::*)(QObject *);
 struct Entry {
     enum Kind { Menu, Item, Separator, Recent, Toggle } kind;
     const char *name;
+    // '&' marks the letter Alt reaches it by; screen readers are given the caption without it.
     const char16_t *caption;
     Handler handler;
     const char *keys = nullptr;  // the shortcut, as the menu shows it
@@ -38,55 +39,56 @@ constexpr bool kNeedsCatalogue = true;
 
 // The menus in the bar's order, each followed by its items.
 const Entry kMenu[] = {
-    menu("Archivo1", u"Archivo"),
-    item("NuevoCd1", u"Nuevo CD", &TForm1::NuevoCd1Click, "Ctrl+N", kNeedsCatalogue),
-    item("NuevoPrograma1", u"Nuevo Programa", &TForm1::NuevoPrograma1Click, "Ctrl+Shift+N",
+    menu("Archivo1", u"&Archivo"),
+    item("NuevoCd1", u"&Nuevo CD", &TForm1::NuevoCd1Click, "Ctrl+N", kNeedsCatalogue),
+    item("NuevoPrograma1", u"Nuevo &Programa", &TForm1::NuevoPrograma1Click, "Ctrl+Shift+N",
          kNeedsCatalogue),
-    item("CatalogarDisco1", u"Catalogar un disco ...", &TForm1::CatalogarDisco1Click, nullptr,
+    item("CatalogarDisco1", u"&Catalogar un disco ...", &TForm1::CatalogarDisco1Click, nullptr,
          kNeedsCatalogue),
     separator("N4"),
-    item("AbrirCatalogo1", u"Abrir catálogo ...", &TForm1::AbrirCatalogo1Click, "Ctrl+O"),
-    {Entry::Recent, "CatalogosRecientes1", u"Catálogos recientes", nullptr},
+    item("AbrirCatalogo1", u"&Abrir catálogo ...", &TForm1::AbrirCatalogo1Click, "Ctrl+O"),
+    {Entry::Recent, "CatalogosRecientes1", u"Catálogos &recientes", nullptr},
     separator("N5"),
     // Named for what it writes, beside the catalogue's export.
-    item("Exportar1", u"Exportar listado de programas ...", &TForm1::ExportarProgClick, "Ctrl+E",
+    item("Exportar1", u"&Exportar listado de programas ...", &TForm1::ExportarProgClick, "Ctrl+E",
          kNeedsCatalogue),
-    item("ExportarCatalogo1", u"Exportar catálogo ...", &TForm1::ExportarCatalogo1Click, nullptr,
+    item("ExportarCatalogo1", u"Exportar ca&tálogo ...", &TForm1::ExportarCatalogo1Click, nullptr,
          kNeedsCatalogue),
-    item("ImportarCsv1", u"Importar desde CSV ...", &TForm1::ImportarCsv1Click, nullptr,
+    item("ImportarCsv1", u"&Importar desde CSV ...", &TForm1::ImportarCsv1Click, nullptr,
          kNeedsCatalogue),
     separator("N1"),
-    item("Salir1", u"Salir", &TForm1::Salir1Click, "Ctrl+Q"),
+    item("Salir1", u"&Salir", &TForm1::Salir1Click, "Ctrl+Q"),
 
-    menu("Ver1", u"Ver"),
-    item("CDs1", u"CDs", &TForm1::CDs1Click, "Ctrl+1"),
-    item("Programas1", u"Programas", &TForm1::Programas1Click, "Ctrl+2"),
-    item("Consultas1", u"Consultas", &TForm1::Consultas1Click, "Ctrl+3"),
-    item("Buscar1", u"Buscar en Consultas", &TForm1::Buscar1Click, "Ctrl+F"),
-    item("BuscarTodo1", u"Buscar en todo el catálogo", &TForm1::BuscarTodo1Click, "Ctrl+Shift+F",
+    menu("Ver1", u"&Ver"),
+    item("CDs1", u"&CDs", &TForm1::CDs1Click, "Ctrl+1"),
+    item("Programas1", u"&Programas", &TForm1::Programas1Click, "Ctrl+2"),
+    item("Consultas1", u"C&onsultas", &TForm1::Consultas1Click, "Ctrl+3"),
+    item("Buscar1", u"&Buscar en Consultas", &TForm1::Buscar1Click, "Ctrl+F"),
+    item("BuscarTodo1", u"Buscar en &todo el catálogo", &TForm1::BuscarTodo1Click, "Ctrl+Shift+F",
          kNeedsCatalogue),
-    item("Estadisticas1", u"Estadísticas", &TForm1::Estadisticas1Click, nullptr, kNeedsCatalogue),
-    item("Repetidos1", u"Programas repetidos", &TForm1::Repetidos1Click, nullptr, kNeedsCatalogue),
+    item("Estadisticas1", u"&Estadísticas", &TForm1::Estadisticas1Click, nullptr, kNeedsCatalogue),
+    item("Repetidos1", u"Programas &repetidos", &TForm1::Repetidos1Click, nullptr, kNeedsCatalogue),
     separator("N6"),
-    {Entry::Toggle, "RecordarVentana1", u"Recordar ventana y página",
+    {Entry::Toggle, "RecordarVentana1", u"Recordar &ventana y página",
      &TForm1::RecordarVentana1Click},
 
-    menu("Herramientas1", u"Herramientas"),
-    item("RepararBasededatos1", u"Copia de seguridad (Backup)", &TForm1::RepararBasededatos1Click,
+    menu("Herramientas1", u"&Herramientas"),
+    item("RepararBasededatos1", u"&Copia de seguridad (Backup)", &TForm1::RepararBasededatos1Click,
          "Ctrl+B"),
     separator("N2"),
-    item("Blockdenotas1", u"Bloc de notas", &TForm1::Blockdenotas1Click),
-    item("ExploradordeWindows1", u"Explorador de Windows", &TForm1::ExploradordeWindows1Click),
-    item("Calculadorqa1", u"Calculadora", &TForm1::Calculadorqa1Click),
-    item("Navegadorpredeterminado1", u"Navegador (predeterminado)",
+    item("Blockdenotas1", u"&Bloc de notas", &TForm1::Blockdenotas1Click),
+    item("ExploradordeWindows1", u"&Explorador de Windows", &TForm1::ExploradordeWindows1Click),
+    item("Calculadorqa1", u"C&alculadora", &TForm1::Calculadorqa1Click),
+    item("Navegadorpredeterminado1", u"&Navegador (predeterminado)",
          &TForm1::Navegadorpredeterminado1Click),
-    item("Clientedecorreo1", u"Cliente de correo (predeterminado)", &TForm1::Clientedecorreo1Click),
+    item("Clientedecorreo1", u"C&liente de correo (predeterminado)",
+         &TForm1::Clientedecorreo1Click),
 
-    menu("Ayuda1", u"Ayuda"),
-    item("Ayuda2", u"Ayuda", &TForm1::Ayuda2Click, "F1"),
-    item("Contacto1", u"Contacto", &TForm1::Contacto1Click),
+    menu("Ayuda1", u"A&yuda"),
+    item("Ayuda2", u"&Ayuda", &TForm1::Ayuda2Click, "F1"),
+    item("Contacto1", u"&Contacto", &TForm1::Contacto1Click),
     separator("N3"),
-    item("Acercade1", u"Acerca de ...", &TForm1::Acercade1Click),
+    item("Acercade1", u"Acerca &de ...", &TForm1::Acercade1Click),
 };
 
 } // namespace

@@ -7,10 +7,12 @@
 #include "widgets/DBGrid.h"
 #include "widgets/DBMemo.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -101,11 +103,32 @@ TEST_F(MainWindowTest, TheCdWalkTellsTheBoundControlsOnceAndLeavesThemOnTheLastC
 TEST_F(MainWindowTest, MenuHasEveryItemInOrder) {
     start();
     QStringList seen;
-    for (QAction *top : form1()->menuBar()->actions()) {
-        seen << top->menu()->objectName() + "=" + top->text();
-        for (QAction *item : top->menu()->actions())
-            seen << item->objectName() + "=" + (item->isSeparator() ? "-" : item->text()) +
+    // The captions as a screen reader hears them; each menu reached by Alt and a letter of its
+    // own, and each item by a letter of its own within its menu.
+    auto heard = [](QWidget *menu, int index) {
+        return QAccessible::queryAccessibleInterface(menu)->child(index)->text(QAccessible::Name);
+    };
+    auto letters = [](const QList<QAction *> &actions) {
+        QSet<QKeySequence> keys;
+        int items = 0;
+        for (QAction *action : actions)
+            if (!action->isSeparator()) {
+                keys << QKeySequence::mnemonic(action->text());
+                ++items;
+            }
+        return keys.size() == items && !keys.contains(QKeySequence());
+    };
+    const QList<QAction *> tops = form1()->menuBar()->actions();
+    EXPECT_TRUE(letters(tops));
+    for (int t = 0; t < tops.size(); ++t) {
+        QMenu *menu = tops[t]->menu();
+        seen << menu->objectName() + "=" + heard(form1()->menuBar(), t);
+        EXPECT_TRUE(letters(menu->actions())) << menu->objectName().toStdString();
+        for (int i = 0; i < menu->actions().size(); ++i) {
+            QAction *item = menu->actions()[i];
+            seen << item->objectName() + "=" + (item->isSeparator() ? "-" : heard(menu, i)) +
                         (item->shortcut().isEmpty() ? "" : " " + item->shortcut().toString());
+        }
     }
     // The shortcuts stand beside the captions, never in them.
     EXPECT_EQ(seen, QStringList({"Archivo1=Archivo",
