@@ -472,9 +472,12 @@ void TFormDisco::BotonGuardarClick() {
     catalogue_.rereadAll();
     // The CDs page shows the new CD.
     cds_.FindRow(schema::field(schema::cds::Number), stored.cd, false);
-    services_.dialogs.information(this, QStringLiteral(" Se guardaron el CD %1 y %2 programas ")
-                                            .arg(stored.cd)
-                                            .arg(stored.programs.size()));
+    const qsizetype saved = qsizetype(stored.programs.size());
+    services_.dialogs.information(
+        this, QStringLiteral(" Se guardaron el CD %1 y %2 %3 ")
+                  .arg(stored.cd)
+                  .arg(saved)
+                  .arg(saved == 1 ? QStringLiteral("programa") : QStringLiteral("programas")));
     close();
 }
 

@@ -41,7 +41,7 @@ protected:
         fake.modal.inside = inside;
         QAction *command = nullptr;
         for (QAction *action : form1()->menuBar()->findChildren<QAction *>())
-            if (action->text() == text)
+            if (QString(action->text()).remove(u'&') == text) // without the Alt letter's mark
                 command = action;
         ASSERT_NE(command, nullptr) << text.toStdString();
         command->trigger();
