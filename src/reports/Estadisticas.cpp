@@ -43,7 +43,7 @@ using Counts = std::vector<std::pair<QString, qint64>>;
 // it shows the largest and sums the rest as "Otros"; its table keeps every one.
 constexpr int kMostBars = 12;
 // The widest name under a bar, in pixels; a longer one is cut, and whole in the bar's tooltip.
-constexpr int kLabelWidth = 120;
+constexpr int kLabelWidth = 100;
 // The plot's width when the window opens, to tell whether the names fit upright.
 constexpr int kPlotWidth = 520;
 
@@ -169,7 +169,6 @@ QChartView *barChart(const QString &title, const Counts &bars) {
     series->setLabelsPrecision(18); // whole counts, never in exponent form
     auto *chart = new QChart;
     chart->setTitle(title);
-    chart->setLocalizeNumbers(true);
     chart->addSeries(series);
     chart->legend()->hide();
     auto *categories = new QBarCategoryAxis;
@@ -188,7 +187,8 @@ QChartView *barChart(const QString &title, const Counts &bars) {
     }
     categories->append(names);
     const bool upright = names.isEmpty() || widest + 8 <= kPlotWidth / int(names.size());
-    categories->setLabelsAngle(upright ? 0 : -45);
+    // Upright from the bottom when they do not fit across: slanted, the axis cuts them to the bar.
+    categories->setLabelsAngle(upright ? 0 : -90);
     series->attachAxis(categories);
     const auto [step, top] = countScale(highest);
     auto *values = new QValueAxis;
