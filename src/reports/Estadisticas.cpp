@@ -39,12 +39,12 @@ namespace {
 
 using Counts = std::vector<std::pair<QString, qint64>>;
 
-// Past this many bars the names no longer fit under a chart of the window's size, even slanted:
+// Past this many bars the names no longer fit under a chart of the window's size, even standing:
 // it shows the largest and sums the rest as "Otros"; its table keeps every one.
 constexpr int kMostBars = 12;
 // The widest name under a bar, in pixels; a longer one is cut, and whole in the bar's tooltip.
 constexpr int kLabelWidth = 100;
-// The plot's width when the window opens, to tell whether the names fit upright.
+// The plot's width when the window opens, to tell whether the names fit across.
 constexpr int kPlotWidth = 520;
 
 // The kMostBars largest in their own order, then the sum of the rest as "Otros".
@@ -186,9 +186,9 @@ QChartView *barChart(const QString &title, const Counts &bars) {
         widest = std::max(widest, metrics.horizontalAdvance(name));
     }
     categories->append(names);
-    const bool upright = names.isEmpty() || widest + 8 <= kPlotWidth / int(names.size());
+    const bool across = names.isEmpty() || widest + 8 <= kPlotWidth / int(names.size());
     // Upright from the bottom when they do not fit across: slanted, the axis cuts them to the bar.
-    categories->setLabelsAngle(upright ? 0 : -90);
+    categories->setLabelsAngle(across ? 0 : -90);
     series->attachAxis(categories);
     const auto [step, top] = countScale(highest);
     auto *values = new QValueAxis;
