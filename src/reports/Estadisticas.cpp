@@ -3,7 +3,9 @@
 #include "platform/Guard.h"
 #include "platform/Look.h"
 #include "store/catalogue/Modulo.h"
+#include "store/cursor/TableCursor.h"
 #include "store/files/ReplacementFile.h"
+#include "store/schema/Schema.h"
 #include "store/summary/CatalogueFigures.h"
 
 #include <QAbstractTableModel>
@@ -13,7 +15,11 @@
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
+#include <QCursor>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,15 +28,100 @@
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
 
 namespace {
 
 using Counts = std::vector<std::pair<QString, qint64>>;
 
-// Past this many bars a chart is unreadable: it shows the largest, and its table all of them.
-constexpr int kMostBars = 30;
+// Past this many bars the names no longer fit under a chart of the window's size, even standing:
+// it shows the largest and sums the rest as "Otros"; its table keeps every one.
+constexpr int kMostBars = 12;
+// The widest name under a bar, in pixels; a longer one is cut, and whole in the bar's tooltip.
+constexpr int kLabelWidth = 100;
+// The plot's width when the window opens, to tell whether the names fit across.
+constexpr int kPlotWidth = 520;
+
+// The kMostBars largest in their own order, then the sum of the rest as "Otros".
+Counts largestAndRest(const Counts &counts) {
+    if (counts.size() <= size_t(kMostBars) + 1)
+        return counts;
+    std::vector<size_t> order(counts.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return counts[a].second > counts[b].second; });
+    std::vector<bool> kept(counts.size());
+    for (size_t i = 0; i < size_t(kMostBars); ++i)
+        kept[order[i]] = true;
+    Counts shown;
+    qint64 rest = 0;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        if (kept[i])
+            shown.push_back(counts[i]);
+        else
+            rest += counts[i].second;
+    }
+    shown.emplace_back(QStringLiteral("Otros"), rest);
+    return shown;
+}
+
+// After 1, 2, 5, 10, 20, 50 ... the next one.
+qint64 nextRound(qint64 value) {
+    qint64 power = 1;
+    while (power * 10 <= value)
+        power *= 10;
+    return value / power == 2 ? power * 5 : value * 2;
+}
+
+qint64 floorDiv(qint64 a, qint64 b) {
+    return a / b - (a % b != 0 && (a < 0) != (b < 0));
+}
+
+// Years as a time line: every year from the first to the last, empty ones too, or spans of 2, 5,
+// 10, 20, 50 ... years from a round one when they would not fit; the programs without a year
+// first.
+Counts yearBars(const std::vector<std::pair<qint64, qint64>> &perYear) {
+    Counts bars;
+    std::vector<std::pair<qint64, qint64>> known;
+    for (const auto &entry : perYear) {
+        if (entry.first == 0)
+            bars.emplace_back(QStringLiteral("(sin año)"), entry.second);
+        else
+            known.push_back(entry);
+    }
+    if (known.empty())
+        return bars;
+    const qint64 first = known.front().first;
+    const qint64 last = known.back().first;
+    qint64 span = 1;
+    while (floorDiv(last, span) - floorDiv(first, span) + 1 > kMostBars)
+        span = nextRound(span);
+    const qint64 from = floorDiv(first, span);
+    std::vector<qint64> sums(size_t(floorDiv(last, span) - from + 1));
+    for (const auto &[year, count] : known)
+        sums[size_t(floorDiv(year, span) - from)] += count;
+    for (size_t i = 0; i < sums.size(); ++i) {
+        const qint64 start = (from + qint64(i)) * span;
+        bars.emplace_back(span == 1 ? QString::number(start)
+                                    : QStringLiteral("%1–%2").arg(start).arg(start + span - 1),
+                          sums[i]);
+    }
+    return bars;
+}
+
+// A whole step of 1, 2 or 5 times a power of ten, and a top that is a whole number of steps above
+// the highest count, with room for the numbers over the bars; at most eight steps.
+std::pair<qint64, qint64> countScale(qint64 highest) {
+    qint64 step = 1;
+    while (highest / step + 1 > 8)
+        step = nextRound(step);
+    return {step, (highest / step + 1) * step};
+}
 
 // Two columns, name and programs, over counts held by the model.
 class CountsModel : public QAbstractTableModel {
@@ -64,51 +155,75 @@ private:
     QString heading_;
 };
 
-QChartView *barChart(const QString &title, const Counts &counts) {
-    Counts shown = counts;
-    QString heading = title;
-    if (shown.size() > size_t(kMostBars)) {
-        std::stable_sort(shown.begin(), shown.end(),
-                         [](const auto &a, const auto &b) { return a.second > b.second; });
-        shown.resize(kMostBars);
-        heading = QStringLiteral("%1 (los %2 con más programas)").arg(title).arg(kMostBars);
-    }
+QChartView *barChart(const QString &title, const Counts &bars) {
     auto *set = new QBarSet(QStringLiteral("Programas"));
-    QStringList names;
     qint64 highest = 0;
-    for (const auto &[name, count] : shown) {
-        *set << qreal(count);
-        names << name;
-        highest = std::max(highest, count);
+    for (const auto &bar : bars) {
+        *set << qreal(bar.second);
+        highest = std::max(highest, bar.second);
     }
     auto *series = new QBarSeries;
     series->append(set);
     series->setLabelsVisible(true);
     series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    series->setLabelsPrecision(18); // whole counts, never in exponent form
     auto *chart = new QChart;
-    chart->setTitle(heading);
+    chart->setTitle(title);
     chart->addSeries(series);
     chart->legend()->hide();
     auto *categories = new QBarCategoryAxis;
-    categories->append(names);
-    categories->setLabelsAngle(names.size() > 8 ? -60 : 0);
     chart->addAxis(categories, Qt::AlignBottom);
+    // Names cut to fit, each one different: the axis takes a name only once.
+    const QFontMetrics metrics(categories->labelsFont());
+    QStringList names;
+    int widest = 0;
+    for (const auto &bar : bars) {
+        const QString cut = metrics.elidedText(bar.first, Qt::ElideRight, kLabelWidth);
+        QString name = cut;
+        for (int n = 2; names.contains(name); ++n)
+            name = QStringLiteral("%1 (%2)").arg(cut).arg(n);
+        names << name;
+        widest = std::max(widest, metrics.horizontalAdvance(name));
+    }
+    categories->append(names);
+    const bool across = names.isEmpty() || widest + 8 <= kPlotWidth / int(names.size());
+    // Upright from the bottom when they do not fit across: slanted, the axis cuts them to the bar.
+    categories->setLabelsAngle(across ? 0 : -90);
     series->attachAxis(categories);
+    const auto [step, top] = countScale(highest);
     auto *values = new QValueAxis;
-    values->setRange(0, qreal(std::max<qint64>(highest, 1)) * 1.15); // room for the labels
+    values->setRange(0, qreal(top));
+    values->setTickType(QValueAxis::TicksDynamic);
+    values->setTickAnchor(0);
+    values->setTickInterval(qreal(step));
+    values->setMinorTickCount(0);
     values->setLabelFormat(QStringLiteral("%d"));
     chart->addAxis(values, Qt::AlignLeft);
     series->attachAxis(values);
     auto *view = new QChartView(chart);
     view->setRenderHint(QPainter::Antialiasing);
-    view->setAccessibleName(heading);
+    view->setAccessibleName(title);
+    // The whole name and count of the bar under the pointer.
+    QObject::connect(series, &QBarSeries::hovered, view, [view, bars](bool over, int index) {
+        const QString tip =
+            over && index >= 0 && size_t(index) < bars.size()
+                ? QStringLiteral("%1: %2").arg(bars[size_t(index)].first,
+                                               QLocale().toString(bars[size_t(index)].second))
+                : QString();
+        view->setToolTip(tip);
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(QCursor::pos(), tip, view);
+    });
     return view;
 }
 
-QWidget *chartPage(const QString &title, const QString &heading, const Counts &counts) {
+QWidget *chartPage(const QString &title, const QString &heading, const Counts &counts,
+                   const Counts &bars) {
     auto *page = new QWidget;
     auto *layout = new QHBoxLayout(page);
-    QChartView *chart = barChart(title, counts);
+    QChartView *chart = barChart(title, bars);
     chart->setObjectName(QStringLiteral("Grafico"));
     layout->addWidget(chart, 3);
     auto *table = new QTableView(page);
@@ -181,9 +296,21 @@ void TFormEstadisticas::refresh() {
     Counts years;
     for (const auto &[year, count] : figures.perYear)
         years.emplace_back(year == 0 ? QStringLiteral("(sin año)") : QString::number(year), count);
+    // A CD by its number and description, as the CDs page lists it.
+    std::unordered_map<qint64, QString> descriptions;
+    const store::TableCursor &discs = data_.TDiscos;
+    for (int row = 0; row < discs.RecordCount(); ++row) {
+        const std::string_view text = discs.utf8At(row, store::schema::cds::Description);
+        descriptions[discs.numberAt(row, store::schema::cds::Number)] =
+            QString::fromUtf8(text.data(), qsizetype(text.size())).simplified();
+    }
     Counts cds;
-    for (const auto &[cd, count] : figures.perCd)
-        cds.emplace_back(QString::number(cd), count);
+    for (const auto &[cd, count] : figures.perCd) {
+        const QString description = descriptions[cd];
+        cds.emplace_back(description.isEmpty() ? QString::number(cd)
+                                               : QStringLiteral("%1 %2").arg(cd).arg(description),
+                         count);
+    }
 
     const int shown = Graficos->currentIndex();
     while (Graficos->count() > 0) {
@@ -191,15 +318,17 @@ void TFormEstadisticas::refresh() {
         Graficos->removeTab(0);
         delete page;
     }
-    Graficos->addTab(
-        chartPage(QStringLiteral("Programas por licencia"), QStringLiteral("Licencia"), licences),
-        QStringLiteral("Por licencia"));
-    Graficos->addTab(chartPage(QStringLiteral("Programas por año"), QStringLiteral("Año"), years),
+    Graficos->addTab(chartPage(QStringLiteral("Programas por licencia"), QStringLiteral("Licencia"),
+                               licences, largestAndRest(licences)),
+                     QStringLiteral("Por licencia"));
+    Graficos->addTab(chartPage(QStringLiteral("Programas por año"), QStringLiteral("Año"), years,
+                               yearBars(figures.perYear)),
                      QStringLiteral("Por año"));
-    Graficos->addTab(chartPage(QStringLiteral("Programas por CD"), QStringLiteral("Nro. CD"), cds),
+    Graficos->addTab(chartPage(QStringLiteral("Programas por CD"), QStringLiteral("CD"), cds,
+                               largestAndRest(cds)),
                      QStringLiteral("Por CD"));
-    Graficos->addTab(chartPage(QStringLiteral("Las diez empresas con más programas"),
-                               QStringLiteral("Empresa"), figures.topPublishers),
+    Graficos->addTab(chartPage(QStringLiteral("Programas por empresa"), QStringLiteral("Empresa"),
+                               figures.perPublisher, largestAndRest(figures.perPublisher)),
                      QStringLiteral("Empresas"));
     Graficos->setCurrentIndex(std::max(shown, 0));
 }
@@ -214,10 +343,19 @@ void TFormEstadisticas::saveImage() {
     const QString suggested =
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
         QStringLiteral("/vadrel-%1.png").arg(QLatin1String(kImageNames[Graficos->currentIndex()]));
-    const QByteArray file = services_.dialogs.chooseFileToSave(
+    QByteArray file = services_.dialogs.chooseFileToSave(
         this, QStringLiteral("Guardar imagen"), suggested, QStringLiteral("Imagen PNG (*.png)"));
     if (file.isEmpty())
         return;
+    if (!file.toLower().endsWith(".png")) {
+        file += ".png";
+        // The dialog asked about the name typed, not about this one.
+        if (QFileInfo::exists(QFile::decodeName(file)) &&
+            !services_.dialogs.confirm(
+                this, QStringLiteral("El archivo \"%1\" ya existe. ¿Desea reemplazarlo?")
+                          .arg(QDir::toNativeSeparators(QFile::decodeName(file)))))
+            return;
+    }
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

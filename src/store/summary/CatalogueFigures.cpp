@@ -88,13 +88,10 @@ CatalogueFigures countCatalogue(const TableCursor &cds, const TableCursor &progr
     std::vector<std::pair<QString, qint64>> ranked;
     for (const auto &[name, programCount] : publishers)
         ranked.emplace_back(fromUtf8(name), programCount);
-    const auto most = [](const auto &a, const auto &b) {
+    std::sort(ranked.begin(), ranked.end(), [](const auto &a, const auto &b) {
         return a.second != b.second ? a.second > b.second : a.first < b.first;
-    };
-    const size_t kept = std::min<size_t>(10, ranked.size());
-    std::partial_sort(ranked.begin(), ranked.begin() + qsizetype(kept), ranked.end(), most);
-    ranked.resize(kept);
-    figures.topPublishers = std::move(ranked);
+    });
+    figures.perPublisher = std::move(ranked);
     return figures;
 }
 

@@ -21,8 +21,8 @@ struct CatalogueFigures {
     std::vector<std::pair<qint64, qint64>> perYear;
     // Every CD with programs, by number.
     std::vector<std::pair<qint64, qint64>> perCd;
-    // The ten publishers with most programs, most first, ties by name; no empty name.
-    std::vector<std::pair<QString, qint64>> topPublishers;
+    // Every publisher, most programs first, ties by name; no empty name.
+    std::vector<std::pair<QString, qint64>> perPublisher;
 };
 
 class TableCursor;
