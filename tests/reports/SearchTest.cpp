@@ -1,10 +1,15 @@
 #include "reports/CatalogueSearch.h"
+#include "store/catalogue/Modulo.h"
+#include "store/engine/Engine.h"
 #include "store/search/SearchIndex.h"
 #include "support/AppFixture.h"
+#include "support/QtPrinters.h"
 #include "support/TempCatalogue.h"
 #include "support/WaitFor.h"
 
 #include <QApplication>
+#include <QHash>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,10 +17,13 @@
 #include <QTest>
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <vector>
 
 using store::search::SearchIndex;
+namespace engine = store::engine;
 
 namespace {
 
@@ -67,6 +75,8 @@ TEST_F(SearchIndexTest, FindsProgramsHoldingEveryWordInAnyField) {
         {"fotografia editor", {2}}, // the CD's description and the name
         {"office 3", {4}},          // the CD's number
         {"c:\\juegos", {3}},
+        {"01/01/2003", {1, 2}}, // the CD's date as shown, and as stored
+        {"2003-01-01", {1, 2}},
         {"editor kodak", {}}, // each word in a different program
         {"digital2.0", {}},   // never across two fields
         {"kodakshareware", {}},
@@ -99,6 +109,54 @@ TEST_F(SearchIndexTest, NarrowingFindsWhatAFreshSearchFinds) {
     for (const auto &[before, now] : {std::pair{"cama", "cam"}, {"camara", "kodak"}, {"", "c"}})
         EXPECT_FALSE(SearchIndex::narrows(QString::fromUtf8(before), QString::fromUtf8(now)))
             << before << " -> " << now;
+}
+
+// Each save patched in by key: the index then finds, in the same order and with the same texts,
+// what a fresh reading of the file finds.
+TEST_F(SearchIndexTest, PatchedIndexFindsWhatAFreshReadingFinds) {
+    SearchIndex patched = SearchIndex::build(catalogue.dbPath());
+    const struct {
+        const char *sql;
+        std::vector<qint64> programs, cds;
+    } saves[] = {
+        {"UPDATE Programas SET NombrePrograma = 'Visor Nuevo' WHERE NroPrograma = 1", {1}, {}},
+        {"UPDATE Programas SET NroDisco = 3 WHERE NroPrograma = 2", {2}, {}},
+        {"DELETE FROM Programas WHERE NroPrograma = 3", {3}, {}},
+        {"INSERT INTO Discos VALUES (4, 'Utilidades', '2004-03-14', NULL);"
+         "INSERT INTO Programas VALUES (5, 4, 'Visor Extra', NULL, NULL, NULL, NULL, NULL, NULL);"
+         "INSERT INTO Programas VALUES (0, 1, 'Visor Cero', NULL, NULL, NULL, NULL, NULL, NULL)",
+         {5, 0},
+         {4}},
+        {"UPDATE Discos SET DescripcionDisco = 'Imágenes', FechaDisco = '2005-06-07' "
+         "WHERE NroDisco = 1",
+         {},
+         {1}},
+        {"UPDATE Programas SET NombrePrograma = 'Visor Otra Vez' WHERE NroPrograma = 1", {1}, {}},
+    };
+    const char *const typed[] = {"visor",  "camara",   "editor",     "nandu",
+                                 "office", "imagenes", "fotografia", "14/03/2004",
+                                 "2005",   "v",        "3",          "utilidades visor"};
+    for (const auto &save : saves) {
+        catalogue.exec(QString::fromUtf8(save.sql));
+        const engine::DbHandle db = engine::open(catalogue.dbPath(), false);
+        patched.patch(db.get(), save.programs, save.cds);
+        const SearchIndex fresh = SearchIndex::build(catalogue.dbPath());
+        for (const char *words : typed) {
+            const std::vector<int> found = patched.find(QString::fromUtf8(words));
+            const std::vector<int> expected = fresh.find(QString::fromUtf8(words));
+            ASSERT_EQ(numbers(patched, found), numbers(fresh, expected)) << save.sql << words;
+            EXPECT_EQ(patched.cdCount(found), fresh.cdCount(expected)) << words;
+            for (size_t i = 0; i < found.size(); ++i)
+                for (int f = 0; f < SearchIndex::FieldCount; ++f)
+                    EXPECT_EQ(patched.text(found[i], SearchIndex::Field(f)),
+                              fresh.text(expected[i], SearchIndex::Field(f)))
+                        << words << " field " << f;
+        }
+    }
+    // Narrowing on the patched index as the window does it, word by word.
+    std::vector<int> shown = patched.find(QStringLiteral("v"));
+    shown = patched.find(QStringLiteral("vi"), &shown, SearchIndex::words(QStringLiteral("v")));
+    EXPECT_EQ(shown, patched.find(QStringLiteral("vi")));
 }
 
 // Enough programs for the search to split them between threads and rule most out by their
@@ -162,6 +220,15 @@ protected:
         }
         window->Resultados->viewport()->repaint(); // the marking delegate paints every cell
     }
+    // A cell's text in the column of the given title.
+    QString cell(int row, const char *title) {
+        QAbstractItemModel *model = window->Resultados->model();
+        for (int column = 0; column < model->columnCount(); ++column)
+            if (model->headerData(column, Qt::Horizontal).toString() == QString::fromUtf8(title))
+                return model->index(row, column).data().toString();
+        ADD_FAILURE() << "no column " << title;
+        return {};
+    }
     std::unique_ptr<CatalogueSearch> window;
 };
 
@@ -185,6 +252,8 @@ TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
         {"ñandu", 2, "2 programas en 2 CDs"},
         {"abc-123", 2, "2 programas en 1 CD"},
         {"SHAREWARE", 1, "1 programa en 1 CD"},
+        {"01/01/2003", 2, "2 programas en 1 CD"}, // the CD's date, as the column shows it
+        {"2003-01-01", 2, "2 programas en 1 CD"},
         {"zzz  ", 0, "Ningún programa contiene «zzz»"},
     };
     for (const auto &c : cases) {
@@ -195,6 +264,71 @@ TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
     type("");
     EXPECT_EQ(window->Resultados->model()->rowCount(), 0);
     EXPECT_FALSE(window->Cuenta->text().contains(QStringLiteral("programa ")));
+    type("kodak");
+    EXPECT_EQ(cell(0, "Fecha"), QStringLiteral("01/01/2003"));
+}
+
+TEST_F(SearchWindowTest, EverySaveShowsInTheOpenWindowAndItsDetailsWithoutReadingAgain) {
+    ASSERT_TRUE(waitUntilRead());
+    TDataModule2 &m = data();
+    auto editRow = [](store::TableCursor &cursor, const char *key, int number, const char *field,
+                      const char *value) {
+        ASSERT_TRUE(cursor.FindRow(QString::fromUtf8(key), number, false));
+        cursor.EditRow();
+        cursor.FieldByName(QString::fromUtf8(field)).setAsString(QString::fromUtf8(value));
+        cursor.PostRow();
+    };
+    QString details;
+    fake.modal.inside = [&](QDialog *shown) {
+        details = shown->findChild<QLineEdit *>(QStringLiteral("Edit1"))->text();
+    };
+    const struct {
+        const char *what, *typed;
+        std::function<void()> save;
+        std::vector<const char *> names; // the first one's details are opened
+    } cases[] = {
+        {"a program renamed",
+         "kodak",
+         [&] {
+             m.writingPrograms(
+                 [&] { editRow(m.TProgramas, "NroPrograma", 1, "NombrePrograma", "Visor Kodak"); });
+         },
+         {"Visor Kodak"}},
+        {"a CD's description changed",
+         "arcade",
+         [&] { editRow(m.TDiscos, "NroDisco", 2, "DescripcionDisco", "Arcade"); },
+         {"Ñandú Aventura"}},
+        {"a program added",
+         "visor",
+         [&] {
+             m.writingPrograms([&] {
+                 m.TProgramas.InsertRow({5, 1, QStringLiteral("Visor Extra"), QString(), QString(),
+                                         QStringLiteral("Demo"), 2004, QString(), QString()});
+             });
+         },
+         {"Visor Kodak", "Visor Extra"}},
+        {"a program deleted",
+         "visor",
+         [&] {
+             m.writingPrograms([&] {
+                 ASSERT_TRUE(m.TProgramas.FindRow(QStringLiteral("NroPrograma"), 1, false));
+                 m.TProgramas.DeleteRow();
+             });
+         },
+         {"Visor Extra"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        type(c.typed); // the grid shows the matches before the save
+        c.save();
+        QApplication::processEvents(); // no time for a reading of the whole catalogue
+        std::vector<QString> shown;
+        for (int row = 0; row < window->Resultados->model()->rowCount(); ++row)
+            shown.push_back(cell(row, "Programa"));
+        EXPECT_EQ(shown, std::vector<QString>(c.names.begin(), c.names.end()));
+        QTest::keyClick(window->Palabras, Qt::Key_Return);
+        EXPECT_EQ(details, QString::fromUtf8(c.names.front()));
+    }
 }
 
 TEST_F(SearchWindowTest, EnterShowsTheChosenProgramsDetails) {
