@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -180,8 +181,9 @@ public:
                                .adjusted(3, 0, -3, 0);
         painter->save();
         painter->setClipRect(area);
-        painter->setPen(item.palette.color(
-            item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+        const QColor rowText = item.palette.color(
+            item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text);
+        painter->setPen(rowText);
         if (!anyMarked) { // most cells: the text once, without measuring it first
             painter->setFont(item.font);
             painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, text);
@@ -190,6 +192,9 @@ public:
         }
         QFont bold = item.font;
         bold.setBold(true);
+        // Dark on the light mark, in a selected row as in any other: the row's own text colour
+        // may be light.
+        const QColor markText = QColor(20, 20, 20);
         int x = area.left();
         for (int from = 0; from < text.size() && x < area.right();) {
             int to = from;
@@ -202,6 +207,7 @@ public:
             const QRect box(x, area.top(), width, area.height());
             if (marked[size_t(from)])
                 painter->fillRect(box, QColor(255, 230, 120));
+            painter->setPen(marked[size_t(from)] ? markText : rowText);
             painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, piece);
             x += width;
             from = to;
@@ -349,6 +355,14 @@ void CatalogueSearch::patchSaved() {
                 matches_->QAbstractTableModel::index(int(row), current.column()));
             break;
         }
+}
+
+void CatalogueSearch::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    DialogBase::keyPressEvent(event);
 }
 
 void CatalogueSearch::takeReading() {

@@ -38,6 +38,9 @@ public:
     QTableView *Resultados;
     QLabel *Cuenta;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     class Matches;
     class Marker;

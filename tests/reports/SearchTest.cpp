@@ -232,6 +232,19 @@ protected:
     std::unique_ptr<CatalogueSearch> window;
 };
 
+// How far apart two colours are to the eye, from 1 to 21, as web guidelines measure it.
+double contrast(QRgb a, QRgb b) {
+    auto luminance = [](QRgb c) {
+        auto channel = [](int v) {
+            const double x = v / 255.0;
+            return x <= 0.03928 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 } // namespace
 
 TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
@@ -328,6 +341,51 @@ TEST_F(SearchWindowTest, EverySaveShowsInTheOpenWindowAndItsDetailsWithoutReadin
         EXPECT_EQ(shown, std::vector<QString>(c.names.begin(), c.names.end()));
         QTest::keyClick(window->Palabras, Qt::Key_Return);
         EXPECT_EQ(details, QString::fromUtf8(c.names.front()));
+    }
+}
+
+TEST_F(SearchWindowTest, EscapeClosesTheWindowFromTheBoxAndFromTheList) {
+    ASSERT_TRUE(waitUntilRead());
+    for (QWidget *focus :
+         {static_cast<QWidget *>(window->Palabras), static_cast<QWidget *>(window->Resultados)}) {
+        window->show();
+        QApplication::processEvents();
+        ASSERT_TRUE(window->isVisible());
+        QTest::keyClick(focus, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible()) << focus->objectName().toStdString();
+    }
+}
+
+// The marked word must stay readable on its mark, in the selected row as in any other.
+TEST_F(SearchWindowTest, MarkedWordsAreReadableInSelectedRowsAndOthers) {
+    ASSERT_TRUE(waitUntilRead());
+    for (const bool selected : {false, true}) {
+        // The same row with its name cell unmarked (found by its publisher), then marked.
+        QImage cells[2];
+        for (int marked = 0; marked < 2; ++marked) {
+            type(marked ? "office" : "microsoft");
+            if (selected)
+                window->Resultados->selectRow(0);
+            const QRect box =
+                window->Resultados->visualRect(window->Resultados->model()->index(0, 0));
+            cells[marked] = window->Resultados->viewport()->grab(box).toImage();
+        }
+        // Where the two differ: the mark and the word on it. The most common colour there is
+        // the mark; the word's is the one farthest from it.
+        QHash<QRgb, int> counts;
+        for (int y = 0; y < cells[1].height(); ++y)
+            for (int x = 0; x < cells[1].width(); ++x)
+                if (cells[0].pixel(x, y) != cells[1].pixel(x, y))
+                    ++counts[cells[1].pixel(x, y)];
+        ASSERT_FALSE(counts.isEmpty());
+        const QRgb mark =
+            std::max_element(counts.keyValueBegin(), counts.keyValueEnd(), [](auto a, auto b) {
+                return a.second < b.second;
+            })->first;
+        double best = 1;
+        for (auto it = counts.keyBegin(); it != counts.keyEnd(); ++it)
+            best = std::max(best, contrast(mark, *it));
+        EXPECT_GE(best, 4.5) << (selected ? "selected" : "not selected");
     }
 }
 
