@@ -420,4 +420,9 @@ TEST_F(SearchWindowTest, OpeningAgainReadsTheCatalogueAgain) {
     QApplication::processEvents();
     ASSERT_TRUE(waitUntilRead());
     EXPECT_EQ(window->Resultados->model()->rowCount(), 2);
+    // Written behind the program's back, then every list read again: the search too.
+    catalogue->exec(
+        QStringLiteral("UPDATE Programas SET Empresa = 'Aventura' WHERE NroPrograma = 4"));
+    data().rereadAll();
+    EXPECT_TRUE(waitFor([&] { return window->Resultados->model()->rowCount() == 3; }, "3 rows"));
 }
