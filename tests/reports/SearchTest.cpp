@@ -241,7 +241,7 @@ TEST_F(SearchWindowTest, EverySaveShowsInTheOpenWindowAndItsDetailsWithoutReadin
          [&] { edit(m.TProgramas, "NroPrograma", 3, "NombrePrograma", "Visor Aventura"); },
          {"Visor Aventura"}},
         {"arcade",
-         [&] { edit(m.TDiscos, "NroDisco", 2, "DescripcionDisco", "Arcade"); },
+         [&] { edit(m.TDiscos, "NroDisco", 2, "DescripcionDisco", "Juegos de arcade"); },
          {"Visor Aventura"}},
         {"visor", // added on an earlier CD than the renamed one
          [&] {
@@ -257,6 +257,9 @@ TEST_F(SearchWindowTest, EverySaveShowsInTheOpenWindowAndItsDetailsWithoutReadin
              m.TProgramas.DeleteRow();
          },
          {"Visor Extra"}},
+        {"ñandu", // on the last CD, found by its comment after the others' changes
+         [&] { edit(m.TProgramas, "NroPrograma", 4, "NombrePrograma", "Oficina"); },
+         {"Oficina"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.typed);

@@ -289,23 +289,31 @@ void SearchIndex::appendCd(const engine::Statement &row, int first, int cd) {
     cdTexts_.push_back(row.string(first));
     cdTexts_.push_back(row.string(first + 1));
     cdDates_.push_back(dateAt(row, first + 2));
-    foldCd(cdNumbers_.size() - 1);
+    cdFolded_ += foldedCd(cdNumbers_.size() - 1);
+    cdFoldedStarts_.push_back(cdFolded_.size());
 }
 
-bool SearchIndex::updateCd(size_t cd, const engine::Statement &row, int first) {
+void SearchIndex::updateCd(size_t cd, const engine::Statement &row, int first) {
     const QString description = row.string(first);
     const QString comment = row.string(first + 1);
     const qint64 date = dateAt(row, first + 2);
     if (cdTexts_[cd * 2] == description && cdTexts_[cd * 2 + 1] == comment && cdDates_[cd] == date)
-        return false;
+        return;
     cdTexts_[cd * 2] = description;
     cdTexts_[cd * 2 + 1] = comment;
     cdDates_[cd] = date;
-    return true;
+    // Its folded texts in place, the CDs after it moved along.
+    const std::string folded = foldedCd(cd);
+    const uint64_t from = cdFoldedStarts_[cd];
+    const uint64_t length = cdFoldedStarts_[cd + 1] - from;
+    cdFolded_.replace(size_t(from), size_t(length), folded);
+    for (size_t later = cd + 1; later < cdFoldedStarts_.size(); ++later)
+        cdFoldedStarts_[later] = cdFoldedStarts_[later] - length + folded.size();
 }
 
 // The number, the texts and the date both as shown and as stored, each ended apart.
-void SearchIndex::foldCd(size_t cd) {
+std::string SearchIndex::foldedCd(size_t cd) const {
+    std::string out;
     const qint64 date = cdDates_[cd];
     const QString texts[] = {QString::number(cdNumbers_[cd]), cdTexts_[cd * 2],
                              cdTexts_[cd * 2 + 1],
@@ -313,22 +321,14 @@ void SearchIndex::foldCd(size_t cd) {
                              date == kNoDate ? QString() : QString::fromLatin1(serialToIso(date))};
     for (const QString &text : texts) {
         const QByteArray utf8 = text.toUtf8();
-        appendFolded(cdFolded_, std::string_view(utf8.constData(), size_t(utf8.size())));
-        cdFolded_ += kEnd;
+        appendFolded(out, std::string_view(utf8.constData(), size_t(utf8.size())));
+        out += kEnd;
     }
-    cdFoldedStarts_.push_back(cdFolded_.size());
-}
-
-void SearchIndex::foldCds() {
-    cdFolded_.clear();
-    cdFoldedStarts_.assign(1, 0);
-    for (size_t cd = 0; cd < cdNumbers_.size(); ++cd)
-        foldCd(cd);
+    return out;
 }
 
 void SearchIndex::patch(engine::Database *db, const std::vector<qint64> &programs,
                         const std::vector<qint64> &cds) {
-    bool refold = false;
     auto cdEntry = [&](qint64 cd) {
         return std::find(cdNumbers_.begin(), cdNumbers_.end(), cd) - cdNumbers_.begin();
     };
@@ -344,7 +344,7 @@ void SearchIndex::patch(engine::Database *db, const std::vector<qint64> &program
             select.reset();
             select.bindInt(1, cd);
             if (select.step()) // a CD removed has no programs left to show it
-                refold |= updateCd(entry, select, 0);
+                updateCd(entry, select, 0);
         }
     }
     if (!programs.empty()) {
@@ -363,7 +363,7 @@ void SearchIndex::patch(engine::Database *db, const std::vector<qint64> &program
             if (entry == cdNumbers_.size())
                 appendCd(select, kCdTexts, cd);
             else
-                refold |= updateCd(entry, select, kCdTexts);
+                updateCd(entry, select, kCdTexts);
             size_t length = 0;
             for (int f = p::Name; f <= p::Comment; ++f)
                 length += select.text(f).size();
@@ -379,8 +379,6 @@ void SearchIndex::patch(engine::Database *db, const std::vector<qint64> &program
             appendProgram(select, int(entry));
         }
     }
-    if (refold)
-        foldCds();
 }
 
 // Its texts stay for a list found before, but no search finds it again.

@@ -97,12 +97,10 @@ private:
     // A joined row's program, on the CD entry `cd`.
     void appendProgram(const engine::Statement &row, int cd);
     void kill(size_t program);
-    // A CD from its description, comment and date in the row's columns from `first` on; true when
-    // the update changed them.
+    // A CD from its description, comment and date in the row's columns from `first` on.
     void appendCd(const engine::Statement &row, int first, int cd);
-    bool updateCd(size_t cd, const engine::Statement &row, int first);
-    void foldCd(size_t cd);
-    void foldCds();
+    void updateCd(size_t cd, const engine::Statement &row, int first);
+    std::string foldedCd(size_t cd) const;
     std::vector<uint8_t> cdsHolding(std::string_view word) const;
     // A dead entry keeps its CD's index below zero, as ~index.
     int cdOf(int program) const {
