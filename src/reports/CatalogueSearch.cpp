@@ -307,6 +307,8 @@ void CatalogueSearch::startReading() {
 }
 
 void CatalogueSearch::readAgain() {
+    if (!isVisible())
+        return; // read in full at the next opening
     if (reading_.valid())
         readAgain_ = true;
     else if (index_ != nullptr)
@@ -314,7 +316,7 @@ void CatalogueSearch::readAgain() {
 }
 
 void CatalogueSearch::saved(const std::vector<store::CursorSession::Change> &changes) {
-    if (index_ == nullptr && !reading_.valid())
+    if (!isVisible())
         return; // read in full at the next opening
     saved_.insert(saved_.end(), changes.begin(), changes.end());
     if (!patchQueued_) {
