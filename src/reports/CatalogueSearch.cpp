@@ -2,6 +2,7 @@
 
 #include "platform/Guard.h"
 #include "store/catalogue/Modulo.h"
+#include "store/schema/Schema.h"
 #include "store/search/SearchIndex.h"
 
 #include <QAbstractTableModel>
@@ -9,6 +10,7 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -25,8 +27,8 @@ using store::search::SearchIndex;
 namespace {
 
 const char *const kHeaders[SearchIndex::FieldCount] = {
-    "Programa", "Versión",    "Empresa", "Licencia", "Año",
-    "Link",     "Comentario", "Nro. CD", "CD",       "Comentario del CD"};
+    "Programa", "Versión", "Empresa", "Licencia",         "Año", "Link", "Comentario",
+    "Nro. CD",  "CD",      "Fecha",   "Comentario del CD"};
 
 // The text's folded form with, for each of its characters, where it came from in the text, so
 // that a word found in the folded form can be marked in the original.
@@ -179,8 +181,9 @@ public:
                                .adjusted(3, 0, -3, 0);
         painter->save();
         painter->setClipRect(area);
-        painter->setPen(item.palette.color(
-            item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
+        const QColor rowText = item.palette.color(
+            item.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text);
+        painter->setPen(rowText);
         if (!anyMarked) { // most cells: the text once, without measuring it first
             painter->setFont(item.font);
             painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, text);
@@ -189,6 +192,9 @@ public:
         }
         QFont bold = item.font;
         bold.setBold(true);
+        // Dark on the light mark, in a selected row as in any other: the row's own text colour
+        // may be light.
+        const QColor markText = QColor(20, 20, 20);
         int x = area.left();
         for (int from = 0; from < text.size() && x < area.right();) {
             int to = from;
@@ -201,6 +207,7 @@ public:
             const QRect box(x, area.top(), width, area.height());
             if (marked[size_t(from)])
                 painter->fillRect(box, QColor(255, 230, 120));
+            painter->setPen(marked[size_t(from)] ? markText : rowText);
             painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, piece);
             x += width;
             from = to;
@@ -265,6 +272,12 @@ CatalogueSearch::CatalogueSearch(platform::Services services, TDataModule2 &data
     // Enter on a row and a double-click both activate it.
     platform::connectGuarded(Resultados, &QAbstractItemView::activated, this,
                              [this](const QModelIndex &row) { showDetails(row.row()); });
+
+    QObject::connect(&data_.Reads, &store::CursorSession::changed, this,
+                     [this](const store::CursorSession::Change &change) { saved({change}); });
+    QObject::connect(&data_, &TDataModule2::othersSaved, this, &CatalogueSearch::saved);
+    QObject::connect(&data_, &TDataModule2::everythingReread, this,
+                     [this] { platform::guarded(this, [&] { readAgain(); }); });
 }
 
 // A reading under way is waited for: it runs on the window's own copy of the file's name.
@@ -284,11 +297,74 @@ void CatalogueSearch::FormActivate() {
 
 void CatalogueSearch::startReading() {
     readAgain_ = false;
+    saved_.clear(); // the reading sees them
     // On a connection of the reading's own; a failure to open it reaches the error box too.
-    reading_ = std::async(std::launch::async, [open = data_.ADOConnection.another()] {
-        return SearchIndex::build(open().get());
+    reading_ = std::async(std::launch::async, [open = data_.ADOConnection.another(),
+                                               format = services_.clock.shortDateFormat()] {
+        return SearchIndex::build(open().get(), format);
     });
     poll_->start();
+}
+
+void CatalogueSearch::readAgain() {
+    if (!isVisible())
+        return; // read in full at the next opening
+    if (reading_.valid())
+        readAgain_ = true;
+    else if (index_ != nullptr)
+        startReading(); // the matches shown stay until it ends
+}
+
+void CatalogueSearch::saved(const std::vector<store::CursorSession::Change> &changes) {
+    if (!isVisible())
+        return; // read in full at the next opening
+    saved_.insert(saved_.end(), changes.begin(), changes.end());
+    if (!patchQueued_) {
+        patchQueued_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { platform::guarded(this, [&] { patchSaved(); }); }, Qt::QueuedConnection);
+    }
+}
+
+void CatalogueSearch::patchSaved() {
+    patchQueued_ = false;
+    if (index_ == nullptr || reading_.valid() || saved_.empty())
+        return; // what is being read takes them once it is in
+    namespace schema = store::schema;
+    std::vector<qint64> programs, cds;
+    for (const store::CursorSession::Change &change : std::exchange(saved_, {})) {
+        if (change.wide) // a save that reached other rows too
+            return startReading();
+        if (change.table.compare(QLatin1String(schema::programs::table), Qt::CaseInsensitive) == 0)
+            programs.push_back(change.key);
+        else if (change.table.compare(QLatin1String(schema::cds::table), Qt::CaseInsensitive) == 0)
+            cds.push_back(change.key);
+    }
+    try {
+        index_->patch(data_.ADOConnection.handle(), programs, cds);
+    } catch (const std::exception &) {
+        return startReading(); // read whole, which says what fails
+    }
+    // The same program stays current where it went.
+    const QModelIndex current = Resultados->currentIndex();
+    const int number =
+        current.isValid() ? index_->programNumber(matches_->rows[size_t(current.row())]) : -1;
+    searched_.clear();
+    search(Palabras->text());
+    for (size_t row = 0; number >= 0 && row < matches_->rows.size(); ++row)
+        if (index_->programNumber(matches_->rows[row]) == number) {
+            Resultados->setCurrentIndex(
+                matches_->QAbstractTableModel::index(int(row), current.column()));
+            break;
+        }
+}
+
+void CatalogueSearch::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    DialogBase::keyPressEvent(event);
 }
 
 void CatalogueSearch::takeReading() {
@@ -303,6 +379,7 @@ void CatalogueSearch::takeReading() {
     matches_->index = index_.get();
     searched_.clear();
     search(Palabras->text());
+    patchSaved(); // what was saved while it was read
 }
 
 void CatalogueSearch::search(const QString &typed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "store/cursor/CursorSession.h"
 #include "store/search/SearchIndex.h"
 #include "widgets/DialogBase.h"
 
@@ -19,7 +20,7 @@ class TDataModule2;
 // in any of their fields or their CD's, with the words marked. The catalogue is read into memory
 // each time the window opens, on a thread of its own so the window answers at once; what is
 // typed meanwhile is looked for as soon as the reading ends. A keystroke never waits for the
-// file.
+// file. Every save after that, this program's or others' on a server, is patched in by key.
 class CatalogueSearch : public DialogBase {
     Q_OBJECT
 public:
@@ -37,18 +38,28 @@ public:
     QTableView *Resultados;
     QLabel *Cuenta;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     class Matches;
     class Marker;
     void search(const QString &typed);
     void startReading();
     void takeReading();
+    // Saved rows wait here until the event loop patches them in, after the save is whole.
+    void saved(const std::vector<store::CursorSession::Change> &changes);
+    void patchSaved();
+    void readAgain();
 
     platform::Services services_;
     TDataModule2 &data_;
     std::unique_ptr<store::search::SearchIndex> index_;
     std::future<store::search::SearchIndex> reading_;
     bool readAgain_ = false; // opened again while a reading was under way
+    // Saved since the index (or the reading under way) was taken.
+    std::vector<store::CursorSession::Change> saved_;
+    bool patchQueued_ = false;
     QTimer *poll_;
     Matches *matches_;
     Marker *marker_;

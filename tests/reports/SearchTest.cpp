@@ -1,10 +1,14 @@
 #include "reports/CatalogueSearch.h"
+#include "store/catalogue/Modulo.h"
 #include "store/search/SearchIndex.h"
 #include "support/AppFixture.h"
+#include "support/QtPrinters.h"
 #include "support/TempCatalogue.h"
 #include "support/WaitFor.h"
 
 #include <QApplication>
+#include <QHash>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +16,8 @@
 #include <QTest>
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -162,6 +168,15 @@ protected:
         }
         window->Resultados->viewport()->repaint(); // the marking delegate paints every cell
     }
+    // A cell's text in the column of the given title.
+    QString cell(int row, const char *title) {
+        QAbstractItemModel *model = window->Resultados->model();
+        for (int column = 0; column < model->columnCount(); ++column)
+            if (model->headerData(column, Qt::Horizontal).toString() == QString::fromUtf8(title))
+                return model->index(row, column).data().toString();
+        ADD_FAILURE() << "no column " << title;
+        return {};
+    }
     std::unique_ptr<CatalogueSearch> window;
 };
 
@@ -185,6 +200,8 @@ TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
         {"ñandu", 2, "2 programas en 2 CDs"},
         {"abc-123", 2, "2 programas en 1 CD"},
         {"SHAREWARE", 1, "1 programa en 1 CD"},
+        {"01/01/2003", 2, "2 programas en 1 CD"}, // the CD's date, as the column shows it
+        {"2003-01-01", 2, "2 programas en 1 CD"},
         {"zzz  ", 0, "Ningún programa contiene «zzz»"},
     };
     for (const auto &c : cases) {
@@ -195,6 +212,113 @@ TEST_F(SearchWindowTest, ListsMatchesAsTheUserTypesAndCountsThem) {
     type("");
     EXPECT_EQ(window->Resultados->model()->rowCount(), 0);
     EXPECT_FALSE(window->Cuenta->text().contains(QStringLiteral("programa ")));
+    type("kodak");
+    EXPECT_EQ(cell(0, "Fecha"), QStringLiteral("01/01/2003"));
+}
+
+TEST_F(SearchWindowTest, EverySaveShowsInTheOpenWindowAndItsDetailsWithoutReadingAgain) {
+    ASSERT_TRUE(waitUntilRead());
+    TDataModule2 &m = data();
+    auto edit = [](store::TableCursor &rows, const char *key, int number, const char *field,
+                   const char *value) {
+        ASSERT_TRUE(rows.FindRow(QString::fromUtf8(key), number, false));
+        rows.EditRow();
+        rows.FieldByName(QString::fromUtf8(field)).setAsString(QString::fromUtf8(value));
+        rows.PostRow();
+    };
+    QString details;
+    fake.modal.inside = [&](QDialog *shown) {
+        details = shown->findChild<QLineEdit *>(QStringLiteral("Edit1"))->text();
+    };
+    const struct {
+        const char *typed; // before the save
+        std::function<void()> save;
+        std::vector<QString> names; // in CD order; the first one's details are opened
+    } cases[] = {
+        {"aventura",
+         [&] { edit(m.TProgramas, "NroPrograma", 3, "NombrePrograma", "Visor Aventura"); },
+         {"Visor Aventura"}},
+        {"arcade",
+         [&] { edit(m.TDiscos, "NroDisco", 2, "DescripcionDisco", "Juegos de arcade"); },
+         {"Visor Aventura"}},
+        {"visor", // added on an earlier CD than the renamed one
+         [&] {
+             m.TProgramas.InsertRow({5, 1, "Visor Extra", "", "", "Demo", 2004, "", ""});
+         },
+         {"Visor Extra", "Visor Aventura"}},
+        {"14/03/2004",
+         [&] { edit(m.TDiscos, "NroDisco", 1, "FechaDisco", "14/03/2004"); },
+         {"Cámara Digital", "Editor de fotos", "Visor Extra"}},
+        {"visor",
+         [&] {
+             ASSERT_TRUE(m.TProgramas.FindRow(QStringLiteral("NroPrograma"), 3, false));
+             m.TProgramas.DeleteRow();
+         },
+         {"Visor Extra"}},
+        {"ñandu", // on the last CD, found by its comment after the others' changes
+         [&] { edit(m.TProgramas, "NroPrograma", 4, "NombrePrograma", "Oficina"); },
+         {"Oficina"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        type(c.typed);
+        m.writingPrograms(c.save);
+        QApplication::processEvents(); // no time for a reading of the whole catalogue
+        std::vector<QString> shown;
+        for (int row = 0; row < window->Resultados->model()->rowCount(); ++row)
+            shown.push_back(cell(row, "Programa"));
+        EXPECT_EQ(shown, c.names);
+        QTest::keyClick(window->Palabras, Qt::Key_Return);
+        EXPECT_EQ(details, c.names.front());
+    }
+}
+
+TEST_F(SearchWindowTest, EscapeClosesTheWindowFromTheBoxAndFromTheList) {
+    for (QWidget *focus : std::initializer_list<QWidget *>{window->Palabras, window->Resultados}) {
+        window->show();
+        QTest::keyClick(focus, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible()) << focus->objectName().toStdString();
+    }
+}
+
+// The marked word stays readable on its mark (contrast as web guidelines measure it), in the
+// selected row as in any other.
+TEST_F(SearchWindowTest, MarkedWordsAreReadableInSelectedRowsAndOthers) {
+    ASSERT_TRUE(waitUntilRead());
+    auto luminance = [](QRgb c) {
+        auto channel = [](int v) {
+            return v <= 10 ? v / 255.0 / 12.92 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) +
+               0.0722 * channel(qBlue(c)) + 0.05;
+    };
+    for (const bool selected : {false, true}) {
+        QImage cells[2]; // one row's name cell, found by its publisher, then by its name
+        for (int marked = 0; marked < 2; ++marked) {
+            type(marked ? "office" : "microsoft");
+            if (selected)
+                window->Resultados->selectRow(0);
+            const QModelIndex name = window->Resultados->model()->index(0, 0);
+            cells[marked] = window->Resultados->viewport()
+                                ->grab(window->Resultados->visualRect(name))
+                                .toImage();
+        }
+        // Where they differ: the mark, most of it, and the word on it.
+        QHash<QRgb, int> counts;
+        for (int y = 0; y < cells[1].height(); ++y)
+            for (int x = 0; x < cells[1].width(); ++x)
+                if (cells[0].pixel(x, y) != cells[1].pixel(x, y))
+                    ++counts[cells[1].pixel(x, y)];
+        const QRgb mark =
+            std::max_element(counts.keyValueBegin(), counts.keyValueEnd(), [](auto a, auto b) {
+                return a.second < b.second;
+            })->first;
+        double best = 1;
+        for (const QRgb c : counts.keys())
+            best = std::max(best, std::max(luminance(c), luminance(mark)) /
+                                      std::min(luminance(c), luminance(mark)));
+        EXPECT_GE(best, 4.5) << (selected ? "selected" : "not selected");
+    }
 }
 
 TEST_F(SearchWindowTest, EnterShowsTheChosenProgramsDetails) {
@@ -228,4 +352,9 @@ TEST_F(SearchWindowTest, OpeningAgainReadsTheCatalogueAgain) {
     QApplication::processEvents();
     ASSERT_TRUE(waitUntilRead());
     EXPECT_EQ(window->Resultados->model()->rowCount(), 2);
+    // Written behind the program's back, then every list read again: the search too.
+    catalogue->exec(
+        QStringLiteral("UPDATE Programas SET Empresa = 'Aventura' WHERE NroPrograma = 4"));
+    data().rereadAll();
+    EXPECT_TRUE(waitFor([&] { return window->Resultados->model()->rowCount() == 3; }, "3 rows"));
 }

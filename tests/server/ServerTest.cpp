@@ -3,6 +3,7 @@
 // passwords. Every case runs against the throwaway cluster of tests/server/with-server.
 #include "mainwin/ErrorMessages.h"
 #include "mainwin/cds_.h"
+#include "reports/CatalogueSearch.h"
 #include "store/catalogue/Catalogue.h"
 #include "store/catalogue/Modulo.h"
 #include "store/engine/CatalogueCopy.h"
@@ -113,6 +114,28 @@ TEST_F(ServerTest, AnotherProgramsSavesShowWithinASecondAndLeaveTheCurrentRowAnd
                     "DELETE FROM Programas WHERE NroPrograma = 101");
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return cds.Fields(1).AsString() == "Cambiado" && view.RecordCount() == 85; }, 1000));
+}
+
+// The catalogue search follows others' saves by itself too: a renamed program and a CD's new
+// description are found without opening the window again.
+TEST_F(ServerTest, TheCatalogueSearchFindsOthersSavesByItself) {
+    start();
+    CatalogueSearch search(fake.services(), data(), nullptr);
+    search.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return search.ready(); }, 10000));
+    search.Palabras->setText(QStringLiteral("compartido"));
+    QAbstractItemModel *rows = search.Resultados->model();
+    ASSERT_EQ(rows->rowCount(), 0);
+    catalogue->exec(
+        "UPDATE Programas SET NombrePrograma = 'Visor compartido' WHERE NroPrograma = "
+        "1; UPDATE Discos SET DescripcionDisco = 'Disco compartido' WHERE NroDisco = 5");
+    const qint64 expected =
+        count("SELECT count(*) FROM Programas WHERE NroDisco = 5 OR NroPrograma = 1");
+    ASSERT_GT(expected, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows->rowCount() == expected; }, 5000));
+    EXPECT_EQ(
+        rows->match(rows->index(0, 0), Qt::DisplayRole, QStringLiteral("Visor compartido")).size(),
+        1);
 }
 
 TEST_F(ServerTest, ProgramsSavingAtOnceGetNumbersOfTheirOwnAndEverySaveLands) {

@@ -39,6 +39,7 @@ void TDataModule2::DataModuleCreate() {
         feed_ = std::make_unique<store::ServerFeed>(
             ADOConnection, std::vector<store::TableCursor *>{&TDiscos, &TProgramas, &TProgDisc},
             [this] { rereadAll(); });
+        connect(feed_.get(), &store::ServerFeed::othersChanged, this, &TDataModule2::othersSaved);
         return;
     }
     const QString file = Ruta() + QStringLiteral("/db.mdb");
@@ -93,6 +94,7 @@ void TDataModule2::rereadAll() {
 // The joined view is closed while programs are written; the bracket opens it again, in full
 // when another program wrote.
 void TDataModule2::rereadOthers(const store::TableCursor *done) {
+    emit everythingReread(); // also when a list below fails to read
     for (store::TableCursor *cursor : {&TDiscos, &TProgramas, &TProgDisc})
         if (cursor != done)
             cursor->reread();

@@ -59,6 +59,12 @@ public:
     store::TDataSource DataProg{&TProgramas};
     store::TDataSource DataProgDisc{&TProgDisc};
 
+signals:
+    // Others' saves on a server, as they arrive (this program's own: Reads.changed).
+    void othersSaved(const std::vector<store::CursorSession::Change> &changes);
+    // Every open list was read again: what others changed is not known row by row.
+    void everythingReread();
+
 private:
     void rereadOthers(const store::TableCursor *done);
 

@@ -52,6 +52,12 @@ void ServerFeed::deliver() {
                 missed_();
             return;
         }
+        if (!taken.changes.empty()) {
+            std::vector<CursorSession::Change> changes;
+            for (const server::Notice &notice : taken.changes)
+                changes.push_back({notice.table, notice.key, false});
+            emit othersChanged(changes);
+        }
         for (size_t i = 0; i < cursors_.size(); ++i) {
             std::vector<CursorSession::Change> &waiting = waiting_[i];
             if (!cursors_[i]->Active()) {

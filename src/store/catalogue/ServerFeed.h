@@ -29,6 +29,10 @@ public:
     // Takes what has arrived and hands it to the cursors; also run by the socket and a timer.
     void deliver();
 
+signals:
+    // The rows others changed, as they arrive, for what keeps copies of rows outside the cursors.
+    void othersChanged(const std::vector<store::CursorSession::Change> &changes);
+
 private:
     Connection &connection_;
     std::vector<TableCursor *> cursors_;

@@ -57,7 +57,10 @@ public:
         qint64 key;
         bool wide;
     };
-    void recordChange(Change change) { changes_.push_back(std::move(change)); }
+    void recordChange(Change change) {
+        changes_.push_back(std::move(change));
+        emit changed(changes_.back());
+    }
     // The writes since the file was opened, in order. One entry per save by the user, so the
     // list stays short.
     const std::vector<Change> &changes() const { return changes_; }
@@ -65,6 +68,8 @@ public:
 
 signals:
     void readingStarted(); // a background read began: reading() says how it goes
+    // A write was recorded, for what keeps copies of rows outside the cursors.
+    void changed(const store::CursorSession::Change &change);
 
 private:
     explicit CursorSession(Connection &connection);

@@ -1,5 +1,6 @@
 #include "store/search/SearchIndex.h"
 
+#include "store/engine/Conversions.h"
 #include "store/engine/Engine.h"
 #include "store/schema/Schema.h"
 
@@ -129,6 +130,27 @@ int pairBit(unsigned char a, unsigned char b) {
     return int(((uint32_t(a) << 8 | b) * 2654435761u) >> 24);
 }
 
+// Room for `more` at the end, growing by a little at a time: entries added one save at a time
+// must not double the memory of an index of a million programs.
+template <class Buffer> void roomFor(Buffer &buffer, size_t more) {
+    if (buffer.size() + more > buffer.capacity())
+        buffer.reserve(buffer.size() + more + std::max<size_t>(64, buffer.size() / 64));
+}
+
+namespace p = schema::programs;
+namespace c = schema::cds;
+
+// A joined row holds the program's fields, then its CD's description, comment and date.
+constexpr int kCdTexts = p::Comment + 1;
+
+qint64 dateAt(const engine::Statement &row, int column) {
+    const std::optional<std::string_view> text = row.textOrNull(column);
+    if (!text)
+        return INT64_MIN;
+    // An unreadable date shows as none, as the lists show it.
+    return isoToSerial(text->data(), int(text->size())).value_or(INT64_MIN);
+}
+
 } // namespace
 
 void SearchIndex::Sketch::add(std::string_view folded) {
@@ -210,58 +232,169 @@ bool SearchIndex::narrows(const QString &previous, const QString &next) {
     });
 }
 
-SearchIndex SearchIndex::build(engine::Database *db) {
-    return read(db, db->path());
+SearchIndex SearchIndex::build(engine::Database *db, const QString &dateFormat) {
+    return read(db, db->path(), dateFormat);
 }
 
-SearchIndex SearchIndex::build(const QString &path) {
+SearchIndex SearchIndex::build(const QString &path, const QString &dateFormat) {
     const engine::DbHandle db = engine::open(path, false);
-    return read(db.get(), path);
+    return read(db.get(), path, dateFormat);
 }
 
-SearchIndex SearchIndex::read(engine::Database *db, const QString &path) {
-    namespace p = schema::programs;
-    namespace c = schema::cds;
+QByteArray SearchIndex::joinedSelect(const char *tail) {
     QByteArray sql = "SELECT ";
     for (int f = p::Number; f <= p::Comment; ++f)
         sql += QByteArray("p.") + p::fields[f] + ", ";
-    sql += QByteArray("d.") + c::fields[c::Description] + ", d." + c::fields[c::Comment] +
-           " FROM " + p::table + " p LEFT JOIN " + c::table + " d ON d." + c::fields[c::Number] +
-           " = p." + p::fields[p::Cd] + " ORDER BY p." + p::fields[p::Cd] + ", p." +
-           p::fields[p::Number];
-    engine::Statement select(db, sql, path);
+    sql += QByteArray("d.") + c::fields[c::Description] + ", d." + c::fields[c::Comment] + ", d." +
+           c::fields[c::Date] + " FROM " + p::table + " p LEFT JOIN " + c::table + " d ON d." +
+           c::fields[c::Number] + " = p." + p::fields[p::Cd] + tail;
+    return sql;
+}
+
+SearchIndex SearchIndex::read(engine::Database *db, const QString &path,
+                              const QString &dateFormat) {
+    const QByteArray order =
+        QByteArray(" ORDER BY p.") + p::fields[p::Cd] + ", p." + p::fields[p::Number];
+    engine::Statement select(db, joinedSelect(order.constData()), path);
     SearchIndex index;
+    index.dateFormat_ = dateFormat.isEmpty() ? shortDateFormat() : dateFormat;
+    while (select.step()) {
+        const int cd = int(select.int64(p::Cd));
+        if (index.cdNumbers_.empty() || index.cdNumbers_.back() != cd)
+            index.appendCd(select, kCdTexts, cd);
+        index.appendProgram(select, int(index.cdNumbers_.size()) - 1);
+    }
+    index.ordered_ = index.size();
+    return index;
+}
+
+void SearchIndex::appendProgram(const engine::Statement &row, int cd) {
     const char *texts[kOwnFields];
     int lengths[kOwnFields];
     // The program's own fields from the name on, as the table orders them.
     constexpr int kFirst = p::Name;
     static_assert(p::Comment - kFirst + 1 == kOwnFields);
-    while (select.step()) {
-        const int cd = int(select.int64(p::Cd));
-        if (index.cdNumbers_.empty() || index.cdNumbers_.back() != cd) {
-            const QString description = select.string(p::Comment + 1);
-            const QString comment = select.string(p::Comment + 2);
-            index.cdNumbers_.push_back(cd);
-            index.cdTexts_.push_back(description);
-            index.cdTexts_.push_back(comment);
-            for (const QString &text : {QString::number(cd), description, comment}) {
-                const QByteArray utf8 = text.toUtf8();
-                appendFolded(index.cdFolded_,
-                             std::string_view(utf8.constData(), size_t(utf8.size())));
-                index.cdFolded_ += kEnd;
-            }
-            index.cdFoldedStarts_.push_back(index.cdFolded_.size());
-        }
-        for (int f = 0; f < kOwnFields; ++f) {
-            const std::string_view text = select.text(kFirst + f);
-            texts[f] = text.data();
-            lengths[f] = int(text.size());
-        }
-        index.programNumbers_.push_back(int(select.int64(p::Number)));
-        index.programCds_.push_back(int(index.cdNumbers_.size()) - 1);
-        index.addProgram(texts, lengths);
+    for (int f = 0; f < kOwnFields; ++f) {
+        const std::string_view text = row.text(kFirst + f);
+        texts[f] = text.data();
+        lengths[f] = int(text.size());
     }
-    return index;
+    programNumbers_.push_back(int(row.int64(p::Number)));
+    programCds_.push_back(cd);
+    addProgram(texts, lengths);
+}
+
+void SearchIndex::appendCd(const engine::Statement &row, int first, int cd) {
+    cdNumbers_.push_back(cd);
+    cdTexts_.push_back(row.string(first));
+    cdTexts_.push_back(row.string(first + 1));
+    cdDates_.push_back(dateAt(row, first + 2));
+    cdFolded_ += foldedCd(cdNumbers_.size() - 1);
+    cdFoldedStarts_.push_back(cdFolded_.size());
+}
+
+void SearchIndex::updateCd(size_t cd, const engine::Statement &row, int first) {
+    const QString description = row.string(first);
+    const QString comment = row.string(first + 1);
+    const qint64 date = dateAt(row, first + 2);
+    if (cdTexts_[cd * 2] == description && cdTexts_[cd * 2 + 1] == comment && cdDates_[cd] == date)
+        return;
+    cdTexts_[cd * 2] = description;
+    cdTexts_[cd * 2 + 1] = comment;
+    cdDates_[cd] = date;
+    // Its folded texts in place, the CDs after it moved along.
+    const std::string folded = foldedCd(cd);
+    const uint64_t from = cdFoldedStarts_[cd];
+    const uint64_t length = cdFoldedStarts_[cd + 1] - from;
+    cdFolded_.replace(size_t(from), size_t(length), folded);
+    for (size_t later = cd + 1; later < cdFoldedStarts_.size(); ++later)
+        cdFoldedStarts_[later] = cdFoldedStarts_[later] - length + folded.size();
+}
+
+// The number, the texts and the date both as shown and as stored, each ended apart.
+std::string SearchIndex::foldedCd(size_t cd) const {
+    std::string out;
+    const qint64 date = cdDates_[cd];
+    const QString texts[] = {QString::number(cdNumbers_[cd]), cdTexts_[cd * 2],
+                             cdTexts_[cd * 2 + 1],
+                             date == kNoDate ? QString() : serialToText(date, dateFormat_),
+                             date == kNoDate ? QString() : QString::fromLatin1(serialToIso(date))};
+    for (const QString &text : texts) {
+        const QByteArray utf8 = text.toUtf8();
+        appendFolded(out, std::string_view(utf8.constData(), size_t(utf8.size())));
+        out += kEnd;
+    }
+    return out;
+}
+
+void SearchIndex::patch(engine::Database *db, const std::vector<qint64> &programs,
+                        const std::vector<qint64> &cds) {
+    auto cdEntry = [&](qint64 cd) {
+        return std::find(cdNumbers_.begin(), cdNumbers_.end(), cd) - cdNumbers_.begin();
+    };
+    if (!cds.empty()) {
+        const QByteArray sql = QByteArray("SELECT ") + c::fields[c::Description] + ", " +
+                               c::fields[c::Comment] + ", " + c::fields[c::Date] + " FROM " +
+                               c::table + " WHERE " + c::fields[c::Number] + " = ?";
+        engine::Statement select(db, sql, db->path());
+        for (const qint64 cd : cds) {
+            const auto entry = size_t(cdEntry(cd));
+            if (entry == cdNumbers_.size())
+                continue; // none of its programs is known: a program read later brings its texts
+            select.reset();
+            select.bindInt(1, cd);
+            if (select.step()) // a CD removed has no programs left to show it
+                updateCd(entry, select, 0);
+        }
+    }
+    if (!programs.empty()) {
+        const QByteArray tail = QByteArray(" WHERE p.") + p::fields[p::Number] + " = ?";
+        engine::Statement select(db, joinedSelect(tail.constData()), db->path());
+        for (const qint64 key : programs) {
+            for (size_t i = 0; i < programNumbers_.size(); ++i)
+                if (programNumbers_[i] == key && programCds_[i] >= 0)
+                    kill(i);
+            select.reset();
+            select.bindInt(1, key);
+            if (!select.step())
+                continue;
+            const int cd = int(select.int64(p::Cd));
+            const auto entry = size_t(cdEntry(cd));
+            if (entry == cdNumbers_.size())
+                appendCd(select, kCdTexts, cd);
+            else
+                updateCd(entry, select, kCdTexts);
+            size_t length = 0;
+            for (int f = p::Name; f <= p::Comment; ++f)
+                length += select.text(f).size();
+            roomFor(programNumbers_, 1);
+            roomFor(programCds_, 1);
+            roomFor(byteMasks_, 1);
+            roomFor(pairMasks_, 1);
+            roomFor(fieldEnds_, kOwnFields);
+            roomFor(originalStarts_, 1);
+            roomFor(programFoldedStarts_, 1);
+            roomFor(originals_, length);
+            roomFor(programFolded_, length * 2 + kOwnFields);
+            appendProgram(select, int(entry));
+        }
+    }
+}
+
+// Its texts stay for a list found before, but no search finds it again.
+void SearchIndex::kill(size_t program) {
+    programCds_[program] = ~programCds_[program];
+    byteMasks_[program] = 0;
+    pairMasks_[program] = {};
+}
+
+void SearchIndex::mergeAdded(std::vector<int> &found) const {
+    if (ordered_ == size())
+        return;
+    const auto added = std::lower_bound(found.begin(), found.end(), ordered_);
+    auto order = [this](int a, int b) { return before(a, b); };
+    std::sort(added, found.end(), order);
+    std::inplace_merge(found.begin(), added, found.end(), order);
 }
 
 void SearchIndex::addProgram(const char *const *texts, const int *lengths) {
@@ -291,7 +424,11 @@ QString SearchIndex::text(int program, Field field) const {
         return QString::number(cdNumber(program));
     case CdDescription:
     case CdComment:
-        return cdTexts_[size_t(programCds_[p]) * 2 + (field == CdComment)];
+        return cdTexts_[size_t(cdOf(program)) * 2 + (field == CdComment)];
+    case CdDate: {
+        const qint64 date = cdDates_[size_t(cdOf(program))];
+        return date == kNoDate ? QString() : serialToText(date, dateFormat_);
+    }
     default: {
         const uint64_t start = originalStarts_[p];
         const uint32_t from = field == 0 ? 0 : fieldEnds_[p * kOwnFields + size_t(field) - 1];
@@ -305,7 +442,7 @@ int SearchIndex::cdCount(const std::vector<int> &matches) const {
     int count = 0;
     int previous = -1;
     for (const int program : matches) {
-        const int cd = programCds_[size_t(program)];
+        const int cd = cdOf(program);
         count += cd != previous; // programs of a CD are next to each other
         previous = cd;
     }
@@ -392,7 +529,8 @@ std::vector<int> SearchIndex::find(const QString &typed, const std::vector<int> 
         next.reserve(candidates);
         for (size_t c = 0; c < candidates; ++c) {
             const size_t p = candidate(c);
-            if (holding[p] || cds[size_t(programCds_[p])])
+            const int cd = programCds_[p];
+            if (cd >= 0 && (holding[p] || cds[size_t(cd)]))
                 next.push_back(int(p));
         }
         current = std::move(next);
@@ -400,6 +538,12 @@ std::vector<int> SearchIndex::find(const QString &typed, const std::vector<int> 
         if (current.empty())
             break;
     }
+    if (folded.empty()) // every word held already: only entries left dead meanwhile go
+        current.erase(std::remove_if(current.begin(), current.end(),
+                                     [this](int program) { return !live(program); }),
+                      current.end());
+    if (within == nullptr)
+        mergeAdded(current);
     return current;
 }
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,7 +13,8 @@
 
 namespace store::engine {
 class Database;
-}
+class Statement;
+} // namespace store::engine
 
 namespace store::search {
 
@@ -36,16 +38,22 @@ public:
         Comment,
         CdNumber,
         CdDescription,
+        CdDate,
         CdComment,
         FieldCount
     };
 
     // Reads every program joined to its CD in one statement (one read transaction), on a
-    // connection of its own: it may run on any thread. `fileName` is the file system's bytes,
-    // `path` what errors show.
-    // From a connection of the caller's own (the reading may run on another thread).
-    static SearchIndex build(engine::Database *db);
-    static SearchIndex build(const QString &path);
+    // connection of the caller's own: the reading may run on another thread. A CD's date is shown
+    // in `dateFormat` (the short date format when empty) and found typed so or as yyyy-mm-dd.
+    static SearchIndex build(engine::Database *db, const QString &dateFormat = {});
+    static SearchIndex build(const QString &path, const QString &dateFormat = {});
+
+    // Brings the index up to date with rows saved since it was read: each program and CD by its
+    // key, read again as `db` holds it now. A changed or removed program leaves a dead entry
+    // behind and a changed one is added at the end; find() still lists in CD order.
+    void patch(engine::Database *db, const std::vector<qint64> &programs,
+               const std::vector<qint64> &cds);
 
     // Lower case without accents: "Ñandú" and "ÑANDU" both give "nandu".
     static QString fold(const QString &text);
@@ -55,16 +63,19 @@ public:
     // the search for `next` may look only among the matches of `previous`.
     static bool narrows(const QString &previous, const QString &next);
 
-    // The programs holding every typed word somewhere in their ten fields; only among `within`
-    // when given (indexes in ascending order), whose programs all hold the folded words `held`,
-    // so that a typed word found inside one of those needs no looking for. No words, no programs.
+    // The programs holding every typed word somewhere in their fields, in CD order, then by
+    // number; only among `within` when given (a list find() gave), whose programs all hold the
+    // folded words `held`, so that a typed word found inside one of those needs no looking for.
+    // No words, no programs.
     std::vector<int> find(const QString &typed, const std::vector<int> *within = nullptr,
                           const QStringList &held = {}) const;
 
+    // Entries, dead ones included: indexes run below it.
     int size() const { return int(programNumbers_.size()); }
+    bool live(int program) const { return programCds_[size_t(program)] >= 0; }
     QString text(int program, Field field) const;
     int programNumber(int program) const { return programNumbers_[size_t(program)]; }
-    int cdNumber(int program) const { return cdNumbers_[size_t(programCds_[size_t(program)])]; }
+    int cdNumber(int program) const { return cdNumbers_[size_t(cdOf(program))]; }
     // How many CDs the programs of a match list are on.
     int cdCount(const std::vector<int> &matches) const;
 
@@ -80,9 +91,28 @@ public:
 
 private:
     static constexpr int kOwnFields = CdNumber; // the fields of the program's own row
-    static SearchIndex read(engine::Database *db, const QString &path);
+    static SearchIndex read(engine::Database *db, const QString &path, const QString &dateFormat);
+    static QByteArray joinedSelect(const char *tail);
     void addProgram(const char *const *texts, const int *lengths);
+    // A joined row's program, on the CD entry `cd`.
+    void appendProgram(const engine::Statement &row, int cd);
+    void kill(size_t program);
+    // A CD from its description, comment and date in the row's columns from `first` on.
+    void appendCd(const engine::Statement &row, int first, int cd);
+    void updateCd(size_t cd, const engine::Statement &row, int first);
+    std::string foldedCd(size_t cd) const;
     std::vector<uint8_t> cdsHolding(std::string_view word) const;
+    // A dead entry keeps its CD's index below zero, as ~index.
+    int cdOf(int program) const {
+        const int cd = programCds_[size_t(program)];
+        return cd >= 0 ? cd : ~cd;
+    }
+    // Entries added since the reading, in CD order, into the ordered ones of `found`.
+    void mergeAdded(std::vector<int> &found) const;
+    bool before(int a, int b) const {
+        const int cdA = cdNumber(a), cdB = cdNumber(b);
+        return cdA != cdB ? cdA < cdB : programNumbers_[size_t(a)] < programNumbers_[size_t(b)];
+    }
 
     // Folded texts, fields and programs (or CDs) ended by a byte no word holds.
     std::string programFolded_;
@@ -106,6 +136,10 @@ private:
     std::vector<int> programCds_; // index into the CD vectors
     std::vector<int> cdNumbers_;
     std::vector<QString> cdTexts_; // description and comment per CD
+    static constexpr qint64 kNoDate = INT64_MIN;
+    std::vector<qint64> cdDates_; // as date serials
+    QString dateFormat_;
+    int ordered_ = 0; // the entries read in CD order; later ones were added by patch()
 };
 
 } // namespace store::search
