@@ -30,10 +30,25 @@ QByteArray exported(const TempCatalogue &catalogue) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-store::CsvImported imported(const TempCatalogue &catalogue, const QByteArray &csv) {
+// The bytes as a file beside the catalogue.
+QString csvFile(const TempCatalogue &catalogue, const QByteArray &csv) {
+    const QString path = QDir(catalogue.dir()).filePath(QStringLiteral("entrada.csv"));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(csv);
+    return path;
+}
+
+store::CsvImported imported(const TempCatalogue &catalogue, const QByteArray &csv,
+                            const store::CsvOptions &options = {}) {
     Opened opened(catalogue);
-    const store::CsvFile file = store::readCatalogueCsv(csv);
-    return store::importCatalogueCsv(opened.connection, file.rows, file.mapping);
+    return store::importCatalogueCsv(opened.connection, csvFile(catalogue, csv), options);
+}
+
+store::CsvCheck checked(const TempCatalogue &catalogue, const QByteArray &csv,
+                        const store::CsvOptions &options = {}) {
+    Opened opened(catalogue);
+    return store::checkCatalogueCsv(&opened.connection, csvFile(catalogue, csv), options);
 }
 
 // Every row as a JSON array, so NULL, '' and 5 against '5' all tell apart.
@@ -63,55 +78,64 @@ TEST(CsvRoundTrip, ExportImportExportGivesTheSameFileAndTables) {
     source.exec(QStringLiteral(
         "INSERT INTO Discos VALUES (3, 'Revista \"PC\", marzo', '2004-02-29', "
         "'Línea uno' || char(13, 10) || 'línea, dos'), (7, '', NULL, NULL), "
-        "(-2, NULL, '1999-12-31 14:30:00', ''), (9, 'Sin programas', '2010-01-01', 'vacío')"));
+        "(0, NULL, '1999-12-31 14:30:00', ''), (9, 'Sin programas', '2010-01-01', 'vacío')"));
     source.exec(QStringLiteral(
         "INSERT INTO Programas VALUES (10, 3, 'Ñandú \"Pro\"', '1.0, beta', 'Año Cero', "
         "'Freeware', 2004, 'http://x.org/a?b=1;c', 'Dice:' || char(13, 10) || '\"hola\"'), "
         "(4, 3, '', '', NULL, '', NULL, NULL, ''), (11, 7, 'Sólo', NULL, NULL, NULL, -5, '', "
-        "NULL), (12, -2, ' espacios ', 'v', 'e', 'Warez', 0, 'l', 'c')"));
+        "NULL), (12, 0, ' espacios ', 'v', 'e', 'Warez', 0, 'l', 'c'), "
+        "(13, 9, '=1+1', '-2', '@cmd', NULL, NULL, '+x', char(9) || 'tab' || char(13, 10) || "
+        "'- y más')"));
 
     const QByteArray first = exported(source);
     TempCatalogue copy;
     const store::CsvImported result = imported(copy, first);
-    EXPECT_EQ(result.programs, 4);
+    EXPECT_EQ(result.programs, 5);
     EXPECT_EQ(exported(copy), first);
     EXPECT_EQ(cdsDump(copy), cdsDump(source));
     EXPECT_EQ(programsDump(copy), programsDump(source));
 }
 
 TEST(CsvCheck, EveryBadLineIsNamedAndNothingIsWritten) {
+    using namespace std::literals;
     struct Case {
-        QByteArray line;
+        std::string_view line;
         const char *reason;
     };
     // The first line's comment spans two lines, so the bad ones begin at line 4.
     const Case cases[] = {
-        {"abc,2004-01-01,Uno,1,,", "no es un número entero"},
-        {"99999999999,2004-01-01,Dos,1,,", "fuera del rango"},
-        {"1,2004-02-30,Tres,1,,", "fecha"},
-        {"1,2004-01-01,Cuatro,1,Gratis,", "licencia"},
-        {"1,2004-01-01,Cinco,1,,19x5", "Año"},
-        {"1,2004-01-01,,1,,", "nombre"},
-        {",2004-01-01,Siete,1,,", "número de CD"},
-        {"1,2004-01-01,Ocho,1", "campos"},
-        {"1,2004-01-01,\"Nueve\" x,1,,", "comillas"},
+        {"abc,2004-01-01,Uno,1,,,", "no es un número entero"},
+        {"99999999999,2004-01-01,Dos,1,,,", "fuera del rango"},
+        {"1,2004-02-30,Tres,1,,,", "fecha"},
+        {"1,2004-01-01,Cuatro,1,Gratis,,", "licencia"},
+        {"1,2004-01-01,Cinco,1,,19x5,", "Año"},
+        {"1,2004-01-01,,1,,,", "nombre"},
+        {",2004-01-01,Siete,1,,,", "número de CD"},
+        {"1,2004-01-01,Ocho,1", "4 campos"},
+        {"1,2004-01-01,\"Nueve\" x,1,,,", "comillas"},
+        {"1,2004-01-01,Once,1,,,x7", "Nro. programa: «x7» no es un número entero"},
+        {"1,2004-01-01,Doce,1,,,100", "el número de programa 100 ya es el de la línea 2"},
+        {"-5,2004-01-01,Trece,1,,,", "negativo"},
+        {"1,2004-01-01,Cator\x01"
+         "ce,1,,,",
+         "Programa: tiene el carácter de control U+0001"},
+        {"1,2004-01-01,Quince,1\0,,,"sv, "Versión: tiene el carácter de control U+0000"},
         {"1,2004-01-01,\"Diez,1,,", "comillas sin cerrar"},
     };
-    QByteArray csv = "Nro. CD,Fecha,Programa,Versión,Licencia,Año\r\n"
-                     "1,2004-01-01,Bien,\"dos\r\nlíneas\",Demo,2004\r\n";
+    QByteArray csv = "Nro. CD,Fecha,Programa,Versión,Licencia,Año,Nro. programa\r\n"
+                     "1,2004-01-01,Bien,\"dos\r\nlíneas\",Demo,2004,100\r\n";
     for (const Case &c : cases)
-        csv += c.line + "\r\n";
+        csv += QByteArray(c.line.data(), qsizetype(c.line.size())) + "\r\n";
 
-    const store::CsvFile file = store::readCatalogueCsv(csv);
-    const std::vector<store::CsvProblem> problems = store::checkCsvRows(file.rows, file.mapping);
+    TempCatalogue catalogue;
+    const std::vector<store::CsvProblem> problems = checked(catalogue, csv).problems;
     ASSERT_EQ(problems.size(), std::size(cases));
     for (size_t i = 0; i < problems.size(); ++i) {
-        EXPECT_EQ(problems[i].line, int(i) + 4) << cases[i].line.constData();
+        EXPECT_EQ(problems[i].line, int(i) + 4) << cases[i].line;
         EXPECT_TRUE(problems[i].reason.contains(QString::fromUtf8(cases[i].reason)))
             << problems[i].reason.toStdString();
     }
 
-    TempCatalogue catalogue;
     EXPECT_THROW(imported(catalogue, csv), store::CsvRejected);
     EXPECT_EQ(catalogue.queryInt(QStringLiteral("SELECT count(*) FROM Discos")), 0);
     EXPECT_EQ(catalogue.queryInt(QStringLiteral("SELECT count(*) FROM Programas")), 0);
