@@ -203,3 +203,159 @@ TEST(CsvExport, TheQueriesRowsComeBackOnTheirCd) {
                                             "NroPrograma LIMIT 1")),
               view.displayText(0, joined::Name));
 }
+
+TEST(CsvReading, GuessesTitlesEncodingAndColumns) {
+    using store::CsvColumn;
+    using store::CsvEncoding;
+    struct Case {
+        QByteArray csv;
+        std::optional<CsvEncoding> chosen;
+        bool titles;
+        CsvEncoding encoding;
+        QString first; // the first row's first field
+        std::vector<std::optional<CsvColumn>> columns;
+    };
+    const Case cases[] = {
+        {"\xc3\x91"
+         "and\xc3\xba,2\r\nOtro,3\r\n",
+         {},
+         false,
+         CsvEncoding::Utf8,
+         "Ñandú",
+         {CsvColumn::Name, CsvColumn::CdNumber}},
+        {"Uno,Dos\r\nA,2\r\nB,3\r\n", {}, true, CsvEncoding::Utf8, "A", {{}, {}}},
+        {"Nombre,CD\r\nA,x\r\n",
+         {},
+         true,
+         CsvEncoding::Utf8,
+         "A",
+         {CsvColumn::Name, CsvColumn::CdNumber}},
+        {"1,Desc,2004-01-01,,10,Prog,1.0,Emp,Freeware,2004,l,c\r\n",
+         {},
+         false,
+         CsvEncoding::Utf8,
+         "1",
+         {CsvColumn::CdNumber, CsvColumn::CdDescription, CsvColumn::CdDate, CsvColumn::CdComment,
+          CsvColumn::ProgramNumber, CsvColumn::Name, CsvColumn::Version, CsvColumn::Publisher,
+          CsvColumn::Licence, CsvColumn::Year, CsvColumn::Link, CsvColumn::Comment}},
+        // One stray Windows-1252 byte in a UTF-8 file.
+        {"Programa,Versi\xc3\xb3n\r\n\xc3\x91"
+         "and\xc3\xba,1\r\nCaf\xe9,2\r\n",
+         {},
+         true,
+         CsvEncoding::Utf8,
+         "Ñandú",
+         {CsvColumn::Name, CsvColumn::Version}},
+        {"Programa,Versi\xf3n\r\n\xd1"
+         "and\xfa,1\r\n",
+         {},
+         true,
+         CsvEncoding::Windows1252,
+         "Ñandú",
+         {CsvColumn::Name, CsvColumn::Version}},
+        {"Programa\r\nPrecio \xa4\r\n",
+         CsvEncoding::Iso885915,
+         true,
+         CsvEncoding::Iso885915,
+         "Precio €",
+         {CsvColumn::Name}},
+    };
+    for (const Case &c : cases) {
+        store::CsvOptions options;
+        options.encoding = c.chosen;
+        const store::CsvFile file = store::readCatalogueCsv(c.csv, options);
+        SCOPED_TRACE(c.csv.toStdString());
+        EXPECT_EQ(file.titles, c.titles);
+        EXPECT_EQ(file.encoding, c.encoding);
+        ASSERT_FALSE(file.rows.empty());
+        EXPECT_EQ(file.rows.front().fields.at(0).text, c.first);
+        EXPECT_EQ(file.mapping.columns, c.columns);
+    }
+}
+
+TEST(CsvCheck, AgainstTheCatalogueAndTheFileAsAWhole) {
+    TempCatalogue catalogue(true);
+    const QString first = catalogue.queryText("SELECT NombrePrograma FROM Programas WHERE "
+                                              "NroPrograma = 1");
+    struct Case {
+        QByteArray csv;
+        QString problem; // the first one, at line 2 when line 1 has the titles
+        qint64 changedCds;
+        qint64 bareLineFeeds;
+    };
+    const Case cases[] = {
+        {"Nro. CD,Programa,Nro. programa\r\n500,Nuevo,1\r\n",
+         QStringLiteral("el número de programa 1 ya es de «%1»").arg(first), 0, 0},
+        {"Nro. CD,Descripción CD,Programa\r\n1,Otra cosa,Nuevo\r\n", {}, 1, 0},
+        {"Nro. CD,Comentario CD\n1,\"a\nb\"\n", {}, 0, 1},
+        {"Nro. CD,Programa,Versi\xc3\xb3n\r\n1,Caf\xe9,\xc3\x91\r\n", "no es texto UTF-8", 0, 0},
+        {QByteArray("\x7f"
+                    "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0",
+                    20),
+         "no es un archivo CSV", 0, 0},
+    };
+    for (const Case &c : cases) {
+        const store::CsvCheck check = checked(catalogue, c.csv);
+        SCOPED_TRACE(c.csv.toStdString());
+        EXPECT_EQ(check.problems.empty() ? QString()
+                                         : check.problems.front().reason.left(c.problem.size()),
+                  c.problem);
+        EXPECT_EQ(check.changedCdCount, c.changedCds);
+        EXPECT_EQ(check.bareLineFeeds, c.bareLineFeeds);
+    }
+    // A long list of bad lines is cut; the counts go on.
+    QByteArray many = "Nro. CD,Programa\r\n";
+    for (int line = 0; line < store::kCsvListed + 500; ++line)
+        many += "-1,Malo\r\n";
+    const store::CsvCheck check = checked(catalogue, many);
+    EXPECT_EQ(check.problems.size(), size_t(store::kCsvListed));
+    EXPECT_EQ(check.badLines, store::kCsvListed + 500);
+}
+
+TEST(CsvImport, TheCataloguesOwnFileIsSkippedOrAddedAgainUnderNewNumbers) {
+    TempCatalogue catalogue(true);
+    const QByteArray own = exported(catalogue);
+    const qint64 programs = catalogue.queryInt("SELECT count(*) FROM Programas");
+    const QString before = programsDump(catalogue);
+    EXPECT_EQ(checked(catalogue, own).present, programs);
+    for (const auto duplicates : {store::CsvDuplicates::Skip, store::CsvDuplicates::Add}) {
+        store::CsvOptions options;
+        options.duplicates = duplicates;
+        const store::CsvImported result = imported(catalogue, own, options);
+        const bool add = duplicates == store::CsvDuplicates::Add;
+        EXPECT_EQ(result.programs, add ? programs : 0);
+        EXPECT_EQ(result.skipped, add ? 0 : programs);
+        EXPECT_EQ(result.renumbered, add ? programs : 0);
+        EXPECT_EQ(catalogue.queryInt("SELECT count(*) FROM Programas"),
+                  add ? 2 * programs : programs);
+    }
+    // The catalogue's own programs keep their numbers.
+    EXPECT_TRUE(programsDump(catalogue).startsWith(before));
+}
+
+TEST(CsvImport, ANumberGivenLaterWinsOverOneTheImportChose) {
+    TempCatalogue catalogue(true);
+    const qint64 next = catalogue.queryInt("SELECT max(NroPrograma) FROM Programas") + 1;
+    imported(catalogue, QStringLiteral("Nro. CD,Programa,Nro. programa\r\n500,Sin número,\r\n"
+                                       "500,Con número,%1\r\n")
+                            .arg(next)
+                            .toUtf8());
+    EXPECT_EQ(catalogue.queryText(
+                  QStringLiteral("SELECT group_concat(NroPrograma || '=' || NombrePrograma) FROM "
+                                 "Programas WHERE NroDisco = 500")),
+              QStringLiteral("%1=Con número,%2=Sin número").arg(next).arg(next + 1));
+}
+
+TEST(CsvImport, ACancelLeavesTheCatalogueAsItWas) {
+    TempCatalogue catalogue;
+    QByteArray csv = "Nro. CD,Programa\r\n";
+    while (csv.size() < 3 << 20)
+        csv += "1,Un programa de nombre bastante largo para llenar el archivo\r\n";
+    int calls = 0;
+    Opened opened(catalogue);
+    EXPECT_THROW(store::importCatalogueCsv(opened.connection, csvFile(catalogue, csv), {},
+                                           [&](qint64, qint64) { return ++calls < 4; }),
+                 store::CsvCancelled);
+    EXPECT_GE(calls, 4);
+    EXPECT_EQ(catalogue.queryInt("SELECT count(*) FROM Programas"), 0);
+}
