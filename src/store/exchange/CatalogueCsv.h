@@ -84,6 +84,7 @@ struct CsvOptions {
     std::optional<bool> titles; // line 1 holds the columns' titles
     std::optional<CsvMapping> mapping;
     CsvDuplicates duplicates = CsvDuplicates::Skip;
+    int listed = 1000; // problems and changed CDs listed; the counts go on
 };
 
 // Told the bytes read so far of the file's size; false stops the work (CsvCancelled).
@@ -129,9 +130,6 @@ struct CsvChangedCd {
     QString reason;
 };
 
-// Lists are cut at this many entries; the counts go on.
-inline constexpr int kCsvListed = 1000;
-
 struct CsvCheck {
     bool binary = false;
     qint64 rows = 0;         // rows of the file, the titles aside
@@ -154,6 +152,7 @@ struct CsvImported {
     std::vector<qint64> addedCds;
     qint64 skipped = 0;    // rows already in the catalogue, left out
     qint64 renumbered = 0; // rows added again under a new number
+    CsvCheck check;        // what the rows were found to be
 };
 
 class CsvRejected : public std::exception {

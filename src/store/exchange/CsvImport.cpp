@@ -158,11 +158,12 @@ struct Row {
 // Checks rows one after the other, remembering what earlier rows took.
 class Checker {
 public:
-    Checker(const CsvFile &file, const Catalogue *catalogue, CsvDuplicates duplicates,
+    Checker(const CsvFile &file, const Catalogue *catalogue, const CsvOptions &options,
             CsvCheck &check)
         : file_(file)
         , catalogue_(catalogue)
-        , duplicates_(duplicates)
+        , duplicates_(options.duplicates)
+        , listed_(options.listed)
         , check_(check) {
         at_.fill(-1);
         for (size_t column = 0; column < file.mapping.columns.size(); ++column)
@@ -193,7 +194,7 @@ public:
 private:
     void problem(int line, const QString &reason) {
         ++check_.problemCount;
-        if (check_.problems.size() < size_t(kCsvListed))
+        if (check_.problems.size() < size_t(listed_))
             check_.problems.push_back({line, reason});
     }
 
@@ -308,7 +309,7 @@ private:
         if (differences.isEmpty())
             return;
         ++check_.changedCdCount;
-        if (check_.changedCds.size() < size_t(kCsvListed))
+        if (check_.changedCds.size() < size_t(listed_))
             check_.changedCds.push_back(
                 {line, cd,
                  QStringLiteral("el archivo da al CD %1 %2; se deja el del catálogo")
@@ -319,6 +320,7 @@ private:
     const CsvFile &file_;
     const Catalogue *catalogue_;
     CsvDuplicates duplicates_;
+    int listed_;
     CsvCheck &check_;
     std::array<int, kColumns> at_;
     QHash<qint64, int> fileNumbers_; // given numbers, with the line that gave each
@@ -359,7 +361,7 @@ CsvCheck checkCatalogueCsv(Connection *connection, const QString &path, const Cs
         CursorSession::of(*connection).finishBackgroundRead();
         catalogue = readCatalogue(connection->handle(), connection->dataSource());
     }
-    Checker checker(source.file(), catalogue ? &*catalogue : nullptr, options.duplicates, check);
+    Checker checker(source.file(), catalogue ? &*catalogue : nullptr, options, check);
     CsvRecord record;
     while (source.next(record)) {
         ++check.rows;
@@ -380,7 +382,7 @@ CsvImported importCatalogueCsv(Connection &connection, const QString &path,
     const Catalogue catalogue = readCatalogue(db, dataSource);
     CsvCheck check;
     check.binary = source.file().binary;
-    Checker checker(source.file(), &catalogue, options.duplicates, check);
+    Checker checker(source.file(), &catalogue, options, check);
 
     engine::Statement addCd(db, insertSql(cds::table, 4), dataSource);
     engine::Statement addProgram(db, insertSql(programs::table, 9), dataSource);
@@ -475,6 +477,7 @@ CsvImported importCatalogueCsv(Connection &connection, const QString &path,
     if (check.problemCount > 0)
         throw CsvRejected(std::move(check));
     transaction.commit();
+    imported.check = std::move(check);
     return imported;
 }
 
