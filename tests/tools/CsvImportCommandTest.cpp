@@ -25,7 +25,7 @@ TEST(CsvImportCommandTest, StoresAllOrNothingAndSaysWhatItDid) {
         {"Nro. CD,Programa\r\n500,Uno\r\n500,Dos\r\n",
          {},
          0,
-         "Imported 2 programs and created 1 CDs in ",
+         "Imported 2 programs and created 1 CD in ",
          "",
          2},
         {"500,Uno\r\n", {"--no-header"}, 0, "line 1 as a row (no titles)", "", 1},
@@ -84,8 +84,8 @@ TEST(CsvImportCommandTest, RowsAlreadyThereAreSkippedUnlessAddedAgain) {
         QByteArray out;
         qint64 added;
     } cases[] = {
-        {{}, "Skipped 1 rows already in the catalogue", 0},
-        {{"--duplicates", "add"}, "Gave new numbers to 1 programs added again", 1},
+        {{}, "Skipped 1 row already in the catalogue", 0},
+        {{"--duplicates", "add"}, "Gave new numbers to 1 program added again", 1},
     };
     for (const auto &c : cases) {
         std::vector<QByteArray> arguments{"import-csv", folder + "/propio.csv", folder};

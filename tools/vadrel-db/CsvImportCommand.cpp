@@ -25,6 +25,11 @@ QByteArray local(const QString &text) {
     return text.toLocal8Bit();
 }
 
+// "1 row", "2 rows".
+QByteArray counted(qint64 count, const char *one, const char *many) {
+    return QByteArray::number(count) + ' ' + (count == 1 ? one : many);
+}
+
 int failure(const QByteArray &message) {
     std::fprintf(stderr, "vadrel-db: %s\n", message.constData());
     return 1;
@@ -104,24 +109,23 @@ int csvImportCommand(int argc, char **argv) {
             std::fprintf(stderr, "vadrel-db: warning: %s:%d: %s\n", file, cd.line,
                          local(cd.reason).constData());
         if (imported.check.bareLineFeeds > 0)
-            std::printf("Stored the LF line breaks of %lld rows as CR LF\n",
-                        static_cast<long long>(imported.check.bareLineFeeds));
+            std::printf("Stored the LF line breaks of %s as CR LF\n",
+                        counted(imported.check.bareLineFeeds, "row", "rows").constData());
         if (imported.skipped > 0)
-            std::printf("Skipped %lld rows already in the catalogue (use --duplicates add to add "
-                        "them)\n",
-                        static_cast<long long>(imported.skipped));
+            std::printf("Skipped %s already in the catalogue (use --duplicates add to add them)\n",
+                        counted(imported.skipped, "row", "rows").constData());
         if (imported.renumbered > 0)
-            std::printf("Gave new numbers to %lld programs added again\n",
-                        static_cast<long long>(imported.renumbered));
-        std::printf("Imported %lld programs and created %zu CDs in %s\n",
-                    static_cast<long long>(imported.programs), imported.addedCds.size(),
+            std::printf("Gave new numbers to %s added again\n",
+                        counted(imported.renumbered, "program", "programs").constData());
+        std::printf("Imported %s and created %s in %s\n",
+                    counted(imported.programs, "program", "programs").constData(),
+                    counted(qint64(imported.addedCds.size()), "CD", "CDs").constData(),
                     shown.constData());
     } catch (const store::CsvRejected &rejected) {
         for (const store::CsvProblem &problem : rejected.problems())
             std::fprintf(stderr, "vadrel-db: %s:%d: %s\n", file, problem.line,
                          local(problem.reason).constData());
-        return failure(QByteArray::number(rejected.check().badLines) +
-                       (rejected.check().badLines == 1 ? " bad line" : " bad lines") +
+        return failure(counted(rejected.check().badLines, "bad line", "bad lines") +
                        "; nothing imported");
     } catch (const store::FileError &error) {
         return failure(local(error.path()) + ": " + error.what());
