@@ -290,7 +290,7 @@ void TFormImportarCsv::check() {
     store::CsvCheck checked;
     const store::CsvOptions chosen = options();
     // Nothing to check when the reading was cancelled before the file was known.
-    if (!file_.header.isEmpty()) {
+    if (!file_.header.isEmpty() || file_.binary) {
         cancelled_ =
             !longWork(QStringLiteral("Comprobando las filas ..."), [&](const auto &progress) {
                 checked = store::checkCatalogueCsv(&data_.ADOConnection, path_, chosen, progress);

@@ -1,13 +1,18 @@
+#include "reports/ImportarCsv.h"
+#include "store/catalogue/Modulo.h"
 #include "store/cursor/TableCursor.h"
 #include "store/engine/Connection.h"
 #include "store/exchange/CatalogueCsv.h"
 #include "store/files/FileCalls.h"
 #include "store/schema/Schema.h"
+#include "support/AppFixture.h"
 #include "support/QtPrinters.h"
 #include "support/TempCatalogue.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <set>
@@ -359,4 +364,30 @@ TEST(CsvImport, ACancelLeavesTheCatalogueAsItWas) {
                  store::CsvCancelled);
     EXPECT_GE(calls, 4);
     EXPECT_EQ(catalogue.queryInt("SELECT count(*) FROM Programas"), 0);
+}
+
+class CsvImportWindowTest : public AppFixture {};
+
+TEST_F(CsvImportWindowTest, SaysWhatItWillDoCountingOneAsOne) {
+    start(true, false);
+    const struct {
+        QByteArray csv;
+        QString said;
+        bool importable;
+    } cases[] = {
+        {"Nro. CD,Programa\r\n4,Uno\r\n", "Se importará 1 línea.", true},
+        {"Nro. CD,Programa\r\n4,Uno\r\n4,Dos\r\n", "Se importarán 2 líneas.", true},
+        {"Nro. CD,Programa\r\n-4,Uno\r\n4,Dos\r\n",
+         "No se puede guardar 1 línea de 2: no se importará nada hasta corregirla", false},
+        {"Nro. CD,Programa,Nota\r\n4,Uno,x\r\n", "No se importa la columna: «Nota».", true},
+        {QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "«entrada.csv» no es un archivo CSV.",
+         false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.csv.toStdString());
+        TFormImportarCsv window(fake.services(), data());
+        window.load(QFile::encodeName(csvFile(*catalogue, c.csv)));
+        EXPECT_TRUE(window.Estado->text().contains(c.said)) << window.Estado->text().toStdString();
+        EXPECT_EQ(window.Importar->isEnabled(), c.importable);
+    }
 }
