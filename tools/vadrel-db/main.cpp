@@ -7,6 +7,7 @@
 #include "vadrel-db/AccessReader.h"
 #include "vadrel-db/AddDisc.h"
 #include "vadrel-db/CopyCommand.h"
+#include "vadrel-db/CsvImportCommand.h"
 #include "vadrel-db/Import.h"
 #include "vadrel-db/scan/ScanCommand.h"
 #include "vadrel-db/scan/WrongCall.h"
@@ -29,6 +30,7 @@ const char kUsage[] =
     "       vadrel-db install-help DIR\n"
     "       vadrel-db import OLD.mdb DIR|URI\n"
     "       vadrel-db copy ORIGEN DESTINO\n"
+    "       vadrel-db import-csv [OPTIONS] ARCHIVO DESTINO\n"
     "       vadrel-db scan SOURCE\n"
     "       vadrel-db add-disc [--again] DIR SOURCE...\n"
     "       vadrel-db --help | --version\n"
@@ -49,6 +51,18 @@ const char kUsage[] =
     "copy copies the catalogue of a folder or a server (ORIGEN) into a new one in a\n"
     "folder or on a server (DESTINO), read at one moment and written in one\n"
     "transaction, checked by counts and row by row before it is kept.\n"
+    "\n"
+    "import-csv adds the rows of a CSV file (Vadrel's own export or a spreadsheet's\n"
+    "list) to the catalogue of a folder or a server (DESTINO), checked as the window\n"
+    "\"Importar desde CSV\" checks them and stored in one transaction: every bad line\n"
+    "is printed and then nothing is stored (exit status 1). The encoding, whether\n"
+    "line 1 holds titles and each column's field are guessed; what was guessed is\n"
+    "printed.\n"
+    "\n"
+    "  --encoding utf-8|windows-1252|iso-8859-15   read the file in that encoding\n"
+    "  --no-header           line 1 is a row, not the titles\n"
+    "  --duplicates skip|add rows whose CD, name and version the catalogue has:\n"
+    "                        left out (the default) or added again\n"
     "\n"
     "install-help writes only the help pages into DIR/ayuda, for a catalogue folder\n"
     "that has none.\n"
@@ -285,7 +299,9 @@ int importToServer(const char *oldFile, const char *address) {
 
 int main(int argc, char **argv) {
     if (argc < 2)
-        return wrongCall("expected the command init, install-help, import, copy, scan or add-disc");
+        return wrongCall(
+            "expected the command init, install-help, import, import-csv, copy, scan or "
+            "add-disc");
     const QByteArray command = argv[1];
     if (command == "--help" || command == "-h" || command == "--version") {
         if (argc > 2)
@@ -306,6 +322,8 @@ int main(int argc, char **argv) {
     }
     if (command == "copy")
         return copyCommand(argc, argv);
+    if (command == "import-csv")
+        return csvImportCommand(argc, argv);
     if (command == "scan")
         return scanCommand(argc, argv);
     if (command == "add-disc")

@@ -1,6 +1,7 @@
 #include "store/exchange/CatalogueCsv.h"
 
 #include "store/exchange/CsvHeadings.h"
+#include "store/exchange/CsvStream.h"
 #include "store/schema/Schema.h"
 
 // What each column of a CSV file holds, guessed from its heading.
@@ -105,6 +106,40 @@ CsvMapping guessCsvMapping(const QStringList &header) {
             }
         }
         mapping.columns.push_back(column);
+    }
+    return mapping;
+}
+
+CsvMapping guessCsvMapping(int columns, const std::vector<CsvRecord> &rows) {
+    CsvMapping mapping;
+    mapping.columns.resize(size_t(std::max(columns, 0)));
+    // Our own exports: the whole catalogue, and the rows of a query.
+    if (columns == kColumns) {
+        for (int column = 0; column < kColumns; ++column)
+            mapping.columns[size_t(column)] = CsvColumn(column);
+        return mapping;
+    }
+    const CsvColumn queryColumns[] = {
+        CsvColumn::CdNumber, CsvColumn::CdDescription, CsvColumn::Name,
+        CsvColumn::Version,  CsvColumn::Publisher,     CsvColumn::Licence,
+        CsvColumn::Year,     CsvColumn::Link,          CsvColumn::Comment};
+    if (columns == int(std::size(queryColumns))) {
+        for (int column = 0; column < columns; ++column)
+            mapping.columns[size_t(column)] = queryColumns[column];
+        return mapping;
+    }
+    // Else the first column of numbers holds the CDs and the first of words the names.
+    for (int column = 0; column < columns; ++column) {
+        bool any = false, numbers = true;
+        for (const CsvRecord &row : rows) {
+            if (size_t(column) >= row.fields.size() || row.fields[size_t(column)].text.isEmpty())
+                continue;
+            any = true;
+            numbers = numbers && csv::plainNumber(row.fields[size_t(column)].text);
+        }
+        const CsvColumn guess = numbers ? CsvColumn::CdNumber : CsvColumn::Name;
+        if (any && !mapping.position(guess))
+            mapping.columns[size_t(column)] = guess;
     }
     return mapping;
 }
