@@ -1,17 +1,20 @@
 // The export and import windows, driven from the main window's menu on real catalogues.
 #include "mainwin/cds_.h"
 #include "reports/ImportarCsv.h"
+#include "reports/ReportPages.h"
 #include "store/catalogue/Modulo.h"
 #include "support/AppFixture.h"
 #include "support/QtPrinters.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -184,4 +187,134 @@ TEST_F(ExchangeWindowsTest, AReportOfTheQueriesRowsKeepsToItsCdAndAFailedOneLeav
     EXPECT_EQ(written(file), before);
     ASSERT_FALSE(fake.dialogs.boxes.empty());
     EXPECT_EQ(fake.dialogs.boxes.back().kind, FakeDialogs::Box::Error);
+}
+
+TEST_F(ExchangeWindowsTest, CsvTextsASpreadsheetWouldRunAreWrittenBehindAnApostrophe) {
+    // Stored text, and the field both files must carry for it.
+    const struct {
+        const char *stored;
+        const char *field;
+    } cases[] = {
+        {"=1+1", "'=1+1"},
+        {"=HYPERLINK(\"http://x.example\",\"ver\")",
+         "\"'=HYPERLINK(\"\"http://x.example\"\",\"\"ver\"\")\""},
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"-1", "'-1"},
+        {"+54 11", "'+54 11"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"''=2", "'''=2"},
+        {"\tTab", "'\tTab"},
+        {"\rcr", "\"'\rcr\""},
+        {"1.10", "1.10"},
+        {"'hola", "'hola"},
+        {"a=b", "a=b"},
+    };
+    start(true, false, [&](TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (1, '-CD', NULL, NULL)");
+        int number = 0;
+        for (const auto &entry : cases)
+            c.exec(QStringLiteral("INSERT INTO Programas VALUES (%1, 1, 'P%1', ?, NULL, NULL, "
+                                  "-5, NULL, NULL)")
+                       .arg(++number)
+                       .replace(u'?', u'\'' +
+                                          QString::fromUtf8(entry.stored)
+                                              .replace(u'\'', QStringLiteral("''")) +
+                                          u'\''));
+    });
+    const QByteArray folder = QFile::encodeName(catalogue->dir());
+    fake.dialogs.files = {folder + "/todo.csv", folder + "/consulta.csv"};
+    exportAs("Todo", "Csv");
+    exportAs("Consulta", "Csv");
+    for (const QByteArray &file : {folder + "/todo.csv", folder + "/consulta.csv"}) {
+        SCOPED_TRACE(file.toStdString());
+        const QByteArray bytes = written(file);
+        EXPECT_TRUE(bytes.contains("1,'-CD,")); // the CD's description too
+        int number = 0;
+        for (const auto &entry : cases) {
+            // The version follows the program's name; the year, a number, stays as it is.
+            const QByteArray name = "P" + QByteArray::number(++number) + ",";
+            EXPECT_TRUE(bytes.contains(name + entry.field + ",,,-5,")) << entry.stored;
+        }
+    }
+}
+
+TEST_F(ExchangeWindowsTest, PdfPagesWrapLongCellsAndSayHowManyPagesThereAre) {
+    const QString link = QStringLiteral("https://descargas.ejemplo.org/") +
+                         QStringLiteral("programas_de_la_revista").repeated(6) +
+                         QStringLiteral("/instalar.exe");
+    start(true, false, [&](TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (1, 'Revista', '2004-03-01', NULL)");
+        c.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 150) "
+               "INSERT INTO Programas SELECT i, 1, 'Programa ' || i, '1.' || i, 'Empresa', "
+               "'Freeware', 2004, NULL, NULL FROM n");
+        c.exec("UPDATE Programas SET Link = '" + link +
+               "', NombrePrograma = 'Un nombre de "
+               "programa tan largo que no cabe en su columna' WHERE NroPrograma = 70");
+    });
+    const QByteArray folder = QFile::encodeName(catalogue->dir());
+    fake.dialogs.files = {folder + "/todo.pdf"};
+    exportAs("Todo", "Pdf");
+    fake.dialogs.printTo = catalogue->dir() + "/impreso.pdf";
+    exportAs("Todo", "Pdf", "Imprimir");
+
+    for (const QString &pdf : {catalogue->dir() + "/todo.pdf", fake.dialogs.printTo}) {
+        SCOPED_TRACE(pdf.toStdString());
+        const QString text = pdfText(pdf);
+        EXPECT_FALSE(text.contains(QChar(0x2026))); // nothing cut short
+        QString joined = text;
+        joined.remove(QRegularExpression(QStringLiteral("\\s")));
+        EXPECT_TRUE(joined.contains(link));
+        EXPECT_TRUE(text.contains("que no cabe en su columna"));
+        const QStringList pages = text.split(QChar(u'\f'), Qt::SkipEmptyParts);
+        ASSERT_GT(pages.size(), 2);
+        for (int page = 1; page <= pages.size(); ++page)
+            EXPECT_TRUE(pages[page - 1].contains(
+                QStringLiteral("Página %1 de %2").arg(page).arg(pages.size())))
+                << page;
+    }
+}
+
+TEST_F(ExchangeWindowsTest, AnExportStoppedPartWayLeavesNoFile) {
+    start(true, false, [](TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (1, 'Uno', NULL, NULL)");
+        c.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
+               "INSERT INTO Programas SELECT i, 1, 'Programa ' || i, NULL, NULL, NULL, NULL, "
+               "NULL, NULL FROM n");
+    });
+    store::Connection &connection = data().ADOConnection;
+    store::TableCursor &view = data().TProgDisc;
+    data().Reads.finishBackgroundRead();
+    const QString folder = catalogue->dir() + "/salida";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString file = folder + "/archivo";
+    // Stops at the report of progress `last`; the pages are counted over 3 reports, then painted.
+    qint64 told = 0;
+    qint64 last = 0;
+    const store::ExportProgress stop = [&](qint64 done, qint64 total) {
+        EXPECT_LE(done, total);
+        return ++told < last;
+    };
+    const store::ReportSource whole = store::wholeCatalogueReport(connection, stop);
+    const store::ReportSource query = store::queryReport(view, connection, stop);
+    const struct {
+        const char *name;
+        qint64 stopAt;
+        std::function<void()> run;
+    } exports[] = {
+        {"csv", 2, [&] { store::writeCatalogueCsv(connection, file, fake.files, stop); }},
+        {"csv of the view", 2, [&] { store::writeCatalogueCsv(view, file, fake.files, stop); }},
+        {"html", 2, [&] { store::writeReportHtml(whole, "T", file, fake.files); }},
+        {"html of the view", 2, [&] { store::writeReportHtml(query, "T", file, fake.files); }},
+        {"pdf while counting", 2, [&] { writeReportPdf(whole, "T", file, fake.files); }},
+        {"pdf while painting", 5, [&] { writeReportPdf(whole, "T", file, fake.files); }},
+        {"pdf of the view", 5, [&] { writeReportPdf(query, "T", file, fake.files); }},
+    };
+    for (const auto &entry : exports) {
+        SCOPED_TRACE(entry.name);
+        told = 0;
+        last = entry.stopAt;
+        EXPECT_THROW(entry.run(), store::ExportCancelled);
+        EXPECT_EQ(told, entry.stopAt);
+        EXPECT_TRUE(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
 }

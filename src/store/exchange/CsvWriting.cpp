@@ -44,11 +44,17 @@ public:
             buffer_.append("\"\"", 2);
             return;
         }
+        // Inside the quotes, so that the apostrophe is the field's first character.
+        const bool guard = needsGuard(bytes);
         if (bytes.find_first_of(",\"\r\n") == std::string_view::npos) {
+            if (guard)
+                buffer_.append('\'');
             buffer_.append(bytes.data(), qsizetype(bytes.size()));
             return;
         }
         buffer_.append('"');
+        if (guard)
+            buffer_.append('\'');
         for (char c : bytes) {
             if (c == '"')
                 buffer_.append('"');
@@ -123,8 +129,10 @@ QByteArray sqlName(const char *alias, const char *field) {
 
 } // namespace
 
-void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &files) {
+void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &files,
+                       const ExportProgress &progress) {
     using namespace schema;
+    ProgressTicker ticker(progress, progress ? wholeCatalogueRows(connection) : 0);
     QByteArray sql = "SELECT ";
     for (const char *field : cds::fields)
         sql += sqlName("d", field) + ", ";
@@ -147,6 +155,7 @@ void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &
     QByteArray cdFields;
     std::optional<qint64> cd;
     while (rows.step()) {
+        ticker.row();
         const qint64 number = rows.int64(0);
         if (cd != number) {
             cd = number;
@@ -166,13 +175,15 @@ void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &
     file.commit();
 }
 
-void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files) {
+void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files,
+                       const ExportProgress &progress) {
     using namespace joined;
     ReplacementFile file(path, files);
     CsvWriter out(&file);
     out.heading({0, 1, 5, 6, 7, 8, 9, 10, 11});
     view.GoFirst();
     const int rows = view.visibleCount();
+    ProgressTicker ticker(progress, rows);
     auto number = [&](int row, int field) {
         if (!view.valueAt(row, field).isValid())
             out.none();
@@ -196,6 +207,7 @@ void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files
         }
     };
     for (int row = 0; row < rows; ++row) {
+        ticker.row();
         number(row, Cd);
         text(row, CdDescription);
         text(row, Name);
