@@ -7,6 +7,7 @@
 #include "vadrel-db/AccessReader.h"
 #include "vadrel-db/AddDisc.h"
 #include "vadrel-db/CopyCommand.h"
+#include "vadrel-db/ExportCommand.h"
 #include "vadrel-db/Import.h"
 #include "vadrel-db/scan/ScanCommand.h"
 #include "vadrel-db/scan/WrongCall.h"
@@ -29,6 +30,7 @@ const char kUsage[] =
     "       vadrel-db install-help DIR\n"
     "       vadrel-db import OLD.mdb DIR|URI\n"
     "       vadrel-db copy ORIGEN DESTINO\n"
+    "       vadrel-db export DESTINO ARCHIVO\n"
     "       vadrel-db scan SOURCE\n"
     "       vadrel-db add-disc [--again] DIR SOURCE...\n"
     "       vadrel-db --help | --version\n"
@@ -49,6 +51,11 @@ const char kUsage[] =
     "copy copies the catalogue of a folder or a server (ORIGEN) into a new one in a\n"
     "folder or on a server (DESTINO), read at one moment and written in one\n"
     "transaction, checked by counts and row by row before it is kept.\n"
+    "\n"
+    "export writes the whole catalogue of a folder or a server (DESTINO) to ARCHIVO,\n"
+    "as the export window does: CSV, an HTML report or a PDF report, by the file's\n"
+    "extension (.csv, .html or .htm, .pdf). The file is written whole or not at all;\n"
+    "on any failure the exit status is 1. No display is needed.\n"
     "\n"
     "install-help writes only the help pages into DIR/ayuda, for a catalogue folder\n"
     "that has none.\n"
@@ -306,6 +313,8 @@ int main(int argc, char **argv) {
     }
     if (command == "copy")
         return copyCommand(argc, argv);
+    if (command == "export")
+        return exportCommand(argc, argv);
     if (command == "scan")
         return scanCommand(argc, argv);
     if (command == "add-disc")
