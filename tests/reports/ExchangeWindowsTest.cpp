@@ -190,36 +190,25 @@ TEST_F(ExchangeWindowsTest, AReportOfTheQueriesRowsKeepsToItsCdAndAFailedOneLeav
 }
 
 TEST_F(ExchangeWindowsTest, CsvTextsASpreadsheetWouldRunAreWrittenBehindAnApostrophe) {
-    // Stored text, and the field both files must carry for it.
-    const struct {
-        const char *stored;
-        const char *field;
-    } cases[] = {
-        {"=1+1", "'=1+1"},
-        {"=HYPERLINK(\"http://x.example\",\"ver\")",
+    // Stored text (SQL), and the field both files carry for it.
+    const std::pair<const char *, const char *> cases[] = {
+        {"'=1+1'", "'=1+1"},
+        {"'=HYPERLINK(\"http://x.example\",\"ver\")'",
          "\"'=HYPERLINK(\"\"http://x.example\"\",\"\"ver\"\")\""},
-        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
-        {"-1", "'-1"},
-        {"+54 11", "'+54 11"},
-        {"@SUM(A1)", "'@SUM(A1)"},
-        {"''=2", "'''=2"},
-        {"\tTab", "'\tTab"},
-        {"\rcr", "\"'\rcr\""},
-        {"1.10", "1.10"},
-        {"'hola", "'hola"},
-        {"a=b", "a=b"},
+        {"'=cmd|'' /C calc''!A0'", "'=cmd|' /C calc'!A0"},
+        {"'-1'", "'-1"},
+        {"'@SUM(A1)'", "'@SUM(A1)"},
+        {"'''''=2'", "'''=2"},
+        {"char(13) || 'cr'", "\"'\rcr\""},
+        {"'''hola'", "'hola"},
     };
     start(true, false, [&](TempCatalogue &c) {
         c.exec("INSERT INTO Discos VALUES (1, '-CD', NULL, NULL)");
-        int number = 0;
-        for (const auto &entry : cases)
-            c.exec(QStringLiteral("INSERT INTO Programas VALUES (%1, 1, 'P%1', ?, NULL, NULL, "
+        for (size_t i = 0; i < std::size(cases); ++i)
+            c.exec(QStringLiteral("INSERT INTO Programas VALUES (%1, 1, 'P%1', %2, NULL, NULL, "
                                   "-5, NULL, NULL)")
-                       .arg(++number)
-                       .replace(u'?', u'\'' +
-                                          QString::fromUtf8(entry.stored)
-                                              .replace(u'\'', QStringLiteral("''")) +
-                                          u'\''));
+                       .arg(i)
+                       .arg(QLatin1String(cases[i].first)));
     });
     const QByteArray folder = QFile::encodeName(catalogue->dir());
     fake.dialogs.files = {folder + "/todo.csv", folder + "/consulta.csv"};
@@ -229,12 +218,11 @@ TEST_F(ExchangeWindowsTest, CsvTextsASpreadsheetWouldRunAreWrittenBehindAnApostr
         SCOPED_TRACE(file.toStdString());
         const QByteArray bytes = written(file);
         EXPECT_TRUE(bytes.contains("1,'-CD,")); // the CD's description too
-        int number = 0;
-        for (const auto &entry : cases) {
-            // The version follows the program's name; the year, a number, stays as it is.
-            const QByteArray name = "P" + QByteArray::number(++number) + ",";
-            EXPECT_TRUE(bytes.contains(name + entry.field + ",,,-5,")) << entry.stored;
-        }
+        // The version follows the program's name; the year, a number, stays as it is.
+        for (size_t i = 0; i < std::size(cases); ++i)
+            EXPECT_TRUE(bytes.contains("P" + QByteArray::number(qulonglong(i)) + "," +
+                                       cases[i].second + ",,,-5,"))
+                << cases[i].first;
     }
 }
 
