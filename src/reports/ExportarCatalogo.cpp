@@ -6,6 +6,7 @@
 #include "reports/ReportPages.h"
 #include "store/catalogue/Modulo.h"
 #include "store/exchange/CatalogueCsv.h"
+#include "store/exchange/CatalogueOds.h"
 #include "store/exchange/CatalogueReport.h"
 
 #include <QDir>
@@ -117,9 +118,11 @@ TFormExportarCatalogo::TFormExportarCatalogo(platform::Services services, TDataM
     layout->addWidget(choices(QStringLiteral("Qué se exporta"), {Todo, Consulta}, this));
     Csv = option("Csv", QStringLiteral("CSV (UTF-8, separado por comas), para una hoja de "
                                        "cálculo u otro catálogo de Vadrel"));
+    Ods = option("Ods", QStringLiteral("Hoja de cálculo ODS, con cada texto tal como está (también "
+                                       "versiones como 007 o 1.10)"));
     Html = option("Html", QStringLiteral("Informe HTML, una sección por CD, para leer o imprimir"));
     Pdf = option("Pdf", QStringLiteral("Informe PDF, el mismo informe en páginas A4"));
-    layout->addWidget(choices(QStringLiteral("Formato"), {Csv, Html, Pdf}, this));
+    layout->addWidget(choices(QStringLiteral("Formato"), {Csv, Ods, Html, Pdf}, this));
     // Spreadsheets read versions such as 007, 1.10 or 3/4 as numbers or dates unless told.
     auto *note = new QLabel(QStringLiteral("Al abrir el CSV en una hoja de cálculo, importe las "
                                            "columnas como Texto para que versiones como 007, "
@@ -158,6 +161,7 @@ void TFormExportarCatalogo::exportChosen() {
         const char *suffix;
         const char *filter;
     } formats[] = {{Csv, "csv", "CSV (*.csv)"},
+                   {Ods, "ods", "Hoja de cálculo ODS (*.ods)"},
                    {Html, "html", "HTML (*.html *.htm)"},
                    {Pdf, "pdf", "PDF (*.pdf)"}};
     const auto &format = *std::find_if(std::begin(formats), std::end(formats),
@@ -187,6 +191,10 @@ void TFormExportarCatalogo::exportChosen() {
             store::writeCatalogueCsv(data_.ADOConnection, file, services_.files, steps.rows());
         else if (Csv->isChecked())
             store::writeCatalogueCsv(view, file, services_.files, steps.rows());
+        else if (Ods->isChecked() && Todo->isChecked())
+            store::writeCatalogueOds(data_.ADOConnection, file, services_.files, steps.rows());
+        else if (Ods->isChecked())
+            store::writeCatalogueOds(view, file, services_.files, steps.rows());
         else if (Html->isChecked())
             store::writeReportHtml(report, reportTitle(), file, services_.files);
         else

@@ -3,6 +3,7 @@ stops the export with no file written."""
 
 import os
 import sqlite3
+import zipfile
 
 import pyatspi
 
@@ -48,3 +49,22 @@ class ExportProgress(Desktop):
         # The export window stays for another choice, and answers.
         self.assertTrue(still_showing(form))
         self.close("Exportar catálogo")
+
+
+class ExportSpreadsheet(Desktop):
+    def test_catalogue_exported_as_a_spreadsheet_to_a_typed_file(self):
+        self.menu("Archivo", "Exportar catálogo ...")
+        form = self.window("Exportar catálogo")
+        self.click(self.find(form, pyatspi.ROLE_RADIO_BUTTON, ODS))
+        self.click(self.find(form, BUTTON, "Exportar ..."))
+        target = os.path.join(self.home, "hoja 'ñ' #7.ods")
+        self.type_into_file_dialog("Exportar catálogo", target)
+        wait_for("the exported file", lambda: os.path.exists(target))
+        with zipfile.ZipFile(target) as sheet:
+            self.assertEqual(sheet.namelist()[0], "mimetype")
+            content = sheet.read("content.xml").decode("utf-8")
+        for (name,) in self.catalogue("SELECT NombrePrograma FROM Programas"):
+            self.assertIn("<text:p>%s</text:p>" % name.replace("&", "&amp;"), content)
+
+
+ODS = "Hoja de cálculo ODS, con cada texto tal como está (también versiones como 007 o 1.10)"

@@ -3,6 +3,7 @@
 #include "reports/ImportarCsv.h"
 #include "reports/ReportPages.h"
 #include "store/catalogue/Modulo.h"
+#include "store/exchange/CatalogueOds.h"
 #include "support/AppFixture.h"
 #include "support/QtPrinters.h"
 
@@ -189,18 +190,20 @@ TEST_F(ExchangeWindowsTest, AReportOfTheQueriesRowsKeepsToItsCdAndAFailedOneLeav
     EXPECT_EQ(fake.dialogs.boxes.back().kind, FakeDialogs::Box::Error);
 }
 
-TEST_F(ExchangeWindowsTest, CsvTextsASpreadsheetWouldRunAreWrittenBehindAnApostrophe) {
-    // Stored text (SQL), and the field both files carry for it.
-    const std::pair<const char *, const char *> cases[] = {
-        {"'=1+1'", "'=1+1"},
+TEST_F(ExchangeWindowsTest, SpreadsheetFilesKeepTextsAFormulaOrANumberCouldBeTakenFor) {
+    // Stored text (SQL), and what the CSV field and the spreadsheet's text cell carry for it.
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        {"'=1+1'", "'=1+1", "=1+1"},
         {"'=HYPERLINK(\"http://x.example\",\"ver\")'",
-         "\"'=HYPERLINK(\"\"http://x.example\"\",\"\"ver\"\")\""},
-        {"'=cmd|'' /C calc''!A0'", "'=cmd|' /C calc'!A0"},
-        {"'-1'", "'-1"},
-        {"'@SUM(A1)'", "'@SUM(A1)"},
-        {"'''''=2'", "'''=2"},
-        {"char(13) || 'cr'", "\"'\rcr\""},
-        {"'''hola'", "'hola"},
+         "\"'=HYPERLINK(\"\"http://x.example\"\",\"\"ver\"\")\"",
+         "=HYPERLINK(\"http://x.example\",\"ver\")"},
+        {"'=cmd|'' /C calc''!A0'", "'=cmd|' /C calc'!A0", "=cmd|' /C calc'!A0"},
+        {"'-1'", "'-1", "-1"},
+        {"'@SUM(A1)'", "'@SUM(A1)", "@SUM(A1)"},
+        {"'''''=2'", "'''=2", "''=2"},
+        {"char(13) || 'cr'", "\"'\rcr\"", "</text:p><text:p>cr"},
+        {"'''hola'", "'hola", "'hola"},
+        {"'007'", "007", "007"},
     };
     start(true, false, [&](TempCatalogue &c) {
         c.exec("INSERT INTO Discos VALUES (1, '-CD', NULL, NULL)");
@@ -208,21 +211,34 @@ TEST_F(ExchangeWindowsTest, CsvTextsASpreadsheetWouldRunAreWrittenBehindAnApostr
             c.exec(QStringLiteral("INSERT INTO Programas VALUES (%1, 1, 'P%1', %2, NULL, NULL, "
                                   "-5, NULL, NULL)")
                        .arg(i)
-                       .arg(QLatin1String(cases[i].first)));
+                       .arg(QLatin1String(std::get<0>(cases[i]))));
     });
     const QByteArray folder = QFile::encodeName(catalogue->dir());
-    fake.dialogs.files = {folder + "/todo.csv", folder + "/consulta.csv"};
-    exportAs("Todo", "Csv");
-    exportAs("Consulta", "Csv");
-    for (const QByteArray &file : {folder + "/todo.csv", folder + "/consulta.csv"}) {
-        SCOPED_TRACE(file.toStdString());
-        const QByteArray bytes = written(file);
-        EXPECT_TRUE(bytes.contains("1,'-CD,")); // the CD's description too
-        // The version follows the program's name; the year, a number, stays as it is.
-        for (size_t i = 0; i < std::size(cases); ++i)
-            EXPECT_TRUE(bytes.contains("P" + QByteArray::number(qulonglong(i)) + "," +
-                                       cases[i].second + ",,,-5,"))
-                << cases[i].first;
+    for (const char *format : {"Csv", "Ods"}) {
+        for (const char *what : {"Todo", "Consulta"}) {
+            SCOPED_TRACE(std::string(format) + " " + what);
+            const QByteArray file = folder + "/" + what + "." + format;
+            fake.dialogs.files = {file};
+            exportAs(what, format);
+            QProcess unzip;
+            unzip.start("unzip", {"-p", QFile::decodeName(file), "content.xml"});
+            unzip.waitForFinished();
+            const QByteArray bytes = *format == 'C' ? written(file) : unzip.readAllStandardOutput();
+            const QByteArray cell = "</text:p></table:table-cell><table:table-cell "
+                                    "office:value-type=\"string\"><text:p>";
+            // The CD's description too; the year, a number, stays one.
+            EXPECT_TRUE(bytes.contains(*format == 'C' ? "1,'-CD," : cell + "-CD</text:p>"));
+            for (size_t i = 0; i < std::size(cases); ++i) {
+                const QByteArray name = "P" + QByteArray::number(qulonglong(i));
+                EXPECT_TRUE(bytes.contains(
+                    *format == 'C'
+                        ? name + "," + std::get<1>(cases[i]) + ",,,-5,"
+                        : name + cell + std::get<2>(cases[i]) +
+                              "</text:p></table:table-cell><table:table-cell/><table:table-cell/>"
+                              "<table:table-cell office:value-type=\"float\" office:value=\"-5\">"))
+                    << std::get<0>(cases[i]);
+            }
+        }
     }
 }
 
@@ -291,6 +307,8 @@ TEST_F(ExchangeWindowsTest, AnExportStoppedPartWayLeavesNoFile) {
     } exports[] = {
         {"csv", 2, [&] { store::writeCatalogueCsv(connection, file, fake.files, stop); }},
         {"csv of the view", 2, [&] { store::writeCatalogueCsv(view, file, fake.files, stop); }},
+        {"ods", 2, [&] { store::writeCatalogueOds(connection, file, fake.files, stop); }},
+        {"ods of the view", 2, [&] { store::writeCatalogueOds(view, file, fake.files, stop); }},
         {"html", 2, [&] { store::writeReportHtml(whole, "T", file, fake.files); }},
         {"html of the view", 2, [&] { store::writeReportHtml(query, "T", file, fake.files); }},
         {"pdf while counting", 2, [&] { writeReportPdf(whole, "T", file, fake.files); }},

@@ -17,9 +17,16 @@ TEST(ExportCommandTest, WritesByTheExtensionWithoutADisplayAndNothingOnAFailure)
     // As from cron: no display and no Qt platform chosen.
     qunsetenv("DISPLAY");
     qunsetenv("QT_QPA_PLATFORM");
-    const auto pdfText = [](const QByteArray &file) {
+    // The text a reader finds in the file: the PDF's, the spreadsheet's content, or the bytes.
+    const auto readBack = [](const QByteArray &file) {
+        const QString name = QFile::decodeName(file);
         QProcess reader;
-        reader.start(QStringLiteral("pdftotext"), {QFile::decodeName(file), QStringLiteral("-")});
+        if (file.endsWith(".pdf"))
+            reader.start(QStringLiteral("pdftotext"), {name, QStringLiteral("-")});
+        else if (file.endsWith(".ods"))
+            reader.start(QStringLiteral("unzip"), {QStringLiteral("-p"), name});
+        else
+            return readFile(file);
         reader.waitForFinished(60000);
         return reader.readAllStandardOutput();
     };
@@ -29,9 +36,10 @@ TEST(ExportCommandTest, WritesByTheExtensionWithoutADisplayAndNothingOnAFailure)
         QByteArray said; // in the file written, or on stderr
     } cases[] = {
         {folder, "lista.csv", 0, "\xEF\xBB\xBFNro. CD,"},
+        {folder, "hoja.ods", 0, "application/vnd.oasis.opendocument.spreadsheet<?xml"},
         {folder, "INFORME.HTML", 0, "<h1>Catálogo de CDs</h1>"},
         {folder, "informe.pdf", 0, "Página 1 de "},
-        {folder, "lista.txt", 2, ".csv, .html, .htm or .pdf"},
+        {folder, "lista.txt", 2, ".csv, .ods, .html, .htm or .pdf"},
         {empty, "anterior.pdf", 1, "no catalogue in " + empty},
         {folder, "falta/lista.csv", 1, "cannot write " + folder},
     };
@@ -43,7 +51,7 @@ TEST(ExportCommandTest, WritesByTheExtensionWithoutADisplayAndNothingOnAFailure)
         EXPECT_EQ(run.status, entry.status);
         if (entry.status == 0) {
             EXPECT_EQ(run.err, "");
-            const QByteArray written = file.endsWith(".pdf") ? pdfText(file) : readFile(file);
+            const QByteArray written = readBack(file);
             EXPECT_TRUE(written.contains(entry.said) && written.contains(program));
         } else {
             EXPECT_TRUE(run.err.contains(entry.said)) << run.err.constData();

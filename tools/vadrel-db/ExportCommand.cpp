@@ -5,6 +5,7 @@
 #include "store/engine/Connection.h"
 #include "store/engine/DatabaseError.h"
 #include "store/exchange/CatalogueCsv.h"
+#include "store/exchange/CatalogueOds.h"
 #include "store/exchange/CatalogueReport.h"
 #include "store/files/FileCalls.h"
 #include "store/files/FileError.h"
@@ -18,12 +19,14 @@
 
 namespace {
 
-enum class Format { Csv, Html, Pdf };
+enum class Format { Csv, Ods, Html, Pdf };
 
 std::optional<Format> formatOf(const QByteArray &file) {
     const QByteArray name = file.mid(file.lastIndexOf('/') + 1).toLower();
     if (name.endsWith(".csv"))
         return Format::Csv;
+    if (name.endsWith(".ods"))
+        return Format::Ods;
     if (name.endsWith(".html") || name.endsWith(".htm"))
         return Format::Html;
     if (name.endsWith(".pdf"))
@@ -52,7 +55,7 @@ int exportCommand(int argc, char **argv) {
     const std::optional<Format> format = formatOf(target);
     if (!format)
         return wrongCall("cannot tell the format of " + target +
-                         ": the file must end in .csv, .html, .htm or .pdf");
+                         ": the file must end in .csv, .ods, .html, .htm or .pdf");
 
     // The PDF is painted with Qt's fonts, which need a GUI application; it never shows a window,
     // so it runs without a display (from cron, over ssh).
@@ -90,6 +93,9 @@ int exportCommand(int argc, char **argv) {
         switch (*format) {
         case Format::Csv:
             store::writeCatalogueCsv(connection, path, files);
+            break;
+        case Format::Ods:
+            store::writeCatalogueOds(connection, path, files);
             break;
         case Format::Html:
             store::writeReportHtml(store::wholeCatalogueReport(connection), title, path, files);
