@@ -142,8 +142,9 @@ public:
                 if (shape.wrapped & (1 << c))
                     drawWrapped(cells[c], QPointF(x, y_ + (line_ - bodyMetrics_->height()) / 2), w,
                                 half);
-                else
-                    painter_->drawText(QRectF(x, y_, w, line_), Qt::AlignLeft | Qt::AlignVCenter,
+                else // at its baseline: much cheaper than a text laid out in a box
+                    painter_->drawText(QPointF(x, y_ + (line_ - bodyMetrics_->height()) / 2 +
+                                                      bodyMetrics_->ascent()),
                                        cells[c]);
                 x += width_ * kColumns[c].width;
             }
