@@ -126,7 +126,8 @@ TFormExportarCatalogo::TFormExportarCatalogo(platform::Services services, TDataM
     // Spreadsheets read versions such as 007, 1.10 or 3/4 as numbers or dates unless told.
     auto *note = new QLabel(QStringLiteral("Al abrir el CSV en una hoja de cálculo, importe las "
                                            "columnas como Texto para que versiones como 007, "
-                                           "1.10 o 3/4 queden tal como están."),
+                                           "1.10 o 3/4 queden tal como están; el formato ODS "
+                                           "ya las guarda así."),
                             this);
     note->setObjectName(QStringLiteral("NotaCsv"));
     note->setWordWrap(true);
