@@ -278,7 +278,7 @@ TEST_F(ExchangeWindowsTest, PdfPagesWrapLongCellsAndSayHowManyPagesThereAre) {
     }
 }
 
-TEST_F(ExchangeWindowsTest, AnExportStoppedPartWayLeavesNoFile) {
+TEST_F(ExchangeWindowsTest, AnExportStoppedMidwayLeavesNoFile) {
     start(true, false, [](TempCatalogue &c) {
         c.exec("INSERT INTO Discos VALUES (1, 'Uno', NULL, NULL)");
         c.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
