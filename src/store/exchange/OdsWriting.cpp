@@ -187,6 +187,9 @@ public:
     explicit OdsCells(Zip *zip = nullptr)
         : zip_(zip) {}
     void heading(std::initializer_list<int> columns) {
+        // The format wants the table's columns named before its rows.
+        out_ += "<table:table-column table:number-columns-repeated=\"" +
+                QByteArray::number(qsizetype(columns.size())) + "\"/>\n";
         for (int column : columns)
             text(QString::fromUtf16(kHeadings[column]).toUtf8());
         endRow();
