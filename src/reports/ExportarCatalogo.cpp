@@ -1,17 +1,20 @@
 #include "reports/ExportarCatalogo.h"
 
 #include "platform/Guard.h"
+#include "platform/LongWork.h"
 #include "platform/Look.h"
 #include "reports/ReportPages.h"
 #include "store/catalogue/Modulo.h"
 #include "store/exchange/CatalogueCsv.h"
+#include "store/exchange/CatalogueOds.h"
 #include "store/exchange/CatalogueReport.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -47,10 +50,39 @@ QString documentsFolder() {
                : QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
 }
 
-// The wait cursor while a file is written or pages are printed, whatever happens.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+// What the progress window says while a file is written or pages are made: the rows, and for
+// pages the counting pass first and then the page being painted.
+class Steps {
+public:
+    explicit Steps(platform::LongWork &work)
+        : work_(work) {}
+    store::ExportProgress rows() {
+        return [this](qint64 done, qint64 total) {
+            const QLocale locale;
+            if (!paged_)
+                return work_.step(done, total,
+                                  QStringLiteral("Exportando: %1 de %2 filas")
+                                      .arg(locale.toString(done), locale.toString(total)));
+            if (pages_ == 0)
+                return work_.step(done, 2 * total, QStringLiteral("Preparando las páginas ..."));
+            return work_.step(total + done, 2 * total,
+                              QStringLiteral("Página %1 de %2")
+                                  .arg(locale.toString(page_), locale.toString(pages_)));
+        };
+    }
+    PageProgress pages() {
+        paged_ = true;
+        return [this](int page, int pages) {
+            page_ = page;
+            pages_ = pages;
+        };
+    }
+
+private:
+    platform::LongWork &work_;
+    bool paged_ = false;
+    int page_ = 0;
+    int pages_ = 0;
 };
 
 // Keeps the queries page on its row while a report walks the view.
@@ -86,9 +118,20 @@ TFormExportarCatalogo::TFormExportarCatalogo(platform::Services services, TDataM
     layout->addWidget(choices(QStringLiteral("Qué se exporta"), {Todo, Consulta}, this));
     Csv = option("Csv", QStringLiteral("CSV (UTF-8, separado por comas), para una hoja de "
                                        "cálculo u otro catálogo de Vadrel"));
+    Ods = option("Ods", QStringLiteral("Hoja de cálculo ODS, con cada texto tal como está (también "
+                                       "versiones como 007 o 1.10)"));
     Html = option("Html", QStringLiteral("Informe HTML, una sección por CD, para leer o imprimir"));
     Pdf = option("Pdf", QStringLiteral("Informe PDF, el mismo informe en páginas A4"));
-    layout->addWidget(choices(QStringLiteral("Formato"), {Csv, Html, Pdf}, this));
+    layout->addWidget(choices(QStringLiteral("Formato"), {Csv, Ods, Html, Pdf}, this));
+    // Spreadsheets read versions such as 007, 1.10 or 3/4 as numbers or dates unless told.
+    auto *note = new QLabel(QStringLiteral("Al abrir el CSV en una hoja de cálculo, importe las "
+                                           "columnas como Texto para que versiones como 007, "
+                                           "1.10 o 3/4 queden tal como están; el formato ODS "
+                                           "ya las guarda así."),
+                            this);
+    note->setObjectName(QStringLiteral("NotaCsv"));
+    note->setWordWrap(true);
+    layout->addWidget(note);
 
     auto *buttons = new QHBoxLayout;
     auto *print = new QPushButton(QStringLiteral("Imprimir ..."), this);
@@ -119,6 +162,7 @@ void TFormExportarCatalogo::exportChosen() {
         const char *suffix;
         const char *filter;
     } formats[] = {{Csv, "csv", "CSV (*.csv)"},
+                   {Ods, "ods", "Hoja de cálculo ODS (*.ods)"},
                    {Html, "html", "HTML (*.html *.htm)"},
                    {Pdf, "pdf", "PDF (*.pdf)"}};
     const auto &format = *std::find_if(std::begin(formats), std::end(formats),
@@ -136,18 +180,30 @@ void TFormExportarCatalogo::exportChosen() {
     const store::FilePath file(chosen, QFile::decodeName(chosen));
     store::TableCursor &view = data_.TProgDisc;
     KeepRow keep(view);
-    const store::ReportSource report = Todo->isChecked()
-                                           ? store::wholeCatalogueReport(data_.ADOConnection)
-                                           : store::queryReport(view, data_.ADOConnection);
-    const WaitCursor waiting;
-    if (Csv->isChecked() && Todo->isChecked())
-        store::writeCatalogueCsv(data_.ADOConnection, file, services_.files);
-    else if (Csv->isChecked())
-        store::writeCatalogueCsv(view, file, services_.files);
-    else if (Html->isChecked())
-        store::writeReportHtml(report, reportTitle(), file, services_.files);
-    else
-        writeReportPdf(report, reportTitle(), file, services_.files);
+    platform::LongWork work(this, QStringLiteral("Exportar catálogo"),
+                            QStringLiteral("Exportando ..."));
+    Steps steps(work);
+    const PageProgress pages = Pdf->isChecked() ? steps.pages() : PageProgress();
+    const store::ReportSource report =
+        Todo->isChecked() ? store::wholeCatalogueReport(data_.ADOConnection, steps.rows())
+                          : store::queryReport(view, data_.ADOConnection, steps.rows());
+    try {
+        if (Csv->isChecked() && Todo->isChecked())
+            store::writeCatalogueCsv(data_.ADOConnection, file, services_.files, steps.rows());
+        else if (Csv->isChecked())
+            store::writeCatalogueCsv(view, file, services_.files, steps.rows());
+        else if (Ods->isChecked() && Todo->isChecked())
+            store::writeCatalogueOds(data_.ADOConnection, file, services_.files, steps.rows());
+        else if (Ods->isChecked())
+            store::writeCatalogueOds(view, file, services_.files, steps.rows());
+        else if (Html->isChecked())
+            store::writeReportHtml(report, reportTitle(), file, services_.files);
+        else
+            writeReportPdf(report, reportTitle(), file, services_.files, pages);
+    } catch (const store::ExportCancelled &) {
+        return; // nothing written; the window stays for another choice
+    }
+    work.finish();
     services_.dialogs.information(this, QStringLiteral(" El catálogo se exportó en \"%1\" ")
                                             .arg(QDir::toNativeSeparators(file.text)));
     accept();
@@ -166,14 +222,27 @@ void TFormExportarCatalogo::printChosen() {
         return;
     store::TableCursor &view = data_.TProgDisc;
     KeepRow keep(view);
-    const store::ReportSource report = Todo->isChecked()
-                                           ? store::wholeCatalogueReport(data_.ADOConnection)
-                                           : store::queryReport(view, data_.ADOConnection);
+    platform::LongWork work(this, QStringLiteral("Imprimir catálogo"),
+                            QStringLiteral("Preparando las páginas ..."));
+    Steps steps(work);
+    const PageProgress pages = steps.pages();
+    const store::ReportSource report =
+        Todo->isChecked() ? store::wholeCatalogueReport(data_.ADOConnection, steps.rows())
+                          : store::queryReport(view, data_.ADOConnection, steps.rows());
     bool printed = false;
-    {
-        const WaitCursor waiting;
-        printed = paintReport(report, reportTitle(), printer);
+    try {
+        // Printed to a file, the pages are the PDF writer's: whole or not at all, as an export.
+        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+            writeReportPdf(report, reportTitle(), store::FilePath(printer.outputFileName()),
+                           services_.files, pages, printer.pageLayout());
+            printed = true;
+        } else {
+            printed = paintReport(report, reportTitle(), printer, pages);
+        }
+    } catch (const store::ExportCancelled &) {
+        return;
     }
+    work.finish();
     if (!printed) {
         services_.dialogs.error(this,
                                 QStringLiteral(" No se pudo imprimir en \"%1\" ")

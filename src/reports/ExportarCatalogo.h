@@ -9,7 +9,8 @@ class TDataModule2;
 
 // "Archivo" > "Exportar catálogo ...": the whole catalogue, or the rows the queries page shows (in
 // its order, with its CD filter), written to a file the user chooses in the documents folder as
-// CSV, an HTML report or a PDF report, or the same report printed.
+// CSV, an ODS spreadsheet, an HTML report or a PDF report, or the same report printed. Work
+// that lasts shows the progress window, whose "Cancelar" stops it with no file written.
 class TFormExportarCatalogo : public QDialog {
     Q_OBJECT
 public:
@@ -24,6 +25,7 @@ public:
     QRadioButton *Todo;     // every CD and program
     QRadioButton *Consulta; // the queries page's rows
     QRadioButton *Csv;
+    QRadioButton *Ods; // the same rows with text cells
     QRadioButton *Html;
     QRadioButton *Pdf;
 

@@ -1,17 +1,21 @@
 // The export and import windows, driven from the main window's menu on real catalogues.
 #include "mainwin/cds_.h"
 #include "reports/ImportarCsv.h"
+#include "reports/ReportPages.h"
 #include "store/catalogue/Modulo.h"
+#include "store/exchange/CatalogueOds.h"
 #include "support/AppFixture.h"
 #include "support/QtPrinters.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -184,4 +188,139 @@ TEST_F(ExchangeWindowsTest, AReportOfTheQueriesRowsKeepsToItsCdAndAFailedOneLeav
     EXPECT_EQ(written(file), before);
     ASSERT_FALSE(fake.dialogs.boxes.empty());
     EXPECT_EQ(fake.dialogs.boxes.back().kind, FakeDialogs::Box::Error);
+}
+
+TEST_F(ExchangeWindowsTest, SpreadsheetFilesKeepTextsAFormulaOrANumberCouldBeTakenFor) {
+    // Stored text (SQL), and what the CSV field and the spreadsheet's text cell carry for it.
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        {"'=1+1'", "'=1+1", "=1+1"},
+        {"'=HYPERLINK(\"http://x.example\",\"ver\")'",
+         "\"'=HYPERLINK(\"\"http://x.example\"\",\"\"ver\"\")\"",
+         "=HYPERLINK(\"http://x.example\",\"ver\")"},
+        {"'=cmd|'' /C calc''!A0'", "'=cmd|' /C calc'!A0", "=cmd|' /C calc'!A0"},
+        {"'-1'", "'-1", "-1"},
+        {"'@SUM(A1)'", "'@SUM(A1)", "@SUM(A1)"},
+        {"'''''=2'", "'''=2", "''=2"},
+        {"char(13) || 'cr'", "\"'\rcr\"", "</text:p><text:p>cr"},
+        {"'''hola'", "'hola", "'hola"},
+        {"'007'", "007", "007"},
+    };
+    start(true, false, [&](TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (1, '-CD', NULL, NULL)");
+        for (size_t i = 0; i < std::size(cases); ++i)
+            c.exec(QStringLiteral("INSERT INTO Programas VALUES (%1, 1, 'P%1', %2, NULL, NULL, "
+                                  "-5, NULL, NULL)")
+                       .arg(i)
+                       .arg(QLatin1String(std::get<0>(cases[i]))));
+    });
+    const QByteArray folder = QFile::encodeName(catalogue->dir());
+    for (const char *format : {"Csv", "Ods"}) {
+        for (const char *what : {"Todo", "Consulta"}) {
+            SCOPED_TRACE(std::string(format) + " " + what);
+            const QByteArray file = folder + "/" + what + "." + format;
+            fake.dialogs.files = {file};
+            exportAs(what, format);
+            QProcess unzip;
+            unzip.start("unzip", {"-p", QFile::decodeName(file), "content.xml"});
+            unzip.waitForFinished();
+            const QByteArray bytes = *format == 'C' ? written(file) : unzip.readAllStandardOutput();
+            const QByteArray cell = "</text:p></table:table-cell><table:table-cell "
+                                    "office:value-type=\"string\"><text:p>";
+            // The CD's description too; the year, a number, stays one.
+            EXPECT_TRUE(bytes.contains(*format == 'C' ? "1,'-CD," : cell + "-CD</text:p>"));
+            for (size_t i = 0; i < std::size(cases); ++i) {
+                const QByteArray name = "P" + QByteArray::number(qulonglong(i));
+                EXPECT_TRUE(bytes.contains(
+                    *format == 'C'
+                        ? name + "," + std::get<1>(cases[i]) + ",,,-5,"
+                        : name + cell + std::get<2>(cases[i]) +
+                              "</text:p></table:table-cell><table:table-cell/><table:table-cell/>"
+                              "<table:table-cell office:value-type=\"float\" office:value=\"-5\">"))
+                    << std::get<0>(cases[i]);
+            }
+        }
+    }
+}
+
+TEST_F(ExchangeWindowsTest, PdfPagesWrapLongCellsAndSayHowManyPagesThereAre) {
+    const QString link = QStringLiteral("https://descargas.ejemplo.org/") +
+                         QStringLiteral("programas_de_la_revista").repeated(6) +
+                         QStringLiteral("/instalar.exe");
+    start(true, false, [&](TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (1, 'Revista', '2004-03-01', NULL)");
+        c.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 150) "
+               "INSERT INTO Programas SELECT i, 1, 'Programa ' || i, '1.' || i, 'Empresa', "
+               "'Freeware', 2004, NULL, NULL FROM n");
+        c.exec("UPDATE Programas SET Link = '" + link +
+               "', NombrePrograma = 'Un nombre de "
+               "programa tan largo que no cabe en su columna' WHERE NroPrograma = 70");
+    });
+    const QByteArray folder = QFile::encodeName(catalogue->dir());
+    fake.dialogs.files = {folder + "/todo.pdf"};
+    exportAs("Todo", "Pdf");
+    fake.dialogs.printTo = catalogue->dir() + "/impreso.pdf";
+    exportAs("Todo", "Pdf", "Imprimir");
+
+    for (const QString &pdf : {catalogue->dir() + "/todo.pdf", fake.dialogs.printTo}) {
+        SCOPED_TRACE(pdf.toStdString());
+        const QString text = pdfText(pdf);
+        EXPECT_FALSE(text.contains(QChar(0x2026))); // nothing cut short
+        QString joined = text;
+        joined.remove(QRegularExpression(QStringLiteral("\\s")));
+        EXPECT_TRUE(joined.contains(link));
+        EXPECT_TRUE(text.contains("que no cabe en su columna"));
+        const QStringList pages = text.split(QChar(u'\f'), Qt::SkipEmptyParts);
+        ASSERT_GT(pages.size(), 2);
+        for (int page = 1; page <= pages.size(); ++page)
+            EXPECT_TRUE(pages[page - 1].contains(
+                QStringLiteral("Página %1 de %2").arg(page).arg(pages.size())))
+                << page;
+    }
+}
+
+TEST_F(ExchangeWindowsTest, AnExportStoppedMidwayLeavesNoFile) {
+    start(true, false, [](TempCatalogue &c) {
+        c.exec("INSERT INTO Discos VALUES (1, 'Uno', NULL, NULL)");
+        c.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
+               "INSERT INTO Programas SELECT i, 1, 'Programa ' || i, NULL, NULL, NULL, NULL, "
+               "NULL, NULL FROM n");
+    });
+    store::Connection &connection = data().ADOConnection;
+    store::TableCursor &view = data().TProgDisc;
+    data().Reads.finishBackgroundRead();
+    const QString folder = catalogue->dir() + "/salida";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString file = folder + "/archivo";
+    // Stops at the report of progress `last`; the pages are counted over 3 reports, then painted.
+    qint64 told = 0;
+    qint64 last = 0;
+    const store::ExportProgress stop = [&](qint64 done, qint64 total) {
+        EXPECT_LE(done, total);
+        return ++told < last;
+    };
+    const store::ReportSource whole = store::wholeCatalogueReport(connection, stop);
+    const store::ReportSource query = store::queryReport(view, connection, stop);
+    const struct {
+        const char *name;
+        qint64 stopAt;
+        std::function<void()> run;
+    } exports[] = {
+        {"csv", 2, [&] { store::writeCatalogueCsv(connection, file, fake.files, stop); }},
+        {"csv of the view", 2, [&] { store::writeCatalogueCsv(view, file, fake.files, stop); }},
+        {"ods", 2, [&] { store::writeCatalogueOds(connection, file, fake.files, stop); }},
+        {"ods of the view", 2, [&] { store::writeCatalogueOds(view, file, fake.files, stop); }},
+        {"html", 2, [&] { store::writeReportHtml(whole, "T", file, fake.files); }},
+        {"html of the view", 2, [&] { store::writeReportHtml(query, "T", file, fake.files); }},
+        {"pdf while counting", 2, [&] { writeReportPdf(whole, "T", file, fake.files); }},
+        {"pdf while painting", 5, [&] { writeReportPdf(whole, "T", file, fake.files); }},
+        {"pdf of the view", 5, [&] { writeReportPdf(query, "T", file, fake.files); }},
+    };
+    for (const auto &entry : exports) {
+        SCOPED_TRACE(entry.name);
+        told = 0;
+        last = entry.stopAt;
+        EXPECT_THROW(entry.run(), store::ExportCancelled);
+        EXPECT_EQ(told, entry.stopAt);
+        EXPECT_TRUE(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    }
 }

@@ -8,6 +8,7 @@
 #include "vadrel-db/AddDisc.h"
 #include "vadrel-db/CopyCommand.h"
 #include "vadrel-db/CsvImportCommand.h"
+#include "vadrel-db/ExportCommand.h"
 #include "vadrel-db/Import.h"
 #include "vadrel-db/scan/ScanCommand.h"
 #include "vadrel-db/scan/WrongCall.h"
@@ -31,6 +32,7 @@ const char kUsage[] =
     "       vadrel-db import OLD.mdb DIR|URI\n"
     "       vadrel-db copy ORIGEN DESTINO\n"
     "       vadrel-db import-csv [OPTIONS] ARCHIVO DESTINO\n"
+    "       vadrel-db export DESTINO ARCHIVO\n"
     "       vadrel-db scan SOURCE\n"
     "       vadrel-db add-disc [--again] DIR SOURCE...\n"
     "       vadrel-db --help | --version\n"
@@ -63,6 +65,11 @@ const char kUsage[] =
     "  --no-header           line 1 is a row, not the titles\n"
     "  --duplicates skip|add rows whose CD, name and version the catalogue has:\n"
     "                        left out (the default) or added again\n"
+    "export writes the whole catalogue of a folder or a server (DESTINO) to ARCHIVO,\n"
+    "as the export window does: CSV, an ODS spreadsheet, an HTML report or a PDF\n"
+    "report, by the file's extension (.csv, .ods, .html or .htm, .pdf). The file is\n"
+    "written whole or not at all; on any failure the exit status is 1. No display\n"
+    "is needed.\n"
     "\n"
     "install-help writes only the help pages into DIR/ayuda, for a catalogue folder\n"
     "that has none.\n"
@@ -300,7 +307,7 @@ int importToServer(const char *oldFile, const char *address) {
 int main(int argc, char **argv) {
     if (argc < 2)
         return wrongCall(
-            "expected the command init, install-help, import, import-csv, copy, scan or "
+            "expected the command init, install-help, import, import-csv, copy, export, scan or "
             "add-disc");
     const QByteArray command = argv[1];
     if (command == "--help" || command == "-h" || command == "--version") {
@@ -324,6 +331,8 @@ int main(int argc, char **argv) {
         return copyCommand(argc, argv);
     if (command == "import-csv")
         return csvImportCommand(argc, argv);
+    if (command == "export")
+        return exportCommand(argc, argv);
     if (command == "scan")
         return scanCommand(argc, argv);
     if (command == "add-disc")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/exchange/CatalogueReport.h"
 #include "store/files/WorkingDirectory.h"
 
 #include <QByteArray>
@@ -19,7 +20,8 @@
 // One line per program, ordered by CD number then program number; a CD without programs gets
 // one line whose program fields are all empty. An empty field without quotes is a field without
 // value (NULL); "" is the empty text, so both come back as they were. Dates are written
-// yyyy-MM-dd (with " HH:mm:ss" when the time is not midnight), whatever the user's locale.
+// yyyy-MM-dd (with " HH:mm:ss" when the time is not midnight), whatever the user's locale. A text
+// a spreadsheet would take for a formula is written behind an apostrophe (CsvHeadings.h).
 namespace store {
 
 class Connection;
@@ -42,11 +44,13 @@ enum class CsvColumn {
 };
 
 // Writes every CD and program of the catalogue to `path`, whole or not at all.
-void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &files);
+void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &files,
+                       const ExportProgress &progress = {});
 // Writes the joined view's visible rows in their order: Nro. CD, Descripción CD, Programa,
 // Versión, Empresa, Licencia, Año, Link, Comentario, the fields those rows carry (an empty
 // field is written as one without value). Leaves the view on its last row.
-void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files);
+void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files,
+                       const ExportProgress &progress = {});
 
 // One field as read: `quoted` tells "" (the empty text) from nothing at all.
 struct CsvField {

@@ -54,8 +54,20 @@ QString viewText(const TableCursor &view, int row, int field) {
 
 } // namespace
 
-ReportSource wholeCatalogueReport(Connection &connection) {
-    return [&connection](ReportSink &sink) {
+qint64 wholeCatalogueRows(Connection &connection) {
+    CursorSession::of(connection).finishBackgroundRead();
+    return engine::queryNumber(
+        connection.handle(), QByteArray("SELECT (SELECT count(*) FROM ") + programs::table +
+                                 ") + (SELECT count(*) FROM " + cds::table +
+                                 " d WHERE NOT EXISTS "
+                                 "(SELECT 1 FROM " +
+                                 programs::table + " p WHERE p." + programs::fields[programs::Cd] +
+                                 " = d." + cds::fields[cds::Number] + "))");
+}
+
+ReportSource wholeCatalogueReport(Connection &connection, ExportProgress progress) {
+    return [&connection, progress](ReportSink &sink) {
+        ProgressTicker ticker(progress, progress ? wholeCatalogueRows(connection) : 0);
         QByteArray sql = "SELECT " + cdColumns();
         for (int f : {programs::Number, programs::Name, programs::Version, programs::Publisher,
                       programs::Licence, programs::Year, programs::Link, programs::Comment})
@@ -70,6 +82,7 @@ ReportSource wholeCatalogueReport(Connection &connection) {
         const QString format = connection.dateFormat();
         std::optional<qint64> cd;
         while (rows.step()) {
+            ticker.row();
             const qint64 number = rows.int64(0);
             if (cd != number) {
                 cd = number;
@@ -83,9 +96,10 @@ ReportSource wholeCatalogueReport(Connection &connection) {
     };
 }
 
-ReportSource queryReport(TableCursor &view, Connection &connection) {
-    return [&view, &connection](ReportSink &sink) {
+ReportSource queryReport(TableCursor &view, Connection &connection, ExportProgress progress) {
+    return [&view, &connection, progress](ReportSink &sink) {
         const int rows = view.RecordCount();
+        ProgressTicker ticker(progress, rows);
         // Group the rows by CD without moving them: each row's group, then the groups in turn.
         std::unordered_map<qint64, int> groupOf;
         std::vector<qint64> groupCds;
@@ -128,6 +142,7 @@ ReportSource queryReport(TableCursor &view, Connection &connection) {
             else // a row whose CD is not in the catalogue: what the view says of it
                 sink.cd({number, viewText(view, first, joined::CdDescription), {}, {}});
             for (int i = starts[group]; i < starts[group + 1]; ++i) {
+                ticker.row();
                 const int row = ordered[size_t(i)];
                 sink.program(
                     {viewText(view, row, joined::Name), viewText(view, row, joined::Version),

@@ -1,13 +1,8 @@
 #include "store/exchange/CatalogueCsv.h"
 
-#include "store/cursor/CursorSession.h"
-#include "store/cursor/TableCursor.h"
-#include "store/engine/Connection.h"
-#include "store/engine/Conversions.h"
-#include "store/engine/Engine.h"
 #include "store/exchange/CsvHeadings.h"
+#include "store/exchange/TableCells.h"
 #include "store/files/ReplacementFile.h"
-#include "store/schema/Schema.h"
 
 #include <charconv>
 
@@ -16,10 +11,6 @@
 namespace store {
 
 namespace {
-
-namespace cds = schema::cds;
-namespace programs = schema::programs;
-namespace joined = schema::joined;
 
 // Fills a buffer and hands it to the file in large pieces.
 class CsvWriter {
@@ -44,11 +35,17 @@ public:
             buffer_.append("\"\"", 2);
             return;
         }
+        // Inside the quotes, so that the apostrophe is the field's first character.
+        const bool guard = needsGuard(bytes);
         if (bytes.find_first_of(",\"\r\n") == std::string_view::npos) {
+            if (guard)
+                buffer_.append('\'');
             buffer_.append(bytes.data(), qsizetype(bytes.size()));
             return;
         }
         buffer_.append('"');
+        if (guard)
+            buffer_.append('\'');
         for (char c : bytes) {
             if (c == '"')
                 buffer_.append('"');
@@ -99,117 +96,24 @@ private:
     bool first_ = true;
 };
 
-void writeColumn(CsvWriter &out, const engine::Statement &row, int column) {
-    if (row.isNull(column))
-        out.none();
-    else if (row.holdsNumber(column))
-        out.number(row.int64(column));
-    else
-        out.text(row.text(column));
-}
-
-// A stored date in the form the file keeps (what isoToSerial reads); anything else as it is.
-void writeDate(CsvWriter &out, const engine::Statement &row, int column) {
-    if (row.isNull(column) || row.holdsNumber(column))
-        return writeColumn(out, row, column);
-    const std::string_view stored = row.text(column);
-    const auto serial = isoToSerial(stored.data(), int(stored.size()));
-    out.text(serial ? serialToIso(*serial) : QByteArray(stored.data(), stored.size()));
-}
-
-QByteArray sqlName(const char *alias, const char *field) {
-    return QByteArray(alias) + '.' + field;
-}
-
 } // namespace
 
-void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &files) {
-    using namespace schema;
-    QByteArray sql = "SELECT ";
-    for (const char *field : cds::fields)
-        sql += sqlName("d", field) + ", ";
-    for (int f = programs::Number; f <= programs::Comment; ++f)
-        if (f != programs::Cd)
-            sql += sqlName("p", programs::fields[f]) + (f == programs::Comment ? " " : ", ");
-    sql += QByteArray("FROM ") + cds::table + " d LEFT JOIN " + programs::table + " p ON " +
-           sqlName("p", programs::fields[programs::Cd]) + " = " +
-           sqlName("d", cds::fields[cds::Number]) + " ORDER BY " +
-           sqlName("d", cds::fields[cds::Number]) + ", " +
-           sqlName("p", programs::fields[programs::Number]);
-
-    CursorSession::of(connection).finishBackgroundRead();
-    engine::Statement rows(connection.handle(), sql, connection.dataSource());
-    const engine::Statement &row = rows;
+void writeCatalogueCsv(Connection &connection, const FilePath &path, FileCalls &files,
+                       const ExportProgress &progress) {
     ReplacementFile file(path, files);
     CsvWriter out(&file);
-    out.heading({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
-    // The CD's four fields repeat on each of its programs: they are put in CSV form once.
-    QByteArray cdFields;
-    std::optional<qint64> cd;
-    while (rows.step()) {
-        const qint64 number = rows.int64(0);
-        if (cd != number) {
-            cd = number;
-            CsvWriter piece;
-            piece.number(number);
-            writeColumn(piece, row, 1);
-            writeDate(piece, row, 2);
-            writeColumn(piece, row, 3);
-            cdFields = piece.take();
-        }
-        out.raw(cdFields);
-        for (int column = 4; column < kColumns; ++column)
-            writeColumn(out, row, column);
-        out.endRow();
-    }
+    cells::wholeCatalogue(connection, out, progress);
     out.finish();
     file.commit();
 }
 
-void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files) {
-    using namespace joined;
+void writeCatalogueCsv(TableCursor &view, const FilePath &path, FileCalls &files,
+                       const ExportProgress &progress) {
     ReplacementFile file(path, files);
     CsvWriter out(&file);
-    out.heading({0, 1, 5, 6, 7, 8, 9, 10, 11});
-    view.GoFirst();
-    const int rows = view.visibleCount();
-    auto number = [&](int row, int field) {
-        if (!view.valueAt(row, field).isValid())
-            out.none();
-        else if (view.fieldDef(field).kind == FieldKind::Integer)
-            out.number(view.numberAt(row, field));
-        else
-            out.text(view.displayText(row, field).toUtf8());
-    };
-    auto text = [&](int row, int field) {
-        const FieldKind kind = view.fieldDef(field).kind;
-        if (kind == FieldKind::Text || kind == FieldKind::Memo) {
-            const std::string_view bytes = view.utf8At(row, field);
-            if (bytes.empty())
-                out.none(); // the rows keep no difference between empty and no value
-            else
-                out.text(bytes);
-        } else if (view.valueAt(row, field).isValid()) {
-            out.text(view.displayText(row, field).toUtf8());
-        } else {
-            out.none();
-        }
-    };
-    for (int row = 0; row < rows; ++row) {
-        number(row, Cd);
-        text(row, CdDescription);
-        text(row, Name);
-        text(row, Version);
-        text(row, Publisher);
-        text(row, Licence);
-        number(row, Year);
-        text(row, Link);
-        text(row, Comment);
-        out.endRow();
-    }
+    cells::viewRows(view, out, progress);
     out.finish();
     file.commit();
-    view.GoLast();
 }
 
 } // namespace store
