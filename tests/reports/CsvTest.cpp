@@ -89,7 +89,7 @@ TEST(CsvRoundTrip, ExportImportExportGivesTheSameFileAndTables) {
         "'Freeware', 2004, 'http://x.org/a?b=1;c', 'Dice:' || char(13, 10) || '\"hola\"'), "
         "(4, 3, '', '', NULL, '', NULL, NULL, ''), (11, 7, 'Sólo', NULL, NULL, NULL, -5, '', "
         "NULL), (12, 0, ' espacios ', 'v', 'e', 'Warez', 0, 'l', 'c'), "
-        "(13, 9, '=1+1', '-2', '@cmd', NULL, NULL, '+x', char(9) || 'tab' || char(13, 10) || "
+        "(13, 9, '=1+1', '-2', '@cmd', NULL, NULL, '''+x', char(9) || 'tab' || char(13, 10) || "
         "'- y más')"));
 
     const QByteArray first = exported(source);
