@@ -196,6 +196,12 @@ TEST(SourceRead, GivesAtMostTheLimitAndNothingPastACut) {
             EXPECT_EQ(source->read(*find(*source, "GRANDE.BIN"), limit),
                       large.left(qsizetype(limit)))
                 << path.toStdString() << " " << limit;
+        // A piece from anywhere: inside a block, across blocks, the tail, past the end.
+        for (const auto &[offset, length] : std::vector<std::pair<qint64, qint64>>{
+                 {1, 10}, {2047, 2}, {4000, 5000}, {2'499'990, 100}, {3'000'000, 10}, {-5, 3}})
+            EXPECT_EQ(source->readAt(*find(*source, "GRANDE.BIN"), offset, length),
+                      large.mid(qsizetype(std::max<qint64>(offset, 0)), qsizetype(length)))
+                << path.toStdString() << " " << offset;
     }
     const QByteArray bytes = fileBytes(QString::fromUtf8(whole));
     const struct {

@@ -43,7 +43,10 @@ public:
     // Every folder and file, each folder before what it holds.
     virtual const std::vector<DiscFile> &files() const = 0;
     // At most the first `limit` bytes of a file. Throws ScanError when it cannot be read.
-    virtual QByteArray read(const DiscFile &file, qint64 limit) const = 0;
+    QByteArray read(const DiscFile &file, qint64 limit) const { return readAt(file, 0, limit); }
+    // At most `length` bytes from `offset` (fewer past the file's end), so that a reader needing
+    // a large file's tail or index reads only those. Throws ScanError when it cannot be read.
+    virtual QByteArray readAt(const DiscFile &file, qint64 offset, qint64 length) const = 0;
 };
 
 // Opens a folder, an image file or a block device by the bytes the system gives for its path.

@@ -138,7 +138,7 @@ void FolderSource::list(int folder, const QByteArray &relative, int depth, Seen 
     }
 }
 
-QByteArray FolderSource::read(const DiscFile &file, qint64 limit) const {
+QByteArray FolderSource::readAt(const DiscFile &file, qint64 offset, qint64 length) const {
     const QByteArray path = root_ + '/' + file.path;
     // Not blocking: a pipe put where a file was listed must fail, not hang the scan.
     const Descriptor fd{::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
@@ -148,11 +148,13 @@ QByteArray FolderSource::read(const DiscFile &file, qint64 limit) const {
     if (::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode))
         throw ScanError("cannot read " + shown(path) + ": not a file");
 
-    QByteArray bytes(std::clamp<qint64>(limit, 0, st.st_size), Qt::Uninitialized);
+    const qint64 from = std::clamp<qint64>(offset, 0, st.st_size);
+    QByteArray bytes(std::clamp<qint64>(length, 0, st.st_size - from), Qt::Uninitialized);
     qint64 done = 0;
     while (done < bytes.size()) {
         const ssize_t got =
-            ::read(fd.fd, bytes.data() + done, size_t(std::min(kChunk, bytes.size() - done)));
+            ::pread(fd.fd, bytes.data() + done, size_t(std::min(kChunk, bytes.size() - done)),
+                    off_t(from + done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)

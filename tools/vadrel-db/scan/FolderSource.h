@@ -13,7 +13,7 @@ public:
     QString sourceName() const override { return name_; }
     Volume volume() const override { return {}; } // a mounted folder keeps no volume fields
     const std::vector<DiscFile> &files() const override { return files_; }
-    QByteArray read(const DiscFile &file, qint64 limit) const override;
+    QByteArray readAt(const DiscFile &file, qint64 offset, qint64 length) const override;
 
 private:
     struct Seen;
