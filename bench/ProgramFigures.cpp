@@ -11,11 +11,14 @@
 #include "platform/Application.h"
 #include "reports/CatalogueSearch.h"
 #include "reports/Estadisticas.h"
+#include "reports/ImportarCsv.h"
 #include "reports/ProgramasRepetidos.h"
+#include "reports/ReportPages.h"
 #include "store/catalogue/Modulo.h"
 #include "store/cursor/TableCursor.h"
 #include "store/engine/CatalogueBackup.h"
 #include "store/engine/Connection.h"
+#include "store/exchange/CatalogueReport.h"
 #include "store/server/ServerEngine.h"
 #include "utilities/exportar.h"
 #include "widgets/DBEdit.h"
@@ -270,6 +273,47 @@ void exportListing() {
     print("export_s", median(times), "s");
 }
 
+// The CSV file named by VADREL_BENCH_CSV through "Importar desde CSV": read and checked as the
+// preview shows it, then imported into the catalogue, each with the peak memory after it.
+void csvImport() {
+    const QByteArray file = qgetenv("VADREL_BENCH_CSV");
+    if (file.isEmpty()) {
+        std::fprintf(stderr, "vadrel-figures: csv_import needs VADREL_BENCH_CSV\n");
+        std::exit(2);
+    }
+    Program program;
+    settle(program);
+    TFormImportarCsv window(program.desktop.services(), program.data, &program.main);
+    print("csv_preview_s", timed([&] { window.load(file); }), "s");
+    print("peak_mb_after_csv_preview", peakMegabytes(), "MB");
+    print("csv_import_s", timed([&] { window.importRows(); }), "s");
+    print("peak_mb_after_csv_import", peakMegabytes(), "MB");
+    print("csv_imported_programs", program.data.TProgramas.RecordCount(), "programs");
+}
+
+// The whole catalogue as a PDF report: until its first page is painted (what the progress
+// window shows first) and until the file is whole.
+void pdf() {
+    Program program;
+    settle(program);
+    QTemporaryDir folder;
+    double firstPage = -1;
+    int pages = 0;
+    const auto start = Clock::now();
+    writeReportPdf(store::wholeCatalogueReport(program.data.ADOConnection),
+                   QStringLiteral("Catálogo"),
+                   store::FilePath(folder.filePath(QStringLiteral("catalogo.pdf"))),
+                   store::FileCalls::system(), [&](int page, int total) {
+                       if (page == 1 && firstPage < 0)
+                           firstPage = secondsSince(start);
+                       pages = total;
+                   });
+    print("pdf_s", secondsSince(start), "s");
+    print("pdf_first_page_s", firstPage, "s");
+    print("pdf_pages", pages, "pages");
+    print("peak_mb_after_pdf", peakMegabytes(), "MB");
+}
+
 // True when every program of the CD in the joined view carries that description.
 bool viewShows(Program &program, int cd, const QString &description) {
     store::TableCursor &view = program.data.TProgDisc;
@@ -478,6 +522,8 @@ const struct {
     {"new_program", newProgram},
     {"backup", backup},
     {"export", exportListing},
+    {"csv_import", csvImport},
+    {"pdf", pdf},
 };
 
 } // namespace
