@@ -331,6 +331,8 @@ void TFormImportarCsv::showState() {
                     .arg(check_.rows)
                     .arg(check_.badLines == 1 ? QStringLiteral("corregirla")
                                               : QStringLiteral("corregirlas"));
+    else if (check_.problemCount > 0) // the file as a whole, not one of its lines
+        said << QStringLiteral("No se importará nada: %1.").arg(check_.problems.front().reason);
     else if (imported == 0)
         said << QStringLiteral("No hay filas nuevas para importar.");
     else

@@ -243,6 +243,13 @@ TEST(CsvReading, GuessesTitlesEncodingAndColumns) {
          {CsvColumn::CdNumber, CsvColumn::CdDescription, CsvColumn::CdDate, CsvColumn::CdComment,
           CsvColumn::ProgramNumber, CsvColumn::Name, CsvColumn::Version, CsvColumn::Publisher,
           CsvColumn::Licence, CsvColumn::Year, CsvColumn::Link, CsvColumn::Comment}},
+        // A value that happens to be a known title, beside numbers like the rows below.
+        {"1,Uno,Empresa\r\n2,Dos,X\r\n",
+         {},
+         false,
+         CsvEncoding::Utf8,
+         "1",
+         {CsvColumn::CdNumber, CsvColumn::Name, {}}},
         // One stray Windows-1252 byte in a UTF-8 file.
         {"Programa,Versi\xc3\xb3n\r\n\xc3\x91"
          "and\xc3\xba,1\r\nCaf\xe9,2\r\n",
@@ -380,6 +387,7 @@ TEST_F(CsvImportWindowTest, SaysWhatItWillDoCountingOneAsOne) {
         {"Nro. CD,Programa\r\n-4,Uno\r\n4,Dos\r\n",
          "No se puede guardar 1 línea de 2: no se importará nada hasta corregirla", false},
         {"Nro. CD,Programa,Nota\r\n4,Uno,x\r\n", "No se importa la columna: «Nota».", true},
+        {"Programa,Nota\r\nUno,x\r\n", "No se importará nada: falta la columna del número", false},
         {QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "«entrada.csv» no es un archivo CSV.",
          false},
     };

@@ -197,6 +197,22 @@ bool guessTitles(const std::vector<CsvRecord> &first) {
     QStringList line;
     for (const CsvField &field : first.front().fields)
         line << field.text.trimmed();
+    // A number or date where the rows below hold them too is a value: titles are words, even
+    // when a value happens to be a known title ("Empresa" as a publisher).
+    for (qsizetype column = 0; column < line.size(); ++column) {
+        if (!sameAsNumberOrDate(line[column]))
+            continue;
+        bool others = false, allValues = true;
+        for (size_t row = 1; row < first.size() && allValues; ++row) {
+            const auto &fields = first[row].fields;
+            if (size_t(column) >= fields.size() || fields[size_t(column)].text.trimmed().isEmpty())
+                continue;
+            others = true;
+            allValues = sameAsNumberOrDate(fields[size_t(column)].text);
+        }
+        if (others && allValues)
+            return false;
+    }
     const CsvMapping named = guessCsvMapping(line);
     for (const auto &column : named.columns)
         if (column)
