@@ -330,7 +330,9 @@ TEST(CsvImport, TheCataloguesOwnFileIsSkippedOrAddedAgainUnderNewNumbers) {
     const QByteArray own = exported(catalogue);
     const qint64 programs = catalogue.queryInt("SELECT count(*) FROM Programas");
     const QString before = programsDump(catalogue);
-    EXPECT_EQ(checked(catalogue, own).present, programs);
+    // Every line, a CD's without programs too, is already there.
+    const store::CsvCheck check = checked(catalogue, own);
+    EXPECT_EQ(check.present, check.rows);
     for (const auto duplicates : {store::CsvDuplicates::Skip, store::CsvDuplicates::Add}) {
         store::CsvOptions options;
         options.duplicates = duplicates;

@@ -245,8 +245,14 @@ private:
             return;
         row.cd = *numbers[0];
         compareCd(record.line, values, row.cd);
-        if (!row.program)
+        if (!row.program) {
+            // The line of a CD without programs adds nothing when the catalogue has the CD.
+            if (catalogue_ && catalogue_->cds.count(row.cd)) {
+                ++check_.present;
+                row.skipped = duplicates_ == CsvDuplicates::Skip;
+            }
             return;
+        }
         const QByteArray key =
             programKey(row.cd, stored(values[CsvColumn::Name]), stored(values[CsvColumn::Version]));
         const bool present = catalogue_ && catalogue_->keys.contains(key);
