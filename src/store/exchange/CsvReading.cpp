@@ -197,40 +197,32 @@ bool guessTitles(const std::vector<CsvRecord> &first) {
     QStringList line;
     for (const CsvField &field : first.front().fields)
         line << field.text.trimmed();
-    // A number or date where the rows below hold them too is a value: titles are words, even
-    // when a value happens to be a known title ("Empresa" as a publisher).
-    for (qsizetype column = 0; column < line.size(); ++column) {
-        if (!sameAsNumberOrDate(line[column]))
-            continue;
-        bool others = false, allValues = true;
-        for (size_t row = 1; row < first.size() && allValues; ++row) {
+    // Whether the rows below hold numbers or dates in the column (and something at all).
+    auto valuesBelow = [&](qsizetype column) {
+        bool others = false;
+        for (size_t row = 1; row < first.size(); ++row) {
             const auto &fields = first[row].fields;
             if (size_t(column) >= fields.size() || fields[size_t(column)].text.trimmed().isEmpty())
                 continue;
+            if (!sameAsNumberOrDate(fields[size_t(column)].text))
+                return false;
             others = true;
-            allValues = sameAsNumberOrDate(fields[size_t(column)].text);
         }
-        if (others && allValues)
+        return others;
+    };
+    // A number or date over more of them is a value: titles are words, even when a value
+    // happens to be a known title ("Empresa" as a publisher).
+    for (qsizetype column = 0; column < line.size(); ++column)
+        if (sameAsNumberOrDate(line[column]) && valuesBelow(column))
             return false;
-    }
     const CsvMapping named = guessCsvMapping(line);
     for (const auto &column : named.columns)
         if (column)
             return true;
-    for (qsizetype column = 0; column < line.size(); ++column) {
-        if (line[column].isEmpty() || sameAsNumberOrDate(line[column]))
-            continue;
-        bool others = false, allValues = true;
-        for (size_t row = 1; row < first.size() && allValues; ++row) {
-            const auto &fields = first[row].fields;
-            if (size_t(column) >= fields.size() || fields[size_t(column)].text.trimmed().isEmpty())
-                continue;
-            others = true;
-            allValues = sameAsNumberOrDate(fields[size_t(column)].text);
-        }
-        if (others && allValues)
+    // A word over numbers or dates is a title.
+    for (qsizetype column = 0; column < line.size(); ++column)
+        if (!line[column].isEmpty() && !sameAsNumberOrDate(line[column]) && valuesBelow(column))
             return true;
-    }
     return false;
 }
 
