@@ -14,11 +14,11 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
 #include <fcntl.h>
-#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>

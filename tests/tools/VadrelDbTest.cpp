@@ -119,7 +119,9 @@ TEST(VadrelDbTest, AWrongCallGetsAOneLineHint) {
         std::vector<QByteArray> arguments;
         QByteArray said;
     } cases[] = {
-        {{}, "expected the command init, install-help, import, import-csv, copy, export, scan or add-disc"},
+        {{},
+         "expected the command init, install-help, import, import-csv, copy, export, scan or "
+         "add-disc"},
         {{"--x"}, "unknown option '--x'"},
         {{"--caf\xe9"}, "unknown option '--caf\xe9'"},
         {{"create", "dir"}, "unknown command 'create'"},
