@@ -171,6 +171,7 @@ public:
         for (const QByteArray &path : folderOrder_)
             proposeIn(folders_[path], proposal);
         proposal.skipped = skipped_;
+        proposal.unread = source_.unread();
         return proposal;
     }
 
