@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QProcess>
 #include <QSet>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -360,6 +361,27 @@ TEST(ImageSource, SaysWhichFolderRecordItLeftOut) {
                   QStringList({"A/", "A/UNO.TXT"}) + c.listed + QStringList({"C/", "C/TRES.TXT"}));
         EXPECT_EQ(unreadPaths(*source, QString::fromUtf8(c.word)), QStringList{"B"});
     }
+}
+
+// A DVD image with UDF alone, as mkudffs makes one: read by its label, where an ISO 9660 reader
+// finds no disc.
+TEST(UdfSource, AnImageWithUdfAloneIsADisc) {
+    QTemporaryDir temporary;
+    const QString path = temporary.filePath(QStringLiteral("pelicula.udf"));
+    QFile image(path);
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly) && image.resize(1 << 20));
+    image.close();
+    QProcess make;
+    make.start(QStringLiteral("mkudffs"),
+               {QStringLiteral("--media-type=dvd"), QStringLiteral("--udfrev=0x0102"),
+                QStringLiteral("--label=DVD_2004"), path});
+    ASSERT_TRUE(make.waitForFinished() && make.exitCode() == 0)
+        << make.readAllStandardError().constData();
+    const auto source = openDiscSource(QFile::encodeName(path));
+    EXPECT_EQ(source->volume().identifier, QStringLiteral("DVD_2004"));
+    EXPECT_EQ(source->sourceName(), QStringLiteral("pelicula"));
+    EXPECT_TRUE(source->files().empty());
+    EXPECT_TRUE(source->unread().empty());
 }
 
 // A disc's names are all in one encoding: UTF-8 when every name is valid UTF-8, else the code

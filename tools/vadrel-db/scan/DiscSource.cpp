@@ -2,6 +2,7 @@
 
 #include "vadrel-db/scan/FolderSource.h"
 #include "vadrel-db/scan/ImageSource.h"
+#include "vadrel-db/scan/UdfSource.h"
 
 #include "store/files/Windows1252.h"
 
@@ -130,7 +131,14 @@ std::unique_ptr<DiscSource> openDiscSource(const QByteArray &path) {
     if (S_ISDIR(st.st_mode))
         return std::make_unique<FolderSource>(path);
     if (S_ISREG(st.st_mode) || S_ISBLK(st.st_mode)) {
-        return std::make_unique<ImageSource>(path);
+        try {
+            return std::make_unique<ImageSource>(path);
+        } catch (const ScanError &) {
+            // A DVD of the 2000s may carry UDF alone.
+            if (auto udf = UdfSource::open(path))
+                return udf;
+            throw;
+        }
     }
     throw ScanError("not a disc image or folder: " + shown);
 }
