@@ -202,6 +202,24 @@ TEST(ScanCommand, SaysWhatItLeftOutAndKeepsOffTheComputer) {
     EXPECT_TRUE(add.err.contains("not read: FILE_ID.DIZ")) << add.err.constData();
 }
 
+// Latin-1 names, as a Windows of the time wrote them on a folder or a Rock Ridge disc, give the
+// program the name a person reads, never U+FFFD.
+TEST(ScanCommand, Latin1NamesReadAsTheirCodePage) {
+    DiscImages disc;
+    ASSERT_TRUE(disc.put("Dise\xf1o Gr\xe1" "fico/SETUP.EXE", "MZ"));
+    DiscImages::Options rockRidge;
+    rockRidge.joliet = false;
+    for (const QByteArray &source : {disc.folder(), disc.makeImage("latin1.iso", rockRidge)}) {
+        SCOPED_TRACE(source.constData());
+        const ToolRun run = runTool(VADREL_DB, {"scan", source});
+        ASSERT_EQ(run.status, 0) << run.err.constData();
+        const disc::Proposal proposal = disc::readProposal(run.out);
+        ASSERT_EQ(proposal.programs.size(), 1u);
+        EXPECT_EQ(proposal.programs[0].name, QStringLiteral("Diseño Gráfico"));
+        EXPECT_EQ(proposal.programs[0].origin, QStringLiteral("Diseño Gráfico/SETUP.EXE"));
+    }
+}
+
 // Discs a user may well put in: each ends in a proposal, never a crash or a hang, and what
 // could not be read is proposed by its folder's name with a word saying so.
 TEST(HostileDiscs, EndInAProposal) {
