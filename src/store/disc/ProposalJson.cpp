@@ -67,10 +67,15 @@ QByteArray unreadLine(const std::vector<UnreadPart> &unread) {
 }
 
 QString unreadSummary(const std::vector<UnreadPart> &unread) {
+    // A label over the proposal: the first few, and how many more.
+    constexpr std::size_t kShown = 5;
     QStringList parts;
-    for (const UnreadPart &part : unread)
-        parts << (part.path.isEmpty() ? part.why
-                                      : part.path + QStringLiteral(" (") + part.why + u')');
+    for (std::size_t i = 0; i < unread.size() && i < kShown; ++i)
+        parts << (unread[i].path.isEmpty()
+                      ? unread[i].why
+                      : unread[i].path + QStringLiteral(" (") + unread[i].why + u')');
+    if (unread.size() > kShown)
+        parts << QStringLiteral("y %1 más").arg(unread.size() - kShown);
     return parts.isEmpty() ? QString()
                            : QStringLiteral("No se leyeron: ") + parts.join(QStringLiteral("; "));
 }
