@@ -206,7 +206,9 @@ TEST(ScanCommand, SaysWhatItLeftOutAndKeepsOffTheComputer) {
 // program the name a person reads, never U+FFFD.
 TEST(ScanCommand, Latin1NamesReadAsTheirCodePage) {
     DiscImages disc;
-    ASSERT_TRUE(disc.put("Dise\xf1o Gr\xe1" "fico/SETUP.EXE", "MZ"));
+    ASSERT_TRUE(disc.put("Dise\xf1o Gr\xe1"
+                         "fico/SETUP.EXE",
+                         "MZ"));
     DiscImages::Options rockRidge;
     rockRidge.joliet = false;
     for (const QByteArray &source : {disc.folder(), disc.makeImage("latin1.iso", rockRidge)}) {
