@@ -169,6 +169,13 @@ TFormDisco::TFormDisco(platform::Services services, store::Connection &connectio
                  {QStringLiteral("Fecha :"), FechaDisco},
                  {QStringLiteral("Comentario :"), MemoComentario}});
 
+    NoLeidos = new QLabel(this);
+    NoLeidos->setObjectName(QStringLiteral("NoLeidos"));
+    NoLeidos->setWordWrap(true);
+    NoLeidos->setTextFormat(Qt::PlainText); // a disc's names are not markup
+    NoLeidos->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    NoLeidos->hide();
+
     GridProgramas = new QTableWidget(0, ColumnCount, this);
     GridProgramas->setObjectName(QStringLiteral("GridProgramas"));
     QStringList headers;
@@ -218,6 +225,7 @@ TFormDisco::TFormDisco(platform::Services services, store::Connection &connectio
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(source);
+    layout->addWidget(NoLeidos);
     layout->addWidget(cd);
     layout->addWidget(gridLabel);
     layout->addWidget(GridProgramas, 1);
@@ -258,6 +266,8 @@ void TFormDisco::clearProposal() {
     MemoComentario->clear();
     GridProgramas->setRowCount(0);
     ComentarioPrograma->clear();
+    NoLeidos->clear();
+    NoLeidos->hide();
     proposed_ = nullptr;
     allowSaving();
 }
@@ -353,6 +363,10 @@ void TFormDisco::showProposal(const disc::Proposal &proposal) {
     EditDescripcion->setText(proposal.cd.description);
     FechaDisco->setDate(proposal.cd.date.isValid() ? proposal.cd.date : services_.clock.today());
     MemoComentario->setPlainText(proposal.cd.comment);
+    const QString unread = disc::unreadSummary(proposal.unread);
+    NoLeidos->setText(unread);
+    NoLeidos->setAccessibleName(unread);
+    NoLeidos->setVisible(!unread.isEmpty());
     GridProgramas->setRowCount(int(proposal.programs.size()));
     int row = 0;
     for (const disc::ProposedProgram &program : proposal.programs) {

@@ -5,6 +5,7 @@
 #include "widgets/DialogBase.h"
 
 class QDateEdit;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
@@ -44,6 +45,7 @@ private:
     QLineEdit *EditDescripcion;
     QDateEdit *FechaDisco;
     QPlainTextEdit *MemoComentario;
+    QLabel *NoLeidos; // what the disc's listing left out, over the proposal; hidden when nothing
     QTableWidget *GridProgramas;
     QPlainTextEdit *ComentarioPrograma; // the current proposal's whole comment, read-only
     QToolButton *BotonGuardar;

@@ -1,7 +1,8 @@
-// A disc image of any bytes, read as `vadrel-db scan` reads one: it is refused with a reason, or
-// its listing is well formed (each folder before what it holds, no name twice, reads that agree
-// with the sizes listed) and the proposal made from it goes out as JSON lines that read back
-// equal, with valid text and one of the six licences.
+// A disc image of any bytes (ISO 9660, or UDF as the udf_image target starts from), read as
+// `vadrel-db scan` reads one: it is refused with a reason, or its listing is well formed (each
+// folder before what it holds, no name twice, reads that agree with the sizes listed) and the
+// proposal made from it goes out as JSON lines that read back equal, with valid text and one of the
+// six licences.
 #include "Check.h"
 #include "ReadBack.h"
 #include "store/disc/ProposalJson.h"
@@ -54,7 +55,9 @@ void checkListing(const disc::DiscSource &source) {
         FUZZ_CHECK(!file.path.isEmpty() && !file.path.startsWith('/') && !file.path.endsWith('/'));
         for (const QByteArray &name : file.path.split('/'))
             FUZZ_CHECK(!name.isEmpty() && name != "." && name != "..");
-        FUZZ_CHECK(file.name == QString::fromUtf8(file.path));
+        // UTF-8 or the disc's code page, one byte a character: never a character lost.
+        FUZZ_CHECK(sound(file.name) && (file.name == QString::fromUtf8(file.path) ||
+                                        file.name.size() == file.path.size()));
         FUZZ_CHECK(!paths.contains(file.path));
         paths.insert(file.path);
         const qsizetype slash = file.path.lastIndexOf('/');
@@ -76,6 +79,8 @@ void checkListing(const disc::DiscSource &source) {
         }
     }
     FUZZ_CHECK(source.files().size() <= 100'000);
+    for (const disc::UnreadPart &part : source.unread())
+        FUZZ_CHECK(sound(part.path) && !part.why.isEmpty());
 }
 
 void checkProgram(const disc::ProposedProgram &program, const QSet<QString> &names) {
@@ -104,6 +109,7 @@ void checkLines(const disc::Proposal &proposal) {
     const std::optional<disc::Proposal> read = readBack(lines);
     FUZZ_CHECK(read.has_value());
     const disc::Proposal &back = *read;
+    FUZZ_CHECK(back.unread.empty());
     FUZZ_CHECK(back.cd.description == proposal.cd.description);
     FUZZ_CHECK(back.cd.date == proposal.cd.date);
     FUZZ_CHECK(back.cd.comment == proposal.cd.comment);

@@ -161,6 +161,67 @@ TEST(ScanCommand, RefusesWhatIsNoDisc) {
     }
 }
 
+// A folder disc with a link leading off it, folders nested past the deepest level read and a
+// label holding escape sequences: nothing of the computer's own is read, what was left out is
+// said in scan's output, on stderr and in add-disc's report, and the terminal never gets the
+// label's raw control characters.
+TEST(ScanCommand, SaysWhatItLeftOutAndKeepsOffTheComputer) {
+    QTemporaryDir temporary;
+    const QByteArray base = QFile::encodeName(temporary.path());
+    const QByteArray discFolder = base + "/REV\x1b]0;x\x07ISTA\x1b[2J";
+    QByteArray deep = discFolder + "/PROFUNDO";
+    for (int level = 0; level < 80; ++level)
+        deep += "/d";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(deep)));
+    QFile secret(QFile::decodeName(base + "/passwd"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly) && secret.write("root:x:0:0:secreto\n") > 0);
+    secret.close();
+    ASSERT_EQ(::symlink((base + "/passwd").constData(), (discFolder + "/FILE_ID.DIZ").constData()),
+              0);
+
+    const ToolRun scan = runTool(VADREL_DB, {"scan", discFolder});
+    ASSERT_EQ(scan.status, 0) << scan.err.constData();
+    EXPECT_FALSE(scan.out.contains("secreto"));
+    EXPECT_TRUE(scan.out.trimmed().split('\n').last().startsWith("{\"sin_leer\""));
+    const disc::Proposal proposal = disc::readProposal(scan.out);
+    QStringList said;
+    for (const disc::UnreadPart &part : proposal.unread)
+        said << part.path.left(12) + u':' + part.why;
+    ASSERT_EQ(said.size(), 2) << said.join('|').toStdString();
+    EXPECT_TRUE(said[0].startsWith(QStringLiteral("FILE_ID.DIZ:enlace"))) << said[0].toStdString();
+    EXPECT_TRUE(said[1].startsWith(QStringLiteral("PROFUNDO/d/d:carpeta a más de")))
+        << said[1].toStdString();
+    EXPECT_TRUE(scan.err.contains("not read: FILE_ID.DIZ")) << scan.err.constData();
+
+    const QByteArray catalogue = base + "/catalogo";
+    ASSERT_EQ(runTool(VADREL_DB, {"init", catalogue}).status, 0);
+    const ToolRun add = runTool(VADREL_DB, {"add-disc", catalogue, discFolder});
+    ASSERT_EQ(add.status, 0) << add.err.constData();
+    EXPECT_TRUE(add.out.contains("REV\\x1b]0;x\\x07ISTA\\x1b[2J")) << add.out.constData();
+    EXPECT_FALSE(add.out.contains('\x1b') || add.err.contains('\x1b'));
+    EXPECT_TRUE(add.err.contains("not read: FILE_ID.DIZ")) << add.err.constData();
+}
+
+// Latin-1 names, as a Windows of the time wrote them on a folder or a Rock Ridge disc, give the
+// program the name a person reads, never U+FFFD.
+TEST(ScanCommand, Latin1NamesReadAsTheirCodePage) {
+    DiscImages disc;
+    ASSERT_TRUE(disc.put("Dise\xf1o Gr\xe1"
+                         "fico/SETUP.EXE",
+                         "MZ"));
+    DiscImages::Options rockRidge;
+    rockRidge.joliet = false;
+    for (const QByteArray &source : {disc.folder(), disc.makeImage("latin1.iso", rockRidge)}) {
+        SCOPED_TRACE(source.constData());
+        const ToolRun run = runTool(VADREL_DB, {"scan", source});
+        ASSERT_EQ(run.status, 0) << run.err.constData();
+        const disc::Proposal proposal = disc::readProposal(run.out);
+        ASSERT_EQ(proposal.programs.size(), 1u);
+        EXPECT_EQ(proposal.programs[0].name, QStringLiteral("Diseño Gráfico"));
+        EXPECT_EQ(proposal.programs[0].origin, QStringLiteral("Diseño Gráfico/SETUP.EXE"));
+    }
+}
+
 // Discs a user may well put in: each ends in a proposal, never a crash or a hang, and what
 // could not be read is proposed by its folder's name with a word saying so.
 TEST(HostileDiscs, EndInAProposal) {
@@ -268,9 +329,12 @@ TEST(ProposalJson, ReadsBackWhatItWritesAndRefusesTheRest) {
     program.year = 1999;
     program.checked = false;
     program.origin = QStringLiteral("A B/ÁRBOL.EXE");
-    const QByteArray lines =
-        disc::cdLine({QStringLiteral("Disco"), QDate(2001, 2, 3), {}}) + disc::programLine(program);
-    EXPECT_EQ(lines.count('\n'), 2);
+    const std::vector<disc::UnreadPart> unread{
+        {QStringLiteral("Ñ/\"x\""), QStringLiteral("por qué")},
+        {QString(), QStringLiteral("todo")}};
+    const QByteArray lines = disc::cdLine({QStringLiteral("Disco"), QDate(2001, 2, 3), {}}) +
+                             disc::programLine(program) + disc::unreadLine(unread);
+    EXPECT_EQ(lines.count('\n'), 3);
     const disc::Proposal read = disc::readProposal(lines);
     ASSERT_EQ(read.programs.size(), 1u);
     EXPECT_EQ(read.cd.date, QDate(2001, 2, 3));
@@ -278,6 +342,9 @@ TEST(ProposalJson, ReadsBackWhatItWritesAndRefusesTheRest) {
     EXPECT_EQ(read.programs[0].year, 1999);
     EXPECT_FALSE(read.programs[0].checked);
     EXPECT_EQ(read.programs[0].origin, program.origin);
+    ASSERT_EQ(read.unread.size(), 2u);
+    EXPECT_EQ(read.unread[0].path, unread[0].path);
+    EXPECT_EQ(read.unread[1].why, unread[1].why);
 
     const QByteArray cd = disc::cdLine({});
     for (const QByteArray &bad :
@@ -285,7 +352,8 @@ TEST(ProposalJson, ReadsBackWhatItWritesAndRefusesTheRest) {
           cd + R"({"programa":"x","version":"","empresa":"","licencia":"Gratis","anio":null,)"
                R"("link":"","comentario":"","marcado":true,"origen":""})",
           cd + R"({"programa":"x","version":"","empresa":"","licencia":"Demo","anio":"1999",)"
-               R"("link":"","comentario":"","marcado":true,"origen":""})"})
+               R"("link":"","comentario":"","marcado":true,"origen":""})",
+          cd + R"({"sin_leer":{"ruta":"a"}})", cd + R"({"sin_leer":[{"ruta":"a"}]})"})
         EXPECT_THROW(disc::readProposal(bad), disc::ProposalFormatError) << bad.constData();
 }
 

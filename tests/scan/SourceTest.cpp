@@ -3,8 +3,11 @@
 #include "support/QtPrinters.h"
 #include "vadrel-db/scan/DiscSource.h"
 
+#include <QFile>
 #include <QHash>
+#include <QProcess>
 #include <QSet>
+#include <QtEndian>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -259,24 +262,159 @@ TEST(SourceOpening, WhatIsNoDiscFailsNamingIt) {
     }
 }
 
-TEST(FolderSource, ListsByTheNamesBytesWithoutFollowingLinksToFolders) {
+// Reasons are read by a person; a test looks for their words.
+QStringList unreadPaths(const DiscSource &source, const QString &word) {
+    QStringList paths;
+    for (const UnreadPart &part : source.unread())
+        if (part.why.contains(word))
+            paths << part.path;
+    return paths;
+}
+
+TEST(FolderSource, ListsByTheNamesBytesAndNeverLeavesTheFolder) {
     DiscImages disc;
     ASSERT_TRUE(disc.put("caf\xe9/men\xfa.txt", "carta") && disc.put("real.txt", "datos") &&
                 disc.put("sub/x.txt", "x"));
     const QByteArray root = disc.folder();
+    QTemporaryDir elsewhere;
+    const QByteArray outside = QFile::encodeName(elsewhere.path());
     // 2 GB, of which only what is asked for may be read.
     ASSERT_EQ(::truncate((root + "/real.txt").constData(), qint64(2) << 30), 0);
-    for (const auto &[target, link] :
-         {std::pair{".", "/a"}, {"..", "/b"}, {"real.txt", "/enlace"}, {"..", "/sub/arriba"}})
-        ASSERT_EQ(::symlink(target, (root + link).constData()), 0);
+    const struct {
+        QByteArray target, link;
+        const char *word; // of the reason it is left out; null: left out silently, read elsewhere
+    } links[] = {{".", "/a", nullptr},
+                 {"real.txt", "/enlace", nullptr},
+                 {"../real.txt", "/sub/enlace", nullptr},
+                 {"..", "/b", "fuera del disco"},
+                 {outside, "/sub/FILE_ID.DIZ", "fuera del disco"},
+                 {"falta.txt", "/roto", "no existe"}};
+    for (const auto &l : links)
+        ASSERT_EQ(::symlink(l.target.constData(), (root + l.link).constData()), 0);
     const auto source = openDiscSource(root);
     QList<QByteArray> paths;
     for (const DiscFile &file : source->files())
         paths << file.path;
-    EXPECT_EQ(paths, QList<QByteArray>({"caf\xe9", "caf\xe9/men\xfa.txt", "enlace", "real.txt",
-                                        "sub", "sub/x.txt"}));
-    EXPECT_EQ(source->files()[0].name, QStringLiteral("caf\uFFFD"));
+    EXPECT_EQ(paths, QList<QByteArray>(
+                         {"caf\xe9", "caf\xe9/men\xfa.txt", "real.txt", "sub", "sub/x.txt"}));
+    for (const auto &l : links) {
+        const QString path = QString::fromUtf8(l.link.mid(1));
+        EXPECT_EQ(unreadPaths(*source, QString::fromUtf8(l.word ? l.word : "")).contains(path),
+                  l.word != nullptr)
+            << l.link.constData();
+    }
+    EXPECT_EQ(source->files()[1].name, QStringLiteral("café/menú.txt")); // Latin-1, not U+FFFD
     EXPECT_EQ(source->read(source->files()[1], 100), "carta");
     EXPECT_EQ(source->read(source->files()[2], 5), "datos");
     EXPECT_EQ(source->files()[2].size, qint64(2) << 30);
+}
+
+// An image whose folder record was damaged on purpose: the folder is left out and said so, and
+// what lies beside it is still listed.
+TEST(ImageSource, SaysWhichFolderRecordItLeftOut) {
+    const auto le32 = [](const QByteArray &bytes, qsizetype at) {
+        return qFromLittleEndian<quint32>(bytes.constData() + at);
+    };
+    const auto set32 = [](QByteArray &bytes, qsizetype at, quint32 value) {
+        qToLittleEndian(value, bytes.data() + at);
+        qToBigEndian(value, bytes.data() + at + 4); // ISO 9660 writes both byte orders
+    };
+    const struct {
+        const char *what;
+        int field;  // of B's record: 2, its extent; 10, its size
+        bool root;  // the extent made the root's; else the value made 40 MB
+        bool grown; // the image made 64 MB (sparse), so that 40 MB lie inside it
+        const char *word;
+        QStringList listed;
+    } cases[] = {{"a folder holding the root", 2, true, false, "ya leída", {"B/"}},
+                 {"a folder claiming 40 MB", 10, false, true, "demasiado grande", {"B/"}},
+                 {"a folder past the image's end", 10, false, false, "final de la imagen", {}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        DiscImages disc;
+        ASSERT_TRUE(disc.put("A/UNO.TXT", "1") && disc.put("B/DOS.TXT", "2") &&
+                    disc.put("C/TRES.TXT", "3"));
+        DiscImages::Options options;
+        options.joliet = options.rockRidge = false;
+        const QByteArray path = disc.makeImage("roto.iso", options);
+        QFile file(QFile::decodeName(path));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray image = file.readAll();
+        const qsizetype rootRecord = 16 * 2048 + 156;
+        const quint32 rootBlock = le32(image, rootRecord + 2);
+        qsizetype at = qsizetype(rootBlock) * 2048;
+        while (image[at] != 0 && !(image[at + 32] == 1 && image[at + 33] == 'B'))
+            at += uchar(image[at]);
+        ASSERT_NE(image[at], 0) << "no record for B";
+        set32(image, at + c.field, c.root ? rootBlock : 40u << 20);
+        ASSERT_TRUE(file.seek(0) && file.write(image) == image.size());
+        ASSERT_TRUE(!c.grown || file.resize(64 << 20));
+        file.close();
+
+        const auto source = openDiscSource(path);
+        EXPECT_EQ(listing(*source),
+                  QStringList({"A/", "A/UNO.TXT"}) + c.listed + QStringList({"C/", "C/TRES.TXT"}));
+        EXPECT_EQ(unreadPaths(*source, QString::fromUtf8(c.word)), QStringList{"B"});
+    }
+}
+
+// A DVD image with UDF alone, as mkudffs makes one: read by its label, where an ISO 9660 reader
+// finds no disc.
+TEST(UdfSource, AnImageWithUdfAloneIsADisc) {
+    QTemporaryDir temporary;
+    const QString path = temporary.filePath(QStringLiteral("pelicula.udf"));
+    QFile image(path);
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly) && image.resize(1 << 20));
+    image.close();
+    QProcess make;
+    make.start(QStringLiteral("mkudffs"),
+               {QStringLiteral("--media-type=dvd"), QStringLiteral("--udfrev=0x0102"),
+                QStringLiteral("--label=DVD_2004"), path});
+    ASSERT_TRUE(make.waitForFinished() && make.exitCode() == 0)
+        << make.readAllStandardError().constData();
+    const auto source = openDiscSource(QFile::encodeName(path));
+    EXPECT_EQ(source->volume().identifier, QStringLiteral("DVD_2004"));
+    EXPECT_TRUE(source->files().empty());
+    EXPECT_TRUE(source->unread().empty());
+}
+
+// A disc's names are all in one encoding: UTF-8 when every name is valid UTF-8, else the code
+// page of the system that wrote it, and a name valid in both is read as the rest are.
+TEST(DiscNames, OneEncodingForTheWholeDisc) {
+    const struct {
+        const char *what;
+        QList<QByteArray> names;
+        CodePage fallback;
+        QStringList expected;
+    } cases[] = {
+        {"Windows-1252", {"Dise\xf1o", "\x80uro"}, CodePage::Windows1252, {"Diseño", "€uro"}},
+        // "Ã±" is valid UTF-8 on its own, but not on a disc whose other names are Latin-1.
+        {"mixed", {"Dise\xf1o", "\xc3\xb1"}, CodePage::Windows1252, {"Diseño", "Ã±"}},
+        {"CP850", {"DISE\xa5O.TXT", "MEN\xa3"}, CodePage::Cp850, {"DISEÑO.TXT", "MENú"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<QByteArray> names(c.names.begin(), c.names.end());
+        const bool utf8 = allUtf8(names);
+        QStringList texts;
+        for (const QByteArray &name : names)
+            texts << nameText(name, utf8, c.fallback);
+        EXPECT_EQ(texts, c.expected);
+    }
+}
+
+TEST(DiscNames, PrintedWithoutControlCharacters) {
+    const struct {
+        QString text;
+        QByteArray printed;
+    } cases[] = {
+        {QStringLiteral("REVISTA 2004"), "REVISTA 2004"},
+        {QStringLiteral("Año ñandú"), "Año ñandú"},
+        {QStringLiteral("\x1b[2J\x1b]0;titulo\x07X"), "\\x1b[2J\\x1b]0;titulo\\x07X"},
+        {QStringLiteral("a\\x1b"), "a\\\\x1b"}, // a backslash the disc wrote stays told apart
+        {QString(QChar(0x9b)) + QStringLiteral("31m\r\n"), "\\u{9b}31m\\x0d\\x0a"},
+        {QString(QChar(0x202e)) + QStringLiteral("exe.txt"), "\\u{202e}exe.txt"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(printable(c.text), c.printed) << c.text.toStdString();
 }

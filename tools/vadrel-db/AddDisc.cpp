@@ -4,6 +4,7 @@
 #include "store/disc/DiscScan.h"
 #include "store/engine/Connection.h"
 #include "store/engine/DatabaseError.h"
+#include "vadrel-db/scan/DiscSource.h"
 #include "vadrel-db/scan/WrongCall.h"
 
 #include <QFile>
@@ -74,30 +75,36 @@ int addDiscCommand(int argc, char **argv) {
     const QByteArray program = thisProgram();
     for (const char *source : sources) {
         const disc::ScanOutcome scan = disc::scanDisc(program, absolute(source), {}, {});
+        // The folder a disc is mounted at bears its label, which can hold escape sequences.
+        const QByteArray shown = disc::printable(QFile::decodeName(source));
         if (scan.end != disc::ScanEnd::Done) {
-            std::fprintf(stderr, "vadrel-db: %s: %s\n", source,
-                         scan.error.toLocal8Bit().constData());
+            std::fprintf(stderr, "vadrel-db: %s: %s\n", shown.constData(),
+                         disc::printable(scan.error).constData());
             status = 1;
             continue;
         }
         for (const QString &path : scan.proposal.skipped)
-            std::fprintf(stderr, "vadrel-db: warning: %s: gave up reading %s\n", source,
-                         path.toLocal8Bit().constData());
+            std::fprintf(stderr, "vadrel-db: warning: %s: gave up reading %s\n", shown.constData(),
+                         disc::printable(path).constData());
+        for (const disc::UnreadPart &part : scan.proposal.unread)
+            std::fprintf(stderr, "vadrel-db: warning: %s: not read: %s: %s\n", shown.constData(),
+                         disc::printable(part.path).constData(),
+                         disc::printable(part.why).constData());
         const disc::ProposedCd &cd = scan.proposal.cd;
         try {
             if (const auto already = store::catalogedDisc(connection, cd.description, cd.date);
                 already && !again) {
                 std::printf("Skipped %s: already catalogued as CD %lld (use --again to add it)\n",
-                            source, static_cast<long long>(*already));
+                            shown.constData(), static_cast<long long>(*already));
                 continue;
             }
             const auto programs = checked(scan.proposal.programs);
             const store::StoredDisc stored = store::storeDisc(connection, {}, cd, programs);
             std::printf("CD %lld: %s, %zu programs\n", static_cast<long long>(stored.cd),
-                        cd.description.toLocal8Bit().constData(), stored.programs.size());
+                        disc::printable(cd.description).constData(), stored.programs.size());
             std::fflush(stdout);
         } catch (const store::DatabaseError &error) {
-            std::fprintf(stderr, "vadrel-db: %s: nothing stored: %s\n", source,
+            std::fprintf(stderr, "vadrel-db: %s: nothing stored: %s\n", shown.constData(),
                          error.engineMessage().toLocal8Bit().constData());
             status = 1;
         }

@@ -28,11 +28,22 @@ struct ProposedProgram {
     QString origin;      // the path on the disc it was read from
 };
 
+// A part of the disc left out of the listing (a link leading off the disc, a folder past a limit),
+// so that what was not read is said rather than missed.
+struct UnreadPart {
+    QString path; // on the disc; empty for the disc as a whole
+    QString why;  // in Spanish, for the user
+};
+
 struct Proposal {
     ProposedCd cd;
     std::vector<ProposedProgram> programs;
     QStringList skipped; // paths on the disc whose reading was given up
+    std::vector<UnreadPart> unread;
 };
+
+// "No se leyeron: a (por qué); b (por qué)", or empty when everything was read.
+QString unreadSummary(const std::vector<UnreadPart> &unread);
 
 // A program proposed from its file's name alone opens its comment with why, on a line of its own.
 inline QString damagedReason() {

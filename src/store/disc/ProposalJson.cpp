@@ -59,6 +59,27 @@ QByteArray programLine(const ProposedProgram &program) {
            '\n';
 }
 
+QByteArray unreadLine(const std::vector<UnreadPart> &unread) {
+    QByteArray parts;
+    for (const UnreadPart &part : unread)
+        parts += (parts.isEmpty() ? "" : ",") + object({{"ruta", part.path}, {"motivo", part.why}});
+    return "{\"sin_leer\":[" + parts + "]}\n";
+}
+
+QString unreadSummary(const std::vector<UnreadPart> &unread) {
+    // A label over the proposal: the first few, and how many more.
+    constexpr std::size_t kShown = 5;
+    QStringList parts;
+    for (std::size_t i = 0; i < unread.size() && i < kShown; ++i)
+        parts << (unread[i].path.isEmpty()
+                      ? unread[i].why
+                      : unread[i].path + QStringLiteral(" (") + unread[i].why + u')');
+    if (unread.size() > kShown)
+        parts << QStringLiteral("y %1 más").arg(unread.size() - kShown);
+    return parts.isEmpty() ? QString()
+                           : QStringLiteral("No se leyeron: ") + parts.join(QStringLiteral("; "));
+}
+
 Proposal readProposal(const QByteArray &lines) {
     Proposal proposal;
     bool sawCd = false;
@@ -80,6 +101,18 @@ Proposal readProposal(const QByteArray &lines) {
             if (date.isString())
                 proposal.cd.date = QDate::fromString(date.toString(), Qt::ISODate);
             sawCd = true;
+            continue;
+        }
+        if (object.contains(QStringLiteral("sin_leer"))) {
+            const QJsonValue parts = object.value(QStringLiteral("sin_leer"));
+            if (!parts.isArray())
+                throw ProposalFormatError("what was not read is not a list");
+            for (const QJsonValue &part : parts.toArray()) {
+                if (!part.isObject())
+                    throw ProposalFormatError("a part not read is not an object");
+                proposal.unread.push_back(
+                    {text(part.toObject(), "ruta"), text(part.toObject(), "motivo")});
+            }
             continue;
         }
         ProposedProgram program;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "store/disc/DiscProposal.h"
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -27,11 +29,23 @@ struct Volume {
 
 struct DiscFile {
     QByteArray path; // relative to the disc's root, '/' between names, as the source spells it
-    QString name;    // the same path as text (UTF-8; bytes that are not become U+FFFD)
+    QString name;    // the same path as text, in the disc's encoding (see nameFiles)
     qint64 size = 0;
     QDateTime modified; // UTC; invalid when unknown
     bool folder = false;
 };
+
+// The code page a disc's names are in when they are not all UTF-8.
+enum class CodePage { Windows1252, Cp850 };
+
+// A name's bytes as text: the whole disc's names are UTF-8 when every one of them is valid UTF-8,
+// else all are read in `fallback`, as the disc was written by one system.
+bool allUtf8(const std::vector<QByteArray> &names);
+QString nameText(const QByteArray &bytes, bool utf8, CodePage fallback);
+
+// A text safe to print on a terminal: control characters (an escape sequence in a disc's label)
+// written as \xNN or \u{NNNN}, and backslashes doubled.
+QByteArray printable(const QString &text);
 
 // A disc to read: an image file or block device, or the folder a mounted disc shows.
 class DiscSource {
@@ -47,7 +61,31 @@ public:
     // At most `length` bytes from `offset` (fewer past the file's end), so that a reader needing
     // a large file's tail or index reads only those. Throws ScanError when it cannot be read.
     virtual QByteArray readAt(const DiscFile &file, qint64 offset, qint64 length) const = 0;
+    // What the listing left out and why: never silently.
+    const std::vector<UnreadPart> &unread() const { return unread_; }
+
+protected:
+    // Records a part left out of the listing, by its path's bytes.
+    void leaveOut(const QByteArray &path, const QString &why) { leftOut_.push_back({path, why}); }
+    // Names every file and part left out once the listing is whole, by the disc's encoding.
+    void nameFiles(std::vector<DiscFile> &files, CodePage fallback);
+
+private:
+    std::vector<std::pair<QByteArray, QString>> leftOut_;
+    std::vector<UnreadPart> unread_;
 };
+
+// Why a part was left out, in the user's words.
+namespace why {
+QString linkOutside();
+QString brokenLink();
+QString tooMany(std::size_t most);
+QString tooDeep(int deepest);
+QString loop();
+QString oversized(qint64 bytes);
+QString pastEnd();
+QString unreadable();
+} // namespace why
 
 // Opens a folder, an image file or a block device by the bytes the system gives for its path.
 // Throws ScanError when it cannot be read at all.

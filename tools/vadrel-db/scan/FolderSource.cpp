@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,7 +75,20 @@ struct Descriptor {
 
 struct FolderSource::Seen {
     std::set<std::pair<dev_t, ino_t>> folders;
+    bool full = false; // the entries' limit was reached
 };
+
+// Why a link is left out: it leads off the disc or nowhere; nothing when it leads inside.
+std::optional<QString> FolderSource::linkLeavesDisc(const QByteArray &link) const {
+    char *target = ::realpath(link.constData(), nullptr);
+    if (!target)
+        return why::brokenLink();
+    const QByteArray resolved(target);
+    std::free(target);
+    if (resolved == realRoot_ || resolved.startsWith(realRoot_ + '/'))
+        return std::nullopt;
+    return why::linkOutside();
+}
 
 FolderSource::FolderSource(const QByteArray &path)
     : root_(absolute(path))
@@ -86,7 +100,14 @@ FolderSource::FolderSource(const QByteArray &path)
     Seen seen;
     if (::fstat(folder, &st) == 0)
         seen.folders.insert({st.st_dev, st.st_ino});
+    char *real = ::realpath(root_.constData(), nullptr);
+    realRoot_ = real ? QByteArray(real) : root_;
+    std::free(real);
+    if (realRoot_ == "/")
+        realRoot_.clear(); // every path lies inside "/"
     list(folder, QByteArray(), 0, seen);
+    // A folder disc's names were written by the system that copied it: Windows, most likely.
+    nameFiles(files_, CodePage::Windows1252);
 }
 
 // Takes `folder` (an open descriptor) and lists what it holds, sorted by name, each folder
@@ -106,15 +127,23 @@ void FolderSource::list(int folder, const QByteArray &relative, int depth, Seen 
         const QByteArray name(found->d_name);
         if (name == "." || name == "..")
             continue;
-        if (files_.size() + entries.size() >= kMostEntries)
+        if (files_.size() + entries.size() >= kMostEntries) {
+            if (!seen.full)
+                leaveOut(relative, why::tooMany(kMostEntries));
+            seen.full = true;
             break;
+        }
         Entry entry{name, {}};
         if (::fstatat(folder, found->d_name, &entry.st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        // A link is taken only when it leads to a file: one to a folder could lead back up.
-        if (S_ISLNK(entry.st.st_mode) &&
-            (::fstatat(folder, found->d_name, &entry.st, 0) != 0 || !S_ISREG(entry.st.st_mode)))
+        // A link is never listed: one leading inside the disc names what is listed where it
+        // is, one leading off it would read the computer's own files.
+        if (S_ISLNK(entry.st.st_mode)) {
+            const QByteArray path = relative.isEmpty() ? name : relative + '/' + name;
+            if (const auto why = linkLeavesDisc(root_ + '/' + path))
+                leaveOut(path, *why);
             continue;
+        }
         if (S_ISDIR(entry.st.st_mode) || S_ISREG(entry.st.st_mode))
             entries.push_back(std::move(entry));
     }
@@ -122,26 +151,40 @@ void FolderSource::list(int folder, const QByteArray &relative, int depth, Seen 
               [](const Entry &a, const Entry &b) { return a.name < b.name; });
 
     for (const Entry &entry : entries) {
-        if (files_.size() >= kMostEntries)
+        if (files_.size() >= kMostEntries) {
+            if (!seen.full)
+                leaveOut(relative, why::tooMany(kMostEntries));
+            seen.full = true;
             return;
+        }
         const bool isFolder = S_ISDIR(entry.st.st_mode);
         const QByteArray path = relative.isEmpty() ? entry.name : relative + '/' + entry.name;
-        files_.push_back({path, QString::fromUtf8(path), isFolder ? 0 : qint64(entry.st.st_size),
+        files_.push_back({path, QString(), isFolder ? 0 : qint64(entry.st.st_size),
                           utc(entry.st.st_mtim), isFolder});
-        if (!isFolder || depth + 1 >= kDeepest ||
-            !seen.folders.insert({entry.st.st_dev, entry.st.st_ino}).second)
+        if (!isFolder)
             continue;
+        if (depth + 1 >= kDeepest) {
+            leaveOut(path, why::tooDeep(kDeepest));
+            continue;
+        }
+        if (!seen.folders.insert({entry.st.st_dev, entry.st.st_ino}).second) {
+            leaveOut(path, why::loop());
+            continue;
+        }
         const int inner = ::openat(folder, entry.name.constData(),
                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (inner >= 0)
             list(inner, path, depth + 1, seen);
+        else
+            leaveOut(path, why::unreadable());
     }
 }
 
 QByteArray FolderSource::readAt(const DiscFile &file, qint64 offset, qint64 length) const {
     const QByteArray path = root_ + '/' + file.path;
     // Not blocking: a pipe put where a file was listed must fail, not hang the scan.
-    const Descriptor fd{::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    // Not following a link put where a file was listed, which could lead off the disc.
+    const Descriptor fd{::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)};
     if (fd.fd < 0)
         throw ScanError("cannot read " + shown(path) + ": " + std::strerror(errno));
     struct stat st {};

@@ -2,10 +2,12 @@
 
 #include "vadrel-db/scan/DiscSource.h"
 
+#include <optional>
+
 namespace disc {
 
 // The folder a mounted disc shows, listed and read by the bytes of its names, which need not be
-// UTF-8. Links to folders are not followed; a link to a file is read as the file.
+// UTF-8. Links are not followed: one leading off the folder is said in unread().
 class FolderSource final : public DiscSource {
 public:
     explicit FolderSource(const QByteArray &path); // throws ScanError
@@ -18,8 +20,10 @@ public:
 private:
     struct Seen;
     void list(int folder, const QByteArray &relative, int depth, Seen &seen);
+    std::optional<QString> linkLeavesDisc(const QByteArray &link) const;
 
-    QByteArray root_; // absolute
+    QByteArray root_;     // absolute
+    QByteArray realRoot_; // with its links resolved
     QString name_;
     std::vector<DiscFile> files_;
 };

@@ -122,8 +122,9 @@ struct ImageSource::Walk {
     ImageSource &source;
     qint64 end; // no extent of a sound image reaches past the image or its stated size
     QSet<qint64> folders;
+    bool full = false; // the entries' limit was reached
 
-    std::vector<Entry> entries(CdioList_t *listing) {
+    std::vector<Entry> entries(CdioList_t *listing, const QByteArray &relative) {
         const int joliet = iso9660_ifs_get_joliet_level(source.image_->iso);
         std::vector<Entry> found;
         for (CdioListNode_t *node = _cdio_list_begin(listing); node;
@@ -140,8 +141,10 @@ struct ImageSource::Walk {
             if (rock && S_ISLNK(st->rr.st_mode))
                 continue; // a link holds no bytes; what it names is listed where it is
             const qint64 block = st->lsn, size = st->size;
-            if (block < 0 || block * ISO_BLOCKSIZE + size > end)
+            if (block < 0 || block * ISO_BLOCKSIZE + size > end) {
+                source.leaveOut(relative.isEmpty() ? raw : relative + '/' + raw, why::pastEnd());
                 continue;
+            }
             QByteArray name = raw;
             if (!rock) {
                 // Level 1 and up keeps the case the disc was written with; 0 would lower it.
@@ -166,24 +169,39 @@ struct ImageSource::Walk {
 
     void list(CdioList_t *listing, const QByteArray &relative, const QByteArray &lookup,
               int depth) {
-        for (const Entry &entry : entries(listing)) {
-            if (source.files_.size() >= kMostEntries)
+        for (const Entry &entry : entries(listing, relative)) {
+            if (source.files_.size() >= kMostEntries) {
+                if (!full)
+                    source.leaveOut(relative, why::tooMany(kMostEntries));
+                full = true;
                 return;
+            }
             const QByteArray path = relative.isEmpty() ? entry.name : relative + '/' + entry.name;
-            source.files_.push_back({path, QString::fromUtf8(path), entry.folder ? 0 : entry.size,
-                                     entry.modified, entry.folder});
+            source.files_.push_back(
+                {path, QString(), entry.folder ? 0 : entry.size, entry.modified, entry.folder});
             if (!entry.folder) {
                 source.extents_.insert(path, {entry.block, entry.size});
                 continue;
             }
-            if (depth + 1 >= kDeepest || entry.size > kLargestFolder ||
-                folders.contains(entry.block))
+            if (depth + 1 >= kDeepest) {
+                source.leaveOut(path, why::tooDeep(kDeepest));
                 continue;
+            }
+            if (entry.size > kLargestFolder) {
+                source.leaveOut(path, why::oversized(entry.size));
+                continue;
+            }
+            if (folders.contains(entry.block)) {
+                source.leaveOut(path, why::loop());
+                continue;
+            }
             folders.insert(entry.block);
             const QByteArray inner = lookup + entry.raw + '/';
             const Listing contents(iso9660_ifs_readdir(source.image_->iso, inner.constData()));
-            if (contents) // a folder that cannot be read is left out, as on a scratched disc
+            if (contents)
                 list(contents.get(), path, inner, depth + 1);
+            else // as on a scratched disc
+                source.leaveOut(path, why::unreadable());
         }
     }
 };
@@ -237,8 +255,15 @@ ImageSource::ImageSource(const QByteArray &path)
                         ": the image is damaged or cut short");
 
     const qint64 stated = qint64(std::max(iso9660_get_pvd_space_size(&pvd), 0)) * ISO_BLOCKSIZE;
+    // Rock Ridge and Joliet discs of the time were written on Windows or in Latin-1; the plain
+    // 8.3 names of DOS mastering programs, in its code page.
+    const CodePage codePage =
+        hasRockRidge(root.get()) || iso9660_ifs_get_joliet_level(image_->iso) > 0
+            ? CodePage::Windows1252
+            : CodePage::Cp850;
     Walk walk{*this, std::max<qint64>(bytes, stated), {}};
     walk.list(root.get(), QByteArray(), "/", 0);
+    nameFiles(files_, codePage);
 }
 
 ImageSource::~ImageSource() = default;

@@ -131,6 +131,7 @@ DizFacts dizFacts(const QStringList &lines) {
 // One folder of the disc and what describes it.
 struct Folder {
     QByteArray path;
+    QString name; // the path as the disc's encoding reads it
     std::vector<const DiscFile *> files;
     std::map<QString, const DiscFile *> byName; // upper case
 };
@@ -144,6 +145,7 @@ public:
             if (file.folder) {
                 folderOrder_.push_back(file.path);
                 folders_[file.path].path = file.path;
+                folders_[file.path].name = file.name;
                 continue;
             }
             const qsizetype slash = file.path.lastIndexOf('/');
@@ -171,6 +173,7 @@ public:
         for (const QByteArray &path : folderOrder_)
             proposeIn(folders_[path], proposal);
         proposal.skipped = skipped_;
+        proposal.unread = source_.unread();
         return proposal;
     }
 
@@ -225,7 +228,7 @@ private:
     QString fallbackName(const Folder &folder, const DiscFile &file) const {
         if (folder.path.isEmpty())
             return asWord(withoutExtension(baseName(file.name)));
-        return asWord(baseName(QString::fromUtf8(folder.path)));
+        return asWord(baseName(folder.name));
     }
 
     // What the folder's parent's DESCRIPT.ION says of the folder, and the folder's own of a file.
@@ -235,7 +238,7 @@ private:
         const qsizetype slash = folder.path.lastIndexOf('/');
         const QByteArray parentPath = slash < 0 ? QByteArray() : folder.path.left(slash);
         const auto descriptions = descriptIon(folders_[parentPath]);
-        const auto found = descriptions.find(upperName(baseName(QString::fromUtf8(folder.path))));
+        const auto found = descriptions.find(upperName(baseName(folder.name)));
         return found == descriptions.end() ? QString() : found->second;
     }
     QString describedFile(const Folder &folder, const DiscFile &file) {

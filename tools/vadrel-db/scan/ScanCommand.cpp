@@ -53,6 +53,13 @@ int scanCommand(int argc, char **argv) {
         put(disc::cdLine(proposal.cd));
         for (const disc::ProposedProgram &program : proposal.programs)
             put(disc::programLine(program));
+        if (!proposal.unread.empty()) {
+            put(disc::unreadLine(proposal.unread));
+            for (const disc::UnreadPart &part : proposal.unread)
+                std::fprintf(stderr, "vadrel-db: not read: %s: %s\n",
+                             disc::printable(part.path).constData(),
+                             disc::printable(part.why).constData());
+        }
     } catch (const disc::ScanError &error) {
         std::fprintf(stderr, "vadrel-db: %s\n", error.what());
         return 1;
