@@ -32,7 +32,7 @@ class CsvImport(Desktop):
         self.says(form, "Se importarán 2 líneas.")
         self.assertEqual(self.find(form, COMBO, label="Columna 1 :").name, "Programa")
         self.click(box)
-        self.says(form, "Se importará 1 línea.")
+        self.says(form, "No se importará nada: falta la columna del número de CD")
         self.find(form, COMBO, label="Ñandú Gráfico :")
         self.click(box)
         self.says(form, "Se importarán 2 líneas.")
