@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <map>
-#include <set>
 
 namespace disc {
 
@@ -143,7 +142,6 @@ public:
     Proposer(const DiscSource &source, const ScanOptions &options)
         : source_(source)
         , options_(options) {
-        std::set<QDate> days;
         for (const DiscFile &file : source.files()) {
             if (file.folder) {
                 folderOrder_.push_back(file.path);
@@ -158,11 +156,13 @@ public:
             folder.byName[upperName(baseName(file.name))] = &file;
             if (file.modified.isValid() && (!newest_.isValid() || file.modified > newest_))
                 newest_ = file.modified;
+            if (file.modified.isValid() && (!oldest_.isValid() || file.modified < oldest_))
+                oldest_ = file.modified;
             untold_ = untold_ || meaningless(file.modified);
-            days.insert(file.modified.date());
         }
-        // A copied folder's files all carry the moment of the copy: one date tells nothing.
-        datesTell_ = !untold_ && days.size() >= 2;
+        // A copied folder's files all carry the moments of the copy, a day apart at most even
+        // when it ran past midnight: they tell nothing.
+        datesTell_ = !untold_ && oldest_.secsTo(newest_) > 24 * 60 * 60;
     }
 
     Proposal run() {
@@ -487,7 +487,7 @@ private:
     std::map<QByteArray, Folder> folders_;
     std::vector<QByteArray> folderOrder_;
     std::map<QByteArray, std::map<QString, QString>> descriptIons_;
-    QDateTime newest_;
+    QDateTime newest_, oldest_;
     bool untold_ = false;    // some file's time is unknown, zeroed or yet to come
     bool datesTell_ = false; // the files' times are the disc's own
     QString menu_;
