@@ -2,10 +2,11 @@
 // DIR/disc/ (the folder a mounted disc shows) and DIR/disc.iso (the same, by xorriso with Joliet
 // and Rock Ridge). 3 000 files: 60 installers of 2 to 20 MB with version resources, 10 MSI
 // packages, 10 Debian packages, 10 zips with a FILE_ID.DIZ beside them and 10 with one inside,
-// NSIS installers and RPM packages (made here by makensis and rpmbuild, when installed), and
-// data and text files. The other programs are copies of FIXTURE's (the revista-marzo-2004 disc
-// beside the repository). Nothing is done when DIR/disc.iso is already there; the same
-// arguments give the same bytes but for the times the packaging tools stamp.
+// NSIS installers, RPM packages and two 40 MB MSI packages (made here by makensis, rpmbuild and
+// msibuild, when installed), and data and text files. The other programs are copies of
+// FIXTURE's (the revista-marzo-2004 disc beside the repository). Nothing is done when DIR/disc.iso
+// is already there; the same arguments give the same bytes but for the times the packaging tools
+// stamp.
 //
 // vadrel-disc-gen --hostile DIR: small images a reader must survive, in DIR/hostile/: deep.iso
 // (folders 300 deep), wide.iso (120 000 files in folders of 300), looping.iso (a folder record that
@@ -32,7 +33,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kFiles = 3000;
-constexpr int kInstallers = 60, kMsi = 10, kDebs = 10, kZips = 10, kNsis = 5, kRpms = 5;
+constexpr int kInstallers = 60, kMsi = 10, kDebs = 10, kZips = 10, kNsis = 5, kRpms = 5,
+              kLargeMsi = 2;
 constexpr std::int64_t kMiB = 1 << 20;
 // Every file's bytes together: the image's directories and block padding bring it to ~650 MB.
 constexpr std::int64_t kDiscBytes = 640 * kMiB;
@@ -245,6 +247,19 @@ std::string rpmPackage(const fs::path &work) {
         return {};
     const fs::path rpm = work / "RPMS/noarch/herramienta-2.1-1.noarch.rpm";
     return fs::exists(rpm) ? slurp(rpm) : std::string();
+}
+
+// A Windows Installer package of 40 MB, past any small cap on reading one: the fixture's with a
+// cabinet stream of noise added by msibuild (msitools); empty when msibuild is missing.
+std::string largeMsi(const fs::path &work, const std::string &msi, std::uint64_t &noise) {
+    std::string payload;
+    appendNoise(payload, 40 * kMiB, noise);
+    write(work / "carga.cab", payload);
+    write(work / "grande.msi", msi);
+    if (run({"msibuild", (work / "grande.msi").string(), "-a", "carga.cab",
+             (work / "carga.cab").string()}) != 0)
+        return {};
+    return slurp(work / "grande.msi");
 }
 
 bool makeImage(const fs::path &folder, const fs::path &image, bool joliet) {
@@ -465,6 +480,12 @@ int main(int argc, char **argv) {
                 rpm);
     else
         std::fprintf(stderr, "vadrel-disc-gen: no RPM package (is rpmbuild installed?)\n");
+    for (int i = 0; i < kLargeMsi; ++i)
+        if (const std::string large = largeMsi(work / numbered("msi", i), msi, noise);
+            !large.empty())
+            put(fs::path("OFIMATICA") / numbered("GRANDE", i + 1, 2) / "SUITE.MSI", large);
+        else
+            std::fprintf(stderr, "vadrel-disc-gen: no large MSI (is msibuild installed?)\n");
     fs::remove_all(work);
 
     for (int a = 1; a <= 8; ++a)
