@@ -12,14 +12,14 @@ BUTTON = pyatspi.ROLE_PUSH_BUTTON
 
 
 class DiscSets(Desktop):
-    def disc(self, number, extra):
-        """A copy of the fixture labelled as the set's disc (in the code page of the time), every
-        file of one copied moment."""
+    def disc(self, number):
+        """A copy of the fixture with the set's label in the code page of the time, every file of
+        one copied moment; the second disc holds one more file."""
         disc = os.path.join(self.home, "enciclopedia 'cd%d'" % number)
         shutil.copytree(DISC_FIXTURE, disc)
         with open(os.path.join(disc, "AUTORUN.INF"), "w", encoding="cp1252") as inf:
             inf.write("[autorun]\r\nopen=MENU.EXE\r\nlabel=Enciclopedia Ñandú\r\n")
-        if extra:
+        if number == 2:
             shutil.copy(os.path.join(disc, "MENU.EXE"), os.path.join(disc, "TOMO2.EXE"))
         for folder, _, files in os.walk(disc):
             for name in files:
@@ -44,8 +44,7 @@ class DiscSets(Desktop):
                               "Enciclopedia Ñandú")
 
     def test_second_disc_of_a_set_stored_and_the_first_read_again_asked_about(self):
-        self.assertTrue(os.path.isdir(DISC_FIXTURE), "VADREL_DISC_FIXTURE names no disc folder")
-        first, second = self.disc(1, False), self.disc(2, True)
+        first, second = self.disc(1), self.disc(2)
         for disc, count in ((first, 1), (second, 2)):
             form, asked = self.read(disc)
             self.assertEqual(asked, "proposed", "%s taken for a disc already catalogued" % disc)

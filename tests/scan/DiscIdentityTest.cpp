@@ -27,8 +27,7 @@ TEST(DiscIdentity, AddDiscStoresEachDiscOfASetOnceOnly) {
     DiscImages one, two;
     const QByteArray images[] = {setDisc(one, "cd1.iso", "ATLAS"),
                                  setDisc(two, "cd2.iso", "MAPAS")};
-    ASSERT_FALSE(images[0].isEmpty());
-    ASSERT_FALSE(images[1].isEmpty());
+    ASSERT_FALSE(images[0].isEmpty() || images[1].isEmpty());
     const struct {
         const char *name;
         std::vector<int> discs;
@@ -79,8 +78,6 @@ TEST_P(CarriedPrints, CopyCarriesThemAndDeletingTheCdDropsThem) {
     copy.setFile(store::FilePath(target + "/db.mdb", QFile::decodeName(target + "/db.mdb")));
     copy.setConnected(true);
     EXPECT_EQ(store::catalogedDisc(copy, cd), number);
-    copy.setConnected(false);
-
     const store::engine::DbHandle reopened =
         store::engine::open(target + "/db.mdb", QFile::decodeName(target), false);
     reopened->exec("DELETE FROM Discos");
