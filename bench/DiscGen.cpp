@@ -1,14 +1,23 @@
 // vadrel-disc-gen DIR [FIXTURE]: writes a software disc of about 650 MB for timing the scan:
 // DIR/disc/ (the folder a mounted disc shows) and DIR/disc.iso (the same, by xorriso with Joliet
 // and Rock Ridge). 3 000 files: 60 installers of 2 to 20 MB with version resources, 10 MSI
-// packages, 10 Debian packages, 10 zips with a FILE_ID.DIZ, and data and text files. The
-// programs are copies of FIXTURE's (the revista-marzo-2004 disc beside the repository). Nothing
-// is done when DIR/disc.iso is already there; the same arguments always give the same bytes.
+// packages, 10 Debian packages, 10 zips with a FILE_ID.DIZ beside them and 10 with one inside,
+// NSIS installers, RPM packages and two 40 MB MSI packages (made here by makensis, rpmbuild and
+// msibuild, when installed), and data and text files. The other programs are copies of
+// FIXTURE's (the revista-marzo-2004 disc beside the repository). Nothing is done when DIR/disc.iso
+// is already there; the same arguments give the same bytes but for the times the packaging tools
+// stamp.
+//
+// vadrel-disc-gen --hostile DIR: small images a reader must survive, in DIR/hostile/: deep.iso
+// (folders 300 deep), wide.iso (120 000 files in folders of 300), looping.iso (a folder record that
+// points back at the root), bomb.iso (a zip whose FILE_ID.DIZ inflates to 1 GB) and huge.iso (a
+// file record claiming 4 GB on a disc of a few). Existing ones are kept.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,13 +26,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kFiles = 3000;
-constexpr int kInstallers = 60, kMsi = 10, kDebs = 10, kZips = 10;
+constexpr int kInstallers = 60, kMsi = 10, kDebs = 10, kZips = 10, kNsis = 5, kRpms = 5,
+              kLargeMsi = 2;
 constexpr std::int64_t kMiB = 1 << 20;
 // Every file's bytes together: the image's directories and block padding bring it to ~650 MB.
 constexpr std::int64_t kDiscBytes = 640 * kMiB;
@@ -121,11 +132,280 @@ int run(const std::vector<std::string> &argv) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void little(std::string &out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out += char((value >> (8 * i)) & 0xff);
+}
+
+// A zip archive of the members given, each stored or deflated as its flag says.
+struct Member {
+    std::string name, bytes;
+    bool deflate = false;
+    std::uint64_t plainSize = 0; // for a member given already deflated
+    std::uint32_t crc = 0;
+};
+
+std::string zipOf(std::vector<Member> members) {
+    std::string out, directory;
+    for (Member &m : members) {
+        if (m.plainSize == 0) {
+            m.plainSize = m.bytes.size();
+            m.crc = std::uint32_t(
+                crc32(0, reinterpret_cast<const Bytef *>(m.bytes.data()), uInt(m.bytes.size())));
+        }
+        std::string header;
+        little(header, 20, 2);                       // version needed
+        little(header, 0, 2);                        // flags
+        little(header, m.deflate ? 8 : 0, 2);        // method
+        little(header, 0x3021, 2);                   // 06:01:02
+        little(header, (22 << 9) | (3 << 5) | 1, 2); // 2002-03-01
+        little(header, m.crc, 4);
+        little(header, m.bytes.size(), 4);
+        little(header, m.plainSize, 4);
+        little(header, m.name.size(), 2);
+        little(header, 0, 2);
+        directory += std::string("PK\1\2", 4);
+        little(directory, 20, 2);
+        directory += header;
+        little(directory, 0, 2); // comment
+        little(directory, 0, 2); // disk
+        little(directory, 0, 2); // internal attributes
+        little(directory, 0, 4); // external attributes
+        little(directory, out.size(), 4);
+        directory += m.name;
+        out += std::string("PK\3\4", 4) + header + m.name + m.bytes;
+    }
+    const std::size_t at = out.size();
+    out += std::string("PK\5\6", 4);
+    little(out, 0, 4);
+    little(out, members.size(), 2);
+    little(out, members.size(), 2);
+    little(out, directory.size(), 4);
+    little(out, at, 4);
+    little(out, 0, 2);
+    return out.insert(at, directory);
+}
+
+// `size` zero bytes, raw-deflated a piece at a time: the member of a zip bomb.
+Member zeros(const std::string &name, std::uint64_t size) {
+    Member m{name, {}, true, size, 0};
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    const std::string piece(1 << 20, '\0');
+    std::string out(1 << 16, '\0');
+    uLong crc = crc32(0, nullptr, 0);
+    for (std::uint64_t done = 0; done < size;) {
+        const std::uint64_t now = std::min<std::uint64_t>(piece.size(), size - done);
+        crc = crc32(crc, reinterpret_cast<const Bytef *>(piece.data()), uInt(now));
+        done += now;
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(piece.data()));
+        z.avail_in = uInt(now);
+        const int flush = done == size ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            z.next_out = reinterpret_cast<Bytef *>(out.data());
+            z.avail_out = uInt(out.size());
+            deflate(&z, flush);
+            m.bytes.append(out.data(), out.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    m.crc = std::uint32_t(crc);
+    return m;
+}
+
+// An NSIS installer of a few MB, made by makensis from a script of ours; empty when makensis
+// is not installed or fails.
+std::string nsisInstaller(const fs::path &work, int n, std::uint64_t &noise) {
+    fs::create_directories(work);
+    std::string payload;
+    appendNoise(payload, 3 * kMiB, noise);
+    write(work / "carga.bin", payload);
+    write(work / "instala.nsi", "Name \"Utilidad " + std::to_string(n) +
+                                    "\"\nOutFile \"instala.exe\"\n"
+                                    "SetCompress off\nRequestExecutionLevel user\n"
+                                    "InstallDir \"$PROGRAMFILES\\Utilidad" +
+                                    std::to_string(n) +
+                                    "\"\n"
+                                    "Section\nSetOutPath $INSTDIR\nFile carga.bin\nSectionEnd\n");
+    if (run({"makensis", "-V1", (work / "instala.nsi").string()}) != 0)
+        return {};
+    return slurp(work / "instala.exe");
+}
+
+// A noarch RPM package made by rpmbuild from a spec of ours; empty when rpmbuild is missing.
+std::string rpmPackage(const fs::path &work) {
+    fs::create_directories(work / "SPECS");
+    write(work / "SPECS/herramienta.spec",
+          "Name: herramienta\nVersion: 2.1\nRelease: 1\nSummary: Herramienta de ejemplo\n"
+          "License: GPL\nVendor: Ejemplo Software\nBuildArch: noarch\n"
+          "%description\nHerramienta de ejemplo para medir la lectura.\n"
+          "%install\nmkdir -p %{buildroot}/usr/share/herramienta\n"
+          "seq 1 20000 > %{buildroot}/usr/share/herramienta/datos\n"
+          "%files\n/usr/share/herramienta\n");
+    if (run({"rpmbuild", "--quiet", "--define", "_topdir " + work.string(), "-bb",
+             (work / "SPECS/herramienta.spec").string()}) != 0)
+        return {};
+    const fs::path rpm = work / "RPMS/noarch/herramienta-2.1-1.noarch.rpm";
+    return fs::exists(rpm) ? slurp(rpm) : std::string();
+}
+
+// A Windows Installer package of 40 MB, past any small cap on reading one: the fixture's with a
+// cabinet stream of noise added by msibuild (msitools); empty when msibuild is missing.
+std::string largeMsi(const fs::path &work, const std::string &msi, std::uint64_t &noise) {
+    std::string payload;
+    appendNoise(payload, 40 * kMiB, noise);
+    write(work / "carga.cab", payload);
+    write(work / "grande.msi", msi);
+    if (run({"msibuild", (work / "grande.msi").string(), "-a", "carga.cab",
+             (work / "carga.cab").string()}) != 0)
+        return {};
+    return slurp(work / "grande.msi");
+}
+
+bool makeImage(const fs::path &folder, const fs::path &image, bool joliet) {
+    std::vector<std::string> argv{"xorriso", "-as", "mkisofs", "-quiet", "-R", "-D"};
+    if (joliet)
+        argv.push_back("-J");
+    for (const char *rest : {"-V", "HOSTIL", "-o"})
+        argv.push_back(rest);
+    argv.push_back(image.string());
+    argv.push_back(folder.string());
+    return run(argv) == 0;
+}
+
+// Rewrites, in each volume descriptor's root folder, the first record `wanted` picks: `change`
+// gets the record and the root's own record.
+template <typename Pick, typename Change>
+void patchRoots(const fs::path &image, Pick wanted, Change change) {
+    std::string bytes = slurp(image);
+    constexpr std::size_t kSector = 2048;
+    for (std::size_t at = 16 * kSector; at + kSector <= bytes.size(); at += kSector) {
+        const unsigned char type = static_cast<unsigned char>(bytes[at]);
+        if (type == 255)
+            break;
+        if (type != 1 && type != 2)
+            continue;
+        char *root = bytes.data() + at + 156;
+        std::uint32_t extent = 0;
+        for (int i = 3; i >= 0; --i)
+            extent = (extent << 8) | static_cast<unsigned char>(root[2 + i]);
+        for (std::size_t r = std::size_t(extent) * kSector; r < bytes.size();) {
+            const unsigned char length = static_cast<unsigned char>(bytes[r]);
+            if (length == 0)
+                break;
+            char *record = bytes.data() + r;
+            const bool self = record[32] == 1 && (record[33] == 0 || record[33] == 1);
+            if (!self && wanted(record)) {
+                change(record, root);
+                break;
+            }
+            r += length;
+        }
+    }
+    write(image, bytes);
+}
+
+void both(char *field, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        field[i] = char((value >> (8 * i)) & 0xff);
+        field[7 - i] = char((value >> (8 * i)) & 0xff);
+    }
+}
+
+int hostile(const fs::path &dir, const fs::path &fixture) {
+    const fs::path out = dir / "hostile";
+    fs::create_directories(out);
+    const std::string setup = slurp(fixture / "COMPRESOR/SETUP.EXE");
+    const auto made = [&](const char *name, auto fill, bool joliet, auto patch) {
+        const fs::path image = out / (std::string(name) + ".iso");
+        if (fs::exists(image))
+            return true;
+        const fs::path folder = out / name;
+        fs::remove_all(folder);
+        fill(folder);
+        const fs::path unfinished = out / (std::string(name) + ".iso.tmp");
+        if (!makeImage(folder, unfinished, joliet)) {
+            std::fprintf(stderr, "vadrel-disc-gen: xorriso failed on %s\n", name);
+            return false;
+        }
+        patch(unfinished);
+        fs::remove_all(folder);
+        fs::rename(unfinished, image);
+        std::printf("%s\n", image.c_str());
+        return true;
+    };
+    const auto none = [](const fs::path &) {};
+    // Sixteen folders with a program each, the first of them later made to loop.
+    const auto programs = [&](const fs::path &folder) {
+        for (int i = 1; i <= 16; ++i)
+            write(folder / numbered("PROG", i, 2) / "SETUP.EXE", setup);
+    };
+    bool ok = made(
+        "deep",
+        [&](const fs::path &folder) {
+            fs::path deep = folder;
+            for (int i = 0; i < 300; ++i)
+                deep /= "D";
+            write(deep / "SETUP.EXE", setup);
+        },
+        false, none);
+    ok = made(
+             "wide",
+             [&](const fs::path &folder) {
+                 // Past the 100 000 entries a reader may take; in folders of 300, as xorriso
+                 // takes a time growing with the square of one folder's entries.
+                 for (int i = 0; i < 120000; ++i) {
+                     const fs::path within = folder / "ANCHO" / numbered("D", i / 300, 3);
+                     if (i % 300 == 0)
+                         fs::create_directories(within);
+                     std::ofstream(within / numbered("F", i % 300, 3)).flush();
+                 }
+                 write(folder / "SETUP.EXE", setup);
+             },
+             true, none) &&
+         ok;
+    ok = made("looping", programs, true,
+              [](const fs::path &image) {
+                  patchRoots(
+                      image, [](const char *record) { return (record[25] & 2) != 0; },
+                      [](char *record, const char *root) {
+                          std::memcpy(record + 2, root + 2, 16); // its extent and length
+                      });
+              }) &&
+         ok;
+    ok = made(
+             "bomb",
+             [&](const fs::path &folder) {
+                 write(folder / "BOMBA/BOMBA.ZIP",
+                       zipOf({zeros("FILE_ID.DIZ", std::uint64_t(1) << 30),
+                              Member{"SETUP.EXE", setup}}));
+             },
+             true, none) &&
+         ok;
+    ok = made(
+             "huge",
+             [&](const fs::path &folder) {
+                 programs(folder);
+                 write(folder / "GRANDE.EXE", setup);
+             },
+             true,
+             [](const fs::path &image) {
+                 patchRoots(
+                     image, [](const char *record) { return (record[25] & 2) == 0; },
+                     [](char *record, const char *) { both(record + 10, 0xffffffffu); });
+             }) &&
+         ok;
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 3 && std::string(argv[1]) == "--hostile")
+        return hostile(argv[2], fixtureDir());
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: vadrel-disc-gen DIR [FIXTURE]\n");
+        std::fprintf(stderr, "usage: vadrel-disc-gen DIR [FIXTURE]\n       vadrel-disc-gen "
+                             "--hostile DIR\n");
         return 2;
     }
     const fs::path dir = argv[1];
@@ -180,6 +460,34 @@ int main(int argc, char **argv) {
         put(folder / "FILE_ID.DIZ",
             "Limpiador " + std::to_string(i + 1) + " v2.3\r\n(c) 2002 Utiles Ltda.\r\n");
     }
+    // Zips holding their own FILE_ID.DIZ, as BBS archives did.
+    for (int i = 0; i < kZips; ++i)
+        put(fs::path("BBS") / (numbered("UTIL", i + 1, 2) + ".ZIP"),
+            zipOf({Member{"FILE_ID.DIZ", "Utilidad BBS " + std::to_string(i + 1) +
+                                             " v1.0\r\n(c) 1997 Grupo BBS\r\nShareware.\r\n"},
+                   Member{"SETUP.EXE", setup}}));
+    // Installers of other makers, made here; left out (and said) where the tool is missing.
+    const fs::path work = dir / "formatos";
+    for (int i = 0; i < kNsis; ++i)
+        if (const std::string nsis = nsisInstaller(work / numbered("nsis", i), i + 1, noise);
+            !nsis.empty())
+            put(fs::path("NSIS") / numbered("UTIL", i + 1, 2) / "INSTALA.EXE", nsis);
+        else
+            std::fprintf(stderr, "vadrel-disc-gen: no NSIS installer (is makensis installed?)\n");
+    if (const std::string rpm = rpmPackage(work / "rpm"); !rpm.empty())
+        for (int i = 0; i < kRpms; ++i)
+            put(fs::path("RPMS") / ("herramienta" + std::to_string(i + 1) + "-2.1-1.noarch.rpm"),
+                rpm);
+    else
+        std::fprintf(stderr, "vadrel-disc-gen: no RPM package (is rpmbuild installed?)\n");
+    for (int i = 0; i < kLargeMsi; ++i)
+        if (const std::string large = largeMsi(work / numbered("msi", i), msi, noise);
+            !large.empty())
+            put(fs::path("OFIMATICA") / numbered("GRANDE", i + 1, 2) / "SUITE.MSI", large);
+        else
+            std::fprintf(stderr, "vadrel-disc-gen: no large MSI (is msibuild installed?)\n");
+    fs::remove_all(work);
+
     for (int a = 1; a <= 8; ++a)
         for (int b = 1; b <= 8; ++b)
             dataFolders.push_back(fs::path("EXTRAS") / numbered("GRUPO", a, 2) /

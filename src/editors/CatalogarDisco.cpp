@@ -269,6 +269,7 @@ void TFormDisco::clearProposal() {
     NoLeidos->clear();
     NoLeidos->hide();
     proposed_ = nullptr;
+    readCd_ = {};
     allowSaving();
 }
 
@@ -338,8 +339,7 @@ void TFormDisco::BotonLeerClick() {
     }
     const disc::Proposal &proposal = scan.proposal;
     if (connection_.Connected())
-        if (const auto already =
-                store::catalogedDisc(connection_, proposal.cd.description, proposal.cd.date);
+        if (const auto already = store::catalogedDisc(connection_, proposal.cd);
             already &&
             !services_.dialogs.confirm(
                 this, QStringLiteral(" Este disco parece estar ya en el catálogo como el CD %1. "
@@ -360,6 +360,7 @@ void TFormDisco::BotonLeerClick() {
 
 void TFormDisco::showProposal(const disc::Proposal &proposal) {
     proposeNumber();
+    readCd_ = proposal.cd;
     EditDescripcion->setText(proposal.cd.description);
     FechaDisco->setDate(proposal.cd.date.isValid() ? proposal.cd.date : services_.clock.today());
     MemoComentario->setPlainText(proposal.cd.comment);
@@ -454,7 +455,7 @@ void TFormDisco::BotonGuardarClick() {
         return;
     }
     const disc::ProposedCd cd{EditDescripcion->text(), FechaDisco->date(),
-                              MemoComentario->toPlainText()};
+                              MemoComentario->toPlainText(), readCd_.bytes, readCd_.listing};
     const std::vector<disc::ProposedProgram> programs = checkedPrograms();
     for (int row = 0; row < GridProgramas->rowCount(); ++row)
         if (GridProgramas->item(row, Name)->checkState() == Qt::Checked &&

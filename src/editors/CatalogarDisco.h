@@ -67,4 +67,5 @@ private:
     CatalogueWrites &catalogue_;
     QByteArray scanner_;
     QListWidgetItem *proposed_ = nullptr; // the disc the proposal shown was read from
+    disc::ProposedCd readCd_;             // that disc's CD as read, for what tells it apart
 };

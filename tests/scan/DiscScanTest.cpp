@@ -133,11 +133,13 @@ TEST_F(StoreDisc, WritesTheCdAndItsProgramsOrNothing) {
 
     const store::StoredDisc stored = store::storeDisc(connection, {}, cd, {first, second});
     EXPECT_EQ(stored.programs.size(), 2u);
-    EXPECT_EQ(store::catalogedDisc(connection, cd.description, cd.date), stored.cd);
-    EXPECT_EQ(store::catalogedDisc(connection, cd.description, QDate(2004, 3, 16)), std::nullopt);
+    EXPECT_EQ(store::catalogedDisc(connection, cd), stored.cd);
+    disc::ProposedCd nextDay = cd;
+    nextDay.date = QDate(2004, 3, 16);
+    EXPECT_EQ(store::catalogedDisc(connection, nextDay), std::nullopt);
     EXPECT_EQ(count("SELECT count(*) FROM Programas WHERE NroDisco = (SELECT max(NroDisco) FROM "
                     "Discos) AND ((Anio = 2003 AND Comentario = 'línea 1\r\nlínea 2') OR "
-                    "(NombrePrograma = 'Dos' AND Anio IS NULL))"),
+                    "(NombrePrograma = 'Dos' AND Anio = 0))"),
               2);
 
     // A taken number and a program number past the range both leave the catalogue as it was.

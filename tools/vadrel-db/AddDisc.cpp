@@ -92,8 +92,7 @@ int addDiscCommand(int argc, char **argv) {
                          disc::printable(part.why).constData());
         const disc::ProposedCd &cd = scan.proposal.cd;
         try {
-            if (const auto already = store::catalogedDisc(connection, cd.description, cd.date);
-                already && !again) {
+            if (const auto already = store::catalogedDisc(connection, cd); already && !again) {
                 std::printf("Skipped %s: already catalogued as CD %lld (use --again to add it)\n",
                             shown.constData(), static_cast<long long>(*already));
                 continue;

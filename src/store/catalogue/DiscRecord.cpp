@@ -1,6 +1,7 @@
 #include "store/catalogue/DiscRecord.h"
 
 #include "store/cursor/CursorSession.h"
+#include "store/engine/CatalogueCopy.h"
 #include "store/engine/Connection.h"
 #include "store/engine/Conversions.h"
 #include "store/engine/Engine.h"
@@ -18,6 +19,10 @@ qint64 nextKey(engine::Database *db, const char *table, const char *key) {
 
 void bindText(engine::Statement &statement, int index, const QString &text) {
     statement.bindText(index, text.toUtf8());
+}
+
+bool hasPrints(engine::Database *db) {
+    return engine::hasTable(db, schema::prints::table);
 }
 
 } // namespace
@@ -39,6 +44,14 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
     addCd.bindText(3, serialToIso(toSerial(cd.date.isValid() ? cd.date : QDate::currentDate())));
     bindText(addCd, 4, toStoredLines(cd.comment));
     addCd.step();
+    if (!cd.listing.isEmpty()) {
+        db->exec(schema::prints::createSql);
+        engine::Statement addPrint(db, schema::insertSql(schema::prints::table, 3), path);
+        addPrint.bindInt(1, stored.cd);
+        addPrint.bindInt(2, cd.bytes);
+        bindText(addPrint, 3, cd.listing);
+        addPrint.step();
+    }
 
     qint64 number = nextKey(db, schema::programs::table, schema::programs::fields[0]);
     engine::Statement addProgram(db, schema::insertSql(schema::programs::table, 9), path);
@@ -50,10 +63,7 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
         bindText(addProgram, 4, program.version);
         bindText(addProgram, 5, program.publisher);
         bindText(addProgram, 6, program.licence);
-        if (program.year)
-            addProgram.bindInt(7, *program.year);
-        else
-            addProgram.bindNull(7);
+        addProgram.bindInt(7, program.year.value_or(0)); // no year: 0, as a new program has
         bindText(addProgram, 8, program.link);
         bindText(addProgram, 9, toStoredLines(program.comment));
         addProgram.step();
@@ -63,19 +73,29 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
     return stored;
 }
 
-std::optional<qint64> catalogedDisc(Connection &connection, const QString &description,
-                                    const QDate &date) {
+std::optional<qint64> catalogedDisc(Connection &connection, const disc::ProposedCd &cd) {
     engine::Database *db = connection.handle();
-    engine::Statement find(db,
-                           QByteArray("SELECT ") + schema::cds::fields[0] + " FROM " +
-                               schema::cds::table + " WHERE " + schema::cds::fields[1] +
-                               " = ?1 AND date(" + schema::cds::fields[2] + ") = ?2 ORDER BY 1",
-                           connection.dataSource());
-    find.bindText(1, description.toUtf8());
-    find.bindText(2, date.toString(Qt::ISODate).toUtf8());
-    if (!find.step())
-        return std::nullopt;
-    return find.int64(0);
+    const bool prints = hasPrints(db);
+    const QByteArray number = QByteArray("d.") + schema::cds::fields[0];
+    engine::Statement find(
+        db,
+        "SELECT " + number + ", date(d." + schema::cds::fields[2] + "), " +
+            (prints ? QByteArray("p.") + schema::prints::fields[1] + ", p." +
+                          schema::prints::fields[2] + " FROM " + schema::cds::table +
+                          " d LEFT JOIN " + schema::prints::table + " p ON p." +
+                          schema::prints::fields[0] + " = " + number
+                    : QByteArray("NULL, NULL FROM ") + schema::cds::table + " d") +
+            " WHERE d." + schema::cds::fields[1] + " = ?1 ORDER BY 1",
+        connection.dataSource());
+    find.bindText(1, cd.description.toUtf8());
+    const QString date = cd.date.toString(Qt::ISODate);
+    while (find.step()) {
+        const bool printed = !find.isNull(3) && !cd.listing.isEmpty();
+        if (printed ? find.int64(2) == cd.bytes && find.string(3) == cd.listing
+                    : !find.isNull(1) && find.string(1) == date)
+            return find.int64(0);
+    }
+    return std::nullopt;
 }
 
 } // namespace store

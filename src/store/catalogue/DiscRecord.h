@@ -23,8 +23,9 @@ StoredDisc storeDisc(Connection &connection, std::optional<qint64> cdNumber,
                      const disc::ProposedCd &cd,
                      const std::vector<disc::ProposedProgram> &programs);
 
-// The number of a catalogued CD with this description and date, as a disc read twice gives.
-std::optional<qint64> catalogedDisc(Connection &connection, const QString &description,
-                                    const QDate &date);
+// The number of a catalogued CD that is this disc read again: the same description and the same
+// bytes and listing, or, where either CD lacks them (typed by hand, stored before they were
+// kept), the same description and date.
+std::optional<qint64> catalogedDisc(Connection &connection, const disc::ProposedCd &cd);
 
 } // namespace store

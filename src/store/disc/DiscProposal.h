@@ -14,7 +14,16 @@ struct ProposedCd {
     QString description;
     QDate date; // invalid when the disc gives none
     QString comment;
+    // What tells the disc from another of the same label and date, as CD 1 and CD 2 of a set:
+    // the bytes of its files and a digest of its listing; empty for a CD typed by hand.
+    qint64 bytes = 0;
+    QString listing = {};
 };
+
+// A CD's date that the disc does not tell is said in its comment, on a line of its own.
+inline QString unknownDate() {
+    return QStringLiteral("Fecha del disco desconocida.");
+}
 
 struct ProposedProgram {
     QString name;

@@ -42,7 +42,9 @@ QByteArray cdLine(const ProposedCd &cd) {
                                       {"fecha", cd.date.toString(Qt::ISODate).isEmpty()
                                                     ? QJsonValue()
                                                     : QJsonValue(cd.date.toString(Qt::ISODate))},
-                                      {"comentario", cd.comment}});
+                                      {"comentario", cd.comment},
+                                      {"bytes", double(cd.bytes)},
+                                      {"listado", cd.listing}});
     return "{\"cd\":" + fields + "}\n";
 }
 
@@ -100,6 +102,9 @@ Proposal readProposal(const QByteArray &lines) {
             const QJsonValue date = cd.value(QStringLiteral("fecha"));
             if (date.isString())
                 proposal.cd.date = QDate::fromString(date.toString(), Qt::ISODate);
+            // Absent in the lines of an older program: the CD is then told apart as before.
+            proposal.cd.bytes = qint64(cd.value(QStringLiteral("bytes")).toDouble());
+            proposal.cd.listing = cd.value(QStringLiteral("listado")).toString();
             sawCd = true;
             continue;
         }

@@ -22,7 +22,13 @@ template <size_t N> Table table(const char *name, const char *const (&fields)[N]
 }
 
 const Table kTables[] = {table(schema::cds::table, schema::cds::fields),
-                         table(schema::programs::table, schema::programs::fields)};
+                         table(schema::programs::table, schema::programs::fields),
+                         table(schema::prints::table, schema::prints::fields)};
+
+// The last table is the program's own, in a catalogue only once a read disc was stored.
+bool present(Database *db, const Table &table) {
+    return &table != &kTables[2] || hasTable(db, table.name);
+}
 
 QByteArray selectAll(const Table &table) {
     QByteArray sql = "SELECT ";
@@ -32,6 +38,17 @@ QByteArray selectAll(const Table &table) {
 }
 
 } // namespace
+
+bool hasTable(Database *db, const char *name) {
+    Statement find(db, db->engine() == Database::Engine::Server
+                           ? QByteArray("SELECT count(*) FROM information_schema.tables WHERE "
+                                        "table_schema = current_schema() AND table_name = ?1")
+                           : QByteArray("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                        "AND name = ?1"));
+    const QByteArray wanted(name);
+    find.bindText(1, db->engine() == Database::Engine::Server ? wanted.toLower() : wanted);
+    return find.step() && find.int64(0) > 0;
+}
 
 // Rows go in batches of many rows per statement: a server answers each statement on its own,
 // and one round trip per row would be most of a large copy's time.
@@ -51,6 +68,10 @@ QByteArray insertRows(const Table &table, int rows) {
 CopiedRows copyRows(Database *from, Database *to) {
     CopiedRows copied;
     for (const Table &table : kTables) {
+        if (!present(from, table))
+            continue;
+        if (&table == &kTables[2])
+            to->exec(schema::prints::createSql);
         Statement read(from, selectAll(table));
         Statement batch(to, insertRows(table, kBatchRows));
         qint64 rows = 0;
@@ -92,13 +113,23 @@ CopiedRows copyRows(Database *from, Database *to) {
                 bind(rest, int(i) + 1, waiting[i]);
             rest.step();
         }
-        (&table == &kTables[0] ? copied.cds : copied.programs) = rows;
+        if (&table == &kTables[0])
+            copied.cds = rows;
+        else if (&table == &kTables[1])
+            copied.programs = rows;
     }
     return copied;
 }
 
 QString compareRows(Database *a, Database *b) {
     for (const Table &table : kTables) {
+        // A missing table holds no rows, as the other one's may still be empty.
+        if (!present(a, table) || !present(b, table)) {
+            Database *holder = present(a, table) ? a : present(b, table) ? b : nullptr;
+            if (holder && queryNumber(holder, QByteArray("SELECT count(*) FROM ") + table.name))
+                return QStringLiteral("%1: one has more rows").arg(QLatin1String(table.name));
+            continue;
+        }
         Statement left(a, selectAll(table));
         Statement right(b, selectAll(table));
         for (;;) {

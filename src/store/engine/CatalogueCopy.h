@@ -13,10 +13,15 @@ struct CopiedRows {
     qint64 programs = 0;
 };
 
-// Adds every CD and program of `from` to the empty tables of `to`, in key order, in the
+// Adds every CD and program of `from`, and what tells its read discs apart, to the empty tables
+// of `to`, in key order, in the
 // transaction the caller holds on `to`. `from` should be inside a snapshot (beginSnapshot) so
 // that it reads one moment, and the same one `compareRows` reads afterwards.
 CopiedRows copyRows(Database *from, Database *to);
+
+// Whether the catalogue holds this table of the program's own (a server keeps names in lower
+// case).
+bool hasTable(Database *db, const char *name);
 
 // Compares both catalogues row by row, every field as each engine gives it as text; returns
 // the first difference (table, key and field), or the empty text when they hold the same.

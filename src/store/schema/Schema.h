@@ -23,6 +23,19 @@ inline constexpr const char *fields[] = {"NroPrograma", "NroDisco", "NombreProgr
                                          "Anio",        "Link",     "Comentario"};
 } // namespace programs
 
+// What tells a read disc from another of the same label and date (the CDs of a set): the bytes
+// of its files and a digest of its listing. A table of the program's own beside the CD, made
+// when a read disc is first stored, so that a catalogue without it is read as it always was.
+namespace prints {
+inline constexpr char table[] = "HuellasDisco";
+enum Field : int { Cd, Bytes, Listing };
+inline constexpr const char *fields[] = {"NroDisco", "Bytes", "Listado"};
+inline constexpr char createSql[] = "CREATE TABLE IF NOT EXISTS HuellasDisco ("
+                                    "NroDisco INTEGER PRIMARY KEY REFERENCES Discos(NroDisco) "
+                                    "ON DELETE CASCADE ON UPDATE CASCADE, "
+                                    "Bytes BIGINT NOT NULL, Listado TEXT NOT NULL)";
+} // namespace prints
+
 // Programs with their CD's description, read-only.
 namespace joined {
 inline constexpr char table[] = "ProgDisc";

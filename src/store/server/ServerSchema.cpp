@@ -1,5 +1,7 @@
 #include "store/server/ServerSchema.h"
 
+#include "store/schema/Schema.h"
+
 namespace store::server {
 
 namespace {
@@ -67,6 +69,7 @@ void createSchema(engine::Database *db) {
                                            "untouched"),
                             db->path(), DatabaseError::Cause::DuplicateKey);
     db->exec(kSchema);
+    db->exec(schema::prints::createSql);
     db->exec("SET LOCAL vadrel.callado = 'si'");
 }
 

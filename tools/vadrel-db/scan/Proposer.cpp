@@ -5,7 +5,9 @@
 #include "vadrel-db/scan/DiscSource.h"
 #include "vadrel-db/scan/FileFacts.h"
 
+#include <QCryptographicHash>
 #include <QRegularExpression>
+#include <algorithm>
 #include <map>
 
 namespace disc {
@@ -70,10 +72,10 @@ QString joined(const QStringList &parts, const QString &separator) {
     return kept.join(separator);
 }
 
-std::optional<int> yearOf(const QDateTime &time) {
-    if (!time.isValid())
-        return std::nullopt;
-    return time.date().year();
+// A time no disc was written at: unknown, zeroed (the epoch) or yet to come.
+bool meaningless(const QDateTime &time) {
+    return !time.isValid() || time.date() <= QDate(1970, 1, 1) ||
+           time > QDateTime::currentDateTimeUtc().addDays(1);
 }
 
 // "Equipo Editor <editor@example.org>": the name without the address.
@@ -156,7 +158,13 @@ public:
             folder.byName[upperName(baseName(file.name))] = &file;
             if (file.modified.isValid() && (!newest_.isValid() || file.modified > newest_))
                 newest_ = file.modified;
+            if (file.modified.isValid() && (!oldest_.isValid() || file.modified < oldest_))
+                oldest_ = file.modified;
+            untold_ = untold_ || meaningless(file.modified);
         }
+        // A copied folder's files all carry the moments of the copy, a day apart at most even
+        // when it ran past midnight: they tell nothing.
+        datesTell_ = !untold_ && oldest_.secsTo(newest_) > 24 * 60 * 60;
     }
 
     Proposal run() {
@@ -187,14 +195,39 @@ private:
                 cd.description = candidate.trimmed();
                 break;
             }
-        cd.date = volume.created.isValid() ? volume.created.date() : newest_.date();
+        if (!meaningless(volume.created))
+            cd.date = volume.created.date();
+        else if (datesTell_)
+            cd.date = newest_.date();
         QStringList comment;
+        if (!cd.date.isValid())
+            comment << unknownDate();
         if (!volume.identifier.isEmpty())
             comment << QStringLiteral("Volumen: ") + volume.identifier;
         if (!volume.publisher.isEmpty())
             comment << QStringLiteral("Editor: ") + volume.publisher;
         cd.comment = comment.join(u'\n');
+        identify(cd);
         return cd;
+    }
+
+    // The files' bytes together and a digest of the sorted listing: the discs of a set share a
+    // label and a date, never both of these.
+    void identify(ProposedCd &cd) const {
+        std::vector<QByteArray> lines;
+        lines.reserve(source_.files().size());
+        for (const DiscFile &file : source_.files()) {
+            cd.bytes += file.folder ? 0 : file.size;
+            lines.push_back(file.path +
+                            (file.folder ? QByteArray("/") : '\t' + QByteArray::number(file.size)));
+        }
+        std::sort(lines.begin(), lines.end());
+        QCryptographicHash digest(QCryptographicHash::Sha256);
+        for (const QByteArray &line : lines) {
+            digest.addData(line);
+            digest.addData(QByteArrayView("\n", 1));
+        }
+        cd.listing = QString::fromLatin1(digest.result().toHex());
     }
 
     const DiscFile *find(const Folder &folder, const QString &name) const {
@@ -262,7 +295,8 @@ private:
         ProposedProgram program;
         program.name = name.trimmed().isEmpty() ? fallbackName(folder, file) : name.trimmed();
         program.origin = file.name;
-        program.year = yearOf(file.modified);
+        if (datesTell_)
+            program.year = file.modified.date().year();
         const QString words =
             joined({about, hint, describedFile(folder, file), describedFolder(folder)},
                    QStringLiteral(" "));
@@ -456,7 +490,9 @@ private:
     std::map<QByteArray, Folder> folders_;
     std::vector<QByteArray> folderOrder_;
     std::map<QByteArray, std::map<QString, QString>> descriptIons_;
-    QDateTime newest_;
+    QDateTime newest_, oldest_;
+    bool untold_ = false;    // some file's time is unknown, zeroed or yet to come
+    bool datesTell_ = false; // the files' times are the disc's own
     QString menu_;
     QStringList skipped_;
 };
