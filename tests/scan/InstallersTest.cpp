@@ -84,6 +84,21 @@ TEST(Installers, ReadWhateverTheirSize) {
     ASSERT_TRUE(ran(
         w, "dpkg-deb",
         {"--root-owner-group", "-Zgzip", "--build", "deb", root + "/LINUX/visor_1.0-1_all.deb"}));
+    // Nullsoft installers without a version resource: one names its product in the list of
+    // installed programs, the other only in its Name, packed in one stream with its files.
+    const QByteArray key =
+        "WriteRegStr HKLM \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ed\" ";
+    ASSERT_TRUE(QDir().mkpath(root + "/EDITOR") && QDir().mkpath(root + "/PINTOR"));
+    ASSERT_TRUE(written(w + "/a.nsi", "Name \"Editor Sencillo 2.4\"\nOutFile \"" + disc.folder() +
+                                          "/EDITOR/INSTALA.EXE\"\nSection\nFile a.nsi\n" + key +
+                                          "DisplayVersion 2.4.1\n" + key +
+                                          "Publisher \"Gente Sencilla\"\nSectionEnd\n"));
+    ASSERT_TRUE(written(w + "/b.nsi", "SetCompressor /SOLID lzma\nName \"Pintor Libre 1.3\"\n"
+                                      "OutFile \"" +
+                                          disc.folder() +
+                                          "/PINTOR/P.EXE\"\nSection\n"
+                                          "File a.nsi\nSectionEnd\n"));
+    ASSERT_TRUE(ran(w, "makensis", {"-V1", "a.nsi"}) && ran(w, "makensis", {"-V1", "b.nsi"}));
     // Past what is copied for libmsi: sparse, so cheap.
     ASSERT_TRUE(written(root + "/ENORME.MSI", "x"));
     ASSERT_TRUE(QFile(root + "/ENORME.MSI").resize(qint64(600) << 20));
@@ -100,6 +115,8 @@ TEST(Installers, ReadWhateverTheirSize) {
         {"GRANDE.MSI", "Archivo Grande", "3.2.1", "Gente Grande", "Freeware", true, {}},
         {"COMPRIME.ZIP", "Compresor Grande", "1.2", "Gente Grande", "Shareware", false, {}},
         {"ENORME.MSI", "Enorme", "", "", "Freeware", true, disc::tooLargeReason()},
+        {"EDITOR/INSTALA.EXE", "Editor Sencillo", "2.4.1", "Gente Sencilla", "Freeware", true, {}},
+        {"PINTOR/P.EXE", "Pintor Libre", "1.3", "", "Freeware", false, {}},
         {"JAVA/DIBUJO.JAR", "Dibujo", "1.0", "", "Freeware", false, {}},
         {"LINUX/hoja-calculo.rpm", "hoja-calculo", "2.5", "Gente Libre", "Freeware", false, {}},
         {"LINUX/visor_1.0-1_all.deb", "visor", "1.0-1", "Visores Unidos", "Freeware", false, {}},

@@ -76,4 +76,12 @@ struct RpmFacts {
 };
 RpmFacts readRpm(const Pieces &file);
 
+// What a Nullsoft installer says of its product: the name its script gave, and the name, version
+// and publisher it writes to the list of installed programs. Missing for a program of another kind.
+struct NsisFacts {
+    ReadResult result = ReadResult::Damaged;
+    QString name, version, publisher;
+};
+NsisFacts readNsis(const Pieces &file);
+
 } // namespace disc

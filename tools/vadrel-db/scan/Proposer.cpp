@@ -331,7 +331,9 @@ private:
             const QString ext = extension(file->name);
             if (ext != u"exe" && ext != u"com")
                 continue;
-            const VersionFacts facts = versionOf(*file);
+            VersionFacts facts = versionOf(*file);
+            if (facts.result == ReadResult::Missing)
+                facts = nsisOf(*file, facts);
             if (upperName(file->name) == menu_) {
                 ProposedProgram menu = facts.result == ReadResult::Read
                                            ? versionProgram(folder, *file, facts)
@@ -389,6 +391,29 @@ private:
             return readVersionResource(*head);
         const std::optional<QByteArray> whole = read(file, kProgramBytes);
         return whole ? readVersionResource(*whole) : VersionFacts{};
+    }
+
+    // A Nullsoft installer's own header, for a program with data after its sections and no
+    // version resource: what its script gave, as its version resource would.
+    VersionFacts nsisOf(const DiscFile &file, const VersionFacts &missing) {
+        const std::optional<QByteArray> head = read(file, kProgramHead);
+        const qint64 extent = head ? programExtent(*head) : 0;
+        const auto installer = extent > 0 && extent < file.size ? pieces(file) : std::nullopt;
+        const NsisFacts nsis = installer ? readNsis(*installer) : NsisFacts{};
+        if (nsis.result != ReadResult::Read)
+            return missing;
+        VersionFacts facts;
+        facts.result = ReadResult::Read;
+        facts.productName = nsis.name;
+        facts.productVersion = nsis.version;
+        facts.companyName = nsis.publisher;
+        // "Name" often carries the version: "Editor 2.4".
+        if (const DizFacts named = dizFacts({nsis.name}); !named.version.isEmpty()) {
+            facts.productName = named.name;
+            if (nsis.version.isEmpty())
+                facts.productVersion = named.version;
+        }
+        return facts;
     }
 
     // An installer by name first, then the larger file.
