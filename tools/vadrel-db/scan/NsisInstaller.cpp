@@ -112,6 +112,9 @@ public:
         } else if (offset >= 0 && offset < table_.size()) {
             text = store::fromWindows1252(QByteArray(table_.constData() + offset));
         }
+        // Half a surrogate pair is no text at all.
+        if (!QStringView(text).isValidUtf16())
+            return {};
         for (const QChar c : text)
             if (c.unicode() < 0x20 || (!wide_ && c.unicode() >= 0xFC && c.unicode() <= 0xFF))
                 return {};

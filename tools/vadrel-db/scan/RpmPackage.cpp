@@ -67,7 +67,9 @@ RpmFacts readRpm(const Pieces &file) {
     facts.summary = text(header.get(), RPMTAG_SUMMARY);
     facts.url = text(header.get(), RPMTAG_URL);
     // Every package names itself; a header without that describes none.
-    facts.result = facts.name.isEmpty() ? ReadResult::Damaged : ReadResult::Read;
+    if (facts.name.isEmpty())
+        return RpmFacts();
+    facts.result = ReadResult::Read;
     return facts;
 }
 
