@@ -206,6 +206,8 @@ TFormDisco::TFormDisco(platform::Services services, store::Connection &connectio
                              [this] { showCurrentComment(); });
     platform::connectGuarded(GridProgramas, &QTableWidget::itemChanged, this,
                              [this](QTableWidgetItem *item) {
+                                 if (item->column() == Licence)
+                                     clearLicenceGuess(item);
                                  if (item->column() != Comment)
                                      return;
                                  if (item->toolTip() != item->text())
@@ -391,6 +393,8 @@ void TFormDisco::showProposal(const disc::Proposal &proposal) {
                 item->setToolTip(program.comment);
             else if (!unread.isEmpty())
                 item->setToolTip(unread);
+            else if (column == Licence && program.licenceGuessed)
+                markLicenceGuess(item);
             GridProgramas->setItem(row, column, item);
         }
         QTableWidgetItem *name = GridProgramas->item(row, Name);
@@ -409,6 +413,34 @@ void TFormDisco::showProposal(const disc::Proposal &proposal) {
         GridProgramas->setCurrentCell(0, Name);
     showCurrentComment();
     EditDescripcion->setFocus();
+}
+
+namespace {
+constexpr int kGuessRole = Qt::UserRole + 1;
+const QString kGuess = QStringLiteral("Licencia supuesta: ningún texto del disco la nombra.");
+} // namespace
+
+// A licence no word on the disc names shows as a guess until the user chooses one.
+void TFormDisco::markLicenceGuess(QTableWidgetItem *item) {
+    QFont italic = item->font();
+    italic.setItalic(true);
+    item->setFont(italic);
+    item->setToolTip(kGuess);
+    item->setData(Qt::AccessibleDescriptionRole, kGuess);
+    item->setData(kGuessRole, item->text());
+}
+
+void TFormDisco::clearLicenceGuess(QTableWidgetItem *item) {
+    // Showing the row reports a change too: only another licence ends the guess.
+    const QString guess = item->data(kGuessRole).toString();
+    if (guess.isEmpty() || item->text() == guess)
+        return;
+    item->setData(kGuessRole, QString());
+    QFont upright = item->font();
+    upright.setItalic(false);
+    item->setFont(upright);
+    item->setToolTip(QString());
+    item->setData(Qt::AccessibleDescriptionRole, QString());
 }
 
 bool TFormDisco::proposeNumber() {

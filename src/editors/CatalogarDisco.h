@@ -10,6 +10,7 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QTableWidget;
+class QTableWidgetItem;
 class CatalogueWrites;
 namespace store {
 class Connection;
@@ -58,6 +59,8 @@ private:
     void backToProposed();
     void allowSaving();
     void showCurrentComment();
+    void markLicenceGuess(QTableWidgetItem *item);
+    void clearLicenceGuess(QTableWidgetItem *item);
     bool proposeNumber();
     std::vector<disc::ProposedProgram> checkedPrograms() const;
 

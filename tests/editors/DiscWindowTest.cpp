@@ -239,6 +239,26 @@ TEST_F(DiscWindowTest, ProposesUnreadFilesUncheckedAndMarked) {
     });
 }
 
+// A licence no word on the disc names shows as a guess until the user chooses one.
+TEST_F(DiscWindowTest, MarksAGuessedLicenceUntilTheUserChoosesOne) {
+    readImage([&] {
+        QTableWidget *grid = child<QTableWidget>(formDisco(), "GridProgramas");
+        const auto guessed = [&](const char16_t *name) {
+            QTableWidgetItem *licence =
+                grid->item(row(QString::fromUtf16(name)), TFormDisco::Licence);
+            return licence->font().italic() && licence->data(Qt::AccessibleDescriptionRole)
+                                                   .toString()
+                                                   .startsWith(QStringLiteral("Licencia supuesta"));
+        };
+        EXPECT_TRUE(guessed(u"Ajedrez"));
+        EXPECT_FALSE(guessed(u"CompresorX")); // "evaluación de 30 días": Trial
+        grid->model()->setData(
+            grid->model()->index(row(QStringLiteral("Ajedrez")), TFormDisco::Licence),
+            QStringLiteral("Shareware"));
+        EXPECT_FALSE(guessed(u"Ajedrez"));
+    });
+}
+
 // Our own windows resize, open at the size they were left at, even in the next run, and open
 // over the main window wherever it is.
 TEST_F(DiscWindowTest, OwnWindowsOpenOverTheMainWindowAtTheirKeptSize) {

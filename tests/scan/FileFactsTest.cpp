@@ -90,6 +90,24 @@ INSTANTIATE_TEST_SUITE_P(
                     "https://editor.example.org/", "Editor de textos sencillo", "editors"}}},
         SoundCase{"UTILES/LIMPIA23.ZIP", zipFacts, {ReadResult::Read, {"LIMPIA.EXE"}}}));
 
+TEST(DebTest, TheUpstreamIsWhoTheCopyrightFileNames) {
+    const struct {
+        const char *copyright, *upstream;
+    } cases[] = {
+        {"Format: https://x/\nUpstream-Contact:\n Ana P\xc3\xa9rez <ana@x>\n\nFiles: *\n"
+         "Copyright: 2001 Otro\n",
+         "Ana Pérez"},
+        {"Format: https://x/\nUpstream-Name: a\n\nFiles: *\nCopyright: 1998-2003, Luis Gil "
+         "<l@x>\n  2004 Otro\n",
+         "Luis Gil"},
+        {"This package was debianized by P <p@x>.\n\nCopyright (C) 1999 Gente Libre S.A.\n",
+         "Gente Libre S.A"},
+        {"This package was debianized by P <p@x>.\nLicense: GPL\n", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(upstreamOf(c.copyright), QString::fromUtf8(c.upstream)) << c.copyright;
+}
+
 TEST(MsiTest, APackageThatCrashesLibmsiIsOnlyDamaged) {
     // Zeros over one of its sectors: libmsi crashes opening it.
     QByteArray bytes = discFile("OFIMATICA/SUITE.MSI");

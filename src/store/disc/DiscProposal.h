@@ -29,7 +29,8 @@ struct ProposedProgram {
     QString name;
     QString version;
     QString publisher;
-    QString licence; // one of the six licence categories
+    QString licence;             // one of the six licence categories
+    bool licenceGuessed = false; // no word on the disc names it: a guess for the user to check
     std::optional<int> year;
     QString link;
     QString comment;
@@ -61,10 +62,13 @@ inline QString damagedReason() {
 inline QString stoppedReason() {
     return QStringLiteral("No se leyó: su lectura se detuvo en él.");
 }
+inline QString tooLargeReason() {
+    return QStringLiteral("Demasiado grande para leerlo.");
+}
 
 // The reason a program was proposed from its file's name alone; empty for a program that was read.
 inline QString unreadReason(const ProposedProgram &program) {
-    for (const QString &text : {damagedReason(), stoppedReason()})
+    for (const QString &text : {damagedReason(), stoppedReason(), tooLargeReason()})
         if (program.comment == text || program.comment.startsWith(text + u'\n'))
             return text;
     return {};

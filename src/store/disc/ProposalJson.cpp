@@ -53,6 +53,7 @@ QByteArray programLine(const ProposedProgram &program) {
                    {"version", program.version},
                    {"empresa", program.publisher},
                    {"licencia", program.licence},
+                   {"licencia_supuesta", program.licenceGuessed},
                    {"anio", program.year ? QJsonValue(*program.year) : QJsonValue()},
                    {"link", program.link},
                    {"comentario", program.comment},
@@ -127,6 +128,7 @@ Proposal readProposal(const QByteArray &lines) {
         program.licence = text(object, "licencia");
         if (!store::schema::licences().contains(program.licence))
             throw ProposalFormatError("a program's licence is not one of the six");
+        program.licenceGuessed = object.value(QStringLiteral("licencia_supuesta")).toBool(false);
         const QJsonValue year = object.value(QStringLiteral("anio"));
         if (year.isDouble())
             program.year = year.toInt();

@@ -1,9 +1,11 @@
+#include "vadrel-db/scan/ArchivePieces.h"
 #include "vadrel-db/scan/FileFacts.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <QHash>
+#include <QRegularExpression>
 
 #include <memory>
 #include <optional>
@@ -16,6 +18,10 @@ namespace {
 // and the bound keeps a compressed bomb from costing anything.
 constexpr qsizetype controlArchiveLimit = 4 * 1024 * 1024;
 constexpr qsizetype controlFileLimit = 1024 * 1024;
+// The program's files are unpacked this far at most to find its copyright file, which dpkg
+// stores after the programs themselves.
+constexpr qsizetype dataLimit = 64 * 1024 * 1024;
+constexpr qsizetype copyrightLimit = 256 * 1024;
 
 struct Free {
     void operator()(archive *reader) const { archive_read_free(reader); }
@@ -40,34 +46,51 @@ std::optional<QByteArray> entryData(archive *reader, qsizetype limit, qsizetype 
     }
 }
 
-// The control.tar member of the outer ar archive, still compressed.
-std::optional<QByteArray> controlMember(const QByteArray &bytes) {
-    const Reader reader(archive_read_new());
-    archive_read_support_format_ar(reader.get());
-    if (archive_read_open_memory(reader.get(), bytes.constData(), size_t(bytes.size())) !=
-        ARCHIVE_OK)
-        return std::nullopt;
-    archive_entry *entry = nullptr;
-    while (archive_read_next_header(reader.get(), &entry) == ARCHIVE_OK) {
-        const QByteArray name = archive_entry_pathname(entry);
-        if (name == "control.tar" || name == "control.tar.gz" || name == "control.tar.xz" ||
-            name == "control.tar.zst") {
-            qsizetype budget = bytes.size();
-            return entryData(reader.get(), bytes.size(), budget);
-        }
-    }
-    return std::nullopt;
+// The data.tar member, read through the outer ar archive's data without holding it.
+la_ssize_t readMember(archive *, void *data, const void **buffer) {
+    static thread_local char block[65536];
+    *buffer = block;
+    return archive_read_data(static_cast<archive *>(data), block, sizeof block);
 }
 
-std::optional<QByteArray> controlFile(const QByteArray &member) {
-    const Reader reader(archive_read_new());
+Reader innerTar(archive *outer) {
+    Reader reader(archive_read_new());
     // Only the compressions dpkg writes; "all" would include ones run as outside programs.
     archive_read_support_filter_gzip(reader.get());
     archive_read_support_filter_xz(reader.get());
     archive_read_support_filter_zstd(reader.get());
     archive_read_support_format_tar(reader.get());
-    if (archive_read_open_memory(reader.get(), member.constData(), size_t(member.size())) !=
-        ARCHIVE_OK)
+    if (archive_read_open(reader.get(), outer, nullptr, readMember, nullptr) != ARCHIVE_OK)
+        return nullptr;
+    return reader;
+}
+
+// The package's own copyright file, found in its data within a bound, or nothing.
+std::optional<QByteArray> copyrightFile(archive *outer, const QString &package) {
+    const Reader reader = innerTar(outer);
+    if (!reader || package.isEmpty())
+        return std::nullopt;
+    const QByteArray wanted = "usr/share/doc/" + package.toUtf8() + "/copyright";
+    qsizetype budget = dataLimit;
+    archive_entry *entry = nullptr;
+    while (archive_read_next_header(reader.get(), &entry) == ARCHIVE_OK) {
+        QByteArray name = archive_entry_pathname(entry);
+        if (name.startsWith("./"))
+            name.remove(0, 2);
+        if (name == wanted && archive_entry_filetype(entry) == AE_IFREG)
+            return entryData(reader.get(), copyrightLimit, budget);
+        if (archive_read_data_skip(reader.get()) != ARCHIVE_OK)
+            return std::nullopt;
+        budget -= qsizetype(archive_entry_size(entry));
+        if (budget < 0)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<QByteArray> controlFile(archive *outer) {
+    const Reader reader = innerTar(outer);
+    if (!reader)
         return std::nullopt;
     qsizetype budget = controlArchiveLimit;
     archive_entry *entry = nullptr;
@@ -106,14 +129,82 @@ QHash<QString, QString> fields(const QByteArray &text) {
     return found;
 }
 
+// A holder's name from a copyright line: "Copyright (C) 1998-2003, Ana Pérez <ana@x>" gives
+// "Ana Pérez".
+QString holderOf(QString line) {
+    static const QRegularExpression lead(
+        QStringLiteral("^(?:copyright\\b|\\(c\\)|©|[:\\s\\d,\\-–/]|by\\b)+"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression address(QStringLiteral("\\s*<[^>]*>.*$"));
+    line.remove(lead).remove(address);
+    line = line.trimmed();
+    while (line.endsWith(u',') || line.endsWith(u'.'))
+        line.chop(1);
+    return line.contains(QRegularExpression(QStringLiteral("\\p{L}"))) ? line : QString();
+}
+
 } // namespace
 
+QString upstreamOf(const QByteArray &copyright) {
+    const QString text =
+        QString::fromUtf8(copyright).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QStringList lines = text.split(u'\n');
+    // The machine-readable format: fields, their values continued on indented lines.
+    const auto field = [&](const QString &name) -> QString {
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (!lines[i].startsWith(name + u':', Qt::CaseInsensitive))
+                continue;
+            QString value = lines[i].mid(name.size() + 1).trimmed();
+            for (qsizetype j = i + 1; value.isEmpty() && j < lines.size() &&
+                                      (lines[j].startsWith(u' ') || lines[j].startsWith(u'\t'));
+                 ++j)
+                value = lines[j].trimmed();
+            return value;
+        }
+        return {};
+    };
+    if (lines.value(0).startsWith(QStringLiteral("Format:"), Qt::CaseInsensitive)) {
+        if (const QString contact = holderOf(field(QStringLiteral("Upstream-Contact")));
+            !contact.isEmpty())
+            return contact;
+        return holderOf(field(QStringLiteral("Copyright")));
+    }
+    static const QRegularExpression notice(
+        QStringLiteral("^\\s*(?:copyright\\s*)?(?:\\(c\\)|©)|^\\s*copyright\\s+\\d"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (const QString &line : lines)
+        if (notice.match(line).hasMatch())
+            if (const QString holder = holderOf(line); !holder.isEmpty())
+                return holder;
+    return {};
+}
+
 DebFacts readDebControl(const QByteArray &bytes) {
+    return readDebControl(piecesOf(bytes));
+}
+
+DebFacts readDebControl(const Pieces &file) {
     DebFacts facts;
-    const std::optional<QByteArray> member = controlMember(bytes);
-    if (!member)
+    const Reader outer(archive_read_new());
+    archive_read_support_format_ar(outer.get());
+    PieceReader state{&file};
+    if (file.size <= 0 || !openOnPieces(outer.get(), state))
         return facts;
-    const std::optional<QByteArray> control = controlFile(*member);
+    std::optional<QByteArray> control;
+    archive_entry *entry = nullptr;
+    while (archive_read_next_header(outer.get(), &entry) == ARCHIVE_OK) {
+        const QByteArray name = archive_entry_pathname(entry);
+        if (!control && name.startsWith("control.tar")) {
+            control = controlFile(outer.get());
+            if (!control)
+                return facts;
+        } else if (control && name.startsWith("data.tar")) {
+            if (const auto copyright =
+                    copyrightFile(outer.get(), fields(*control).value(QStringLiteral("package"))))
+                facts.upstream = upstreamOf(*copyright);
+            break;
+        }
+    }
     if (!control)
         return facts;
     const QHash<QString, QString> found = fields(*control);

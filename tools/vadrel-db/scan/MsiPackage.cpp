@@ -55,21 +55,38 @@ struct Descriptor {
     }
 };
 
-// libmsi opens packages by path only: the bytes go to a file that has no name on disk.
-bool holdBytes(const QByteArray &bytes, Descriptor &file) {
-    file.fd = ::memfd_create("vadrel-msi", MFD_CLOEXEC);
+// What is copied of a package for libmsi at most: larger than any installer of the time with its
+// cabinets inside, small enough that the copy costs seconds at most.
+constexpr qint64 packageLimit = 512LL * 1024 * 1024;
+constexpr qint64 copyPiece = 1024 * 1024;
+
+bool written(int fd, const QByteArray &bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t count = ::write(fd, bytes.constData() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        done += count;
+    }
+    return true;
+}
+
+// libmsi opens packages by path only: the file is copied, a piece at a time, to one that has no
+// name on disk (in the temporary folder first, so that a large one costs no memory).
+bool holdPieces(const Pieces &package, Descriptor &file) {
+    file.fd = ::open(QFile::encodeName(QDir::tempPath()).constData(),
+                     O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (file.fd < 0)
-        file.fd = ::open(QFile::encodeName(QDir::tempPath()).constData(),
-                         O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        file.fd = ::memfd_create("vadrel-msi", MFD_CLOEXEC);
     if (file.fd < 0)
         return false;
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t written = ::write(file.fd, bytes.constData() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
+    for (qint64 at = 0; at < package.size; at += copyPiece) {
+        const QByteArray piece = package.read(at, copyPiece);
+        if (piece.isEmpty() || !written(file.fd, piece))
             return false;
-        done += written;
+        if (piece.size() < copyPiece)
+            break;
     }
     return true;
 }
@@ -96,7 +113,9 @@ std::optional<QString> property(LibmsiDatabase *database, const char *name) {
 QString comments(LibmsiDatabase *database) {
     Error error;
     const Owned<LibmsiSummaryInfo> info(libmsi_summary_info_new(database, 0, error.next()));
-    if (!info)
+    // libmsi reads an absent property as a string from a null pointer: asked only when present.
+    if (!info || libmsi_summary_info_get_property_type(info.get(), LIBMSI_PROPERTY_COMMENTS,
+                                                       error.next()) != LIBMSI_PROPERTY_TYPE_STRING)
         return {};
     // Owned by the summary information, which outlives this copy.
     const gchar *text =
@@ -242,8 +261,17 @@ std::optional<QByteArray> answerOf(pid_t child, int answer) {
 // libmsi crashes on many damaged packages, so it reads each one in a child process: a crash
 // there costs that package only, not the scan.
 MsiFacts readMsi(const QByteArray &bytes) {
+    return readMsi(piecesOf(bytes));
+}
+
+MsiFacts readMsi(const Pieces &package) {
+    if (package.size > packageLimit) {
+        MsiFacts facts;
+        facts.result = ReadResult::TooLarge;
+        return facts;
+    }
     Descriptor file;
-    if (bytes.isEmpty() || !holdBytes(bytes, file))
+    if (package.size <= 0 || !holdPieces(package, file))
         return MsiFacts();
     const QByteArray path = "/proc/self/fd/" + QByteArray::number(file.fd);
     int ends[2];

@@ -257,6 +257,23 @@ private:
     }
     std::optional<QByteArray> readText(const DiscFile &file) { return read(file, kTextBytes); }
 
+    // A file for a reader that takes the pieces it needs; nothing when it is to be skipped.
+    std::optional<Pieces> pieces(const DiscFile &file) {
+        if (skipped(file))
+            return std::nullopt;
+        if (options_.reading)
+            options_.reading(file);
+        const DiscSource &source = source_;
+        return Pieces{[&source, &file](qint64 offset, qint64 length) {
+                          try {
+                              return source.readAt(file, offset, length);
+                          } catch (const ScanError &) {
+                              return QByteArray();
+                          }
+                      },
+                      file.size};
+    }
+
     // The name a program without facts of its own takes: its folder's, or at the root its file's.
     QString fallbackName(const Folder &folder, const DiscFile &file) const {
         if (folder.path.isEmpty())
@@ -302,16 +319,20 @@ private:
                    QStringLiteral(" "));
         const QString licence = licenceFromWords(words + u' ' + name);
         program.licence = licence.isEmpty() ? kFreeware : licence;
+        program.licenceGuessed = licence.isEmpty();
         program.comment = joined({about, describedFile(folder, file), describedFolder(folder),
                                   QStringLiteral("En el disco: ") + file.name},
                                  QStringLiteral("\n"));
         return program;
     }
 
-    ProposedProgram unreadable(const Folder &folder, const DiscFile &file) {
+    ProposedProgram unreadable(const Folder &folder, const DiscFile &file,
+                               ReadResult result = ReadResult::Damaged) {
         ProposedProgram program = this->program(folder, file, {}, {}, {});
         const bool wasSkipped = options_.skip.contains(file.path);
-        program.comment.prepend((wasSkipped ? disc::stoppedReason() : disc::damagedReason()) +
+        program.comment.prepend((wasSkipped                       ? disc::stoppedReason()
+                                 : result == ReadResult::TooLarge ? disc::tooLargeReason()
+                                                                  : disc::damagedReason()) +
                                 u'\n');
         program.checked = false; // stored only when the user says so
         return program;
@@ -331,7 +352,9 @@ private:
                 found.push_back(msiProgram(folder, *file));
             else if (ext == u"deb")
                 found.push_back(debProgram(folder, *file));
-            else if (ext == u"zip")
+            else if (ext == u"rpm")
+                found.push_back(rpmProgram(folder, *file));
+            else if (ext == u"zip" || ext == u"jar")
                 if (auto program = zipProgram(folder, *file, diz))
                     found.push_back(*program);
         }
@@ -345,7 +368,9 @@ private:
             const QString ext = extension(file->name);
             if (ext != u"exe" && ext != u"com")
                 continue;
-            const VersionFacts facts = versionOf(*file);
+            VersionFacts facts = versionOf(*file);
+            if (facts.result == ReadResult::Missing)
+                facts = nsisOf(*file, facts);
             if (upperName(file->name) == menu_) {
                 ProposedProgram menu = facts.result == ReadResult::Read
                                            ? versionProgram(folder, *file, facts)
@@ -405,6 +430,29 @@ private:
         return whole ? readVersionResource(*whole) : VersionFacts{};
     }
 
+    // A Nullsoft installer's own header, for a program with data after its sections and no
+    // version resource: what its script gave, as its version resource would.
+    VersionFacts nsisOf(const DiscFile &file, const VersionFacts &missing) {
+        const std::optional<QByteArray> head = read(file, kProgramHead);
+        const qint64 extent = head ? programExtent(*head) : 0;
+        const auto installer = extent > 0 && extent < file.size ? pieces(file) : std::nullopt;
+        const NsisFacts nsis = installer ? readNsis(*installer) : NsisFacts{};
+        if (nsis.result != ReadResult::Read)
+            return missing;
+        VersionFacts facts;
+        facts.result = ReadResult::Read;
+        facts.productName = nsis.name;
+        facts.productVersion = nsis.version;
+        facts.companyName = nsis.publisher;
+        // "Name" often carries the version: "Editor 2.4".
+        if (const DizFacts named = dizFacts({nsis.name}); !named.version.isEmpty()) {
+            facts.productName = named.name;
+            if (nsis.version.isEmpty())
+                facts.productVersion = named.version;
+        }
+        return facts;
+    }
+
     // An installer by name first, then the larger file.
     static bool prefer(const DiscFile &candidate, const DiscFile &chosen) {
         static const QRegularExpression installer(QStringLiteral("^(setup|install)"),
@@ -441,10 +489,10 @@ private:
     }
 
     ProposedProgram msiProgram(const Folder &folder, const DiscFile &file) {
-        const auto bytes = read(file, kProgramBytes);
-        const MsiFacts facts = bytes ? readMsi(*bytes) : MsiFacts{};
+        const auto package = pieces(file);
+        const MsiFacts facts = package ? readMsi(*package) : MsiFacts{};
         if (facts.result != ReadResult::Read)
-            return unreadable(folder, file);
+            return unreadable(folder, file, facts.result);
         ProposedProgram program =
             this->program(folder, file, facts.productName, facts.comments, {});
         program.version = facts.productVersion;
@@ -455,34 +503,66 @@ private:
     }
 
     ProposedProgram debProgram(const Folder &folder, const DiscFile &file) {
-        const auto bytes = read(file, kProgramBytes);
-        const DebFacts facts = bytes ? readDebControl(*bytes) : DebFacts{};
+        const auto package = pieces(file);
+        const DebFacts facts = package ? readDebControl(*package) : DebFacts{};
         if (facts.result != ReadResult::Read)
             return unreadable(folder, file);
         ProposedProgram program = this->program(folder, file, facts.package, facts.description, {});
         program.version = facts.version;
-        program.publisher = withoutAddress(facts.maintainer);
+        // Who made the program, not who packaged it for Debian.
+        program.publisher = withoutAddress(facts.upstream);
         // A package of the archive's free sections is free software, whatever its words say.
-        if (!facts.section.startsWith(QStringLiteral("non-free")))
+        if (!facts.section.startsWith(QStringLiteral("non-free"))) {
             program.licence = kFreeware;
+            program.licenceGuessed = false;
+        }
         if (isWebLink(facts.homepage))
             program.link = facts.homepage;
         return program;
     }
 
+    ProposedProgram rpmProgram(const Folder &folder, const DiscFile &file) {
+        const auto package = pieces(file);
+        const RpmFacts facts = package ? readRpm(*package) : RpmFacts{};
+        if (facts.result != ReadResult::Read)
+            return unreadable(folder, file, facts.result);
+        ProposedProgram program =
+            this->program(folder, file, facts.name, facts.summary, facts.licence);
+        program.version = facts.version;
+        program.publisher = facts.vendor;
+        if (isWebLink(facts.url))
+            program.link = facts.url;
+        return program;
+    }
+
+    // An archive proposes a program when it holds one or describes itself; its own description
+    // comes before its folder's.
     std::optional<ProposedProgram> zipProgram(const Folder &folder, const DiscFile &file,
-                                              const DizFacts &diz) {
-        const auto bytes = read(file, kProgramBytes);
-        const ZipFacts facts = bytes ? listZip(*bytes) : ZipFacts{};
-        bool holdsProgram = false;
+                                              const DizFacts &folderDiz) {
+        const auto archive = pieces(file);
+        const ZipFacts facts = archive ? listZip(*archive) : ZipFacts{};
+        QString program;
         for (const QString &name : facts.names)
-            holdsProgram = holdsProgram || isProgramName(name);
-        if (!holdsProgram)
-            return facts.result == ReadResult::Read ? std::nullopt
-                                                    : std::optional(unreadable(folder, file));
+            if (program.isEmpty() && isProgramName(name))
+                program = name;
+        DizFacts diz = dizFacts(readFileIdDiz(facts.fileIdDiz));
+        if (diz.name.isEmpty() && !facts.descriptIon.isEmpty()) {
+            const auto descriptions = readDescriptIon(facts.descriptIon);
+            const auto described = descriptions.find(upperName(baseName(program)));
+            if (described != descriptions.end())
+                diz = dizFacts({described->second});
+            else if (!descriptions.empty())
+                diz = dizFacts({descriptions.begin()->second});
+        }
+        if (program.isEmpty() && diz.name.isEmpty())
+            return facts.result == ReadResult::Read
+                       ? std::nullopt
+                       : std::optional(unreadable(folder, file, facts.result));
         if (!diz.name.isEmpty())
             return dizProgram(folder, file, diz);
-        return program(folder, file, asWord(withoutExtension(baseName(file.name))), {}, {});
+        if (!folderDiz.name.isEmpty())
+            return dizProgram(folder, file, folderDiz);
+        return this->program(folder, file, asWord(withoutExtension(baseName(file.name))), {}, {});
     }
 
     const DiscSource &source_;
@@ -509,10 +589,11 @@ QString licenceFromWords(const QString &text) {
         const char *licence;
     };
     // The narrower categories first: "shareware" is not "free" software, an evaluation is no demo.
+    // Shareware first: it is often tried for some days before paying, and is still shareware.
     static const Rule rules[] = {
+        {"\\b(shareware|registre|register|registrese)\\b", "Shareware"},
         {"\\b(evaluation|evaluacion|trial|\\d+\\s*(dias|days))\\b", "Trial"},
         {"\\b(demo|demostracion)\\b", "Demo"},
-        {"\\b(shareware|registre|register|registrese)\\b", "Shareware"},
         {"\\b(comercial|commercial)\\b", "Comercial"},
         {"\\b(freeware|free|gratis|gratuito|libre|gpl)\\b", "Freeware"},
     };

@@ -1,3 +1,4 @@
+#include "vadrel-db/scan/ArchivePieces.h"
 #include "vadrel-db/scan/FileFacts.h"
 
 #include <archive.h>
@@ -5,6 +6,7 @@
 
 #include <locale.h>
 #include <memory>
+#include <optional>
 
 namespace disc {
 
@@ -14,6 +16,8 @@ namespace {
 constexpr qsizetype nameLimit = 10000;
 // What a zip without its central directory may unpack in all to find its entries.
 constexpr qint64 unpackLimit = 64 * 1024 * 1024;
+// A description file is a few lines; a larger member of that name is something else.
+constexpr qint64 descriptionLimit = 64 * 1024;
 
 struct Free {
     void operator()(archive *reader) const { archive_read_free(reader); }
@@ -45,7 +49,7 @@ private:
 
 enum class Way { CentralDirectory, LocalHeaders };
 
-Reader opened(const QByteArray &bytes, Way way) {
+Reader opened(PieceReader &state, Way way) {
     Reader reader(archive_read_new());
     if (way == Way::CentralDirectory)
         archive_read_support_format_zip_seekable(reader.get());
@@ -53,8 +57,7 @@ Reader opened(const QByteArray &bytes, Way way) {
         archive_read_support_format_zip_streamable(reader.get());
     // Names without the UTF-8 flag come from DOS-era tools, written in the OEM code page.
     archive_read_set_format_option(reader.get(), "zip", "hdrcharset", "CP437");
-    if (archive_read_open_memory(reader.get(), bytes.constData(), size_t(bytes.size())) !=
-        ARCHIVE_OK)
+    if (!openOnPieces(reader.get(), state))
         return nullptr;
     return reader;
 }
@@ -76,21 +79,42 @@ bool passedOver(archive *reader, qint64 &unpacked) {
     }
 }
 
+// The current entry's data when it is small enough, counted in what has been unpacked.
+std::optional<QByteArray> smallData(archive *reader, qint64 &unpacked) {
+    QByteArray data;
+    char block[16384];
+    for (;;) {
+        const la_ssize_t got = archive_read_data(reader, block, sizeof block);
+        if (got == 0)
+            return data;
+        unpacked += got;
+        if (got < 0 || data.size() + got > descriptionLimit)
+            return std::nullopt;
+        data.append(block, got);
+    }
+}
+
 } // namespace
 
 ZipFacts listZip(const QByteArray &bytes) {
+    return listZip(piecesOf(bytes));
+}
+
+ZipFacts listZip(const Pieces &file) {
     ZipFacts facts;
-    if (bytes.isEmpty())
+    if (file.size <= 0)
         return facts;
     const Utf8Names names;
     // The central directory lists every entry and lets each be passed over by seeking. Only a
     // zip cut before it is walked header by header, where passing over an entry may mean
     // unpacking it: that is done here, within a bound, so that a bomb costs nothing.
     Way way = Way::CentralDirectory;
-    Reader reader = opened(bytes, way);
+    PieceReader state{&file};
+    Reader reader = opened(state, way);
     if (!reader) {
         way = Way::LocalHeaders;
-        reader = opened(bytes, way);
+        state = PieceReader{&file};
+        reader = opened(state, way);
     }
     if (!reader)
         return facts;
@@ -106,13 +130,25 @@ ZipFacts listZip(const QByteArray &bytes) {
         if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
             break;
         const char *utf8 = archive_entry_pathname_utf8(entry);
-        facts.names << QString::fromUtf8(utf8 ? utf8 : archive_entry_pathname(entry));
+        const QString name = QString::fromUtf8(utf8 ? utf8 : archive_entry_pathname(entry));
+        facts.names << name;
         if (facts.names.size() >= nameLimit) {
             facts.result = way == Way::CentralDirectory ? ReadResult::Read : ReadResult::Damaged;
             break;
         }
-        if (way == Way::LocalHeaders && !passedOver(reader.get(), unpacked))
+        const QString upper = name.toUpper();
+        QByteArray *description = upper == u"FILE_ID.DIZ"    ? &facts.fileIdDiz
+                                  : upper == u"DESCRIPT.ION" ? &facts.descriptIon
+                                                             : nullptr;
+        if (description && description->isEmpty()) {
+            // Passed over like any other member when it is too large to be one.
+            if (const auto data = smallData(reader.get(), unpacked))
+                *description = *data;
+            else if (way == Way::LocalHeaders)
+                break;
+        } else if (way == Way::LocalHeaders && !passedOver(reader.get(), unpacked)) {
             break;
+        }
     }
     return facts;
 }
