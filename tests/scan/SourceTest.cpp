@@ -2,6 +2,7 @@
 #include "support/FileBytes.h"
 #include "support/QtPrinters.h"
 #include "vadrel-db/scan/DiscSource.h"
+#include "vadrel-db/scan/UdfSource.h"
 
 #include <QFile>
 #include <QHash>
@@ -376,6 +377,38 @@ TEST(UdfSource, AnImageWithUdfAloneIsADisc) {
     EXPECT_EQ(source->volume().identifier, QStringLiteral("DVD_2004"));
     EXPECT_TRUE(source->files().empty());
     EXPECT_TRUE(source->unread().empty());
+}
+
+// The UDF side of a bridge disc (genisoimage -udf), read as the UDF reader reads a DVD: the same
+// files and bytes as the folder it was made of.
+TEST(UdfSource, ListsAndReadsWhatTheFolderHolds) {
+    DiscImages disc;
+    const QByteArray large = pattern(3'000'000);
+    ASSERT_TRUE(disc.put("SUB/GRANDE.BIN", large) && disc.put("LEEME.TXT", "hola"));
+    QTemporaryDir temporary;
+    const QString path = temporary.filePath(QStringLiteral("puente.iso"));
+    QProcess make;
+    make.start(QStringLiteral("genisoimage"),
+               {QStringLiteral("-quiet"), QStringLiteral("-udf"), QStringLiteral("-V"),
+                QStringLiteral("DVD_UDF"), QStringLiteral("-o"), path,
+                QFile::decodeName(disc.folder())});
+    ASSERT_TRUE(make.waitForFinished() && make.exitCode() == 0)
+        << make.readAllStandardError().constData();
+    const auto udf = UdfSource::open(QFile::encodeName(path));
+    ASSERT_TRUE(udf);
+    const auto folder = openDiscSource(disc.folder());
+    std::vector<QByteArray> listed, expected;
+    for (const DiscFile &file : udf->files())
+        listed.push_back(file.path + (file.folder ? "/" : ""));
+    for (const DiscFile &file : folder->files())
+        expected.push_back(file.path + (file.folder ? "/" : ""));
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(udf->read(*find(*udf, "LEEME.TXT"), 100), "hola");
+    EXPECT_EQ(udf->read(*find(*udf, "SUB/GRANDE.BIN"), 1 << 30), large);
+    EXPECT_EQ(udf->readAt(*find(*udf, "SUB/GRANDE.BIN"), 2'047'000, 5000),
+              large.mid(2'047'000, 5000));
 }
 
 // A disc's names are all in one encoding: UTF-8 when every name is valid UTF-8, else the code

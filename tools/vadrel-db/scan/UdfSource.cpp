@@ -58,8 +58,9 @@ UdfSource::UdfSource(const QByteArray &path, std::unique_ptr<Udf> udf)
         throw ScanError("cannot read the folders of " + path.toStdString() +
                         ": the image is damaged or cut short");
     folders_.insert(root->i_loc);
-    list(udf_opendir(root), QByteArray(), 0);
-    udf_dirent_free(root);
+    // The root comes open for listing already (opening it again gives nothing); the listing
+    // frees it at its end.
+    list(root, QByteArray(), 0);
     // The names of UDF are Unicode as libudf gives them; a mastering program of the time that
     // wrote 8-bit names wrote them on Windows.
     nameFiles(files_, CodePage::Windows1252);
