@@ -232,10 +232,11 @@ std::string nsisInstaller(const fs::path &work, int n, std::uint64_t &noise) {
     return slurp(work / "instala.exe");
 }
 
-// A noarch RPM package made by rpmbuild from a spec of ours; empty when rpmbuild is missing.
+// A noarch RPM package that rpmbuild makes from a build recipe of ours; empty when rpmbuild is
+// missing.
 std::string rpmPackage(const fs::path &work) {
-    fs::create_directories(work / "SPECS");
-    write(work / "SPECS/herramienta.spec",
+    fs::create_directories(work / "RECETAS");
+    write(work / "RECETAS/herramienta.receta",
           "Name: herramienta\nVersion: 2.1\nRelease: 1\nSummary: Herramienta de ejemplo\n"
           "License: GPL\nVendor: Ejemplo Software\nBuildArch: noarch\n"
           "%description\nHerramienta de ejemplo para medir la lectura.\n"
@@ -243,7 +244,7 @@ std::string rpmPackage(const fs::path &work) {
           "seq 1 20000 > %{buildroot}/usr/share/herramienta/datos\n"
           "%files\n/usr/share/herramienta\n");
     if (run({"rpmbuild", "--quiet", "--define", "_topdir " + work.string(), "-bb",
-             (work / "SPECS/herramienta.spec").string()}) != 0)
+             (work / "RECETAS/herramienta.receta").string()}) != 0)
         return {};
     const fs::path rpm = work / "RPMS/noarch/herramienta-2.1-1.noarch.rpm";
     return fs::exists(rpm) ? slurp(rpm) : std::string();

@@ -65,14 +65,14 @@ TEST(Installers, ReadWhateverTheirSize) {
     ASSERT_TRUE(
         ran(w + "/jar", "zip", {"-q", root + "/JAVA/DIBUJO.JAR", "Dibujo.class", "DESCRIPT.ION"}));
     // An RPM package and a Debian one whose copyright file names who made the program.
-    ASSERT_TRUE(written(w + "/hoja.spec",
+    ASSERT_TRUE(written(w + "/hoja.receta",
                         "Name: hoja-calculo\nVersion: 2.5\nRelease: 1\nSummary: Hoja de c\xc3\xa1"
                         "lculo\nLicense: GPL\nVendor: Gente Libre\nURL: https://hoja.example.org/\n"
                         "BuildArch: noarch\n%description\nUna hoja.\n%files\n"));
     ASSERT_TRUE(ran(w, "rpmbuild",
                     {"-bb", "--quiet", "--define", "_topdir " + w + "/rpm", "--define",
                      "_rpmdir " + root + "/LINUX", "--define", "_build_name_fmt %{NAME}.rpm",
-                     "hoja.spec"}));
+                     "hoja.receta"}));
     ASSERT_TRUE(
         written(w + "/deb/DEBIAN/control",
                 "Package: visor\nVersion: 1.0-1\nArchitecture: all\nMaintainer: Empaquetador "
