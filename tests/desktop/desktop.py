@@ -269,6 +269,26 @@ class Desktop(unittest.TestCase):
                 (i for i in children(menu) if i.name == name and showing(i)), None))
         self.click(node)
 
+    def start_reading_disc(self, folder):
+        """Opens "Catalogar un disco", chooses `folder` with "Carpeta ..." and presses "LEER"."""
+        self.menu("Archivo", "Catalogar un disco ...")
+        form = self.window("Catalogar un disco")
+        self.click(self.find(form, pyatspi.ROLE_PUSH_BUTTON, "Carpeta ..."))
+        self.type_into_file_dialog("Carpeta de un disco", folder)
+        self.click(self.find(form, pyatspi.ROLE_PUSH_BUTTON, "LEER"))
+        return form
+
+    def read_disc(self, folder):
+        """Reads a disc's folder until its proposal shows, answering a box that comes with it
+        (files left out, or a disc seen before); the window and its grid of programs."""
+        form = self.start_reading_disc(folder)
+        grid = self.find(form, pyatspi.ROLE_TABLE, "Programas propuestos")
+        wait_for("the proposal", lambda: grid.queryTable().nRows > 0, timeout=60)
+        for box in ("Information", "Confirm"):
+            if any(w.name == box for w in self.windows()):
+                self.keys("Return")
+        return form, grid
+
     def close(self, name):
         """Closes a window with the window manager's Alt+F4, as its close box does."""
         self.window(name)

@@ -288,16 +288,7 @@ class FileDialogs(Desktop):
         self.assertTrue(os.path.isdir(DISC_FIXTURE), "VADREL_DISC_FIXTURE names no disc folder")
         disc = os.path.join(self.home, "disco de 'revista' #3")
         shutil.copytree(DISC_FIXTURE, disc)
-        self.menu("Archivo", "Catalogar un disco ...")
-        form = self.window("Catalogar un disco")
-        self.click(self.find(form, BUTTON, "Carpeta ..."))
-        self.type_into_file_dialog("Carpeta de un disco", disc)
-        self.click(self.find(form, BUTTON, "LEER"))
-        grid = self.find(form, TABLE, "Programas propuestos")
-        wait_for("the proposal", lambda: grid.queryTable().nRows > 0, timeout=60)
-        for box in ("Information", "Confirm"):  # files left out, or a disc seen before
-            if any(w.name == box for w in self.windows()):
-                self.keys("Return")
+        form, grid = self.read_disc(disc)
         rows = grid.queryTable()
         row = next(r for r in range(rows.nRows)
                    if rows.getAccessibleAt(r, 0).getState().contains(pyatspi.STATE_CHECKED))

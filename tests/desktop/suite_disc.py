@@ -6,7 +6,6 @@ import shutil
 import pyatspi
 
 from desktop import DISC_FIXTURE, Desktop, search, wait_for
-from suite import BUTTON, TABLE
 
 
 class DiscUnread(Desktop):
@@ -18,16 +17,7 @@ class DiscUnread(Desktop):
         with open(secret, "w", encoding="utf-8") as private:
             private.write("Clave privada\n")
         os.symlink(secret, os.path.join(disc, "FILE_ID.DIZ"))
-        self.menu("Archivo", "Catalogar un disco ...")
-        form = self.window("Catalogar un disco")
-        self.click(self.find(form, BUTTON, "Carpeta ..."))
-        self.type_into_file_dialog("Carpeta de un disco", disc)
-        self.click(self.find(form, BUTTON, "LEER"))
-        grid = self.find(form, TABLE, "Programas propuestos")
-        wait_for("the proposal", lambda: grid.queryTable().nRows > 0, timeout=60)
-        for box in ("Information", "Confirm"):  # files left out, or a disc seen before
-            if any(w.name == box for w in self.windows()):
-                self.keys("Return")
+        form, grid = self.read_disc(disc)
         label = wait_for("the label of what was not read", lambda: next(iter(search(
             form, lambda n: n.getRole() == pyatspi.ROLE_LABEL
             and n.name.startswith("No se leyeron"))), None))

@@ -28,11 +28,7 @@ class DiscSets(Desktop):
 
     def read(self, disc):
         """Reads a disc in a fresh window; the question asked before proposing it, if any."""
-        self.menu("Archivo", "Catalogar un disco ...")
-        form = self.window("Catalogar un disco")
-        self.click(self.find(form, BUTTON, "Carpeta ..."))
-        self.type_into_file_dialog("Carpeta de un disco", disc)
-        self.click(self.find(form, BUTTON, "LEER"))
+        form = self.start_reading_disc(disc)
         grid = self.find(form, pyatspi.ROLE_TABLE, "Programas propuestos")
         asked = wait_for("the proposal or a question", lambda: next(
             (w for w in self.windows() if w.name == "Confirm"), None)
