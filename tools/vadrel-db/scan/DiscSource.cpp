@@ -6,6 +6,7 @@
 
 #include "store/files/Windows1252.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -116,6 +117,33 @@ QString unreadable() {
     return QStringLiteral("carpeta ilegible");
 }
 } // namespace why
+
+std::optional<QByteArray> readFromBlocks(
+    qint64 block, qint64 size, qint64 offset, qint64 length,
+    const std::function<bool(char *into, qint64 block, long count, qint64 needed)> &readBlocks) {
+    constexpr qint64 kBlock = 2048;
+    constexpr long kChunkBlocks = 512; // 1 MB a read
+    const qint64 from = std::clamp<qint64>(offset, 0, size);
+    const qint64 wanted = std::clamp<qint64>(length, 0, size - from);
+    // Whole blocks from the one holding `from`; the bytes before it are dropped at the end.
+    const qint64 skip = from % kBlock;
+    const qint64 first = block + from / kBlock;
+    const qint64 blocks = (skip + wanted + kBlock - 1) / kBlock;
+    QByteArray bytes(blocks * kBlock, Qt::Uninitialized);
+    for (qint64 done = 0; done < blocks;) {
+        const long step = long(std::min<qint64>(kChunkBlocks, blocks - done));
+        // The image's last block may be short; only the bytes the file needs must be there.
+        if (!readBlocks(bytes.data() + done * kBlock, first + done, step,
+                        std::min<qint64>(qint64(step) * kBlock, skip + wanted - done * kBlock)))
+            return std::nullopt;
+        done += step;
+    }
+    if (skip == 0) {
+        bytes.truncate(wanted);
+        return bytes;
+    }
+    return bytes.mid(skip, wanted);
+}
 
 std::unique_ptr<DiscSource> openDiscSource(const QByteArray &path) {
     const std::string shown = path.toStdString();

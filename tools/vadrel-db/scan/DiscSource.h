@@ -5,7 +5,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -86,6 +88,14 @@ QString oversized(qint64 bytes);
 QString pastEnd();
 QString unreadable();
 } // namespace why
+
+// The bytes [offset, offset + length) of a file of `size` bytes lying in whole blocks of 2048 bytes
+// from `block` (an image's), fewer past its end. They are read a megabyte at a time by
+// `readBlocks(into, block, count, needed)`, which answers false when fewer than the `needed`
+// first bytes of those blocks could be read; then nothing is returned.
+std::optional<QByteArray> readFromBlocks(
+    qint64 block, qint64 size, qint64 offset, qint64 length,
+    const std::function<bool(char *into, qint64 block, long count, qint64 needed)> &readBlocks);
 
 // Opens a folder, an image file or a block device by the bytes the system gives for its path.
 // Throws ScanError when it cannot be read at all.

@@ -21,7 +21,6 @@ namespace {
 constexpr std::size_t kMostEntries = 100'000;
 constexpr int kDeepest = 64;
 constexpr qint64 kLargestFolder = 32 << 20; // 100 000 entries need far less
-constexpr long kChunkBlocks = 512;          // 1 MB a read
 
 // libcdio's own handler ends the process on a logged error (a read error on a scratched disc)
 // and prints warnings on damaged images; every failure is seen here in a return value instead.
@@ -272,32 +271,16 @@ QByteArray ImageSource::readAt(const DiscFile &file, qint64 offset, qint64 lengt
     const auto extent = extents_.constFind(file.path);
     if (extent == extents_.cend())
         throw ScanError("no file " + file.path.toStdString() + " in " + path_.toStdString());
-    const qint64 from = std::clamp<qint64>(offset, 0, extent->size);
-    const qint64 wanted = std::clamp<qint64>(length, 0, extent->size - from);
-    // Whole blocks from the one holding `from`; the bytes before it are dropped at the end.
-    const qint64 skip = from % ISO_BLOCKSIZE;
-    const qint64 first = extent->block + from / ISO_BLOCKSIZE;
-    const qint64 blocks = (skip + wanted + ISO_BLOCKSIZE - 1) / ISO_BLOCKSIZE;
-    QByteArray bytes(blocks * ISO_BLOCKSIZE, Qt::Uninitialized);
-
     const std::lock_guard lock(reading_);
-    for (qint64 done = 0; done < blocks;) {
-        const long step = long(std::min<qint64>(kChunkBlocks, blocks - done));
-        const long got = iso9660_iso_seek_read(image_->iso, bytes.data() + done * ISO_BLOCKSIZE,
-                                               lsn_t(first + done), step);
-        // The image's last block may be short; only the bytes the file needs must be there.
-        if (got <
-            std::min<qint64>(qint64(step) * ISO_BLOCKSIZE, skip + wanted - done * ISO_BLOCKSIZE))
-            throw ScanError("cannot read " + file.path.toStdString() + " in " +
-                            path_.toStdString() +
-                            ": the image ends before the file does, or the disc is damaged");
-        done += step;
-    }
-    if (skip == 0) {
-        bytes.truncate(wanted);
-        return bytes;
-    }
-    return bytes.mid(skip, wanted);
+    auto bytes = readFromBlocks(extent->block, extent->size, offset, length,
+                                [&](char *into, qint64 block, long count, qint64 needed) {
+                                    return iso9660_iso_seek_read(image_->iso, into, lsn_t(block),
+                                                                 count) >= needed;
+                                });
+    if (!bytes)
+        throw ScanError("cannot read " + file.path.toStdString() + " in " + path_.toStdString() +
+                        ": the image ends before the file does, or the disc is damaged");
+    return *std::move(bytes);
 }
 
 } // namespace disc

@@ -10,7 +10,6 @@ namespace {
 
 constexpr std::size_t kMostEntries = 100'000;
 constexpr int kDeepest = 64;
-constexpr long kChunkBlocks = 512; // 1 MB a read
 
 void quiet(cdio_log_level_t, const char[]) {}
 
@@ -135,23 +134,16 @@ QByteArray UdfSource::readAt(const DiscFile &file, qint64 offset, qint64 length)
     const auto extent = extents_.constFind(file.path);
     if (extent == extents_.cend() || extent->block < 0)
         throw ScanError("cannot read " + file.path.toStdString() + " in " + path_.toStdString());
-    const qint64 from = std::clamp<qint64>(offset, 0, extent->size);
-    const qint64 wanted = std::clamp<qint64>(length, 0, extent->size - from);
-    const qint64 skip = from % UDF_BLOCKSIZE;
-    const qint64 first = extent->block + from / UDF_BLOCKSIZE;
-    const qint64 blocks = (skip + wanted + UDF_BLOCKSIZE - 1) / UDF_BLOCKSIZE;
-    QByteArray bytes(blocks * UDF_BLOCKSIZE, Qt::Uninitialized);
     const std::lock_guard lock(reading_);
-    for (qint64 done = 0; done < blocks;) {
-        const long step = long(std::min<qint64>(kChunkBlocks, blocks - done));
-        if (udf_read_sectors(udf_->udf, bytes.data() + done * UDF_BLOCKSIZE, lsn_t(first + done),
-                             step) != DRIVER_OP_SUCCESS)
-            throw ScanError("cannot read " + file.path.toStdString() + " in " +
-                            path_.toStdString() +
-                            ": the image ends before the file does, or the disc is damaged");
-        done += step;
-    }
-    return bytes.mid(skip, wanted);
+    auto bytes = readFromBlocks(extent->block, extent->size, offset, length,
+                                [&](char *into, qint64 block, long count, qint64) {
+                                    return udf_read_sectors(udf_->udf, into, lsn_t(block), count) ==
+                                           DRIVER_OP_SUCCESS;
+                                });
+    if (!bytes)
+        throw ScanError("cannot read " + file.path.toStdString() + " in " + path_.toStdString() +
+                        ": the image ends before the file does, or the disc is damaged");
+    return *std::move(bytes);
 }
 
 } // namespace disc
