@@ -44,6 +44,22 @@ bool openOnPieces(archive *reader, PieceReader &state) {
     return archive_read_open1(reader) == ARCHIVE_OK;
 }
 
+std::optional<QByteArray> entryData(archive *reader, qsizetype limit, qsizetype &budget) {
+    QByteArray data;
+    char block[16384];
+    for (;;) {
+        const la_ssize_t got = archive_read_data(reader, block, sizeof block);
+        if (got == 0)
+            return data;
+        if (got < 0)
+            return std::nullopt;
+        budget -= got;
+        if (budget < 0 || data.size() + got > limit)
+            return std::nullopt;
+        data.append(block, got);
+    }
+}
+
 Pieces piecesOf(const QByteArray &bytes) {
     return {[bytes](qint64 offset, qint64 length) { return bytes.mid(offset, length); },
             bytes.size()};

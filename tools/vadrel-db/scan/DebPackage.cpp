@@ -23,29 +23,6 @@ constexpr qsizetype controlFileLimit = 1024 * 1024;
 constexpr qsizetype dataLimit = 64 * 1024 * 1024;
 constexpr qsizetype copyrightLimit = 256 * 1024;
 
-struct Free {
-    void operator()(archive *reader) const { archive_read_free(reader); }
-};
-using Reader = std::unique_ptr<archive, Free>;
-
-// The current entry's data, or nothing when it is damaged or more than `limit` (less what
-// `budget` has already spent) once unpacked.
-std::optional<QByteArray> entryData(archive *reader, qsizetype limit, qsizetype &budget) {
-    QByteArray data;
-    char block[16384];
-    for (;;) {
-        const la_ssize_t got = archive_read_data(reader, block, sizeof block);
-        if (got == 0)
-            return data;
-        if (got < 0)
-            return std::nullopt;
-        budget -= got;
-        if (budget < 0 || data.size() + got > limit)
-            return std::nullopt;
-        data.append(block, got);
-    }
-}
-
 // The data.tar member, read through the outer ar archive's data without holding it.
 la_ssize_t readMember(archive *, void *data, const void **buffer) {
     static thread_local char block[65536];

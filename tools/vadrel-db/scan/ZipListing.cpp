@@ -15,14 +15,9 @@ namespace {
 // More names than a disc's program archive would hold; the rest tell nothing new.
 constexpr qsizetype nameLimit = 10000;
 // What a zip without its central directory may unpack in all to find its entries.
-constexpr qint64 unpackLimit = 64 * 1024 * 1024;
+constexpr qsizetype unpackLimit = 64 * 1024 * 1024;
 // A description file is a few lines; a larger member of that name is something else.
-constexpr qint64 descriptionLimit = 64 * 1024;
-
-struct Free {
-    void operator()(archive *reader) const { archive_read_free(reader); }
-};
-using Reader = std::unique_ptr<archive, Free>;
+constexpr qsizetype descriptionLimit = 64 * 1024;
 
 // libarchive converts names through the thread's locale, which in the scan may be plain C: a
 // UTF-8 one for the time of the listing makes every name come out whole, whatever the process's.
@@ -63,7 +58,7 @@ Reader opened(PieceReader &state, Way way) {
 }
 
 // Reads through the current entry's data; false when it is damaged or the bound is reached.
-bool passedOver(archive *reader, qint64 &unpacked) {
+bool passedOver(archive *reader, qsizetype &budget) {
     const void *block = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
@@ -73,24 +68,9 @@ bool passedOver(archive *reader, qint64 &unpacked) {
             return true;
         if (status != ARCHIVE_OK && status != ARCHIVE_WARN)
             return false;
-        unpacked += qint64(size);
-        if (unpacked > unpackLimit)
+        budget -= qsizetype(size);
+        if (budget < 0)
             return false;
-    }
-}
-
-// The current entry's data when it is small enough, counted in what has been unpacked.
-std::optional<QByteArray> smallData(archive *reader, qint64 &unpacked) {
-    QByteArray data;
-    char block[16384];
-    for (;;) {
-        const la_ssize_t got = archive_read_data(reader, block, sizeof block);
-        if (got == 0)
-            return data;
-        unpacked += got;
-        if (got < 0 || data.size() + got > descriptionLimit)
-            return std::nullopt;
-        data.append(block, got);
     }
 }
 
@@ -119,7 +99,7 @@ ZipFacts listZip(const Pieces &file) {
     if (!reader)
         return facts;
     archive_entry *entry = nullptr;
-    qint64 unpacked = 0;
+    qsizetype budget = unpackLimit;
     for (;;) {
         const int status = archive_read_next_header(reader.get(), &entry);
         if (status == ARCHIVE_EOF) {
@@ -142,11 +122,11 @@ ZipFacts listZip(const Pieces &file) {
                                                              : nullptr;
         if (description && description->isEmpty()) {
             // Passed over like any other member when it is too large to be one.
-            if (const auto data = smallData(reader.get(), unpacked))
+            if (const auto data = entryData(reader.get(), descriptionLimit, budget))
                 *description = *data;
             else if (way == Way::LocalHeaders)
                 break;
-        } else if (way == Way::LocalHeaders && !passedOver(reader.get(), unpacked)) {
+        } else if (way == Way::LocalHeaders && !passedOver(reader.get(), budget)) {
             break;
         }
     }
