@@ -65,19 +65,21 @@ qint64 wholeCatalogueRows(Connection &connection) {
                                  " = d." + cds::fields[cds::Number] + "))");
 }
 
+QByteArray wholeCatalogueSql() {
+    QByteArray sql = "SELECT " + cdColumns();
+    for (int f : {programs::Number, programs::Name, programs::Version, programs::Publisher,
+                  programs::Licence, programs::Year, programs::Link, programs::Comment})
+        sql += QByteArray(", p.") + programs::fields[f];
+    return sql + " FROM " + cds::table + " d LEFT JOIN " + programs::table + " p ON p." +
+           programs::fields[programs::Cd] + " = d." + cds::fields[cds::Number] + " ORDER BY d." +
+           cds::fields[cds::Number] + ", p." + programs::fields[programs::Number];
+}
+
 ReportSource wholeCatalogueReport(Connection &connection, ExportProgress progress) {
     return [&connection, progress](ReportSink &sink) {
         ProgressTicker ticker(progress, progress ? wholeCatalogueRows(connection) : 0);
-        QByteArray sql = "SELECT " + cdColumns();
-        for (int f : {programs::Number, programs::Name, programs::Version, programs::Publisher,
-                      programs::Licence, programs::Year, programs::Link, programs::Comment})
-            sql += QByteArray(", p.") + programs::fields[f];
-        sql += QByteArray(" FROM ") + cds::table + " d LEFT JOIN " + programs::table + " p ON p." +
-               programs::fields[programs::Cd] + " = d." + cds::fields[cds::Number] +
-               " ORDER BY d." + cds::fields[cds::Number] + ", p." +
-               programs::fields[programs::Number];
         CursorSession::of(connection).finishBackgroundRead();
-        engine::Statement rows(connection.handle(), sql, connection.dataSource());
+        engine::Statement rows(connection.handle(), wholeCatalogueSql(), connection.dataSource());
         const engine::Statement &row = rows;
         const QString format = connection.dateFormat();
         std::optional<qint64> cd;

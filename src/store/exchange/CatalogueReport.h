@@ -81,6 +81,9 @@ ReportSource queryReport(TableCursor &view, Connection &connection, ExportProgre
 // How many rows the whole catalogue's report or CSV goes through: a program each, and a CD
 // without programs.
 qint64 wholeCatalogueRows(Connection &connection);
+// Every CD's four fields and its programs' own (number, name, version, publisher, licence, year,
+// link, comment), a CD without programs once with those empty, by CD and program number.
+QByteArray wholeCatalogueSql();
 
 // A standalone HTML page (UTF-8) with the title, then a heading and a table per CD; readable on
 // screen and printable. Written whole or not at all.

@@ -34,30 +34,12 @@ template <class Out> void date(Out &out, const engine::Statement &row, int at) {
     out.text(serial ? serialToIso(*serial) : QByteArray(stored.data(), stored.size()));
 }
 
-inline QByteArray sqlName(const char *alias, const char *field) {
-    return QByteArray(alias) + '.' + field;
-}
-
 // Every CD and program, one row per program, a CD without programs on a row of its own.
 template <class Out>
 void wholeCatalogue(Connection &connection, Out &out, const ExportProgress &progress) {
-    namespace cds = schema::cds;
-    namespace programs = schema::programs;
     ProgressTicker ticker(progress, progress ? wholeCatalogueRows(connection) : 0);
-    QByteArray sql = "SELECT ";
-    for (const char *field : cds::fields)
-        sql += sqlName("d", field) + ", ";
-    for (int f = programs::Number; f <= programs::Comment; ++f)
-        if (f != programs::Cd)
-            sql += sqlName("p", programs::fields[f]) + (f == programs::Comment ? " " : ", ");
-    sql += QByteArray("FROM ") + cds::table + " d LEFT JOIN " + programs::table + " p ON " +
-           sqlName("p", programs::fields[programs::Cd]) + " = " +
-           sqlName("d", cds::fields[cds::Number]) + " ORDER BY " +
-           sqlName("d", cds::fields[cds::Number]) + ", " +
-           sqlName("p", programs::fields[programs::Number]);
-
     CursorSession::of(connection).finishBackgroundRead();
-    engine::Statement rows(connection.handle(), sql, connection.dataSource());
+    engine::Statement rows(connection.handle(), wholeCatalogueSql(), connection.dataSource());
     const engine::Statement &row = rows;
     out.heading({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
     // The CD's four fields repeat on each of its programs: they are made into cells once.
